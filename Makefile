@@ -1,0 +1,47 @@
+# Thin wrapper over the CMake presets, so that the README can give two one-line commands.
+#   make run    build the release binary and convert a shipped example in scratch/
+#   make test   build the developer build and run every test through CTest
+#   make sanitize   the whole test suite again under address and undefined-behaviour sanitizers
+.PHONY: run test sanitize release debug check-tools check-gtest clean
+
+EXAMPLE_DIR ?= examples/basic
+SCRATCH := scratch
+
+check-tools:
+	@missing=""; \
+	command -v g++ >/dev/null 2>&1 || missing="$$missing g++"; \
+	command -v cmake >/dev/null 2>&1 || missing="$$missing cmake"; \
+	command -v ninja >/dev/null 2>&1 || missing="$$missing ninja-build"; \
+	if [ -n "$$missing" ]; then \
+	  echo "Missing tools. Install them with: sudo apt-get install$$missing"; exit 1; fi
+
+check-gtest:
+	@if [ ! -e /usr/include/gtest/gtest.h ] && [ ! -e /usr/local/include/gtest/gtest.h ]; then \
+	  echo "GoogleTest is missing. Install it with: sudo apt-get install libgtest-dev"; exit 1; fi
+
+release: check-tools
+	@cmake --preset release -DHAPLOVEX_TESTS=OFF >/dev/null
+	@cmake --build --preset release --target haplovex
+
+debug: check-tools check-gtest
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug
+
+run: release
+	@rm -rf $(SCRATCH) && mkdir -p $(SCRATCH)
+	@cp $(EXAMPLE_DIR)/* $(SCRATCH)/
+	@cd $(SCRATCH) && ../build/release/haplovex < answers.txt
+	@echo
+	@echo "Output written to $(CURDIR)/$(SCRATCH)/HAPLOVEX.OUT"
+	@echo "Summary written to $(CURDIR)/$(SCRATCH)/HAPLOVEX.SUM"
+
+test: debug
+	@ctest --preset debug
+
+sanitize: check-tools check-gtest
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize
+	@ctest --preset sanitize
+
+clean:
+	rm -rf build $(SCRATCH)

@@ -1,0 +1,47 @@
+// Fixed-width fields and free-form lines: the one place where numbers become text.
+//
+// Every line the program writes is either formatted (fixed texts and numbers in fields of a
+// stated width) or free-form (items one after another, texts as they are, whole numbers
+// right-justified in 12 columns, one blank in front of a leading text). A number that does
+// not fit its field is written as asterisks filling the field, never cut or widened.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace haplovex {
+
+// Appends `value` right-justified in `width` columns (a minus sign in front of the digits of a
+// negative value); asterisks fill the field when the value needs more than `width` columns.
+void AppendInt(std::string& out, int64_t value, int width);
+// Appends `value` as exactly `width` digits with leading zeros; asterisks fill the field when
+// it needs more (a negative value needs one column for its sign in front of the zeros).
+void AppendZeroPadded(std::string& out, int64_t value, int width);
+// Appends the single-precision `value` with `decimals` digits after the point, right-justified
+// in `width` columns, with a 0 before the point of a value below one; a tie at the last digit
+// rounds away from zero (1/16 gives 0.063).
+void AppendFixed(std::string& out, float value, int width, int decimals);
+// Appends `text` cut to `width` characters or padded with blanks to it.
+void AppendPadded(std::string& out, std::string_view text, size_t width);
+
+std::string IntField(int64_t value, int width);
+std::string ZeroPadded(int64_t value, int width);
+std::string FixedField(float value, int width, int decimals);
+// `text` cut to `width` characters or padded with blanks to it.
+std::string Padded(std::string_view text, size_t width);
+
+// Builds one free-form line: texts unchanged (trailing blanks included), whole numbers
+// right-justified in 12 columns, nothing between items, and one blank in front of the line
+// when its first item is a text. A line with no items is empty.
+class FreeLine {
+ public:
+  FreeLine& Text(std::string_view text);
+  FreeLine& Int(int64_t value);
+  const std::string& str() const { return line_; }
+
+ private:
+  std::string line_;
+};
+
+}  // namespace haplovex

@@ -1,0 +1,82 @@
+// Sequential text files in the working folder: the output files the run writes and the
+// capture-history file it reads.
+//
+// OutputFile writes whole lines through one large buffer and checks every write: a write or
+// close that fails (a full disk, a file that became unwritable) stops the run naming the file
+// and the system's reason, so an output file can never silently miss its end.
+//
+// InputFile reads records in large blocks and hands out each line as the fixed-width record
+// buffer the decoders expect (cut at its width, padded with blanks), with the line end and one
+// carriage return in front of it removed. Its memory does not grow with the file or with the
+// length of a line.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace haplovex {
+
+class OutputFile {
+ public:
+  // `name` is how messages call the file (e.g. HAPLOVEX.OUT).
+  explicit OutputFile(std::string name) : name_(std::move(name)) {}
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the file; fails (returning the system's error number) if it exists. 0 = success.
+  int OpenNew(const std::filesystem::path& path);
+  // Opens the file whether or not it exists, replacing its content. 0 = success.
+  int OpenReplace(const std::filesystem::path& path);
+  bool is_open() const { return file_ != nullptr; }
+
+  // Writes `text` and a line end. REQUIRES: is_open().
+  void WriteLine(std::string_view text);
+  // Writes `text` with no line end, for callers that build a line in pieces.
+  void Write(std::string_view text);
+  // Flushes and closes; a failure stops the run. Does nothing when not open.
+  void Close();
+
+  const std::string& name() const { return name_; }
+
+ private:
+  int Open(const std::filesystem::path& path, const char* mode);
+  [[noreturn]] void Fail(int error) const;
+
+  std::string name_;
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+};
+
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens `path` for reading and reads its first block, so that a folder or an unreadable
+  // file is refused here. Returns 0 or the system's error number.
+  int Open(const std::filesystem::path& path, std::string display_name);
+  // Reads the next line into `record` as exactly `width` characters: cut at `width`, padded
+  // with blanks. Returns false at the end of the file. A read error stops the run.
+  bool ReadRecord(std::string& record, size_t width);
+  // Repositions to the first line.
+  void Rewind();
+
+ private:
+  bool Fill();  // Reads the next block; false at end of file.
+
+  std::FILE* file_ = nullptr;
+  std::string name_;
+  std::vector<char> block_;
+  size_t pos_ = 0;   // next unread byte in block_
+  size_t end_ = 0;   // bytes of block_ holding data
+  bool eof_ = false;
+};
+
+}  // namespace haplovex

@@ -1,0 +1,15 @@
+// convert_memory_movement: the converter of model sets 1 and 3 (the memory-movement model, in
+// which a transition depends on the stratum before as well, and the same with the S-M
+// parameterization).
+#pragma once
+
+#include "runctl/run_files.h"
+#include "runctl/settings.h"
+
+namespace haplovex {
+
+// REQUIRES: `s` as the dialogue leaves it with modset 1 or 3 and 3 <= nyrs <= 40; the output
+// file holds its title line, the summary file is open and empty.
+void convert_memory_movement(ConversionSettings& s, RunFiles& files);
+
+}  // namespace haplovex

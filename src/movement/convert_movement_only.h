@@ -1,0 +1,18 @@
+// convert_movement_only: the converter of model sets 2 and 4 (the movement-only model, and the
+// same with the S-M parameterization).
+//
+// It tabulates every record into cohort tables, then writes to HAPLOVEX.OUT the model
+// statement, the cohort statements, the labels and the estimation runs, and finally the
+// movement-transition tables to the console and HAPLOVEX.SUM.
+#pragma once
+
+#include "runctl/run_files.h"
+#include "runctl/settings.h"
+
+namespace haplovex {
+
+// REQUIRES: `s` as the dialogue leaves it with modset 2 or 4; the output file holds its
+// title line, the summary file is open and empty. Fatal conditions throw FatalStop.
+void convert_movement_only(ConversionSettings& s, RunFiles& files);
+
+}  // namespace haplovex

@@ -1,0 +1,101 @@
+#include "runctl/answers.h"
+
+#include <limits>
+
+#include "common/fatal.h"
+#include "common/format.h"
+
+namespace haplovex {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Quoted(std::string_view text) {
+  constexpr size_t kShown = 40;
+  std::string q = "\"";
+  q.append(text.substr(0, kShown));
+  if (text.size() > kShown) q += "...";
+  q += "\"";
+  return q;
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseWholeNumber(std::string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > int64_t{std::numeric_limits<int32_t>::max()} + 1) return std::nullopt;
+  }
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+std::string AnswerReader::NextLine(std::string_view question) {
+  console_.Flush();
+  std::string line;
+  if (!std::getline(in_, line)) {
+    throw FatalStop::Message("The input ended while waiting for the answer to " +
+                             std::string(question));
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string AnswerReader::Line(size_t width, std::string_view question) {
+  return Padded(NextLine(question), width);
+}
+
+char AnswerReader::FirstCharacter(std::string_view question) {
+  const std::string line = NextLine(question);
+  return line.empty() ? '\0' : line[0];
+}
+
+std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view question) {
+  std::vector<int32_t> values;
+  values.reserve(count);
+  while (values.size() < count) {
+    const std::string line = NextLine(question);
+    // A comma with nothing before it since the last value (or the start of the line) is an
+    // empty value; a comma after a value only separates.
+    bool after_value = false;
+    size_t pos = 0;
+    while (values.size() < count) {
+      while (pos < line.size() && IsBlank(line[pos])) ++pos;
+      if (pos == line.size()) break;
+      if (line[pos] == ',') {
+        if (!after_value) {
+          throw FatalStop::Message("Answer to " + std::string(question) +
+                                   " has an empty value between commas: " + Quoted(line));
+        }
+        after_value = false;
+        ++pos;
+        continue;
+      }
+      const size_t start = pos;
+      while (pos < line.size() && !IsBlank(line[pos]) && line[pos] != ',') ++pos;
+      const std::string_view item = std::string_view(line).substr(start, pos - start);
+      const std::optional<int32_t> value = ParseWholeNumber(item);
+      if (!value) {
+        throw FatalStop::Message("Answer to " + std::string(question) +
+                                 " must be a whole number, read " + Quoted(item));
+      }
+      values.push_back(*value);
+      after_value = true;
+    }
+  }
+  return values;
+}
+
+}  // namespace haplovex

@@ -1,0 +1,259 @@
+#include "runctl/dialogue.h"
+
+#include <cstdint>
+#include <string>
+
+#include "common/fatal.h"
+#include "common/format.h"
+
+namespace haplovex {
+
+namespace {
+
+constexpr int kPreviewRecords = 5;
+constexpr size_t kPreviewWidth = 70;
+constexpr int kColumnsPerEchoLine = 20;
+
+[[noreturn]] void Refuse(const std::string& message) { throw FatalStop::Message(message); }
+
+// Refuses a column outside 1..250; `what` names the column in the message.
+void CheckColumn(int64_t column, const std::string& what) {
+  if (column < 1 || column > kRecordWidth) {
+    Refuse(what + " must lie in columns 1 to 250 of the record, got " + std::to_string(column));
+  }
+}
+
+std::string Blanks(size_t n) { return std::string(n, ' '); }
+
+void AskInputFile(AnswerReader& answers, Console& console, const std::filesystem::path& workdir,
+                  InputFile& input) {
+  console.Plain("Enter the name of the file containing the capture-history records");
+  console.Plain("FILE:");
+  const std::string name = answers.Line(kFileNameWidth, "FILE");
+  const std::string trimmed = name.substr(0, name.find_last_not_of(' ') + 1);
+  if (trimmed.empty() || input.Open(workdir / trimmed, trimmed) != 0) {
+    throw FatalStop({" *** Can't read the input file, " + name});
+  }
+
+  console.Plain(" ");
+  console.Plain(Blanks(14) + "FILE:" + name);
+  console.Plain("         1         2         3         4         5         6         7");
+  console.Plain("....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
+  std::string record;
+  for (int k = 0; k < kPreviewRecords && input.ReadRecord(record, kRecordWidth); ++k) {
+    console.Plain(std::string_view(record).substr(0, kPreviewWidth));
+  }
+  console.Plain(std::string(kPreviewWidth, '.'));
+  input.Rewind();
+}
+
+void AskCounts(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain(
+      "Enter the number of strata, time-periods(YEARS), age-classes(1 or 2) and groups:");
+  console.Plain("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):");
+  const std::vector<int32_t> counts =
+      answers.Numbers(4, "STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
+  int64_t nstrata = counts[0];
+  if (nstrata < 0) {
+    nstrata = -nstrata;
+    s.listdata = true;
+  }
+  if (nstrata < 1 || nstrata > kMaxCodes) {
+    Refuse("The number of strata must be 1 to 26, got " + std::to_string(nstrata));
+  }
+  s.nstrata = static_cast<int32_t>(nstrata);
+  s.nyrs = counts[1];
+  s.nage = counts[2];
+  s.ngroups = counts[3];
+  if (s.nyrs < 2) {
+    Refuse("The number of time periods must be at least 2, got " + std::to_string(s.nyrs));
+  }
+  if (s.nage < 1 || s.nage > kMaxCodes) {
+    Refuse("The number of age classes must be 1 to 26, got " + std::to_string(s.nage));
+  }
+  if (s.ngroups < 1 || s.ngroups > kMaxCodes) {
+    Refuse("The number of groups must be 1 to 26, got " + std::to_string(s.ngroups));
+  }
+  try {
+    s.codcol.assign(static_cast<size_t>(s.nyrs), 0);
+  } catch (const std::bad_alloc&) {
+    throw FatalStop::Allocation("codcol");
+  } catch (const std::length_error&) {
+    throw FatalStop::Allocation("codcol");
+  }
+}
+
+void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain("Enter the codes representing each strata");
+  console.Plain(" (If upper case in input file, type upper case here.)");
+  console.Plain("STRATA CODES(no quotes or spaces- eg 123):");
+  s.scodes = answers.Line(kCodesWidth, "STRATA CODES");
+}
+
+// Echo of the stratum-code columns: up to 20 a line, each in 4 columns.
+void EchoColumns(Console& console, const std::vector<int64_t>& columns) {
+  std::string line;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    AppendInt(line, columns[i], 4);
+    if ((i + 1) % kColumnsPerEchoLine == 0 || i + 1 == columns.size()) {
+      console.Line(line);
+      line.clear();
+    }
+  }
+}
+
+void AskStratumColumns(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain("If strata codes are in consecutive columns, enter the");
+  console.Plain(" column number of the first strata code,");
+  console.Plain("Or enter 0 if they are not sequential");
+  console.Plain("FIRST COLUMN OF STRATA CODES:");
+  const int32_t first = answers.Number("FIRST COLUMN OF STRATA CODES");
+  std::vector<int64_t> columns(static_cast<size_t>(s.nyrs));
+  if (first != 0) {
+    for (size_t i = 0; i < columns.size(); ++i) columns[i] = int64_t{first} + static_cast<int64_t>(i);
+    if (s.listdata) EchoColumns(console, columns);
+  } else {
+    console.Plain("Enter column number containing strata codes for each time period");
+    console.Plain(" seperated by commas - (eg. 1,2,3,4,5,6,7):");
+    const std::vector<int32_t> typed =
+        answers.Numbers(static_cast<size_t>(s.nyrs), "the stratum-code columns");
+    for (size_t i = 0; i < columns.size(); ++i) columns[i] = typed[i];
+  }
+  for (size_t i = 0; i < columns.size(); ++i) {
+    CheckColumn(columns[i], "The stratum code of period " + std::to_string(i + 1));
+    s.codcol[i] = static_cast<int32_t>(columns[i]);
+  }
+}
+
+void AskFate(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain("Enter column number containing fate on last capture, or");
+  console.Plain("      0 if all captured animals were always released.");
+  console.Plain("Note: Any non-blank character in this column is");
+  console.Plain("      interpreted as indicating that the animal was");
+  console.Plain("      not released.");
+  console.Plain("FATE COLUMN:");
+  s.fatecol = answers.Number("FATE COLUMN");
+  if (s.fatecol > kRecordWidth) CheckColumn(s.fatecol, "The fate column");
+  s.agecol = 0;
+}
+
+void AskAge(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  if (s.nage <= 1) return;
+  console.Plain("Enter column number containing age-code");
+  console.Plain("AGE-CODE COLUMN:");
+  const int32_t typed = answers.Number("AGE-CODE COLUMN");
+  const int64_t column = typed < 0 ? -int64_t{typed} : int64_t{typed};
+  CheckColumn(column, "The age-code column");
+  s.agecol = static_cast<int32_t>(column);
+  console.Plain("Enter age-codes for starting with youngest");
+  console.Plain("  (eg. YSA for young, subadult, adult)");
+  console.Plain("AGE-CODES:");
+  s.acodes = answers.Line(kCodesWidth, "AGE-CODES");
+  if (typed < 0) {
+    console.Plain("Enter age-increments as a string of 1s and 0s");
+    console.Plain("  (ie. 0-dont inc age, 1-inc age) for each time-interval");
+    console.Plain("AGE-INCREMENTS:");
+    s.ageinc = answers.Line(kAgeIncWidth, "AGE-INCREMENTS");
+  }
+}
+
+void AskGroups(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  s.grpcol = 0;
+  if (s.ngroups <= 1) return;
+  console.Plain("Enter the column number containing the GROUP code,");
+  console.Plain("GROUP COLUMN:");
+  s.grpcol = answers.Number("GROUP COLUMN");
+  if (s.grpcol > kRecordWidth) CheckColumn(s.grpcol, "The group column");
+  console.Plain("Enter groupe-codes");
+  console.Plain("  (eg. MF for male, female)");
+  console.Plain("GROUP-CODES:");
+  s.gcodes = answers.Line(kCodesWidth, "GROUP-CODES");
+  console.Plain("GCODES=" + s.gcodes + "<");
+}
+
+void AskFrequency(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain("Enter starting column of cap-history frequency, or");
+  console.Plain("      0 if capture-histories are not summarized.");
+  console.Plain("STARTING COLUMN:");
+  s.frqcol1 = answers.Number("STARTING COLUMN");
+  if (s.frqcol1 <= 0) return;
+  console.Plain("Enter ending column of cap-history frequency.");
+  console.Plain("ENDING COLUMN:");
+  s.frqcol2 = answers.Number("ENDING COLUMN");
+  const int64_t width = int64_t{s.frqcol2} - s.frqcol1 + 1;
+  s.obsfmt = "(I";
+  AppendInt(s.obsfmt, width, 2);
+  s.obsfmt += ")";
+  s.obsfmt = Padded(s.obsfmt, kCodesWidth);
+  console.Plain("OBSFMT=" + s.obsfmt);
+  if (s.frqcol2 < s.frqcol1) {
+    Refuse("The frequency field ends in column " + std::to_string(s.frqcol2) +
+           ", before its first column " + std::to_string(s.frqcol1));
+  }
+  CheckColumn(s.frqcol2, "The frequency field");
+  if (width > 99) {
+    Refuse("The frequency field may be at most 99 columns wide, got " + std::to_string(width));
+  }
+}
+
+void AskModelSet(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain("Enter 1 for the \"MEMORY-MOVEMENT model set");
+  console.Plain("      2 for the \"MOVEMENT-ONLY model set");
+  console.Plain("      3 for the \"MEMORY-MOVEMENT model setw/ S-M parameterization");
+  console.Plain("      4 for the \"MOVEMENT-ONLY model setw/ S-M parameterization");
+  for (;;) {
+    console.Plain("MODEL SETS (1,2,3, or 4):");
+    s.modset = answers.Number("MODEL SETS");
+    if (s.modset >= 1 && s.modset <= 4) break;
+    console.Plain(" ");
+    console.Plain(" ** Enter a number between 1 and 4 **");
+    console.Plain(" ");
+  }
+  const bool memory = s.modset == 1 || s.modset == 3;
+  if (memory && (s.nyrs < 3 || s.nyrs > kMaxMemoryPeriods)) {
+    Refuse("The memory-movement model sets need 3 to 40 time periods, got " +
+           std::to_string(s.nyrs));
+  }
+}
+
+void AskSmChoice(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  if (s.modset != 3 && s.modset != 4) return;
+  console.Line(" For the S-M parameterization, one of the " + IntField(s.nstrata, 1));
+  console.Line(" movement parameters must be replaced by the survival");
+  console.Line(" parameter.  Choose 0 to replace the diagonal parameter");
+  console.Line(" (probability of returning to a strata), or one of");
+  console.Line(" the " + IntField(s.nstrata, 1) + " strata.");
+  const std::string question =
+      " STRATA (0 or 1-" + IntField(s.nstrata, s.nstrata <= 9 ? 1 : 2) + ")?";
+  for (;;) {
+    console.Line(question);
+    s.smstrat = answers.Number("STRATA (0 or 1-" + std::to_string(s.nstrata) + ")?");
+    if (s.smstrat >= 0 && int64_t{s.smstrat} <= int64_t{s.nstrata} + 1) break;
+    console.Plain(" ** Enter a number between 0 and " + IntField(s.nstrata, 12));
+  }
+}
+
+void AskTitle(AnswerReader& answers, Console& console, ConversionSettings& s) {
+  console.Plain("Enter a title to appear on the TORVELAN output");
+  console.Plain("TITLE(no quotes):");
+  s.title = answers.Line(kTitleWidth, "TITLE");
+}
+
+}  // namespace
+
+void RunDialogue(AnswerReader& answers, Console& console, const std::filesystem::path& workdir,
+                 ConversionSettings& settings, InputFile& input) {
+  AskInputFile(answers, console, workdir, input);
+  AskCounts(answers, console, settings);
+  AskStratumCodes(answers, console, settings);
+  AskStratumColumns(answers, console, settings);
+  AskFate(answers, console, settings);
+  AskAge(answers, console, settings);
+  AskGroups(answers, console, settings);
+  AskFrequency(answers, console, settings);
+  AskModelSet(answers, console, settings);
+  AskSmChoice(answers, console, settings);
+  AskTitle(answers, console, settings);
+}
+
+}  // namespace haplovex

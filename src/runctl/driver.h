@@ -1,0 +1,28 @@
+// The run driver: one invocation, one conversion.
+//
+// Shows the banner, guards HAPLOVEX.OUT, runs the set-up dialogue, writes the title line,
+// opens HAPLOVEX.SUM, calls the converter the model set selects, closes the files and stops.
+// The run takes its streams and working folder as parameters, so a whole run can be driven
+// from a test; every fatal stop is caught here and becomes the returned exit status.
+#pragma once
+
+#include <filesystem>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace haplovex {
+
+inline constexpr int kExitFinished = 0;
+inline constexpr int kExitError = 1;
+
+// Runs one conversion reading answers from `in`, writing the console to `out`, with files
+// named relative to `workdir`. Returns the exit status: 0 after the normal end, 1 after any
+// error stop.
+int RunHaplovex(std::istream& in, std::ostream& out, const std::filesystem::path& workdir);
+
+// Length of the title as written on the title line: the position of its last character that
+// is not below "0" (bytes compared unsigned), at least 1.
+size_t TitleLength(const std::string& title);
+
+}  // namespace haplovex

@@ -1,0 +1,69 @@
+#include "tabulate/count_table.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "common/fatal.h"
+
+namespace haplovex {
+
+uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size) {
+  uint64_t elements = 1;
+  for (int64_t extent : extents) {
+    if (extent <= 0) return 0;
+    const auto e = static_cast<uint64_t>(extent);
+    if (elements > kMaxTableBytes / element_size / e) return 0;
+    elements *= e;
+  }
+  return elements;
+}
+
+template <typename T>
+std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::string& name) {
+  bool empty = false;
+  for (int64_t extent : extents) empty = empty || extent <= 0;
+  if (empty) return {};
+  const uint64_t elements = TableElements(extents, sizeof(T));
+  if (elements == 0) throw FatalStop::Allocation(name);
+  try {
+    return std::vector<T>(static_cast<size_t>(elements), T{});
+  } catch (const std::bad_alloc&) {
+    throw FatalStop::Allocation(name);
+  } catch (const std::length_error&) {
+    throw FatalStop::Allocation(name);
+  }
+}
+
+template std::vector<int32_t> AllocateTable<int32_t>(std::initializer_list<int64_t>,
+                                                     const std::string&);
+
+std::string AllocateLabels(int64_t count, size_t width, const std::string& name) {
+  if (count <= 0) return {};
+  if (TableElements({count, static_cast<int64_t>(width)}, 1) == 0) throw FatalStop::Allocation(name);
+  try {
+    return std::string(static_cast<size_t>(count) * width, ' ');
+  } catch (const std::bad_alloc&) {
+    throw FatalStop::Allocation(name);
+  } catch (const std::length_error&) {
+    throw FatalStop::Allocation(name);
+  }
+}
+
+CountTable::CountTable(std::string name, std::initializer_list<int64_t> extents)
+    : name_(std::move(name)), counts_(AllocateTable<int32_t>(extents, name_)) {}
+
+void CountTable::Overflow(int64_t record) const {
+  throw FatalStop::Message("Record " + std::to_string(record) + ": a count of table " + name_ +
+                           " passes 999,999,999 animals");
+}
+
+void AddToTotal(int32_t& total, int32_t freq, const std::string& what, int64_t record) {
+  const int64_t sum = int64_t{total} + freq;
+  if (sum > kMaxCount) {
+    throw FatalStop::Message("Record " + std::to_string(record) + ": the number of " + what +
+                             " passes 999,999,999");
+  }
+  total = static_cast<int32_t>(sum);
+}
+
+}  // namespace haplovex

@@ -1,0 +1,118 @@
+#include "tabulate/record.h"
+
+#include "common/fatal.h"
+#include "common/format.h"
+
+namespace haplovex {
+
+CodeLookup::CodeLookup(std::string_view codes) {
+  // Fill from the back so that the first occurrence of a repeated character wins.
+  for (size_t k = codes.size(); k-- > 0;) {
+    table_[static_cast<unsigned char>(codes[k])] = static_cast<int8_t>(k + 1);
+  }
+}
+
+RecordDecoder::RecordDecoder(const ConversionSettings& settings)
+    : s_(settings), strata_(settings.scodes), ages_(settings.acodes), groups_(settings.gcodes) {
+  code_offsets_.reserve(settings.codcol.size());
+  for (int32_t column : settings.codcol) code_offsets_.push_back(static_cast<size_t>(column - 1));
+}
+
+bool ParseFrequency(std::string_view field, int32_t& freq) {
+  int64_t magnitude = 0;
+  bool negative = false;
+  bool sign_seen = false;
+  bool digit_seen = false;
+  for (char c : field) {
+    if (c == ' ') continue;
+    if ((c == '+' || c == '-') && !sign_seen && !digit_seen) {
+      sign_seen = true;
+      negative = c == '-';
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    digit_seen = true;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > int64_t{INT32_MAX} + 1) return false;
+  }
+  if (sign_seen && !digit_seen) return false;
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT32_MAX || value < INT32_MIN) return false;
+  freq = static_cast<int32_t>(value);
+  return true;
+}
+
+void RecordDecoder::Decode(std::string_view line, int64_t record_number,
+                           DecodedRecord& rec) const {
+  rec.iage = 1;
+  if (s_.nage > 1) rec.iage = ages_(line[static_cast<size_t>(s_.agecol - 1)]);
+
+  rec.igrp = 1;
+  if (s_.ngroups > 1 && s_.grpcol > 0) {
+    const char code = line[static_cast<size_t>(s_.grpcol - 1)];
+    rec.igrp = groups_(code);
+    if (rec.igrp <= 0 || rec.igrp > s_.ngroups) {
+      throw FatalStop({FreeLine().Text("GROUP OUT OF RANGE:").Text(std::string(1, code)).str(),
+                       " *** Record " + std::to_string(record_number) + ": the group code in column " +
+                           std::to_string(s_.grpcol) + " is not one of the " +
+                           std::to_string(s_.ngroups) + " group codes"});
+    }
+  }
+
+  rec.ch.resize(code_offsets_.size());
+  for (size_t i = 0; i < code_offsets_.size(); ++i) rec.ch[i] = strata_(line[code_offsets_[i]]);
+
+  if (s_.fatecol > 0) rec.fate = line[static_cast<size_t>(s_.fatecol - 1)];
+
+  if (s_.frqcol1 > 0) {
+    const std::string_view field = line.substr(static_cast<size_t>(s_.frqcol1 - 1),
+                                               static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1));
+    if (!ParseFrequency(field, rec.freq) || rec.freq < 0) {
+      throw FatalStop::Message("Record " + std::to_string(record_number) +
+                               ": the frequency in columns " + std::to_string(s_.frqcol1) + "-" +
+                               std::to_string(s_.frqcol2) +
+                               " is not a number of animals: \"" + std::string(field) + "\"");
+    }
+  }
+}
+
+std::string RecordDecoder::EchoLine(int64_t nrec, const DecodedRecord& rec) const {
+  std::string line = " ";
+  AppendInt(line, nrec, 6);
+  line += ' ';
+  AppendInt(line, rec.freq, 5);
+  line += ' ';
+  line += rec.fate;
+  line += ' ';
+  AppendInt(line, rec.iage, 1);
+  line += ' ';
+  for (int32_t position : rec.ch) AppendInt(line, position, 1);
+  return line;
+}
+
+FreeLine AllocatingLine(const ConversionSettings& s) {
+  FreeLine line;
+  line.Text("allocating n(").Int(s.nyrs).Int(s.nstrata).Int(s.nage).Int(s.ngroups).Text(")...");
+  return line;
+}
+
+FreeLine GcodesLine(const ConversionSettings& s) {
+  FreeLine line;
+  line.Text("GCODES:").Text(s.gcodes).Text(".");
+  return line;
+}
+
+FreeLine ObsfmtLine(const ConversionSettings& s) {
+  FreeLine line;
+  line.Text("obsfmt:").Text(s.obsfmt).Text(".");
+  return line;
+}
+
+void WriteCountLines(Console& console, int64_t nrec, int32_t nanim, int64_t npar) {
+  console.Line("");
+  console.Line(IntField(nrec, 7) + " records read, representing " + IntField(nanim, 7) +
+               " animals");
+  console.Line("        Number of parameters=" + IntField(npar, 7));
+}
+
+}  // namespace haplovex

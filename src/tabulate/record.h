@@ -1,0 +1,81 @@
+// The capture-history record and its decoding, shared by both converters.
+//
+// A record is one line of the input file held as exactly 250 characters (cut, or padded with
+// blanks). Where its fields stand comes from the settings:
+//   stratum code of period i   1 character at codcol(i)        -> ch(i), position in scodes
+//   age code                   1 character at agecol           -> iage, position in acodes
+//   group code                 1 character at grpcol           -> igrp, position in gcodes
+//   fate mark                  1 character at fatecol          -> fate (above blank: lost)
+//   frequency                  columns frqcol1..frqcol2         -> freq, blanks ignored
+// A code's position is its 1-based place in the 26-character code text, trailing blanks
+// included, case-sensitive, 0 when absent. The decoder does not know which converter calls it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/console.h"
+#include "runctl/settings.h"
+
+namespace haplovex {
+
+// Position of every byte value in one code text, built once per run.
+class CodeLookup {
+ public:
+  explicit CodeLookup(std::string_view codes);
+  int32_t operator()(char c) const { return table_[static_cast<unsigned char>(c)]; }
+
+ private:
+  std::array<int8_t, 256> table_{};
+};
+
+struct DecodedRecord {
+  int32_t iage = 1;   // age class at the first capture
+  int32_t igrp = 1;   // group
+  char fate = '\0';   // fate character; a zero byte when there is no fate column
+  int32_t freq = 1;   // animals the record stands for
+  std::vector<int32_t> ch;  // ch[i-1]: stratum position at period i (1..nstrata = caught)
+};
+
+// True when the fate character marks an animal not released after its last capture.
+inline bool LostOnCapture(char fate) { return static_cast<unsigned char>(fate) > ' '; }
+
+class RecordDecoder {
+ public:
+  // REQUIRES: every column of `settings` that will be read lies in 1..250.
+  explicit RecordDecoder(const ConversionSettings& settings);
+
+  // Decodes `line` (250 characters) into `rec`. `record_number` is the number the record has
+  // among those read, used in messages. A group position of 0 or above ngroups, and a
+  // frequency field that is not a whole number of animals, stop the run.
+  void Decode(std::string_view line, int64_t record_number, DecodedRecord& rec) const;
+
+  // The record echo line: nrec, freq, fate, iage and one column per period.
+  std::string EchoLine(int64_t nrec, const DecodedRecord& rec) const;
+
+ private:
+  const ConversionSettings& s_;
+  CodeLookup strata_;
+  CodeLookup ages_;
+  CodeLookup groups_;
+  // 0-based offsets of the stratum-code columns.
+  std::vector<size_t> code_offsets_;
+};
+
+// Reads a frequency field: blanks anywhere are ignored, all blanks is 0; otherwise an optional
+// sign and digits. Returns false when the text is no whole number or does not fit in 32 bits.
+bool ParseFrequency(std::string_view field, int32_t& freq);
+
+// The console lines the movement-only converter writes before it reads: "allocating n(" with
+// the four counts, then (after its tables exist) "GCODES:" and "obsfmt:".
+FreeLine AllocatingLine(const ConversionSettings& s);
+FreeLine GcodesLine(const ConversionSettings& s);
+FreeLine ObsfmtLine(const ConversionSettings& s);
+
+// The three count lines both converters show when the input has been read.
+void WriteCountLines(Console& console, int64_t nrec, int32_t nanim, int64_t npar);
+
+}  // namespace haplovex
