@@ -7,12 +7,18 @@
 
 namespace haplovex {
 
+namespace {
+uint64_t table_byte_limit = kMaxTableBytes;
+}  // namespace
+
+void SetTableByteLimit(uint64_t bytes) { table_byte_limit = bytes; }
+
 uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size) {
   uint64_t elements = 1;
   for (int64_t extent : extents) {
     if (extent <= 0) return 0;
     const auto e = static_cast<uint64_t>(extent);
-    if (elements > kMaxTableBytes / element_size / e) return 0;
+    if (elements > table_byte_limit / element_size / e) return 0;
     elements *= e;
   }
   return elements;

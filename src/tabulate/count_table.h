@@ -15,10 +15,14 @@ namespace haplovex {
 
 // Largest count any table or total may hold: the data cells write at most nine digits.
 inline constexpr int64_t kMaxCount = 999999999;
-// Largest table the program will try to allocate.
+// Largest table the program will try to allocate, unless lowered with SetTableByteLimit.
 inline constexpr uint64_t kMaxTableBytes = uint64_t{8} << 30;
 
-// Elements of a table with the given extents, or 0 when it would pass kMaxTableBytes for
+// Lowers (or restores) the largest table size, for harnesses that run many conversions in
+// one process with little memory.
+void SetTableByteLimit(uint64_t bytes);
+
+// Elements of a table with the given extents, or 0 when it would pass the table limit for
 // elements of `element_size` bytes (callers treat that as an allocation failure). An extent
 // of 0 or less gives an empty table.
 uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size);
