@@ -5,6 +5,7 @@
 
 #include "common/fatal.h"
 #include "common/format.h"
+#include "tabulate/count_table.h"
 
 namespace haplovex {
 
@@ -74,13 +75,7 @@ void AskCounts(AnswerReader& answers, Console& console, ConversionSettings& s) {
   if (s.ngroups < 1 || s.ngroups > kMaxCodes) {
     Refuse("The number of groups must be 1 to 26, got " + std::to_string(s.ngroups));
   }
-  try {
-    s.codcol.assign(static_cast<size_t>(s.nyrs), 0);
-  } catch (const std::bad_alloc&) {
-    throw FatalStop::Allocation("codcol");
-  } catch (const std::length_error&) {
-    throw FatalStop::Allocation("codcol");
-  }
+  s.codcol = AllocateTable<int32_t>({s.nyrs}, "codcol");
 }
 
 void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings& s) {
