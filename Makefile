@@ -2,7 +2,8 @@
 #   make run    build the release binary and convert a shipped example in scratch/
 #   make test   build the developer build and run every test through CTest
 #   make sanitize   the whole test suite again under address and undefined-behaviour sanitizers
-.PHONY: run test sanitize release debug check-tools check-gtest clean
+#   make fuzz   each fuzz target for FUZZ_SECONDS seconds
+.PHONY: run test sanitize fuzz release debug check-tools check-gtest clean
 
 EXAMPLE_DIR ?= examples/basic
 SCRATCH := scratch
@@ -42,6 +43,12 @@ sanitize: check-tools check-gtest
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 	@ctest --preset sanitize
+
+# Each fuzz target for FUZZ_SECONDS (clang-14 and libclang-rt-14-dev needed).
+FUZZ_SECONDS ?= 60
+fuzz:
+	@command -v clang++-14 >/dev/null 2>&1 || { echo "Install clang-14 and libclang-rt-14-dev"; exit 1; }
+	@./fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build $(SCRATCH)

@@ -1,0 +1,106 @@
+// Fuzz target: record decoding and counting with fuzzer-chosen settings and record bytes.
+//
+// The first bytes choose the counts, columns and codes (always within what the dialogue
+// accepts); the rest is the capture-history file. Both converters' tabulations read it. A
+// FatalStop is a correct reaction to bad records; anything else the sanitizers catch is not.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "common/fatal.h"
+#include "common/text_file.h"
+#include "memory/convert_memory_movement.h"
+#include "movement/convert_movement_only.h"
+#include "runctl/run_files.h"
+#include "runctl/settings.h"
+#include "tabulate/count_table.h"
+
+namespace {
+
+class Bytes {
+ public:
+  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  uint8_t Next() { return pos_ < size_ ? data_[pos_++] : 0; }
+  int32_t Range(int32_t lo, int32_t hi) { return lo + Next() % (hi - lo + 1); }
+  std::string Rest() { return std::string(reinterpret_cast<const char*>(data_ + pos_), size_ - pos_); }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+std::filesystem::path WorkDir() {
+  static const std::filesystem::path dir = [] {
+    char templ[] = "/tmp/haplovex-record-fuzz-XXXXXX";
+    return std::filesystem::path(mkdtemp(templ));
+  }();
+  return dir;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace haplovex;
+  SetTableByteLimit(uint64_t{4} << 20);
+  Bytes bytes(data, size);
+  ConversionSettings s;
+  s.modset = bytes.Range(1, 4);
+  // Mostly small models, so that each run writes little; now and then the widest ones.
+  const bool wide = bytes.Next() == 0xff;
+  s.nstrata = bytes.Range(1, wide ? 26 : 9);
+  const bool memory = s.modset == 1 || s.modset == 3;
+  s.nyrs = memory ? bytes.Range(3, wide ? 40 : 12) : bytes.Range(2, wide ? 60 : 45);
+  s.nage = bytes.Range(1, 3);
+  s.ngroups = bytes.Range(1, 3);
+  s.smstrat = s.modset >= 3 ? bytes.Range(0, s.nstrata + 1) : 0;
+  s.listdata = bytes.Next() & 1;
+  const int32_t first = bytes.Range(1, 250 - s.nyrs + 1);
+  for (int32_t i = 0; i < s.nyrs; ++i) s.codcol.push_back(bytes.Next() & 1 ? first + i : bytes.Range(1, 250));
+  s.fatecol = bytes.Range(0, 250);
+  if (s.nage > 1) s.agecol = bytes.Range(1, 250);
+  if (s.ngroups > 1) s.grpcol = bytes.Range(0, 250);
+  if (bytes.Next() & 1) {
+    s.frqcol1 = bytes.Range(1, 250);
+    s.frqcol2 = std::min(250, s.frqcol1 + bytes.Range(0, 12));
+    s.obsfmt = "(I" + std::to_string(s.frqcol2 - s.frqcol1 + 1) + ")";
+    s.obsfmt.resize(kCodesWidth, ' ');
+  }
+  for (std::string* codes : {&s.scodes, &s.acodes, &s.gcodes}) {
+    for (char& c : *codes) c = static_cast<char>(bytes.Next() % 4 == 0 ? ' ' : 'A' + bytes.Next() % 8);
+  }
+  for (char& c : s.ageinc) c = static_cast<char>('0' + (bytes.Next() & 1));
+
+  const std::filesystem::path dir = WorkDir();
+  {
+    std::ofstream records(dir / "records.txt", std::ios::binary | std::ios::trunc);
+    records << bytes.Rest();
+  }
+  std::ostringstream console_text;
+  Console console(console_text);
+  InputFile input;
+  OutputFile out("HAPLOVEX.OUT");
+  OutputFile sum("HAPLOVEX.SUM");
+  if (input.Open(dir / "records.txt", "records.txt") != 0) std::abort();
+  if (out.OpenReplace(dir / "HAPLOVEX.OUT") != 0 || sum.OpenReplace(dir / "HAPLOVEX.SUM") != 0) {
+    std::abort();
+  }
+  RunFiles files{console, input, out, sum};
+  try {
+    if (memory) {
+      convert_memory_movement(s, files);
+    } else {
+      convert_movement_only(s, files);
+    }
+    out.Close();
+    sum.Close();
+  } catch (const FatalStop&) {
+  }
+  return 0;
+}
