@@ -32,10 +32,12 @@ for target in record_fuzz run_fuzz; do
     "$out/$target" -rss_limit_mb=2048 fuzz/regressions/$target/[!.]*
   fi
   echo "== $target: fuzzing for $seconds s"
+  set +e
   "$out/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -max_len=20000 \
     -print_final_stats=1 -artifact_prefix="$out/artifacts/$target-" "$corpus" "fuzz/seeds" "$seeds_run" \
     $( [ "$target" = record_fuzz ] && echo "$seeds_record" ) 2>&1 | tail -n 25
   status=${PIPESTATUS[0]}
+  set -e
   if [ "$status" -ne 0 ]; then
     echo "fuzz target $target found a fault (status $status); see $out/artifacts/"
     exit 1
