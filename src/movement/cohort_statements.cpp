@@ -1,27 +1,12 @@
 #include "movement/cohort_statements.h"
 
-#include "common/format.h"
+#include "prnt/model_statement.h"
 #include "prnt/prnt.h"
 
 namespace haplovex {
 
 void WriteMovementModelStatement(const ConversionSettings& s, int64_t npar, OutputFile& out) {
-  std::string line = "PROC MODEL NPAR=";
-  AppendZeroPadded(line, npar, 4);
-  line += " ADDCELL NAGE=";
-  AppendInt(line, s.nage, 1);
-  line += " NYRS=";
-  AppendZeroPadded(line, s.nyrs, 2);
-  line += " STRATA=";
-  AppendInt(line, s.nstrata, 1);
-  line += " NGROUPS=";
-  AppendInt(line, s.ngroups, 1);
-  out.WriteLine(line);
-  if (s.modset == 4) {
-    out.WriteLine("  PHIMISS=" + ZeroPadded(s.smstrat, 2) + ";");
-  } else {
-    out.WriteLine("  ;");
-  }
+  WriteModelStatement(s, npar, 4, "", s.modset == 4, out);
 }
 
 void WriteMovementCohorts(const ConversionSettings& s, const CohortTables& tables, OutputFile& out) {

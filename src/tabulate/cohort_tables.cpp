@@ -1,8 +1,5 @@
 #include "tabulate/cohort_tables.h"
 
-#include "common/fatal.h"
-#include "common/format.h"
-
 namespace haplovex {
 
 CaptureSpan FindCaptureSpan(const DecodedRecord& rec, int32_t nstrata) {
@@ -43,20 +40,13 @@ int32_t CohortTables::btot(int32_t s2, int32_t s, int32_t a, int32_t g) const {
 }
 
 void CohortTables::ReadAll(RunFiles& files) {
-  const RecordDecoder decoder(s_);
-  files.input.Rewind();
-  std::string line;
+  RecordStream records(s_, files);
   rec_.freq = 1;
-  while (files.input.ReadRecord(line, kRecordWidth)) {
-    decoder.Decode(line, nrec_ + 1, rec_);
-    ++nrec_;
-    if (s_.listdata) files.console.Line(decoder.EchoLine(nrec_, rec_));
-    AddToTotal(nanim_, rec_.freq, "animals read", nrec_);
+  while (records.Next(rec_)) {
+    nrec_ = records.nrec();
+    nanim_ = records.nanim();
     const CaptureSpan span = FindCaptureSpan(rec_, s_.nstrata);
-    if (rec_.iage <= 0 || rec_.iage > s_.nage) {
-      throw FatalStop({FreeLine().Text("** AGE CODE ERROR **").str(), decoder.EchoLine(nrec_, rec_)},
-                      "");
-    }
+    if (rec_.iage <= 0 || rec_.iage > s_.nage) records.AgeCodeError(rec_);
     Count(rec_, span);
   }
 }

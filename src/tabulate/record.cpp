@@ -2,6 +2,7 @@
 
 #include "common/fatal.h"
 #include "common/format.h"
+#include "tabulate/count_table.h"
 
 namespace haplovex {
 
@@ -88,6 +89,24 @@ std::string RecordDecoder::EchoLine(int64_t nrec, const DecodedRecord& rec) cons
   line += ' ';
   for (int32_t position : rec.ch) AppendInt(line, position, 1);
   return line;
+}
+
+RecordStream::RecordStream(const ConversionSettings& s, RunFiles& files)
+    : s_(s), files_(files), decoder_(s) {
+  files_.input.Rewind();
+}
+
+bool RecordStream::Next(DecodedRecord& rec) {
+  if (!files_.input.ReadRecord(line_, kRecordWidth)) return false;
+  decoder_.Decode(line_, nrec_ + 1, rec);
+  ++nrec_;
+  if (s_.listdata) files_.console.Line(decoder_.EchoLine(nrec_, rec));
+  AddToTotal(nanim_, rec.freq, "animals read", nrec_);
+  return true;
+}
+
+void RecordStream::AgeCodeError(const DecodedRecord& rec) const {
+  throw FatalStop({FreeLine().Text("** AGE CODE ERROR **").str(), decoder_.EchoLine(nrec_, rec)}, "");
 }
 
 FreeLine AllocatingLine(const ConversionSettings& s) {

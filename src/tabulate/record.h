@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/console.h"
+#include "runctl/run_files.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
@@ -63,6 +64,32 @@ class RecordDecoder {
   CodeLookup groups_;
   // 0-based offsets of the stratum-code columns.
   std::vector<size_t> code_offsets_;
+};
+
+// The records of the input file read one at a time from its first line, as both converters
+// read them: each is decoded, counted in nrec, echoed on the console when listdata is on, and
+// its frequency added to nanim (a total that would pass 999,999,999 stops the run).
+class RecordStream {
+ public:
+  // Rewinds the input file. REQUIRES: as for RecordDecoder.
+  RecordStream(const ConversionSettings& s, RunFiles& files);
+
+  // Reads and decodes the next record into `rec`; false at the end of the file.
+  bool Next(DecodedRecord& rec);
+  // Stops the run with the age-code error for `rec`, the record just read: the line
+  // "** AGE CODE ERROR **", its echo line, and no stop message.
+  [[noreturn]] void AgeCodeError(const DecodedRecord& rec) const;
+
+  int64_t nrec() const { return nrec_; }
+  int32_t nanim() const { return nanim_; }
+
+ private:
+  const ConversionSettings& s_;
+  RunFiles& files_;
+  RecordDecoder decoder_;
+  std::string line_;
+  int64_t nrec_ = 0;
+  int32_t nanim_ = 0;
 };
 
 // Reads a frequency field: blanks anywhere are ignored, all blanks is 0; otherwise an optional
