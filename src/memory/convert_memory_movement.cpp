@@ -1,7 +1,32 @@
 #include "memory/convert_memory_movement.h"
 
+#include <string>
+
+#include "memory/cohort_statements.h"
+#include "memory/console_lines.h"
+#include "memory/labels.h"
+#include "memory/memory_tables.h"
+#include "memory/parameters.h"
+#include "memory/runs.h"
+#include "tabulate/count_table.h"
+#include "tabulate/record.h"
+
 namespace haplovex {
 
-void convert_memory_movement(ConversionSettings& /*s*/, RunFiles& /*files*/) {}
+void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
+  const int64_t npar = MemoryParameters(s).npar();
+  MemoryTables tables(s);
+  WriteMemoryPreamble(s, npar, files.console);
+  tables.ReadAll(files);
+  WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
+
+  std::string lbl = AllocateLabels(npar, kMemoryLabelWidth, "LBL");
+  WriteMemoryModelStatement(s, npar, files.out);
+  WriteMemoryCohorts(s, tables, files.out);
+  WriteMemoryLabels(s, lbl, files.out);
+  WriteMemoryRuns(s, lbl, files.out);
+  WriteTransitions(s, tables, files);
+  tables.Release();
+}
 
 }  // namespace haplovex

@@ -1,6 +1,10 @@
 // convert_memory_movement: the converter of model sets 1 and 3 (the memory-movement model, in
 // which a transition depends on the stratum before as well, and the same with the S-M
 // parameterization).
+//
+// It tabulates every record by previous stratum, then writes to HAPLOVEX.OUT the model
+// statement, the cohort statements, the labels and the estimation runs, and finally the
+// transition table to the console and HAPLOVEX.SUM.
 #pragma once
 
 #include "runctl/run_files.h"
@@ -9,7 +13,8 @@
 namespace haplovex {
 
 // REQUIRES: `s` as the dialogue leaves it with modset 1 or 3 and 3 <= nyrs <= 40; the output
-// file holds its title line, the summary file is open and empty.
+// file holds its title line, the summary file is open and empty. Fatal conditions throw
+// FatalStop.
 void convert_memory_movement(ConversionSettings& s, RunFiles& files);
 
 }  // namespace haplovex

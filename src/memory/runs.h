@@ -1,0 +1,22 @@
+// The estimation runs of the memory model, written after the labels, and the closing line:
+//
+//   NOMEM      always: transitions the same whatever the previous stratum
+//   MEM1       model set 1 with three strata or more: the previous stratum matters only
+//              through whether the animal returns to it
+//   MEM_FULL   always: the full memory model
+//    PROC TEST;
+//
+// Constraints quote the 20-character labels of LBL and cover the numbers 1..G*B.
+#pragma once
+
+#include <string>
+
+#include "common/text_file.h"
+#include "runctl/settings.h"
+
+namespace haplovex {
+
+// REQUIRES: lbl holds the labels written by WriteMemoryLabels; nyrs >= 3.
+void WriteMemoryRuns(const ConversionSettings& s, const std::string& lbl, OutputFile& out);
+
+}  // namespace haplovex
