@@ -3,7 +3,8 @@
 #   make test   build the developer build and run every test through CTest
 #   make sanitize   the whole test suite again under address and undefined-behaviour sanitizers
 #   make fuzz   each fuzz target for FUZZ_SECONDS seconds
-.PHONY: run test sanitize fuzz release debug check-tools check-gtest clean
+#   make bench  throughput and memory on generated data
+.PHONY: run test sanitize fuzz bench release debug check-tools check-gtest clean
 
 EXAMPLE_DIR ?= examples/basic
 SCRATCH := scratch
@@ -22,7 +23,7 @@ check-gtest:
 
 release: check-tools
 	@cmake --preset release -DHAPLOVEX_TESTS=OFF >/dev/null
-	@cmake --build --preset release --target haplovex
+	@cmake --build --preset release --target haplovex haplovex_gen
 
 debug: check-tools check-gtest
 	@cmake --preset debug >/dev/null
@@ -49,6 +50,10 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	@command -v clang++-14 >/dev/null 2>&1 || { echo "Install clang-14 and libclang-rt-14-dev"; exit 1; }
 	@./fuzz/run.sh $(FUZZ_SECONDS)
+
+# Throughput and memory of the converters on generated data (see bench/run).
+bench: release
+	@./bench/run
 
 clean:
 	rm -rf build $(SCRATCH)
