@@ -4,7 +4,8 @@
 #   make sanitize   the whole test suite again under address and undefined-behaviour sanitizers
 #   make fuzz   each fuzz target for FUZZ_SECONDS seconds
 #   make bench  throughput and memory on generated data
-.PHONY: run test sanitize fuzz bench release debug check-tools check-gtest clean
+#   make deb    a Debian package of the binary and its man page
+.PHONY: run test sanitize fuzz bench deb release debug check-tools check-gtest clean
 
 EXAMPLE_DIR ?= examples/basic
 SCRATCH := scratch
@@ -54,6 +55,11 @@ fuzz:
 # Throughput and memory of the converters on generated data (see bench/run).
 bench: release
 	@./bench/run
+
+# A Debian package (build/release/haplovex_*.deb) that installs the binary and the man page.
+deb: release
+	@command -v dpkg-shlibdeps >/dev/null 2>&1 || { echo "Install dpkg-dev"; exit 1; }
+	@cd build/release && cpack -G DEB
 
 clean:
 	rm -rf build $(SCRATCH)
