@@ -63,8 +63,9 @@ char AnswerReader::FirstCharacter(std::string_view question) {
 }
 
 std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view question) {
+  // Not reserved up front: `count` comes from an earlier answer and may be huge, while the
+  // values only take what the user actually types.
   std::vector<int32_t> values;
-  values.reserve(count);
   while (values.size() < count) {
     const std::string line = NextLine(question);
     // A comma with nothing before it since the last value (or the start of the line) is an

@@ -85,16 +85,25 @@ void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings
   s.scodes = answers.Line(kCodesWidth, "STRATA CODES");
 }
 
-// Echo of the stratum-code columns: up to 20 a line, each in 4 columns.
-void EchoColumns(Console& console, const std::vector<int64_t>& columns) {
+// Echo of the consecutive stratum-code columns from `first`: up to 20 a line, each in 4
+// columns. The columns are computed as they are written, so the echo needs no table of its own.
+void EchoColumns(Console& console, int64_t first, size_t count) {
   std::string line;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    AppendInt(line, columns[i], 4);
-    if ((i + 1) % kColumnsPerEchoLine == 0 || i + 1 == columns.size()) {
+  for (size_t i = 0; i < count; ++i) {
+    AppendInt(line, first + static_cast<int64_t>(i), 4);
+    if ((i + 1) % kColumnsPerEchoLine == 0 || i + 1 == count) {
       console.Line(line);
       line.clear();
     }
   }
+}
+
+// Stores the column of period i + 1, refusing one outside the record.
+void SetStratumColumn(ConversionSettings& s, size_t i, int64_t column) {
+  if (column < 1 || column > kRecordWidth) {
+    CheckColumn(column, "The stratum code of period " + std::to_string(i + 1));
+  }
+  s.codcol[i] = static_cast<int32_t>(column);
 }
 
 void AskStratumColumns(AnswerReader& answers, Console& console, ConversionSettings& s) {
@@ -103,20 +112,18 @@ void AskStratumColumns(AnswerReader& answers, Console& console, ConversionSettin
   console.Plain("Or enter 0 if they are not sequential");
   console.Plain("FIRST COLUMN OF STRATA CODES:");
   const int32_t first = answers.Number("FIRST COLUMN OF STRATA CODES");
-  std::vector<int64_t> columns(static_cast<size_t>(s.nyrs));
+  const size_t periods = s.codcol.size();
   if (first != 0) {
-    for (size_t i = 0; i < columns.size(); ++i) columns[i] = int64_t{first} + static_cast<int64_t>(i);
-    if (s.listdata) EchoColumns(console, columns);
+    // Echoed in full before any column is refused.
+    if (s.listdata) EchoColumns(console, first, periods);
+    for (size_t i = 0; i < periods; ++i) {
+      SetStratumColumn(s, i, int64_t{first} + static_cast<int64_t>(i));
+    }
   } else {
     console.Plain("Enter column number containing strata codes for each time period");
     console.Plain(" seperated by commas - (eg. 1,2,3,4,5,6,7):");
-    const std::vector<int32_t> typed =
-        answers.Numbers(static_cast<size_t>(s.nyrs), "the stratum-code columns");
-    for (size_t i = 0; i < columns.size(); ++i) columns[i] = typed[i];
-  }
-  for (size_t i = 0; i < columns.size(); ++i) {
-    CheckColumn(columns[i], "The stratum code of period " + std::to_string(i + 1));
-    s.codcol[i] = static_cast<int32_t>(columns[i]);
+    const std::vector<int32_t> typed = answers.Numbers(periods, "the stratum-code columns");
+    for (size_t i = 0; i < periods; ++i) SetStratumColumn(s, i, typed[i]);
   }
 }
 
