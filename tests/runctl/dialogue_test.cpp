@@ -1,0 +1,191 @@
+#include "runctl/dialogue.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/fatal.h"
+#include "scratch_folder.h"
+
+namespace haplovex {
+namespace {
+
+// Runs the dialogue on `answers` (one answer a line) against a records file in a fresh folder.
+class DialogueTest : public ::testing::Test {
+ protected:
+  DialogueTest() { folder_.Write("records.txt", "AB0\nA0A\n0BBX\n"); }
+
+  void Run(const std::vector<std::string>& answers) {
+    std::string text;
+    for (const std::string& a : answers) text += a + "\n";
+    in_.str(text);
+    RunDialogue(reader_, console_, folder_.path(), s_, input_);
+  }
+  std::vector<std::string> ConsoleLines() const {
+    std::vector<std::string> lines;
+    std::istringstream all(out_.str());
+    for (std::string line; std::getline(all, line);) lines.push_back(line);
+    return lines;
+  }
+
+  testing::ScratchFolder folder_;
+  std::istringstream in_;
+  std::ostringstream out_;
+  Console console_{out_};
+  AnswerReader reader_{in_, console_};
+  ConversionSettings s_;
+  InputFile input_;
+};
+
+TEST_F(DialogueTest, ShortestDialogueKeepsTheStartValues) {
+  Run({"records.txt", "-3,7,1,1", "ABC", "10", "0", "0", "2", "Trial run 2"});
+  EXPECT_EQ(s_.nstrata, 3);
+  EXPECT_EQ(s_.nyrs, 7);
+  EXPECT_EQ(s_.nage, 1);
+  EXPECT_EQ(s_.ngroups, 1);
+  EXPECT_TRUE(s_.listdata);
+  EXPECT_EQ(s_.codcol, (std::vector<int32_t>{10, 11, 12, 13, 14, 15, 16}));
+  EXPECT_EQ(s_.scodes, "ABC" + std::string(23, ' '));
+  EXPECT_EQ(s_.fatecol, 0);
+  EXPECT_EQ(s_.agecol, 0);
+  EXPECT_EQ(s_.grpcol, 0);
+  EXPECT_EQ(s_.frqcol1, 0);
+  EXPECT_EQ(s_.frqcol2, 0);
+  EXPECT_EQ(s_.modset, 2);
+  EXPECT_EQ(s_.smstrat, 0);
+  EXPECT_EQ(s_.acodes, "AA" + std::string(24, ' '));
+  EXPECT_EQ(s_.ageinc, std::string(40, '1'));
+  // Never asked: blanks, not zero bytes, since the converters echo and read them.
+  EXPECT_EQ(s_.gcodes, std::string(26, ' '));
+  EXPECT_EQ(s_.obsfmt, std::string(26, ' '));
+  EXPECT_EQ(s_.title, "Trial run 2" + std::string(53, ' '));
+}
+
+TEST_F(DialogueTest, EveryQuestionAnswered) {
+  Run({"records.txt", "3,5,3,2", "abc", "0", "4,2,", "3 1 7 99", "7", "-12", "YSA", "0110", "9",
+       "MF", "71", "73", "4", "4", "Run"});
+  EXPECT_FALSE(s_.listdata);
+  EXPECT_EQ(s_.scodes, "abc" + std::string(23, ' '));  // case kept
+  EXPECT_EQ(s_.codcol, (std::vector<int32_t>{4, 2, 3, 1, 7}));
+  EXPECT_EQ(s_.fatecol, 7);
+  EXPECT_EQ(s_.agecol, 12);
+  EXPECT_EQ(s_.acodes, "YSA" + std::string(23, ' '));
+  EXPECT_EQ(s_.ageinc, "0110" + std::string(36, ' '));
+  EXPECT_EQ(s_.grpcol, 9);
+  EXPECT_EQ(s_.gcodes, "MF" + std::string(24, ' '));
+  EXPECT_EQ(s_.frqcol1, 71);
+  EXPECT_EQ(s_.frqcol2, 73);
+  EXPECT_EQ(s_.obsfmt, "(I 3)" + std::string(21, ' '));
+  EXPECT_EQ(s_.modset, 4);
+  EXPECT_EQ(s_.smstrat, 4);  // one more than the number of strata is accepted
+}
+
+TEST_F(DialogueTest, PositiveAgeColumnKeepsTheIncrements) {
+  Run({"records.txt", "2,3,2,1", "AB", "1", "0", "12", "YA", "0", "2", "t"});
+  EXPECT_EQ(s_.agecol, 12);
+  EXPECT_EQ(s_.acodes, "YA" + std::string(24, ' '));
+  EXPECT_EQ(s_.ageinc, std::string(40, '1'));
+}
+
+TEST_F(DialogueTest, FrequencyFormat) {
+  const std::vector<std::pair<std::pair<std::string, std::string>, std::string>> cases = {
+      {{"5", "7"}, "(I 3)"},
+      {{"61", "72"}, "(I12)"},
+      {{"9", "9"}, "(I 1)"},
+      {{"1", "99"}, "(I99)"},
+  };
+  for (const auto& [columns, format] : cases) {
+    SCOPED_TRACE(columns.first + ".." + columns.second);
+    ConversionSettings fresh;
+    s_ = fresh;
+    InputFile input;
+    in_.clear();
+    in_.str("records.txt\n2,3,1,1\nAB\n1\n0\n" + columns.first + "\n" + columns.second +
+            "\n2\nt\n");
+    RunDialogue(reader_, console_, folder_.path(), s_, input);
+    EXPECT_EQ(s_.obsfmt, format + std::string(21, ' '));
+  }
+}
+
+TEST_F(DialogueTest, InputIsBackAtItsFirstRecordAfterThePreview) {
+  Run({"records.txt", "2,3,1,1", "AB", "1", "0", "0", "2", "t"});
+  std::string record;
+  ASSERT_TRUE(input_.ReadRecord(record, 5));
+  EXPECT_EQ(record, "AB0  ");
+}
+
+TEST_F(DialogueTest, PreviewShowsAtMostFiveRecordsCutAt70) {
+  folder_.Write("long.txt", std::string(100, 'x') + "\r\n2\r\n3\n4\n5\n6\n7\n");
+  Run({"long.txt", "2,3,1,1", "AB", "1", "0", "0", "2", "t"});
+  const std::vector<std::string> lines = ConsoleLines();
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(lines[2], "  ");
+  EXPECT_EQ(lines[3], "               FILE:long.txt" + std::string(56, ' '));
+  EXPECT_EQ(lines[5], " ....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
+  EXPECT_EQ(lines[6], " " + std::string(70, 'x'));
+  EXPECT_EQ(lines[7], " 2" + std::string(69, ' '));  // the carriage return is not shown
+  EXPECT_EQ(lines[8], " 3" + std::string(69, ' '));
+  EXPECT_EQ(lines[10], " 5" + std::string(69, ' '));
+  EXPECT_EQ(lines[11], " " + std::string(70, '.'));
+  std::string record;
+  ASSERT_TRUE(input_.ReadRecord(record, 3));
+  EXPECT_EQ(record, "xxx");
+}
+
+TEST_F(DialogueTest, EmptyInputFileShowsNoRecordLines) {
+  folder_.Write("empty.txt", "");
+  Run({"empty.txt", "2,3,1,1", "AB", "1", "0", "0", "2", "t"});
+  const std::vector<std::string> lines = ConsoleLines();
+  ASSERT_GE(lines.size(), 7u);
+  EXPECT_EQ(lines[5], " ....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
+  EXPECT_EQ(lines[6], " " + std::string(70, '.'));
+}
+
+TEST_F(DialogueTest, InputFileName) {
+  std::filesystem::create_directory(folder_.path() / "folder");
+  struct Case {
+    std::string typed;
+    bool opens;
+  };
+  const std::vector<Case> cases = {
+      {"records.txt", true},
+      {"records.txt    ", true},  // trailing blanks are not part of the name
+      {"records.txt\r", true},
+      {"  records.txt", false},  // leading blanks are
+      {"RECORDS.TXT", false},
+      {"missing.txt", false},
+      {"folder", false},
+      {"", false},
+      {std::string(64, ' '), false},
+      {"records.txt" + std::string(53, ' ') + "ignored", true},  // cut at 64 characters
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE('"' + c.typed + '"');
+    ConversionSettings fresh;
+    s_ = fresh;
+    InputFile input;
+    in_.clear();
+    in_.str(c.typed + "\n2,3,1,1\nAB\n1\n0\n0\n2\nt\n");
+    std::string stop_line;
+    try {
+      RunDialogue(reader_, console_, folder_.path(), s_, input);
+    } catch (const FatalStop& stop) {
+      ASSERT_EQ(stop.lines().size(), 1u);
+      stop_line = stop.lines()[0];
+      EXPECT_EQ(stop.stop(), kErrorStop);
+    }
+    if (c.opens) {
+      EXPECT_EQ(stop_line, "");
+    } else {
+      std::string name = c.typed.substr(0, 64);
+      if (!name.empty() && name.back() == '\r') name.pop_back();
+      name.resize(64, ' ');
+      EXPECT_EQ(stop_line, " *** Can't read the input file, " + name);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace haplovex
