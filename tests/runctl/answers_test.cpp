@@ -131,12 +131,6 @@ TEST_F(ReaderTest, FaultyNumbersStopNamingTheQuestionAndWhatWasRead) {
   }
 }
 
-TEST_F(ReaderTest, LongAnswerIsShortenedInTheMessage) {
-  SetInput(std::string(60, '9') + "x\n");
-  EXPECT_EQ(StopLine([&] { Numbers(1); }), " *** Answer to COUNTS must be a whole number, read \"" +
-                                               std::string(40, '9') + "...\"");
-}
-
 TEST_F(ReaderTest, LineAnswersAreCutOrPaddedAfterTheLineEnd) {
   SetInput("MF\n  A b \nABCDEFGHIJ\r\n\nx\r\r\n");
   EXPECT_EQ(reader_.Line(5, "GROUP-CODES"), "MF   ");
