@@ -20,7 +20,9 @@
 
 namespace haplovex {
 
+// REQUIRES: codcol holds nyrs columns.
 void WriteMemoryPreamble(const ConversionSettings& s, int64_t npar, Console& console);
+// REQUIRES: `tables` were built for `s`; the summary file is open.
 void WriteTransitions(const ConversionSettings& s, const MemoryTables& tables, RunFiles& files);
 
 }  // namespace haplovex
