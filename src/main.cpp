@@ -42,5 +42,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ios::sync_with_stdio(false);
-  return haplovex::RunHaplovex(std::cin, std::cout, std::filesystem::current_path());
+  const int status = haplovex::RunHaplovex(std::cin, std::cout, std::filesystem::current_path());
+  // A console that could not be written (a closed or full output) hid the run's messages.
+  if (!std::cout.flush()) {
+    std::cerr << "haplovex: the console output could not be written\n";
+    return status == 0 ? 1 : status;
+  }
+  return status;
 }

@@ -124,8 +124,14 @@ bool InputFile::ReadRecord(std::string& record, size_t width) {
 }
 
 void InputFile::Rewind() {
-  std::rewind(file_);
+  // The records are read twice (preview, then conversion); a pipe or a device cannot go
+  // back, and reading on would silently lose the records the preview took.
   std::clearerr(file_);
+  errno = 0;
+  if (std::fseek(file_, 0, SEEK_SET) != 0) {
+    throw FatalStop::Message("Can't read the input file " + name_ + " a second time: " +
+                             std::strerror(errno != 0 ? errno : EIO));
+  }
   pos_ = end_ = 0;
   eof_ = false;
 }

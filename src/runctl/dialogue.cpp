@@ -35,6 +35,15 @@ void AskInputFile(AnswerReader& answers, Console& console, const std::filesystem
   if (trimmed.empty() || input.Open(workdir / trimmed, trimmed) != 0) {
     throw FatalStop({" *** Can't read the input file, " + name});
   }
+  // The run replaces both of its own files; reading one of them as the input would destroy
+  // the records while they are read.
+  for (const char* own : {"HAPLOVEX.OUT", "HAPLOVEX.SUM"}) {
+    std::error_code error;
+    if (std::filesystem::equivalent(workdir / trimmed, workdir / own, error)) {
+      Refuse("The input file " + trimmed + " is the run's own " + own +
+             "; copy the records to another name");
+    }
+  }
 
   console.Plain(" ");
   console.Plain(Blanks(14) + "FILE:" + name);

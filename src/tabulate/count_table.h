@@ -16,7 +16,7 @@ namespace haplovex {
 // Largest count any table or total may hold: the data cells write at most nine digits.
 inline constexpr int64_t kMaxCount = 999999999;
 // Largest table the program will try to allocate, unless lowered with SetTableByteLimit.
-inline constexpr uint64_t kMaxTableBytes = uint64_t{8} << 30;
+inline constexpr uint64_t kMaxTableBytes = uint64_t{2} << 30;
 
 // Lowers (or restores) the largest table size, for harnesses that run many conversions in
 // one process with little memory.

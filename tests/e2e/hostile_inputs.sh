@@ -62,6 +62,11 @@ run_case input-is-folder 1 " *** Can't read the input file, dir" "mkdir dir" dir
 run_case input-unreadable 1 " *** Can't read the input file, /proc/self/mem" ":" /proc/self/mem "${base_answers[@]:1}"
 run_case input-missing 1 " *** Can't read the input file, nothere" ":" nothere "${base_answers[@]:1}"
 
+run_case input-is-pipe 1 "Can't read the input file fifo a second time" \
+  "mkfifo fifo; (printf 'AB0\nA0A\n' > fifo &)" fifo "${base_answers[@]:1}"
+run_case input-is-own-summary 1 "is the run's own HAPLOVEX.SUM" "cp d.txt HAPLOVEX.SUM" HAPLOVEX.SUM "${base_answers[@]:1}"
+run_case input-is-own-output 1 "is the run's own HAPLOVEX.OUT" ":" HAPLOVEX.OUT "${base_answers[@]:1}"
+
 # Answers files that end early: after each answer in turn.
 for k in 0 1 2 3 4 5 6 7; do
   run_case "answers-end-after-$k" 1 "The input ended while waiting for the answer" ":" "${base_answers[@]:0:$k}"
@@ -85,6 +90,12 @@ run_case summary-on-full-device 1 " *** Can't write HAPLOVEX.SUM: No space left 
   "ln -s /dev/full HAPLOVEX.SUM" "${base_answers[@]}"
 run_case output-on-full-device 1 " *** Can't write HAPLOVEX.OUT: No space left on device" \
   "ln -s /dev/full HAPLOVEX.OUT" y "${base_answers[@]}"
+
+# A console that cannot be written must not end with success.
+printf '%s\n' "${base_answers[@]}" > "$work_root/console-full.answers"
+printf 'AB0\n' > "$work_root/d.txt"
+(cd "$work_root" && "$bin" < console-full.answers > /dev/full 2>/dev/null)
+if [ $? = 1 ]; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[console-full] success reported"; fi
 
 echo "hostile inputs: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
