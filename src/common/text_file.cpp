@@ -96,29 +96,47 @@ bool InputFile::Fill() {
   return got > 0;
 }
 
-bool InputFile::ReadRecord(std::string& record, size_t width) {
+bool InputFile::NextLineSlow(std::string_view& line) {
   if (pos_ == end_ && !Fill()) return false;
-  record.clear();
-  // Keep one character beyond the width: it may be the carriage return that ends the line.
-  const size_t keep = width + 1;
-  for (;;) {
-    const char* start = block_.data() + pos_;
-    const size_t avail = end_ - pos_;
-    const void* nl = std::memchr(start, '\n', avail);
-    const size_t len = nl != nullptr ? static_cast<size_t>(static_cast<const char*>(nl) - start) : avail;
-    if (record.size() < keep) record.append(start, std::min(len, keep - record.size()));
-    pos_ += len;
+  const char* start = block_.data() + pos_;
+  const size_t avail = end_ - pos_;
+  const void* nl = std::memchr(start, '\n', avail);
+  size_t len;
+  if (nl != nullptr) {
+    len = static_cast<size_t>(static_cast<const char*>(nl) - start);
+    pos_ += len + 1;
+    if (len > 0 && start[len - 1] == '\r') --len;
+    line = std::string_view(start, std::min(len, kLineKept));
+    return true;
+  }
+  // The line runs on into the next block (or ends the file without a line end). Keep one
+  // character more than is ever looked at: it may be the carriage return before the line end.
+  constexpr size_t keep = kLineKept + 1;
+  carry_.assign(start, std::min(avail, keep));
+  pos_ = end_;
+  while (Fill()) {
+    const char* more = block_.data();
+    nl = std::memchr(more, '\n', end_);
+    len = nl != nullptr ? static_cast<size_t>(static_cast<const char*>(nl) - more) : end_;
+    if (carry_.size() < keep) carry_.append(more, std::min(len, keep - carry_.size()));
     if (nl != nullptr) {
-      ++pos_;  // the line end itself
+      pos_ = len + 1;
       break;
     }
-    if (!Fill()) break;  // last line without a line end
+    pos_ = end_;
   }
-  // A carriage return directly before the line end belongs to the line end (files saved with
-  // CRLF ends). When the line was longer than what was kept, the character dropped here lies
-  // beyond the width and would be cut anyway.
-  if (!record.empty() && record.back() == '\r') record.pop_back();
-  if (record.size() > width) record.resize(width);
+  // A carriage return kept at the end is the one before the line end, or lies beyond the
+  // characters looked at: dropping it is right either way.
+  if (!carry_.empty() && carry_.back() == '\r') carry_.pop_back();
+  if (carry_.size() > kLineKept) carry_.resize(kLineKept);
+  line = carry_;
+  return true;
+}
+
+bool InputFile::ReadRecord(std::string& record, size_t width) {
+  std::string_view line;
+  if (!NextLine(line)) return false;
+  record.assign(line.substr(0, width));
   record.append(width - record.size(), ' ');
   return true;
 }

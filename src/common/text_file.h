@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -62,18 +63,39 @@ class InputFile {
   // Opens `path` for reading and reads its first block, so that a folder or an unreadable
   // file is refused here. Returns 0 or the system's error number.
   int Open(const std::filesystem::path& path, std::string display_name);
-  // Reads the next line into `record` as exactly `width` characters: cut at `width`, padded
-  // with blanks. Returns false at the end of the file. A read error stops the run.
+  // Longest part of a line that is ever looked at: the record width.
+  static constexpr size_t kLineKept = 250;
+
+  // Points `line` at the next line: its characters without the line end and one carriage
+  // return in front of it, cut at kLineKept characters. The view stays valid until the next
+  // call. Returns false at the end of the file. A read error stops the run.
+  bool NextLine(std::string_view& line) {
+    // The usual case, inline: the whole line lies in the block and is handed out where it
+    // stands.
+    const char* start = block_.data() + pos_;
+    const void* nl = std::memchr(start, '\n', end_ - pos_);
+    if (nl == nullptr) return NextLineSlow(line);
+    size_t len = static_cast<size_t>(static_cast<const char*>(nl) - start);
+    pos_ += len + 1;
+    if (len > 0 && start[len - 1] == '\r') --len;
+    line = std::string_view(start, len < kLineKept ? len : kLineKept);
+    return true;
+  }
+  // Reads the next line into `record` as exactly `width` characters (width <= kLineKept): cut
+  // at `width`, padded with blanks. Returns false at the end of the file.
   bool ReadRecord(std::string& record, size_t width);
   // Repositions to the first line.
   void Rewind();
 
  private:
   bool Fill();  // Reads the next block; false at end of file.
+  // NextLine at the end of a block: the line runs on into the next one, or the file ends.
+  bool NextLineSlow(std::string_view& line);
 
   std::FILE* file_ = nullptr;
   std::string name_;
   std::vector<char> block_;
+  std::string carry_;  // a line that runs past the end of a block, up to kLineKept + 1 characters
   size_t pos_ = 0;   // next unread byte in block_
   size_t end_ = 0;   // bytes of block_ holding data
   bool eof_ = false;

@@ -1,15 +1,19 @@
 #include "memory/memory_tables.h"
 
+#include <span>
+
 #include "tabulate/cohort_tables.h"
 
 namespace haplovex {
 
 MemoryTables::MemoryTables(const ConversionSettings& s)
     : s_(s),
+      steps_(s),
       npairs_(int64_t{s.nyrs} * (s.nyrs - 1) / 2),
       n_("n", {s.nyrs, s.nstrata, s.nstrata, s.nage, s.ngroups}),
       bt_("bt", {npairs_, s.nstrata, s.nstrata, s.nstrata, s.nage, s.ngroups}) {
   rec_.ch = AllocateTable<int32_t>({s.nyrs}, "ch");
+  rec_.captures.resize(rec_.ch.size());
   btot_ = CountTable("btot", {s.nstrata, s.nstrata, s.nage, s.ngroups});
 }
 
@@ -56,33 +60,29 @@ void MemoryTables::ReadAll(RunFiles& files) {
 }
 
 void MemoryTables::Count(const DecodedRecord& rec, int64_t record) {
-  const CaptureSpan span = FindCaptureSpan(rec, s_.nstrata);
-  const AgeSteps steps(s_);
-  const int32_t S = s_.nstrata;
-  auto caught = [&](int32_t position) { return position >= 1 && position <= S; };
-  auto ch = [&](int32_t i) { return rec.ch[static_cast<size_t>(i - 1)]; };
-
-  int32_t curage = rec.iage;
-  int32_t q = 0;
-  for (int32_t i = span.ifirst; i <= span.ilast; ++i) {
-    const int32_t r = ch(i);
-    if (i > span.ifirst) q = ch(i - 1);
-    if (caught(q) && caught(r)) {
-      if (!(i == span.ilast && LostOnCapture(rec.fate))) {
-        n_.Add(NOffset(i, q, r, curage, rec.igrp), rec.freq, record);
-      }
-      for (int32_t j = i + 1; j <= span.ilast; ++j) {
-        const int32_t t = ch(j);
-        if (!caught(t)) continue;
-        bt_.Add(BtOffset(PairIndex(i, j, s_.nyrs), q, r, t, curage, rec.igrp), rec.freq, record);
-        btot_.Add(BtotOffset(t, r, curage, rec.igrp), rec.freq, record);
-        break;
-      }
+  const std::span<const Capture> captures = rec.Captures();
+  if (captures.size() < 2) return;
+  const int32_t first = captures.front().period;
+  const size_t last = captures.size() - 1;
+  for (size_t k = 1; k <= last; ++k) {
+    const Capture& before = captures[k - 1];
+    const Capture& at = captures[k];
+    // A memory release needs a capture in the period just before: the first capture never is
+    // one, nor a capture after a period not caught.
+    if (before.period != at.period - 1) continue;
+    // An age position above the oldest class has been lowered to it by the age step of the
+    // first capture, which comes before any memory release.
+    const int32_t age = steps_.At(rec.iage, first, at.period);
+    if (k < last || !LostOnCapture(rec.fate)) {
+      n_.Add(NOffset(at.period, before.stratum, at.stratum, age, rec.igrp), rec.freq, record);
     }
-    // The age step of every period from the first capture on; an age position above the
-    // oldest class is lowered here at the first capture, before anything is counted.
-    if (steps.Raises(i)) ++curage;
-    if (curage > s_.nage) curage = s_.nage;
+    if (k < last) {
+      const Capture& next = captures[k + 1];
+      bt_.Add(BtOffset(PairIndex(at.period, next.period, s_.nyrs), before.stratum, at.stratum,
+                       next.stratum, age, rec.igrp),
+              rec.freq, record);
+      btot_.Add(BtotOffset(next.stratum, at.stratum, age, rec.igrp), rec.freq, record);
+    }
   }
 }
 

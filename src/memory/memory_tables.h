@@ -16,6 +16,7 @@
 
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/cohort_tables.h"
 #include "tabulate/count_table.h"
 #include "tabulate/record.h"
 
@@ -30,8 +31,9 @@ class MemoryTables {
   // Reads every record of `files.input` from its start and counts it. An age code that is not
   // among the age codes stops the run; an age position above nage counts in the oldest class.
   void ReadAll(RunFiles& files);
-  // Counts one decoded record; `record` is its number in messages. REQUIRES: rec.ch holds
-  // nyrs positions, 1 <= rec.igrp <= ngroups, rec.iage >= 1.
+  // Counts one decoded record; `record` is its number in messages. REQUIRES: rec's captures
+  // are those of its ch (as the decoder or CollectCaptures leave them), 1 <= rec.igrp <=
+  // ngroups, rec.iage >= 1.
   void Count(const DecodedRecord& rec, int64_t record);
 
   int32_t n(int32_t i, int32_t q, int32_t r, int32_t a, int32_t g) const;
@@ -50,6 +52,7 @@ class MemoryTables {
   size_t BtotOffset(int64_t t, int64_t r, int64_t a, int64_t g) const;
 
   const ConversionSettings& s_;
+  AgeSteps steps_;
   int64_t npairs_;
   CountTable n_;
   CountTable bt_;

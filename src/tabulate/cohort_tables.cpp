@@ -1,24 +1,27 @@
 #include "tabulate/cohort_tables.h"
 
+#include <algorithm>
+#include <span>
+
 namespace haplovex {
 
-CaptureSpan FindCaptureSpan(const DecodedRecord& rec, int32_t nstrata) {
-  CaptureSpan span;
-  for (size_t i = 0; i < rec.ch.size(); ++i) {
-    if (rec.ch[i] >= 1 && rec.ch[i] <= nstrata) {
-      if (span.ifirst == 0) span.ifirst = static_cast<int32_t>(i + 1);
-      span.ilast = static_cast<int32_t>(i + 1);
-    }
+AgeSteps::AgeSteps(const ConversionSettings& s)
+    : nage_(s.nage), raises_before_(static_cast<size_t>(std::max(s.nyrs, 0)) + 1, 0) {
+  for (size_t p = 2; p < raises_before_.size(); ++p) {
+    const size_t interval = p - 1;
+    const bool raises = interval <= s.ageinc.size() && s.ageinc[interval - 1] == '1';
+    raises_before_[p] = raises_before_[p - 1] + (raises ? 1 : 0);
   }
-  return span;
 }
 
 CohortTables::CohortTables(const ConversionSettings& s)
     : s_(s),
+      steps_(s),
       npairs_(int64_t{s.nyrs} * (s.nyrs - 1) / 2),
       n_("n", {s.nyrs, s.nstrata, s.nage, s.ngroups}),
       bt_("bt", {npairs_, s.nstrata, s.nstrata, s.nage, s.ngroups}) {
   rec_.ch = AllocateTable<int32_t>({s.nyrs}, "ch");
+  rec_.captures.resize(rec_.ch.size());
   btot_ = CountTable("btot", {s.nstrata, s.nstrata, s.nage, s.ngroups});
 }
 
@@ -45,40 +48,36 @@ void CohortTables::ReadAll(RunFiles& files) {
   while (records.Next(rec_)) {
     nrec_ = records.nrec();
     nanim_ = records.nanim();
-    const CaptureSpan span = FindCaptureSpan(rec_, s_.nstrata);
     if (rec_.iage <= 0 || rec_.iage > s_.nage) records.AgeCodeError(rec_);
-    Count(rec_, span);
+    Count(rec_);
   }
 }
 
-void CohortTables::Count(const DecodedRecord& rec, const CaptureSpan& span) {
-  const AgeSteps steps(s_);
+void CohortTables::Count(const DecodedRecord& rec) {
+  const std::span<const Capture> captures = rec.Captures();
+  if (captures.empty()) return;
   const int64_t S = s_.nstrata;
   const int64_t group_base = (int64_t{rec.igrp} - 1) * s_.nage;
-  int32_t curage = rec.iage;
-  int32_t next = span.ifirst;  // the capture period being looked at
-  for (int32_t i = span.ifirst; i <= span.ilast; ++i) {
-    const int32_t from = rec.ch[static_cast<size_t>(i - 1)];
-    if (i == next) {
-      const int64_t age_base = group_base + (curage - 1);
-      if (!(i == span.ilast && LostOnCapture(rec.fate))) {
-        n_.Add(static_cast<size_t>((age_base * S + (from - 1)) * s_.nyrs + (i - 1)), rec.freq, nrec_);
-      }
-      // The next capture after i, if any, closes the pair that starts at i.
-      next = 0;
-      for (int32_t j = i + 1; j <= span.ilast; ++j) {
-        const int32_t to = rec.ch[static_cast<size_t>(j - 1)];
-        if (to >= 1 && to <= S) {
-          next = j;
-          const int64_t ij = PairIndex(i, j, s_.nyrs);
-          bt_.Add(static_cast<size_t>(((age_base * S + (to - 1)) * S + (from - 1)) * npairs_ + (ij - 1)),
-                  rec.freq, nrec_);
-          btot_.Add(static_cast<size_t>((age_base * S + (from - 1)) * S + (to - 1)), rec.freq, nrec_);
-          break;
-        }
-      }
+  const int32_t first = captures.front().period;
+  const size_t last = captures.size() - 1;
+  for (size_t k = 0; k <= last; ++k) {
+    const Capture& at = captures[k];
+    const int64_t age_base = group_base + (steps_.At(rec.iage, first, at.period) - 1);
+    // Every capture is a release, but the last one of an animal not released.
+    if (k < last || !LostOnCapture(rec.fate)) {
+      n_.Add(static_cast<size_t>((age_base * S + (at.stratum - 1)) * s_.nyrs + (at.period - 1)),
+             rec.freq, nrec_);
     }
-    if (steps.Raises(i) && curage < s_.nage) ++curage;
+    // Each capture pairs with the next one only.
+    if (k < last) {
+      const Capture& next = captures[k + 1];
+      const int64_t ij = PairIndex(at.period, next.period, s_.nyrs);
+      bt_.Add(static_cast<size_t>(((age_base * S + (next.stratum - 1)) * S + (at.stratum - 1)) *
+                                      npairs_ + (ij - 1)),
+              rec.freq, nrec_);
+      btot_.Add(static_cast<size_t>((age_base * S + (at.stratum - 1)) * S + (next.stratum - 1)),
+                rec.freq, nrec_);
+    }
   }
 }
 

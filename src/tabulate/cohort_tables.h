@@ -22,28 +22,24 @@ inline int64_t PairIndex(int64_t i, int64_t j, int64_t nyrs) {
   return (i - 1) * nyrs - (i - 1) * i / 2 + (j - i);
 }
 
-// Age class at each captured period, given the class at the first capture: the age step of
-// every period from the first capture on raises it by one where ageinc holds "1" (periods
-// beyond the 40 characters of ageinc leave it), and the oldest class absorbs the rest.
+// The age class of an animal at each period it is caught, from its class at the first capture:
+// every interval from the first capture on whose ageinc character is "1" raises the class by
+// one (ageinc has 40 characters; later intervals leave it), and the oldest class absorbs the
+// rest. The raises are counted once per run, so a record's ages cost no walk over its periods.
 class AgeSteps {
  public:
-  explicit AgeSteps(const ConversionSettings& s) : s_(s) {}
-  // True when the interval from period i to i+1 raises the age.
-  bool Raises(int32_t i) const {
-    return i >= 1 && static_cast<size_t>(i) <= s_.ageinc.size() &&
-           s_.ageinc[static_cast<size_t>(i - 1)] == '1';
+  explicit AgeSteps(const ConversionSettings& s);
+  // Class at `period` of an animal caught first at `first` in class `iage`; never above nage.
+  int32_t At(int32_t iage, int32_t first, int32_t period) const {
+    const int64_t age = int64_t{iage} + raises_before_[static_cast<size_t>(period)] -
+                        raises_before_[static_cast<size_t>(first)];
+    return age < nage_ ? static_cast<int32_t>(age) : nage_;
   }
 
  private:
-  const ConversionSettings& s_;
+  int32_t nage_;
+  std::vector<int32_t> raises_before_;  // [p]: intervals 1..p-1 marked "1"
 };
-
-// First and last captured periods of a record (1 <= ch <= nstrata); 0 and -1 without capture.
-struct CaptureSpan {
-  int32_t ifirst = 0;
-  int32_t ilast = -1;
-};
-CaptureSpan FindCaptureSpan(const DecodedRecord& rec, int32_t nstrata);
 
 class CohortTables {
  public:
@@ -64,13 +60,14 @@ class CohortTables {
   void Release();
 
  private:
-  void Count(const DecodedRecord& rec, const CaptureSpan& span);
+  void Count(const DecodedRecord& rec);
 
   const ConversionSettings& s_;
+  AgeSteps steps_;
   int64_t npairs_;
   CountTable n_;
   CountTable bt_;
-  DecodedRecord rec_;  // holds ch
+  DecodedRecord rec_;  // holds ch and the captures
   CountTable btot_;
   int64_t nrec_ = 0;
   int32_t nanim_ = 0;

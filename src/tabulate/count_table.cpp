@@ -63,13 +63,9 @@ void CountTable::Overflow(int64_t record) const {
                            " passes 999,999,999 animals");
 }
 
-void AddToTotal(int32_t& total, int32_t freq, const std::string& what, int64_t record) {
-  const int64_t sum = int64_t{total} + freq;
-  if (sum > kMaxCount) {
-    throw FatalStop::Message("Record " + std::to_string(record) + ": the number of " + what +
-                             " passes 999,999,999");
-  }
-  total = static_cast<int32_t>(sum);
+void TotalOverflow(const char* what, int64_t record) {
+  throw FatalStop::Message("Record " + std::to_string(record) + ": the number of " +
+                           std::string(what) + " passes 999,999,999");
 }
 
 }  // namespace haplovex

@@ -48,7 +48,9 @@ class CountTable {
   // the table and the record number `record`.
   void Add(size_t offset, int32_t freq, int64_t record) {
     const int64_t sum = int64_t{counts_[offset]} + freq;
-    if (sum > kMaxCount) Overflow(record);
+    if (sum > kMaxCount) [[unlikely]] {
+      Overflow(record);
+    }
     counts_[offset] = static_cast<int32_t>(sum);
   }
   size_t size() const { return counts_.size(); }
@@ -65,8 +67,17 @@ class CountTable {
   std::vector<int32_t> counts_;
 };
 
+// Stops the run: the total `what` would pass kMaxCount at record `record`.
+[[noreturn]] void TotalOverflow(const char* what, int64_t record);
+
 // Adds `freq` to a run total (such as the animals read), stopping the run when it would pass
 // kMaxCount.
-void AddToTotal(int32_t& total, int32_t freq, const std::string& what, int64_t record);
+inline void AddToTotal(int32_t& total, int32_t freq, const char* what, int64_t record) {
+  const int64_t sum = int64_t{total} + freq;
+  if (sum > kMaxCount) [[unlikely]] {
+    TotalOverflow(what, record);
+  }
+  total = static_cast<int32_t>(sum);
+}
 
 }  // namespace haplovex

@@ -1,5 +1,7 @@
 #include "tabulate/record.h"
 
+#include <algorithm>
+
 #include "common/fatal.h"
 #include "common/format.h"
 #include "tabulate/count_table.h"
@@ -16,7 +18,35 @@ CodeLookup::CodeLookup(std::string_view codes) {
 RecordDecoder::RecordDecoder(const ConversionSettings& settings)
     : s_(settings), strata_(settings.scodes), ages_(settings.acodes), groups_(settings.gcodes) {
   code_offsets_.reserve(settings.codcol.size());
-  for (int32_t column : settings.codcol) code_offsets_.push_back(static_cast<size_t>(column - 1));
+  int32_t width = 1;
+  for (int32_t column : settings.codcol) {
+    code_offsets_.push_back(static_cast<size_t>(column - 1));
+    width = std::max(width, column);
+  }
+  for (int c = 0; c < 256; ++c) {
+    const int32_t position = strata_(static_cast<char>(c));
+    capture_stratum_[static_cast<size_t>(c)] =
+        static_cast<int8_t>(position >= 1 && position <= settings.nstrata ? position : 0);
+  }
+  consecutive_ = !code_offsets_.empty();
+  for (size_t i = 1; i < code_offsets_.size(); ++i) {
+    consecutive_ = consecutive_ && code_offsets_[i] == code_offsets_[i - 1] + 1;
+  }
+  if (settings.nage > 1) width = std::max(width, settings.agecol);
+  if (settings.ngroups > 1) width = std::max(width, settings.grpcol);
+  width = std::max(width, settings.fatecol);
+  if (settings.frqcol1 > 0) width = std::max(width, settings.frqcol2);
+  width_ = static_cast<size_t>(width);
+}
+
+void CollectCaptures(DecodedRecord& rec, int32_t nstrata) {
+  rec.captures.resize(rec.ch.size());
+  rec.ncaptures = 0;
+  for (size_t i = 0; i < rec.ch.size(); ++i) {
+    if (rec.ch[i] >= 1 && rec.ch[i] <= nstrata) {
+      rec.captures[rec.ncaptures++] = Capture{static_cast<int32_t>(i + 1), rec.ch[i]};
+    }
+  }
 }
 
 bool ParseFrequency(std::string_view field, int32_t& freq) {
@@ -43,8 +73,36 @@ bool ParseFrequency(std::string_view field, int32_t& freq) {
   return true;
 }
 
-void RecordDecoder::Decode(std::string_view line, int64_t record_number,
-                           DecodedRecord& rec) const {
+void RecordDecoder::DecodePositions(std::string_view line, DecodedRecord& rec) const {
+  rec.ch.resize(code_offsets_.size());
+  for (size_t i = 0; i < code_offsets_.size(); ++i) rec.ch[i] = strata_(line[code_offsets_[i]]);
+}
+
+void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) const {
+  const size_t periods = code_offsets_.size();
+  rec.captures.resize(periods);
+  Capture* captures = rec.captures.data();
+  size_t ncaptures = 0;
+  // Writes every period looked at into the list and keeps it only when it is a capture, which
+  // avoids a branch that random histories would mispredict.
+  auto look_at = [&](size_t i, unsigned char code) {
+    const int32_t stratum = capture_stratum_[code];
+    captures[ncaptures] = Capture{static_cast<int32_t>(i + 1), stratum};
+    ncaptures += stratum != 0;
+  };
+  if (consecutive_) {
+    // The usual layout, one period a column: the codes are read straight along the line.
+    const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + code_offsets_.front();
+#pragma GCC unroll 8
+    for (size_t i = 0; i < periods; ++i) look_at(i, codes[i]);
+  } else {
+    for (size_t i = 0; i < periods; ++i) look_at(i, static_cast<unsigned char>(line[code_offsets_[i]]));
+  }
+  rec.ncaptures = ncaptures;
+}
+
+void RecordDecoder::Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
+                           bool positions) const {
   rec.iage = 1;
   if (s_.nage > 1) rec.iage = ages_(line[static_cast<size_t>(s_.agecol - 1)]);
 
@@ -60,8 +118,8 @@ void RecordDecoder::Decode(std::string_view line, int64_t record_number,
     }
   }
 
-  rec.ch.resize(code_offsets_.size());
-  for (size_t i = 0; i < code_offsets_.size(); ++i) rec.ch[i] = strata_(line[code_offsets_[i]]);
+  DecodeCaptures(line, rec);
+  if (positions) DecodePositions(line, rec);
 
   if (s_.fatecol > 0) rec.fate = line[static_cast<size_t>(s_.fatecol - 1)];
 
@@ -97,15 +155,21 @@ RecordStream::RecordStream(const ConversionSettings& s, RunFiles& files)
 }
 
 bool RecordStream::Next(DecodedRecord& rec) {
-  if (!files_.input.ReadRecord(line_, kRecordWidth)) return false;
-  decoder_.Decode(line_, nrec_ + 1, rec);
+  if (!files_.input.NextLine(line_)) return false;
+  if (line_.size() < decoder_.width()) {
+    padded_.assign(line_);
+    padded_.resize(decoder_.width(), ' ');
+    line_ = padded_;
+  }
+  decoder_.Decode(line_, nrec_ + 1, rec, s_.listdata);
   ++nrec_;
   if (s_.listdata) files_.console.Line(decoder_.EchoLine(nrec_, rec));
   AddToTotal(nanim_, rec.freq, "animals read", nrec_);
   return true;
 }
 
-void RecordStream::AgeCodeError(const DecodedRecord& rec) const {
+void RecordStream::AgeCodeError(DecodedRecord& rec) const {
+  decoder_.DecodePositions(line_, rec);
   throw FatalStop({FreeLine().Text("** AGE CODE ERROR **").str(), decoder_.EchoLine(nrec_, rec)}, "");
 }
 

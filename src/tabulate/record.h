@@ -1,7 +1,7 @@
 // The capture-history record and its decoding, shared by both converters.
 //
-// A record is one line of the input file held as exactly 250 characters (cut, or padded with
-// blanks). Where its fields stand comes from the settings:
+// A record is one line of the input file read as 250 characters (cut, or padded with blanks;
+// only the columns in use are ever padded). Where its fields stand comes from the settings:
 //   stratum code of period i   1 character at codcol(i)        -> ch(i), position in scodes
 //   age code                   1 character at agecol           -> iage, position in acodes
 //   group code                 1 character at grpcol           -> igrp, position in gcodes
@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,13 +34,29 @@ class CodeLookup {
   std::array<int8_t, 256> table_{};
 };
 
+// A period at which the animal was caught, and the stratum it was caught in.
+struct Capture {
+  int32_t period;
+  int32_t stratum;
+};
+
 struct DecodedRecord {
   int32_t iage = 1;   // age class at the first capture
   int32_t igrp = 1;   // group
   char fate = '\0';   // fate character; a zero byte when there is no fate column
   int32_t freq = 1;   // animals the record stands for
-  std::vector<int32_t> ch;  // ch[i-1]: stratum position at period i (1..nstrata = caught)
+  // ch[i-1]: stratum position at period i (1..nstrata = caught); filled only when asked for.
+  std::vector<int32_t> ch;
+  // The captures (periods with 1 <= ch <= nstrata) in period order: the first ncaptures
+  // entries of a table with one entry per period.
+  std::vector<Capture> captures;
+  size_t ncaptures = 0;
+
+  std::span<const Capture> Captures() const { return {captures.data(), ncaptures}; }
 };
+
+// Fills the captures of `rec` from its ch, for records whose positions were set directly.
+void CollectCaptures(DecodedRecord& rec, int32_t nstrata);
 
 // True when the fate character marks an animal not released after its last capture.
 inline bool LostOnCapture(char fate) { return static_cast<unsigned char>(fate) > ' '; }
@@ -49,10 +66,19 @@ class RecordDecoder {
   // REQUIRES: every column of `settings` that will be read lies in 1..250.
   explicit RecordDecoder(const ConversionSettings& settings);
 
-  // Decodes `line` (250 characters) into `rec`. `record_number` is the number the record has
-  // among those read, used in messages. A group position of 0 or above ngroups, and a
-  // frequency field that is not a whole number of animals, stop the run.
-  void Decode(std::string_view line, int64_t record_number, DecodedRecord& rec) const;
+  // Decodes `line` into `rec`: the captures, age, group, fate and frequency, and ch when
+  // `positions` is true (counting needs only the captures; ch is for the echo line).
+  // `record_number` is the number the record has among those read, used in messages. A group
+  // position of 0 or above ngroups, and a frequency field that is not a whole number of
+  // animals, stop the run.
+  // REQUIRES: line.size() >= width() (a shorter line is padded with blanks by the caller).
+  void Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
+              bool positions = true) const;
+  // Fills rec.ch from `line`. REQUIRES: as for Decode.
+  void DecodePositions(std::string_view line, DecodedRecord& rec) const;
+
+  // The highest column any field is read from.
+  size_t width() const { return width_; }
 
   // The record echo line: nrec, freq, fate, iage and one column per period.
   std::string EchoLine(int64_t nrec, const DecodedRecord& rec) const;
@@ -62,8 +88,15 @@ class RecordDecoder {
   CodeLookup strata_;
   CodeLookup ages_;
   CodeLookup groups_;
+  void DecodeCaptures(std::string_view line, DecodedRecord& rec) const;
+
+  // The stratum a code marks a capture in (its position, when 1..nstrata), 0 for every other
+  // byte: one look-up tells both whether and where the animal was caught.
+  std::array<int8_t, 256> capture_stratum_{};
   // 0-based offsets of the stratum-code columns.
   std::vector<size_t> code_offsets_;
+  bool consecutive_ = false;  // the periods stand in consecutive columns
+  size_t width_ = 0;
 };
 
 // The records of the input file read one at a time from its first line, as both converters
@@ -78,7 +111,7 @@ class RecordStream {
   bool Next(DecodedRecord& rec);
   // Stops the run with the age-code error for `rec`, the record just read: the line
   // "** AGE CODE ERROR **", its echo line, and no stop message.
-  [[noreturn]] void AgeCodeError(const DecodedRecord& rec) const;
+  [[noreturn]] void AgeCodeError(DecodedRecord& rec) const;
 
   int64_t nrec() const { return nrec_; }
   int32_t nanim() const { return nanim_; }
@@ -87,7 +120,8 @@ class RecordStream {
   const ConversionSettings& s_;
   RunFiles& files_;
   RecordDecoder decoder_;
-  std::string line_;
+  std::string padded_;  // a line shorter than the columns in use, padded with blanks
+  std::string_view line_;  // the record just read
   int64_t nrec_ = 0;
   int32_t nanim_ = 0;
 };

@@ -64,8 +64,10 @@ TEST(MemoryConsoleTest, TransitionTableOnConsoleAndSummary) {
   MemoryTables tables(s);
   DecodedRecord rec;
   rec.ch = {1, 1, 12};  // released in stratum 1 at period 2, next caught in stratum 12
+  CollectCaptures(rec, s.nstrata);
   tables.Count(rec, 1);
   rec.ch = {1, 1, 1};
+  CollectCaptures(rec, s.nstrata);
   rec.igrp = 2;
   tables.Count(rec, 2);
 

@@ -54,6 +54,7 @@ void ExpectCounts(const CountCase& c) {
   for (const Rec& r : c.records) {
     DecodedRecord rec;
     rec.ch = r.ch;
+    CollectCaptures(rec, c.S);
     rec.iage = r.iage;
     rec.igrp = r.igrp;
     rec.fate = r.fate;
@@ -152,6 +153,7 @@ TEST(MemoryTablesTest, CountPassingTheLargestStopsTheRun) {
   MemoryTables tables(s);
   DecodedRecord rec;
   rec.ch = {1, 1, 0};
+  CollectCaptures(rec, 2);
   rec.freq = 999999999;
   tables.Count(rec, 1);
   EXPECT_EQ(tables.n(2, 1, 1, 1, 1), 999999999);
