@@ -73,7 +73,7 @@ void MemoryTables::Count(const DecodedRecord& rec, int64_t record) {
     // An age position above the oldest class has been lowered to it by the age step of the
     // first capture, which comes before any memory release.
     const int32_t age = steps_.At(rec.iage, first, at.period);
-    if (k < last || !LostOnCapture(rec.fate)) {
+    if (k < last || !NotReleasedAtLast(rec)) {
       n_.Add(NOffset(at.period, before.stratum, at.stratum, age, rec.igrp), rec.freq, record);
     }
     if (k < last) {

@@ -64,7 +64,7 @@ void CohortTables::Count(const DecodedRecord& rec) {
     const Capture& at = captures[k];
     const int64_t age_base = group_base + (steps_.At(rec.iage, first, at.period) - 1);
     // Every capture is a release, but the last one of an animal not released.
-    if (k < last || !LostOnCapture(rec.fate)) {
+    if (k < last || !NotReleasedAtLast(rec)) {
       n_.Add(static_cast<size_t>((age_base * S + (at.stratum - 1)) * s_.nyrs + (at.period - 1)),
              rec.freq, nrec_);
     }

@@ -55,6 +55,7 @@ bool ParseFrequency(std::string_view field, int32_t& freq) {
   bool sign_seen = false;
   bool digit_seen = false;
   for (char c : field) {
+    if (c == ';') break;
     if (c == ' ') continue;
     if ((c == '+' || c == '-') && !sign_seen && !digit_seen) {
       sign_seen = true;
@@ -126,12 +127,16 @@ void RecordDecoder::Decode(std::string_view line, int64_t record_number, Decoded
   if (s_.frqcol1 > 0) {
     const std::string_view field = line.substr(static_cast<size_t>(s_.frqcol1 - 1),
                                                static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1));
-    if (!ParseFrequency(field, rec.freq) || rec.freq < 0) {
+    int32_t value = 0;
+    // The most negative 32-bit number has no positive counterpart; it is no count anyway.
+    if (!ParseFrequency(field, value) || value == INT32_MIN) {
       throw FatalStop::Message("Record " + std::to_string(record_number) +
                                ": the frequency in columns " + std::to_string(s_.frqcol1) + "-" +
                                std::to_string(s_.frqcol2) +
                                " is not a number of animals: \"" + std::string(field) + "\"");
     }
+    rec.removed = value < 0;
+    rec.freq = value < 0 ? -value : value;
   }
 }
 
@@ -139,7 +144,7 @@ std::string RecordDecoder::EchoLine(int64_t nrec, const DecodedRecord& rec) cons
   std::string line = " ";
   AppendInt(line, nrec, 6);
   line += ' ';
-  AppendInt(line, rec.freq, 5);
+  AppendInt(line, rec.removed ? -int64_t{rec.freq} : rec.freq, 5);  // as read
   line += ' ';
   line += rec.fate;
   line += ' ';

@@ -6,7 +6,8 @@
 //   age code                   1 character at agecol           -> iage, position in acodes
 //   group code                 1 character at grpcol           -> igrp, position in gcodes
 //   fate mark                  1 character at fatecol          -> fate (above blank: lost)
-//   frequency                  columns frqcol1..frqcol2         -> freq, blanks ignored
+//   frequency                  columns frqcol1..frqcol2         -> freq, blanks ignored, ended
+//                                                                 by a ";"; negative: removed
 // A code's position is its 1-based place in the 26-character code text, trailing blanks
 // included, case-sensitive, 0 when absent. The decoder does not know which converter calls it.
 #pragma once
@@ -44,7 +45,10 @@ struct DecodedRecord {
   int32_t iage = 1;   // age class at the first capture
   int32_t igrp = 1;   // group
   char fate = '\0';   // fate character; a zero byte when there is no fate column
-  int32_t freq = 1;   // animals the record stands for
+  int32_t freq = 1;   // animals the record stands for (the frequency without its sign)
+  // The frequency was negative: the field's mark that the animals were removed (not
+  // released) at their last capture.
+  bool removed = false;
   // ch[i-1]: stratum position at period i (1..nstrata = caught); filled only when asked for.
   std::vector<int32_t> ch;
   // The captures (periods with 1 <= ch <= nstrata) in period order: the first ncaptures
@@ -60,6 +64,12 @@ void CollectCaptures(DecodedRecord& rec, int32_t nstrata);
 
 // True when the fate character marks an animal not released after its last capture.
 inline bool LostOnCapture(char fate) { return static_cast<unsigned char>(fate) > ' '; }
+
+// True when the record's animals are not released at their last capture: a fate mark, or a
+// negative frequency.
+inline bool NotReleasedAtLast(const DecodedRecord& rec) {
+  return rec.removed || LostOnCapture(rec.fate);
+}
 
 class RecordDecoder {
  public:
@@ -126,8 +136,10 @@ class RecordStream {
   int32_t nanim_ = 0;
 };
 
-// Reads a frequency field: blanks anywhere are ignored, all blanks is 0; otherwise an optional
-// sign and digits. Returns false when the text is no whole number or does not fit in 32 bits.
+// Reads a frequency field: the characters from the first ";" on are ignored (encounter-history
+// files end each record with ";" right after the frequency); blanks anywhere are ignored, all
+// blanks is 0; otherwise an optional sign and digits. Returns false when the text is no whole
+// number or does not fit in 32 bits.
 bool ParseFrequency(std::string_view field, int32_t& freq);
 
 // The console lines the movement-only converter writes before it reads: "allocating n(" with

@@ -64,7 +64,7 @@ TEST(ParseFrequencyTest, BlanksIgnoredSignAndDigitsWithin32Bits) {
       {"", true, 0},
       {"0007", true, 7},
       {"+5", true, 5},
-      {"- 5", true, -5},  // read; the decoder refuses it as a count
+      {"- 5", true, -5},  // read; the decoder takes it as 5 animals removed
       {"2147483647", true, 2147483647},
       {"-2147483648", true, -2147483647 - 1},
       {"2147483648", false, 0},
@@ -78,6 +78,12 @@ TEST(ParseFrequencyTest, BlanksIgnoredSignAndDigitsWithin32Bits) {
       {"--1", false, 0},
       {"+-1", false, 0},
       {"1\t", false, 0},  // only blanks are skipped
+      {"158 ;", true, 158},  // a ";" ends the number, as in encounter-history files
+      {"  5 ;  ", true, 5},
+      {"-12;", true, -12},
+      {"7;x?", true, 7},     // nothing after the ";" is read
+      {";12", true, 0},
+      {"1 ;2", true, 1},
   };
   for (const FrequencyCase& c : cases) {
     int32_t freq = -99;
@@ -214,6 +220,7 @@ struct FieldCase {
   std::string field;  // columns 6-9
   bool ok;
   int32_t freq;
+  bool removed;
 };
 
 TEST(RecordDecoderTest, FrequencyFieldIsAWholeNumberOfAnimals) {
@@ -223,8 +230,10 @@ TEST(RecordDecoderTest, FrequencyFieldIsAWholeNumberOfAnimals) {
   s.frqcol2 = 9;
   const RecordDecoder decoder(s);
   const std::vector<FieldCase> cases = {
-      {"  12", true, 12}, {"12  ", true, 12}, {"    ", true, 0}, {"+007", true, 7},
-      {"  -5", false, 0}, {"1x  ", false, 0}, {"9 9-", false, 0}, {"-0  ", true, 0},
+      {"  12", true, 12, false}, {"12  ", true, 12, false}, {"    ", true, 0, false},
+      {"+007", true, 7, false},  {"  -5", true, 5, true},    {"-0  ", true, 0, false},
+      {"3 ;x", true, 3, false},  {"-2; ", true, 2, true},    {"1x  ", false, 0, false},
+      {"9 9-", false, 0, false},
   };
   for (const FieldCase& c : cases) {
     DecodedRecord rec;
@@ -232,6 +241,8 @@ TEST(RecordDecoderTest, FrequencyFieldIsAWholeNumberOfAnimals) {
       decoder.Decode(Record("AB.. " + c.field + "9"), 314, rec);  // column 10 is not read
       EXPECT_TRUE(c.ok) << c.field;
       EXPECT_EQ(rec.freq, c.freq) << c.field;
+      EXPECT_EQ(rec.removed, c.removed) << c.field;
+      EXPECT_EQ(NotReleasedAtLast(rec), c.removed) << c.field;
     } catch (const FatalStop& stop) {
       EXPECT_FALSE(c.ok) << c.field;
       ASSERT_EQ(stop.lines().size(), 1u);
@@ -242,6 +253,18 @@ TEST(RecordDecoderTest, FrequencyFieldIsAWholeNumberOfAnimals) {
       EXPECT_EQ(stop.stop(), "*** HAPLOVEX ERROR ***");
     }
   }
+}
+
+TEST(RecordDecoderTest, EchoLineShowsANegativeFrequencyAsRead) {
+  ConversionSettings s = EchoSettings();
+  s.fatecol = 0;
+  s.frqcol1 = 6;
+  s.frqcol2 = 9;
+  const RecordDecoder decoder(s);
+  DecodedRecord rec;
+  decoder.Decode(Record("A0BB  -5;"), 2, rec);
+  EXPECT_EQ(rec.freq, 5);
+  EXPECT_EQ(decoder.EchoLine(2, rec), std::string("      2    -5 ") + '\0' + " 1 1022");
 }
 
 TEST(RecordDecoderTest, FrequencyFieldBeyondThirtyTwoBitsStops) {
