@@ -7,7 +7,7 @@
 #   make deb    a Debian package of the binary and its man page
 .PHONY: run test sanitize fuzz bench deb release debug check-tools check-gtest clean
 
-EXAMPLE_DIR ?= examples/basic
+EXAMPLE_DIR ?= examples/geese
 SCRATCH := scratch
 
 check-tools:
@@ -32,7 +32,7 @@ debug: check-tools check-gtest
 
 run: release
 	@rm -rf $(SCRATCH) && mkdir -p $(SCRATCH)
-	@cp $(EXAMPLE_DIR)/* $(SCRATCH)/
+	@find $(EXAMPLE_DIR) -maxdepth 1 -type f -exec cp {} $(SCRATCH)/ \;
 	@cd $(SCRATCH) && ../build/release/haplovex < answers.txt
 	@echo
 	@echo "Output written to $(CURDIR)/$(SCRATCH)/HAPLOVEX.OUT"
