@@ -49,31 +49,6 @@ void CollectCaptures(DecodedRecord& rec, int32_t nstrata) {
   }
 }
 
-bool ParseFrequency(std::string_view field, int32_t& freq) {
-  int64_t magnitude = 0;
-  bool negative = false;
-  bool sign_seen = false;
-  bool digit_seen = false;
-  for (char c : field) {
-    if (c == ';') break;
-    if (c == ' ') continue;
-    if ((c == '+' || c == '-') && !sign_seen && !digit_seen) {
-      sign_seen = true;
-      negative = c == '-';
-      continue;
-    }
-    if (c < '0' || c > '9') return false;
-    digit_seen = true;
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > int64_t{INT32_MAX} + 1) return false;
-  }
-  if (sign_seen && !digit_seen) return false;
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > INT32_MAX || value < INT32_MIN) return false;
-  freq = static_cast<int32_t>(value);
-  return true;
-}
-
 void RecordDecoder::DecodePositions(std::string_view line, DecodedRecord& rec) const {
   rec.ch.resize(code_offsets_.size());
   for (size_t i = 0; i < code_offsets_.size(); ++i) rec.ch[i] = strata_(line[code_offsets_[i]]);
@@ -84,12 +59,12 @@ void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) co
   rec.captures.resize(periods);
   Capture* captures = rec.captures.data();
   size_t ncaptures = 0;
-  // Writes every period looked at into the list and keeps it only when it is a capture, which
-  // avoids a branch that random histories would mispredict.
+  // First the periods caught: every period looked at is written into the list and kept only
+  // when it is a capture, with no branch for random histories to mispredict and one store a
+  // period. Then the strata of the few periods kept.
   auto look_at = [&](size_t i, unsigned char code) {
-    const int32_t stratum = capture_stratum_[code];
-    captures[ncaptures] = Capture{static_cast<int32_t>(i + 1), stratum};
-    ncaptures += stratum != 0;
+    captures[ncaptures].period = static_cast<int32_t>(i);
+    ncaptures += capture_stratum_[code] != 0;
   };
   if (consecutive_) {
     // The usual layout, one period a column: the codes are read straight along the line.
@@ -98,6 +73,11 @@ void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) co
     for (size_t i = 0; i < periods; ++i) look_at(i, codes[i]);
   } else {
     for (size_t i = 0; i < periods; ++i) look_at(i, static_cast<unsigned char>(line[code_offsets_[i]]));
+  }
+  for (size_t k = 0; k < ncaptures; ++k) {
+    const size_t offset = code_offsets_[static_cast<size_t>(captures[k].period)];
+    captures[k].stratum = capture_stratum_[static_cast<unsigned char>(line[offset])];
+    ++captures[k].period;  // periods count from 1
   }
   rec.ncaptures = ncaptures;
 }

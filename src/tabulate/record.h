@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -140,7 +141,30 @@ class RecordStream {
 // files end each record with ";" right after the frequency); blanks anywhere are ignored, all
 // blanks is 0; otherwise an optional sign and digits. Returns false when the text is no whole
 // number or does not fit in 32 bits.
-bool ParseFrequency(std::string_view field, int32_t& freq);
+inline bool ParseFrequency(std::string_view field, int32_t& freq) {
+  int64_t magnitude = 0;
+  bool negative = false;
+  bool sign_seen = false;
+  bool digit_seen = false;
+  for (char c : field) {
+    if (c == ';') break;
+    if (c == ' ') continue;
+    if ((c == '+' || c == '-') && !sign_seen && !digit_seen) {
+      sign_seen = true;
+      negative = c == '-';
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    digit_seen = true;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > int64_t{INT32_MAX} + 1) return false;
+  }
+  if (sign_seen && !digit_seen) return false;
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT32_MAX || value < INT32_MIN) return false;
+  freq = static_cast<int32_t>(value);
+  return true;
+}
 
 // The console lines the movement-only converter writes before it reads: "allocating n(" with
 // the four counts, then (after its tables exist) "GCODES:" and "obsfmt:".
