@@ -31,6 +31,21 @@ std::string FixedField(float value, int width, int decimals);
 // `text` cut to `width` characters or padded with blanks to it.
 std::string Padded(std::string_view text, size_t width);
 
+// Lays out `count` numbers, value(1) .. value(count), right-justified in `width` columns and
+// `per_line` to a line, and hands each finished line to `emit` (the column echo, the
+// transition tables).
+template <typename Value, typename Emit>
+void NumberRows(int64_t count, int width, int64_t per_line, Value value, Emit emit) {
+  std::string line;
+  for (int64_t k = 1; k <= count; ++k) {
+    AppendInt(line, value(k), width);
+    if (k % per_line == 0 || k == count) {
+      emit(line);
+      line.clear();
+    }
+  }
+}
+
 // Builds one free-form line: texts unchanged (trailing blanks included), whole numbers
 // right-justified in 12 columns, nothing between items, and one blank in front of the line
 // when its first item is a text. A line with no items is empty.

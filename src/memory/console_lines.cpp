@@ -13,20 +13,6 @@ constexpr int kColumnsPerLine = 20;
 constexpr int kCountWidth = 8;  // transition counts
 constexpr int kCountsPerLine = 10;
 
-// Writes `count` numbers, value(1) .. value(count), right-justified in `width` columns,
-// `per_line` to a line, each line through `emit`.
-template <typename Value, typename Emit>
-void NumberRows(int32_t count, int width, int per_line, Value value, Emit emit) {
-  std::string line;
-  for (int32_t k = 1; k <= count; ++k) {
-    AppendInt(line, value(k), width);
-    if (k % per_line == 0 || k == count) {
-      emit(line);
-      line.clear();
-    }
-  }
-}
-
 }  // namespace
 
 void WriteMemoryPreamble(const ConversionSettings& s, int64_t npar, Console& console) {
@@ -35,7 +21,7 @@ void WriteMemoryPreamble(const ConversionSettings& s, int64_t npar, Console& con
   if (s.grpcol > 0) console.Free(FreeLine().Text("GCODES:").Text(s.gcodes));
   if (!s.listdata) return;
   NumberRows(
-      s.nyrs, kColumnWidth, kColumnsPerLine, [&](int32_t i) { return s.Codcol(i); },
+      s.nyrs, kColumnWidth, kColumnsPerLine, [&](int64_t i) { return s.Codcol(static_cast<int32_t>(i)); },
       [&](const std::string& line) { console.Line(line); });
   console.Free(FreeLine().Text("obsfmt=").Text(s.obsfmt));
 }
@@ -48,7 +34,7 @@ void WriteTransitions(const ConversionSettings& s, const MemoryTables& tables, R
   both(FreeLine().Text("TRANSITIONS:").str());
   for (int32_t r = 1; r <= s.nstrata; ++r) {
     NumberRows(
-        s.nstrata, kCountWidth, kCountsPerLine, [&](int32_t t) { return tables.btot(t, r, 1, 1); },
+        s.nstrata, kCountWidth, kCountsPerLine, [&](int64_t t) { return tables.btot(static_cast<int32_t>(t), r, 1, 1); },
         both);
   }
 }

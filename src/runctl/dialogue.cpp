@@ -97,14 +97,10 @@ void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings
 // Echo of the consecutive stratum-code columns from `first`: up to 20 a line, each in 4
 // columns. The columns are computed as they are written, so the echo needs no table of its own.
 void EchoColumns(Console& console, int64_t first, size_t count) {
-  std::string line;
-  for (size_t i = 0; i < count; ++i) {
-    AppendInt(line, first + static_cast<int64_t>(i), 4);
-    if ((i + 1) % kColumnsPerEchoLine == 0 || i + 1 == count) {
-      console.Line(line);
-      line.clear();
-    }
-  }
+  NumberRows(
+      static_cast<int64_t>(count), 4, kColumnsPerEchoLine,
+      [first](int64_t i) { return first + i - 1; },
+      [&console](const std::string& line) { console.Line(line); });
 }
 
 // Stores the column of period i + 1, refusing one outside the record.

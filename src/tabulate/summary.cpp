@@ -14,7 +14,6 @@ void WriteMovementSummary(const ConversionSettings& s, const CohortTables& table
   files.console.Free(heading);
   files.sum.WriteLine(FreeLine().Text(s.title).str());
   files.sum.WriteLine(heading.str());
-  std::string row;
   auto both = [&](const std::string& line) {
     files.console.Line(line);
     files.sum.WriteLine(line);
@@ -23,14 +22,9 @@ void WriteMovementSummary(const ConversionSettings& s, const CohortTables& table
     for (int32_t a = 1; a <= s.nage; ++a) {
       both(FreeLine().Text("GROUP ").Int(g).Text(" AGE ").Int(a).str());
       for (int32_t from = 1; from <= s.nstrata; ++from) {
-        row.clear();
-        for (int32_t to = 1; to <= s.nstrata; ++to) {
-          AppendInt(row, tables.btot(to, from, a, g), kCountWidth);
-          if (to % kCountsPerLine == 0 || to == s.nstrata) {
-            both(row);
-            row.clear();
-          }
-        }
+        NumberRows(
+            s.nstrata, kCountWidth, kCountsPerLine,
+            [&](int64_t to) { return tables.btot(static_cast<int32_t>(to), from, a, g); }, both);
       }
       both("");
     }
