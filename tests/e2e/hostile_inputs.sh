@@ -91,6 +91,31 @@ run_case summary-on-full-device 1 " *** Can't write HAPLOVEX.SUM: No space left 
 run_case output-on-full-device 1 " *** Can't write HAPLOVEX.OUT: No space left on device" \
   "ln -s /dev/full HAPLOVEX.OUT" y "${base_answers[@]}"
 
+# A read-only HAPLOVEX.OUT: the replacement is refused with the system's error number. Root
+# may write any file, so the run is made as an ordinary user when the tests run as root.
+as_user=""
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null 2>&1; then
+  as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+  chmod o+x "$work_root"
+  # Skip when the ordinary user cannot reach the program (a private build folder).
+  $as_user test -x "$bin" 2>/dev/null || as_user=skip
+fi
+[ "$as_user" = skip ] && echo "read-only-output: skipped, the program is not reachable as an ordinary user"
+if [ "$as_user" != skip ] && { [ "$(id -u)" != 0 ] || [ -n "$as_user" ]; }; then
+  ro="$work_root/read-only-output"
+  mkdir -p "$ro" && printf 'AB0\n' > "$ro/d.txt" && printf 'old\n' > "$ro/HAPLOVEX.OUT"
+  chmod 444 "$ro/HAPLOVEX.OUT"; chmod 777 "$ro"; chmod o+x "$work_root"
+  printf 'y\n%s\n' "${base_answers[@]}" > "$ro/.answers"
+  (cd "$ro" && $as_user "$bin" < .answers > .console 2>&1)
+  status=$?
+  if [ "$status" = 1 ] && grep -qF " *** Can't open the output file, HAPLOVEX.OUT" "$ro/.console" &&
+     grep -qF " *** ERROR NUMBER           13" "$ro/.console" && [ "$(cat "$ro/HAPLOVEX.OUT")" = old ]; then
+    passes=$((passes + 1))
+  else
+    failures=$((failures + 1)); echo "[read-only-output] status $status"; tail -n 4 "$ro/.console"
+  fi
+fi
+
 # A console that cannot be written must not end with success.
 printf '%s\n' "${base_answers[@]}" > "$work_root/console-full.answers"
 printf 'AB0\n' > "$work_root/d.txt"
