@@ -49,6 +49,31 @@ void CollectCaptures(DecodedRecord& rec, int32_t nstrata) {
   }
 }
 
+bool ParseSignedFrequency(std::string_view field, int32_t& freq) {
+  int64_t magnitude = 0;
+  bool negative = false;
+  bool sign_seen = false;
+  bool digit_seen = false;
+  for (char c : field) {
+    if (c == ';') break;
+    if (c == ' ') continue;
+    if ((c == '+' || c == '-') && !sign_seen && !digit_seen) {
+      sign_seen = true;
+      negative = c == '-';
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    digit_seen = true;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > int64_t{INT32_MAX} + 1) return false;
+  }
+  if (sign_seen && !digit_seen) return false;
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT32_MAX || value < INT32_MIN) return false;
+  freq = static_cast<int32_t>(value);
+  return true;
+}
+
 void RecordDecoder::DecodePositions(std::string_view line, DecodedRecord& rec) const {
   rec.ch.resize(code_offsets_.size());
   for (size_t i = 0; i < code_offsets_.size(); ++i) rec.ch[i] = strata_(line[code_offsets_[i]]);

@@ -137,33 +137,34 @@ class RecordStream {
   int32_t nanim_ = 0;
 };
 
+// ParseFrequency in full, signs included; ParseFrequency hands it what its quick path does not
+// read.
+bool ParseSignedFrequency(std::string_view field, int32_t& freq);
+
 // Reads a frequency field: the characters from the first ";" on are ignored (encounter-history
 // files end each record with ";" right after the frequency); blanks anywhere are ignored, all
 // blanks is 0; otherwise an optional sign and digits. Returns false when the text is no whole
 // number or does not fit in 32 bits.
 inline bool ParseFrequency(std::string_view field, int32_t& freq) {
-  int64_t magnitude = 0;
-  bool negative = false;
-  bool sign_seen = false;
-  bool digit_seen = false;
-  for (char c : field) {
-    if (c == ';') break;
-    if (c == ' ') continue;
-    if ((c == '+' || c == '-') && !sign_seen && !digit_seen) {
-      sign_seen = true;
-      negative = c == '-';
-      continue;
+  // Nearly every field is blanks and digits, read here; a sign or anything else goes to the
+  // full reader.
+  int64_t value = 0;
+  int digits = 0;
+  size_t i = 0;
+  for (; i < field.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(field[i]) - unsigned{'0'};
+    if (digit < 10) {
+      value = value * 10 + digit;
+      ++digits;
+    } else if (field[i] != ' ') {
+      break;
     }
-    if (c < '0' || c > '9') return false;
-    digit_seen = true;
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > int64_t{INT32_MAX} + 1) return false;
   }
-  if (sign_seen && !digit_seen) return false;
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > INT32_MAX || value < INT32_MIN) return false;
-  freq = static_cast<int32_t>(value);
-  return true;
+  if ((i == field.size() || field[i] == ';') && digits <= 10 && value <= INT32_MAX) {
+    freq = static_cast<int32_t>(value);
+    return true;
+  }
+  return ParseSignedFrequency(field, freq);
 }
 
 // The console lines the movement-only converter writes before it reads: "allocating n(" with
