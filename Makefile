@@ -4,7 +4,7 @@
 #   make sanitize   the whole test suite again under address and undefined-behaviour sanitizers
 #   make fuzz   each fuzz target for FUZZ_SECONDS seconds
 #   make bench  throughput and memory on generated data
-#   make deb    a Debian package of the binary and its man page
+#   make deb    the Debian package: binary, man page, README, examples, copyright, changelog
 .PHONY: run test sanitize fuzz bench deb release debug check-tools check-gtest clean
 
 EXAMPLE_DIR ?= examples/geese
@@ -56,10 +56,11 @@ fuzz:
 bench: release
 	@./bench/run
 
-# A Debian package (build/release/haplovex_*.deb) that installs the binary and the man page.
+# The Debian package build/release/haplovex_<version>_<arch>.deb, made by
+# packaging/build-deb.sh from the release build's install (dpkg-dev needed).
 deb: release
 	@command -v dpkg-shlibdeps >/dev/null 2>&1 || { echo "Install dpkg-dev"; exit 1; }
-	@cd build/release && cpack -G DEB
+	@./packaging/build-deb.sh build/release
 
 clean:
 	rm -rf build $(SCRATCH)
