@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "runctl/driver.h"
-#include "tabulate/count_table.h"
+#include "common/table.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 // newline; nothing is broken or stripped. A plain line is one blank followed by its text.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "common/format.h"
@@ -26,6 +28,12 @@ class Console {
     out_.put('\n');
   }
   void Free(const FreeLine& line) { Line(line.str()); }
+  // Stratum-code columns as the echoes show them: `count` numbers value(1)..value(count), each
+  // right-justified in 4 columns, 20 to a line.
+  template <typename Value>
+  void ColumnRows(int64_t count, Value value) {
+    NumberRows(count, 4, 20, value, [this](const std::string& line) { Line(line); });
+  }
   // Makes everything written so far visible, before the program waits for an answer.
   void Flush() { out_.flush(); }
 

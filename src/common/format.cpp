@@ -106,6 +106,17 @@ std::string Padded(std::string_view text, size_t width) {
   return s;
 }
 
+std::string GroupedDigits(int64_t value) {
+  char digits[24];
+  const int n = ReversedDigits(Magnitude(value), digits);
+  std::string s = value < 0 ? "-" : "";
+  for (int i = n - 1; i >= 0; --i) {
+    s.push_back(digits[i]);
+    if (i > 0 && i % 3 == 0) s.push_back(',');
+  }
+  return s;
+}
+
 FreeLine& FreeLine::Text(std::string_view text) {
   if (line_.empty()) line_.push_back(' ');
   line_.append(text);

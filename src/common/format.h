@@ -30,6 +30,8 @@ std::string ZeroPadded(int64_t value, int width);
 std::string FixedField(float value, int width, int decimals);
 // `text` cut to `width` characters or padded with blanks to it.
 std::string Padded(std::string_view text, size_t width);
+// `value` with its digits in groups of three for a reader: 999999999 gives "999,999,999".
+std::string GroupedDigits(int64_t value);
 
 // Lays out `count` numbers, value(1) .. value(count), right-justified in `width` columns and
 // `per_line` to a line, and hands each finished line to `emit` (the column echo, the

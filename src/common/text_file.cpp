@@ -10,7 +10,6 @@ namespace haplovex {
 
 namespace {
 constexpr size_t kOutputBuffer = 1 << 20;
-constexpr size_t kInputBlock = 1 << 20;
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -26,6 +25,11 @@ int OutputFile::Open(const std::filesystem::path& path, const char* mode) {
   return 0;
 }
 
+void OutputFile::OpenMemory() {
+  in_memory_ = true;
+  memory_.clear();
+}
+
 // "x" makes the creation exclusive: it fails when the name exists in any form.
 int OutputFile::OpenNew(const std::filesystem::path& path) { return Open(path, "wx"); }
 
@@ -37,15 +41,24 @@ void OutputFile::Fail(int error) const {
 
 void OutputFile::Write(std::string_view text) {
   if (text.empty()) return;
+  if (in_memory_) {
+    memory_.append(text);
+    return;
+  }
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) Fail(errno);
 }
 
 void OutputFile::WriteLine(std::string_view text) {
   Write(text);
-  if (std::fputc('\n', file_) == EOF) Fail(errno);
+  if (in_memory_) {
+    memory_.push_back('\n');
+  } else if (std::fputc('\n', file_) == EOF) {
+    Fail(errno);
+  }
 }
 
 void OutputFile::Close() {
+  in_memory_ = false;
   if (file_ == nullptr) return;
   std::FILE* f = file_;
   file_ = nullptr;
@@ -66,12 +79,12 @@ int InputFile::Open(const std::filesystem::path& path, std::string display_name)
   errno = 0;
   file_ = std::fopen(path.c_str(), "rb");
   if (file_ == nullptr) return errno != 0 ? errno : EIO;
-  block_.resize(kInputBlock);
+  block_.resize(block_size_);
   pos_ = end_ = 0;
   eof_ = false;
   errno = 0;
-  const size_t got = std::fread(block_.data(), 1, block_.size(), file_);
-  if (std::ferror(file_)) {
+  const size_t got = ReadBytes(block_.data(), block_.size());
+  if (Failed()) {
     const int error = errno != 0 ? errno : EIO;
     std::fclose(file_);
     file_ = nullptr;
@@ -82,11 +95,27 @@ int InputFile::Open(const std::filesystem::path& path, std::string display_name)
   return 0;
 }
 
+void InputFile::OpenMemory(std::string bytes, std::string display_name) {
+  name_ = std::move(display_name);
+  in_memory_ = true;
+  memory_ = std::move(bytes);
+  block_.resize(block_size_);
+  Rewind();
+}
+
+size_t InputFile::ReadBytes(char* to, size_t size) {
+  if (!in_memory_) return std::fread(to, 1, size, file_);
+  const size_t got = std::min(size, memory_.size() - memory_pos_);
+  std::memcpy(to, memory_.data() + memory_pos_, got);
+  memory_pos_ += got;
+  return got;
+}
+
 bool InputFile::Fill() {
   if (eof_) return false;
   errno = 0;
-  const size_t got = std::fread(block_.data(), 1, block_.size(), file_);
-  if (std::ferror(file_)) {
+  const size_t got = ReadBytes(block_.data(), block_.size());
+  if (Failed()) {
     throw FatalStop::Message("Can't read the input file " + name_ + ": " +
                              std::strerror(errno != 0 ? errno : EIO));
   }
@@ -142,6 +171,12 @@ bool InputFile::ReadRecord(std::string& record, size_t width) {
 }
 
 void InputFile::Rewind() {
+  pos_ = end_ = 0;
+  eof_ = false;
+  if (in_memory_) {
+    memory_pos_ = 0;
+    return;
+  }
   // The records are read twice (preview, then conversion); a pipe or a device cannot go
   // back, and reading on would silently lose the records the preview took.
   std::clearerr(file_);
@@ -150,8 +185,6 @@ void InputFile::Rewind() {
     throw FatalStop::Message("Can't read the input file " + name_ + " a second time: " +
                              std::strerror(errno != 0 ? errno : EIO));
   }
-  pos_ = end_ = 0;
-  eof_ = false;
 }
 
 }  // namespace haplovex

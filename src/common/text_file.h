@@ -9,6 +9,9 @@
 // buffer the decoders expect (cut at its width, padded with blanks), with the line end and one
 // carriage return in front of it removed. Its memory does not grow with the file or with the
 // length of a line.
+//
+// Both can also work on text held in memory (OpenMemory), so that a converter can be run
+// whole without a folder; the input then still goes through blocks of the size it was given.
 #pragma once
 
 #include <cstdio>
@@ -18,6 +21,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/limits.h"
 
 namespace haplovex {
 
@@ -33,7 +38,11 @@ class OutputFile {
   int OpenNew(const std::filesystem::path& path);
   // Opens the file whether or not it exists, replacing its content. 0 = success.
   int OpenReplace(const std::filesystem::path& path);
-  bool is_open() const { return file_ != nullptr; }
+  // Keeps everything written in memory instead of a file; contents() shows it.
+  void OpenMemory();
+  bool is_open() const { return file_ != nullptr || in_memory_; }
+  // What has been written, when the file is kept in memory.
+  const std::string& contents() const { return memory_; }
 
   // Writes `text` and a line end. REQUIRES: is_open().
   void WriteLine(std::string_view text);
@@ -51,11 +60,16 @@ class OutputFile {
   std::string name_;
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
+  bool in_memory_ = false;
+  std::string memory_;
 };
 
 class InputFile {
  public:
-  InputFile() = default;
+  // Bytes read at a time; also the most a line keeps in memory is independent of it.
+  static constexpr size_t kDefaultBlock = size_t{1} << 20;
+
+  explicit InputFile(size_t block_size = kDefaultBlock) : block_size_(block_size) {}
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -63,8 +77,10 @@ class InputFile {
   // Opens `path` for reading and reads its first block, so that a folder or an unreadable
   // file is refused here. Returns 0 or the system's error number.
   int Open(const std::filesystem::path& path, std::string display_name);
+  // Reads `bytes` as if they were the file's content.
+  void OpenMemory(std::string bytes, std::string display_name);
   // Longest part of a line that is ever looked at: the record width.
-  static constexpr size_t kLineKept = 250;
+  static constexpr size_t kLineKept = kLineWidth;
 
   // Points `line` at the next line: its characters without the line end and one carriage
   // return in front of it, cut at kLineKept characters. The view stays valid until the next
@@ -92,7 +108,16 @@ class InputFile {
   // NextLine at the end of a block: the line runs on into the next one, or the file ends.
   bool NextLineSlow(std::string_view& line);
 
+  // Copies up to `size` bytes of the file (or of the text in memory) into `to`. A read error
+  // leaves errno set and returns what was read before it.
+  size_t ReadBytes(char* to, size_t size);
+  bool Failed() const { return file_ != nullptr && std::ferror(file_); }
+
+  size_t block_size_;
   std::FILE* file_ = nullptr;
+  bool in_memory_ = false;
+  std::string memory_;       // the content, when read from memory
+  size_t memory_pos_ = 0;    // next byte of memory_ to hand out
   std::string name_;
   std::vector<char> block_;
   std::string carry_;  // a line that runs past the end of a block, up to kLineKept + 1 characters

@@ -19,8 +19,8 @@
 
 namespace haplovex {
 
-void WriteMemoryModelStatement(const ConversionSettings& s, int64_t npar, OutputFile& out);
 // REQUIRES: `tables` were built for `s` and hold every record; nyrs >= 3.
-void WriteMemoryCohorts(const ConversionSettings& s, const MemoryTables& tables, OutputFile& out);
+void WriteMemoryModel(const ConversionSettings& s, int64_t npar, const MemoryTables& tables,
+                      OutputFile& out);
 
 }  // namespace haplovex

@@ -3,13 +3,12 @@
 #include <string>
 
 #include "common/format.h"
+#include "tabulate/summary.h"
 
 namespace haplovex {
 
 namespace {
 
-constexpr int kColumnWidth = 4;  // stratum-code columns
-constexpr int kColumnsPerLine = 20;
 constexpr int kCountWidth = 8;  // transition counts
 constexpr int kCountsPerLine = 10;
 
@@ -20,23 +19,14 @@ void WriteMemoryPreamble(const ConversionSettings& s, int64_t npar, Console& con
   console.Free(FreeLine().Text(" "));
   if (s.grpcol > 0) console.Free(FreeLine().Text("GCODES:").Text(s.gcodes));
   if (!s.listdata) return;
-  NumberRows(
-      s.nyrs, kColumnWidth, kColumnsPerLine, [&](int64_t i) { return s.Codcol(static_cast<int32_t>(i)); },
-      [&](const std::string& line) { console.Line(line); });
+  console.ColumnRows(s.nyrs, [&](int64_t i) { return s.Codcol(static_cast<int32_t>(i)); });
   console.Free(FreeLine().Text("obsfmt=").Text(s.obsfmt));
 }
 
 void WriteTransitions(const ConversionSettings& s, const MemoryTables& tables, RunFiles& files) {
-  auto both = [&](const std::string& line) {
-    files.console.Line(line);
-    files.sum.WriteLine(line);
-  };
-  both(FreeLine().Text("TRANSITIONS:").str());
-  for (int32_t r = 1; r <= s.nstrata; ++r) {
-    NumberRows(
-        s.nstrata, kCountWidth, kCountsPerLine, [&](int64_t t) { return tables.btot(static_cast<int32_t>(t), r, 1, 1); },
-        both);
-  }
+  WriteToBoth(files, FreeLine().Text("TRANSITIONS:").str());
+  WriteTransitionRows(files, s.nstrata, kCountWidth, kCountsPerLine,
+                      [&](int32_t r, int32_t t) { return tables.btot(t, r, 1, 1); });
 }
 
 }  // namespace haplovex

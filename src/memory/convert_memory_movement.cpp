@@ -1,15 +1,13 @@
 #include "memory/convert_memory_movement.h"
 
-#include <string>
-
 #include "memory/cohort_statements.h"
 #include "memory/console_lines.h"
 #include "memory/labels.h"
 #include "memory/memory_tables.h"
 #include "memory/parameters.h"
 #include "memory/runs.h"
-#include "tabulate/count_table.h"
-#include "tabulate/record.h"
+#include "prnt/labels.h"
+#include "tabulate/console_lines.h"
 
 namespace haplovex {
 
@@ -20,13 +18,11 @@ void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
   tables.ReadAll(files);
   WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
 
-  std::string lbl = AllocateLabels(npar, kMemoryLabelWidth, "LBL");
-  WriteMemoryModelStatement(s, npar, files.out);
-  WriteMemoryCohorts(s, tables, files.out);
+  LabelTable lbl(npar, kMemoryLayout.label_width, "LBL");
+  WriteMemoryModel(s, npar, tables, files.out);
   WriteMemoryLabels(s, lbl, files.out);
   WriteMemoryRuns(s, lbl, files.out);
   WriteTransitions(s, tables, files);
-  tables.Release();
 }
 
 }  // namespace haplovex

@@ -1,43 +1,31 @@
 #include "memory/labels.h"
 
+#include <string>
+
 #include "common/format.h"
 #include "memory/parameters.h"
 
 namespace haplovex {
 
 std::string_view MemoryTransitionName(const ConversionSettings& s, int32_t r, int32_t next) {
-  if (s.modset != 3) return "PHI";
+  if (!HasSmParameterization(s.modset)) return "PHI";
   const bool survival = s.smstrat == next || (s.smstrat == 0 && next == r) ||
                         (s.smstrat == s.nstrata + 1 && next != r);
   return survival ? "SRV" : "MOV";
 }
 
-void WriteMemoryLabels(const ConversionSettings& s, std::string& lbl, OutputFile& out) {
-  const MemoryParameters p(s);
+void WriteMemoryLabels(const ConversionSettings& s, LabelTable& lbl, OutputFile& out) {
   auto code = [&](int32_t stratum) { return s.scodes[static_cast<size_t>(stratum - 1)]; };
-  out.WriteLine("LABELS;");
+  LabelSection section(kMemoryLayout, lbl, out);
   std::string label;
-  std::string line;
-  int64_t k = 0;
   // Starts a label: "NAME(ppppp) g ".
   auto head = [&](std::string_view name, int32_t period, char group) {
     label.assign(name);
     label += '(';
-    AppendZeroPadded(label, period, kMemoryNumberWidth);
+    AppendZeroPadded(label, period, kMemoryLayout.number_width);
     label += ") ";
     label += group;
     label += ' ';
-  };
-  auto emit = [&]() {
-    ++k;
-    const size_t at = static_cast<size_t>(k - 1) * kMemoryLabelWidth;
-    lbl.replace(at, kMemoryLabelWidth, Padded(label, kMemoryLabelWidth));
-    line = "S(";
-    AppendZeroPadded(line, k, kMemoryNumberWidth);
-    line += ")=";
-    line.append(lbl, at, kMemoryLabelWidth);
-    line += "  ;";
-    out.WriteLine(line);
   };
   for (int32_t g = 1; g <= s.ngroups; ++g) {
     const char group = s.gcodes[static_cast<size_t>(g - 1)];
@@ -50,7 +38,7 @@ void WriteMemoryLabels(const ConversionSettings& s, std::string& lbl, OutputFile
             label += code(q);
             label += code(r);
             if (name != "SRV") label += code(next);
-            emit();
+            section.Add(label);
           }
         }
       }
@@ -59,7 +47,7 @@ void WriteMemoryLabels(const ConversionSettings& s, std::string& lbl, OutputFile
       for (int32_t q = 1; q <= s.nstrata; ++q) {
         head("p", i, group);
         label += code(q);
-        emit();
+        section.Add(label);
       }
     }
   }

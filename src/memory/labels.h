@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/text_file.h"
+#include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
@@ -20,8 +21,8 @@ namespace haplovex {
 // 3 "SRV" when smstrat is s, or is 0 and s = r, or is nstrata+1 and s != r; otherwise "MOV".
 std::string_view MemoryTransitionName(const ConversionSettings& s, int32_t r, int32_t next);
 
-// Writes the section and fills LBL entries 1..G*B. REQUIRES: lbl holds NPAR entries of 20
-// characters, NPAR >= G*B.
-void WriteMemoryLabels(const ConversionSettings& s, std::string& lbl, OutputFile& out);
+// Writes the section and fills LBL entries 1..G*B. REQUIRES: lbl holds NPAR entries,
+// NPAR >= G*B.
+void WriteMemoryLabels(const ConversionSettings& s, LabelTable& lbl, OutputFile& out);
 
 }  // namespace haplovex

@@ -1,21 +1,15 @@
 #include "memory/memory_tables.h"
 
+#include <limits>
 #include <span>
-
-#include "tabulate/cohort_tables.h"
 
 namespace haplovex {
 
 MemoryTables::MemoryTables(const ConversionSettings& s)
-    : s_(s),
-      steps_(s),
-      npairs_(int64_t{s.nyrs} * (s.nyrs - 1) / 2),
-      n_("n", {s.nyrs, s.nstrata, s.nstrata, s.nage, s.ngroups}),
-      bt_("bt", {npairs_, s.nstrata, s.nstrata, s.nstrata, s.nage, s.ngroups}) {
-  rec_.ch = AllocateTable<int32_t>({s.nyrs}, "ch");
-  rec_.captures.resize(rec_.ch.size());
-  btot_ = CountTable("btot", {s.nstrata, s.nstrata, s.nage, s.ngroups});
-}
+    : Tabulation(s, {s.nyrs, s.nstrata, s.nstrata, s.nage, s.ngroups},
+                 {PairCount(s.nyrs), s.nstrata, s.nstrata, s.nstrata, s.nage, s.ngroups},
+                 {s.nstrata, s.nstrata, s.nage, s.ngroups},
+                 std::numeric_limits<int64_t>::max()) {}
 
 size_t MemoryTables::NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const {
   const int64_t S = s_.nstrata;
@@ -48,17 +42,6 @@ int32_t MemoryTables::btot(int32_t t, int32_t r, int32_t a, int32_t g) const {
   return btot_.at(BtotOffset(t, r, a, g));
 }
 
-void MemoryTables::ReadAll(RunFiles& files) {
-  RecordStream records(s_, files);
-  rec_.freq = 1;
-  while (records.Next(rec_)) {
-    nrec_ = records.nrec();
-    nanim_ = records.nanim();
-    if (rec_.iage <= 0) records.AgeCodeError(rec_);
-    Count(rec_, nrec_);
-  }
-}
-
 void MemoryTables::Count(const DecodedRecord& rec, int64_t record) {
   const std::span<const Capture> captures = rec.Captures();
   if (captures.size() < 2) return;
@@ -84,14 +67,6 @@ void MemoryTables::Count(const DecodedRecord& rec, int64_t record) {
       btot_.Add(BtotOffset(next.stratum, at.stratum, age, rec.igrp), rec.freq, record);
     }
   }
-}
-
-void MemoryTables::Release() {
-  n_.Release();
-  bt_.Release();
-  rec_.ch.clear();
-  rec_.ch.shrink_to_fit();
-  btot_.Release();
 }
 
 }  // namespace haplovex

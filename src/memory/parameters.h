@@ -10,12 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
 
-inline constexpr size_t kMemoryLabelWidth = 20;  // entries of LBL
-inline constexpr int kMemoryNumberWidth = 5;     // digits of a parameter number
+// Parameter numbers of 5 digits, label entries (`LBL`) of 20 characters; a label line quotes
+// the whole entry, then "  ;".
+inline constexpr ParameterLayout kMemoryLayout{5, 20, true, "  ;"};
 
 struct MemoryParameters {
   explicit MemoryParameters(const ConversionSettings& s)

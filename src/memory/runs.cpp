@@ -8,16 +8,16 @@ namespace haplovex {
 
 namespace {
 
+// A run's header, written free-form.
 void Estimate(OutputFile& out, const char* name) {
-  out.WriteLine(
-      FreeLine().Text("PROC ESTIMATE NOVAR NSIG=6 MAXFN=64000 NAME=").Text(name).Text(";").str());
+  out.WriteLine(FreeLine().Text(kEstimateHeader).Text(name).Text(";").str());
 }
 
 }  // namespace
 
-void WriteMemoryRuns(const ConversionSettings& s, const std::string& lbl, OutputFile& out) {
+void WriteMemoryRuns(const ConversionSettings& s, const LabelTable& lbl, OutputFile& out) {
   const MemoryParameters p(s);
-  RunLines lines(out, kMemoryNumberWidth, lbl, kMemoryLabelWidth);
+  RunLines lines(out, kMemoryLayout, lbl);
   const int64_t S = p.S, G = p.G, blocks = p.T - 2;
   auto last_captures = [&](int64_t g, std::string_view value) {
     for (int64_t r = 1; r <= S; ++r) lines.Fixed(p.P(g, p.T, r), value);
@@ -34,7 +34,7 @@ void WriteMemoryRuns(const ConversionSettings& s, const std::string& lbl, Output
     last_captures(g, "1.0");
   }
 
-  if (s.modset == 1 && S > 2) {
+  if (s.modset == ModelSet::kMemoryMovement && S > 2) {
     Estimate(out, "MEM1");
     out.WriteLine("INITIAL; RETAIN=NOMEM;");
     out.WriteLine("CONSTRAINTS;");

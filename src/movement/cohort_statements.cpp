@@ -1,32 +1,23 @@
 #include "movement/cohort_statements.h"
 
+#include "movement/parameters.h"
 #include "prnt/model_statement.h"
 #include "prnt/prnt.h"
+#include "tabulate/cohort_statement.h"
 
 namespace haplovex {
 
-void WriteMovementModelStatement(const ConversionSettings& s, int64_t npar, OutputFile& out) {
-  WriteModelStatement(s, npar, 4, "", s.modset == 4, out);
-}
-
-void WriteMovementCohorts(const ConversionSettings& s, const CohortTables& tables, OutputFile& out) {
-  Outline outline = BlankOutline();
-  int32_t outpos = 0;
+void WriteMovementModel(const ConversionSettings& s, int64_t npar, const CohortTables& tables,
+                        OutputFile& out) {
+  WriteModelStatement(s, npar, kMovementLayout, out);
+  OutputLine line(out);
   for (int32_t g = 1; g <= s.ngroups; ++g) {
     for (int32_t a = 1; a <= s.nage; ++a) {
       for (int32_t i = 1; i <= s.nyrs - 1; ++i) {
-        for (int32_t st = 1; st <= s.nstrata; ++st) {
-          PRNTA(outpos, outline, "COHORT=", out);
-          PRNTI(outpos, outline, tables.n(i, st, a, g), out);
-          PRNTA(outpos, outline, ";", out);
-          for (int32_t j = i + 1; j <= s.nyrs; ++j) {
-            const int64_t ij = PairIndex(i, j, s.nyrs);
-            for (int32_t s2 = 1; s2 <= s.nstrata; ++s2) {
-              PRNTI(outpos, outline, tables.bt(ij, st, s2, a, g), out);
-              PRNTA(outpos, outline, ":;", out);
-            }
-          }
-          EndLine(outpos, outline, out);
+        for (int32_t from = 1; from <= s.nstrata; ++from) {
+          WriteCohortStatement(
+              line, tables.n(i, from, a, g), i, s.nyrs, s.nstrata,
+              [&](int64_t ij, int32_t to) { return tables.bt(ij, from, to, a, g); });
         }
       }
     }

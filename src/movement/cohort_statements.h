@@ -4,9 +4,7 @@
 //     ;                                  (model set 4: "  PHIMISS=03;")
 //   COHORT=2;0:;1:;1:;0:;                one statement per release period, stratum, age, group
 //
-// A cohort statement holds the number released, then for every later period and destination
-// stratum the number next caught there; statements longer than 250 columns continue on
-// further lines as the line builders decide.
+// Statements run by group, age class, release period 1..nyrs-1 and stratum, outermost first.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +15,8 @@
 
 namespace haplovex {
 
-void WriteMovementModelStatement(const ConversionSettings& s, int64_t npar, OutputFile& out);
-void WriteMovementCohorts(const ConversionSettings& s, const CohortTables& tables, OutputFile& out);
+// REQUIRES: `tables` were built for `s` and hold every record.
+void WriteMovementModel(const ConversionSettings& s, int64_t npar, const CohortTables& tables,
+                        OutputFile& out);
 
 }  // namespace haplovex

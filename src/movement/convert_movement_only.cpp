@@ -1,14 +1,12 @@
 #include "movement/convert_movement_only.h"
 
-#include <string>
-
 #include "movement/cohort_statements.h"
 #include "movement/labels.h"
 #include "movement/parameters.h"
 #include "movement/runs.h"
+#include "prnt/labels.h"
 #include "tabulate/cohort_tables.h"
-#include "tabulate/count_table.h"
-#include "tabulate/record.h"
+#include "tabulate/console_lines.h"
 #include "tabulate/summary.h"
 
 namespace haplovex {
@@ -21,15 +19,12 @@ void convert_movement_only(ConversionSettings& s, RunFiles& files) {
   tables.ReadAll(files);
 
   const int64_t npar = MovementParameters(s).npar();
-  std::string lbl = AllocateLabels(npar, kLabelWidth, "lbl");
+  LabelTable lbl(npar, kMovementLayout.label_width, "lbl");
   WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
-
-  WriteMovementModelStatement(s, npar, files.out);
-  WriteMovementCohorts(s, tables, files.out);
+  WriteMovementModel(s, npar, tables, files.out);
   WriteMovementLabels(s, lbl, files.out);
   WriteMovementRuns(s, lbl, files.out);
   WriteMovementSummary(s, tables, files);
-  tables.Release();
 }
 
 }  // namespace haplovex

@@ -1,5 +1,7 @@
 #include "movement/labels.h"
 
+#include <string>
+
 #include "common/format.h"
 #include "movement/parameters.h"
 
@@ -26,52 +28,40 @@ void LabelHead(std::string& label, std::string_view kind, int64_t time, char age
 
 }  // namespace
 
-void WriteMovementLabels(const ConversionSettings& s, std::string& lbl, OutputFile& out) {
+void WriteMovementLabels(const ConversionSettings& s, LabelTable& lbl, OutputFile& out) {
   const MovementParameters p(s);
-  out.WriteLine("LABELS;");
+  const bool sm = HasSmParameterization(s.modset);
+  auto code = [](const std::string& codes, int32_t k) { return codes[static_cast<size_t>(k - 1)]; };
+  LabelSection section(kMovementLayout, lbl, out);
   std::string label;
-  std::string line;
-  int64_t k = 0;
-  auto emit = [&]() {
-    ++k;
-    line = "S(";
-    AppendZeroPadded(line, k, 4);
-    line += ")=";
-    line += label;
-    line += " ;";
-    out.WriteLine(line);
-    lbl.replace(static_cast<size_t>(k - 1) * kLabelWidth, kLabelWidth, Padded(label, kLabelWidth));
-  };
   for (int32_t g = 1; g <= s.ngroups; ++g) {
-    const char group = s.gcodes[static_cast<size_t>(g - 1)];
+    const char group = code(s.gcodes, g);
     for (int32_t a = 1; a <= s.nage; ++a) {
-      const char age = s.acodes[static_cast<size_t>(a - 1)];
+      const char age = code(s.acodes, a);
       for (int32_t t = 1; t <= s.nyrs - 1; ++t) {
         for (int32_t i = 1; i <= s.nstrata; ++i) {
-          const char source = s.scodes[static_cast<size_t>(i - 1)];
-          const int32_t survival =
-              s.modset == 4 ? SurvivalDestination(s.smstrat, s.nstrata, i) : 0;
+          const int32_t survival = sm ? SurvivalDestination(s.smstrat, s.nstrata, i) : 0;
           for (int32_t j = 1; j <= s.nstrata; ++j) {
-            if (s.modset == 4 && j == survival) {
+            if (j == survival) {
               LabelHead(label, "SRV(", t, age, group);
-              label += source;
+              label += code(s.scodes, i);
             } else {
-              LabelHead(label, s.modset == 4 ? "MOV(" : "PHI(", t, age, group);
-              label += source;
-              label += s.scodes[static_cast<size_t>(j - 1)];
+              LabelHead(label, sm ? "MOV(" : "PHI(", t, age, group);
+              label += code(s.scodes, i);
+              label += code(s.scodes, j);
             }
-            emit();
+            section.Add(label);
           }
         }
       }
       if (!p.HasCaptureBlock(a)) continue;
       // The capture block of age class a carries the code of the class after it.
-      const char next_age = s.acodes[static_cast<size_t>(a)];
+      const char next_age = code(s.acodes, a + 1);
       for (int32_t t = 2; t <= s.nyrs; ++t) {
         for (int32_t i = 1; i <= s.nstrata; ++i) {
           LabelHead(label, "p(", t, next_age, group);
-          label += s.scodes[static_cast<size_t>(i - 1)];
-          emit();
+          label += code(s.scodes, i);
+          section.Add(label);
         }
       }
     }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "common/text_file.h"
+#include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
@@ -15,8 +15,7 @@ namespace haplovex {
 // choice `smstrat` with `nstrata` strata.
 int32_t SurvivalDestination(int32_t smstrat, int32_t nstrata, int32_t source);
 
-// Writes the section and fills `lbl` (npar entries of 14 characters, blank-padded).
-// REQUIRES: lbl.size() == 14 * npar.
-void WriteMovementLabels(const ConversionSettings& s, std::string& lbl, OutputFile& out);
+// Writes the section and fills `lbl`. REQUIRES: lbl holds an entry for every parameter.
+void WriteMovementLabels(const ConversionSettings& s, LabelTable& lbl, OutputFile& out);
 
 }  // namespace haplovex

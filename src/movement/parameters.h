@@ -7,11 +7,14 @@
 
 #include <cstdint>
 
+#include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
 
-inline constexpr size_t kLabelWidth = 14;  // entries of lbl
+// Parameter numbers of 4 digits, label entries (`lbl`) of 14 characters; a label line holds the
+// label alone, then " ;".
+inline constexpr ParameterLayout kMovementLayout{4, 14, false, " ;"};
 
 struct MovementParameters {
   explicit MovementParameters(const ConversionSettings& s)

@@ -1,6 +1,7 @@
 #include "movement/runs.h"
 
 #include <algorithm>
+#include <string>
 
 #include "movement/parameters.h"
 #include "prnt/constraints.h"
@@ -9,28 +10,32 @@ namespace haplovex {
 
 namespace {
 
-constexpr const char* kHeader = "PROC ESTIMATE NOVAR NSIG=6 MAXFN=64000 NAME=";
-
+// A run's header and its starting values taken from the estimates of run `retain`.
 void Header(OutputFile& out, const std::string& name, const std::string& retain) {
-  out.WriteLine(kHeader + name + ";");
+  out.WriteLine(std::string(kEstimateHeader) + name + ";");
   out.WriteLine("INITIAL; RETAIN=" + retain + "; CONSTRAINTS;");
 }
 
 }  // namespace
 
-void WriteMovementRuns(const ConversionSettings& s, const std::string& lbl, OutputFile& out) {
+void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, OutputFile& out) {
   const MovementParameters p(s);
-  RunLines lines(out, 4, lbl, kLabelWidth);
+  RunLines lines(out, kMovementLayout, lbl);
   const int64_t S = p.S, Y = p.Y, A = p.A, G = p.G;
 
-  // Every transition of every later interval equal to that of the first interval.
-  auto transitions_constant = [&](int64_t g, int64_t a) {
-    for (int64_t t = 2; t <= Y - 1; ++t)
+  // Every transition of group g and age class a from interval `first` on, set equal to the
+  // transition that `reference(t, i, j)` numbers.
+  auto transitions_equal = [&](int64_t g, int64_t a, int64_t first, auto reference) {
+    for (int64_t t = first; t <= Y - 1; ++t)
       for (int64_t i = 1; i <= S; ++i)
-        for (int64_t j = 1; j <= S; ++j) lines.Equal(p.T(g, a, t, i, j), p.T(g, a, 1, i, j));
+        for (int64_t j = 1; j <= S; ++j) lines.Equal(p.T(g, a, t, i, j), reference(t, i, j));
+  };
+  // Transitions constant over time: every later interval equal to the first.
+  auto transitions_constant = [&](int64_t g, int64_t a) {
+    transitions_equal(g, a, 2, [&](int64_t, int64_t i, int64_t j) { return p.T(g, a, 1, i, j); });
   };
 
-  out.WriteLine(std::string(kHeader) + "MODL_D;");
+  out.WriteLine(std::string(kEstimateHeader) + "MODL_D;");
   lines.InitialAll(s.nstrata);
   out.WriteLine("CONSTRAINTS;");
   for (int64_t g = 1; g <= G; ++g) {
@@ -55,9 +60,7 @@ void WriteMovementRuns(const ConversionSettings& s, const std::string& lbl, Outp
     Header(out, "1AGE_A", "MODL_A");
     for (int64_t g = 1; g <= G; ++g) {
       for (int64_t a = 2; a <= A; ++a) {
-        for (int64_t t = 1; t <= Y - 1; ++t)
-          for (int64_t i = 1; i <= S; ++i)
-            for (int64_t j = 1; j <= S; ++j) lines.Equal(p.T(g, a, t, i, j), p.T(g, 1, t, i, j));
+        transitions_equal(g, a, 1, [&](int64_t t, int64_t i, int64_t j) { return p.T(g, 1, t, i, j); });
         for (int64_t i = 1; i <= S; ++i) lines.Fixed(p.R(g, 1, 2, i), "1.0");
       }
     }
@@ -67,9 +70,7 @@ void WriteMovementRuns(const ConversionSettings& s, const std::string& lbl, Outp
     Header(out, "1GRP_A", "MODL_A");
     for (int64_t g = 2; g <= G; ++g) {
       for (int64_t a = 1; a <= A; ++a) {
-        for (int64_t t = 1; t <= Y - 1; ++t)
-          for (int64_t i = 1; i <= S; ++i)
-            for (int64_t j = 1; j <= S; ++j) lines.Equal(p.T(g, a, t, i, j), p.T(1, a, t, i, j));
+        transitions_equal(g, a, 1, [&](int64_t t, int64_t i, int64_t j) { return p.T(1, a, t, i, j); });
         if (!p.HasCaptureBlock(a)) continue;
         for (int64_t t = 2; t <= Y - 1; ++t)
           for (int64_t i = 1; i <= S; ++i) lines.Equal(p.R(g, a, t, i), p.R(1, a, t, i));

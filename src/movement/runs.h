@@ -3,14 +3,13 @@
 // line "PROC TEST; PROC STOP;". Constraints quote the 14-character labels of lbl.
 #pragma once
 
-#include <string>
-
 #include "common/text_file.h"
+#include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
 
-// REQUIRES: lbl holds the npar labels written by WriteMovementLabels.
-void WriteMovementRuns(const ConversionSettings& s, const std::string& lbl, OutputFile& out);
+// REQUIRES: lbl holds the labels written by WriteMovementLabels.
+void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, OutputFile& out);
 
 }  // namespace haplovex

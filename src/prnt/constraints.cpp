@@ -6,7 +6,7 @@ namespace haplovex {
 
 void RunLines::Number(std::string& line, int64_t k) const {
   line += "S(";
-  AppendZeroPadded(line, k, number_width_);
+  AppendZeroPadded(line, k, layout_.number_width);
   line += ')';
 }
 
@@ -16,9 +16,9 @@ void RunLines::Equal(int64_t k, int64_t ref) {
   line_ += '=';
   Number(line_, ref);
   line_ += " /* ";
-  line_ += Label(k);
+  line_ += lbl_(k);
   line_ += '=';
-  line_ += Label(ref);
+  line_ += lbl_(ref);
   line_ += " */;";
   out_.WriteLine(line_);
 }
@@ -29,7 +29,7 @@ void RunLines::Fixed(int64_t k, std::string_view value) {
   line_ += '=';
   line_ += value;
   line_ += " /* ";
-  line_ += Label(k);
+  line_ += lbl_(k);
   line_ += " */;";
   out_.WriteLine(line_);
 }

@@ -6,12 +6,11 @@
 
 namespace haplovex {
 
-void WriteModelStatement(const ConversionSettings& s, int64_t npar, int npar_width,
-                         std::string_view addcell, bool phimiss, OutputFile& out) {
+void WriteModelStatement(const ConversionSettings& s, int64_t npar, const ParameterLayout& layout,
+                         OutputFile& out) {
   std::string line = "PROC MODEL NPAR=";
-  AppendZeroPadded(line, npar, npar_width);
-  line += " ADDCELL";
-  line += addcell;
+  AppendZeroPadded(line, npar, layout.number_width);
+  line += IsMemoryModel(s.modset) ? " ADDCELL MEMORY" : " ADDCELL";
   line += " NAGE=";
   AppendInt(line, s.nage, 1);
   line += " NYRS=";
@@ -21,7 +20,7 @@ void WriteModelStatement(const ConversionSettings& s, int64_t npar, int npar_wid
   line += " NGROUPS=";
   AppendInt(line, s.ngroups, 1);
   out.WriteLine(line);
-  if (phimiss) {
+  if (HasSmParameterization(s.modset)) {
     out.WriteLine("  PHIMISS=" + ZeroPadded(s.smstrat, 2) + ";");
   } else {
     out.WriteLine("  ;");

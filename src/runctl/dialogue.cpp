@@ -5,7 +5,7 @@
 
 #include "common/fatal.h"
 #include "common/format.h"
-#include "tabulate/count_table.h"
+#include "common/table.h"
 
 namespace haplovex {
 
@@ -13,14 +13,24 @@ namespace {
 
 constexpr int kPreviewRecords = 5;
 constexpr size_t kPreviewWidth = 70;
-constexpr int kColumnsPerEchoLine = 20;
+// The frequency format "(Iw)" holds its width in two characters.
+constexpr int64_t kMaxFrequencyWidth = 99;
 
 [[noreturn]] void Refuse(const std::string& message) { throw FatalStop::Message(message); }
 
-// Refuses a column outside 1..250; `what` names the column in the message.
+// Refuses a column outside the record; `what` names the column in the message.
 void CheckColumn(int64_t column, const std::string& what) {
-  if (column < 1 || column > kRecordWidth) {
-    Refuse(what + " must lie in columns 1 to 250 of the record, got " + std::to_string(column));
+  if (column < 1 || column > kLineWidth) {
+    Refuse(what + " must lie in columns 1 to " + std::to_string(kLineWidth) +
+           " of the record, got " + std::to_string(column));
+  }
+}
+
+// Refuses a count of strata, age classes or groups beyond what the code texts can name.
+void CheckCodeCount(int64_t count, const std::string& what) {
+  if (count < 1 || count > kMaxCodes) {
+    Refuse("The number of " + what + " must be 1 to " + std::to_string(kMaxCodes) + ", got " +
+           std::to_string(count));
   }
 }
 
@@ -50,7 +60,7 @@ void AskInputFile(AnswerReader& answers, Console& console, const std::filesystem
   console.Plain("         1         2         3         4         5         6         7");
   console.Plain("....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
   std::string record;
-  for (int k = 0; k < kPreviewRecords && input.ReadRecord(record, kRecordWidth); ++k) {
+  for (int k = 0; k < kPreviewRecords && input.ReadRecord(record, kLineWidth); ++k) {
     console.Plain(std::string_view(record).substr(0, kPreviewWidth));
   }
   console.Plain(std::string(kPreviewWidth, '.'));
@@ -68,22 +78,17 @@ void AskCounts(AnswerReader& answers, Console& console, ConversionSettings& s) {
     nstrata = -nstrata;
     s.listdata = true;
   }
-  if (nstrata < 1 || nstrata > kMaxCodes) {
-    Refuse("The number of strata must be 1 to 26, got " + std::to_string(nstrata));
-  }
+  CheckCodeCount(nstrata, "strata");
   s.nstrata = static_cast<int32_t>(nstrata);
   s.nyrs = counts[1];
   s.nage = counts[2];
   s.ngroups = counts[3];
-  if (s.nyrs < 2) {
-    Refuse("The number of time periods must be at least 2, got " + std::to_string(s.nyrs));
+  if (s.nyrs < kMinPeriods) {
+    Refuse("The number of time periods must be at least " + std::to_string(kMinPeriods) +
+           ", got " + std::to_string(s.nyrs));
   }
-  if (s.nage < 1 || s.nage > kMaxCodes) {
-    Refuse("The number of age classes must be 1 to 26, got " + std::to_string(s.nage));
-  }
-  if (s.ngroups < 1 || s.ngroups > kMaxCodes) {
-    Refuse("The number of groups must be 1 to 26, got " + std::to_string(s.ngroups));
-  }
+  CheckCodeCount(s.nage, "age classes");
+  CheckCodeCount(s.ngroups, "groups");
   s.codcol = AllocateTable<int32_t>({s.nyrs}, "codcol");
 }
 
@@ -94,18 +99,9 @@ void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings
   s.scodes = answers.Line(kCodesWidth, "STRATA CODES");
 }
 
-// Echo of the consecutive stratum-code columns from `first`: up to 20 a line, each in 4
-// columns. The columns are computed as they are written, so the echo needs no table of its own.
-void EchoColumns(Console& console, int64_t first, size_t count) {
-  NumberRows(
-      static_cast<int64_t>(count), 4, kColumnsPerEchoLine,
-      [first](int64_t i) { return first + i - 1; },
-      [&console](const std::string& line) { console.Line(line); });
-}
-
 // Stores the column of period i + 1, refusing one outside the record.
 void SetStratumColumn(ConversionSettings& s, size_t i, int64_t column) {
-  if (column < 1 || column > kRecordWidth) {
+  if (column < 1 || column > kLineWidth) {
     CheckColumn(column, "The stratum code of period " + std::to_string(i + 1));
   }
   s.codcol[i] = static_cast<int32_t>(column);
@@ -120,7 +116,10 @@ void AskStratumColumns(AnswerReader& answers, Console& console, ConversionSettin
   const size_t periods = s.codcol.size();
   if (first != 0) {
     // Echoed in full before any column is refused.
-    if (s.listdata) EchoColumns(console, first, periods);
+    // The columns are computed as they are shown, so the echo needs no table of its own.
+    if (s.listdata) {
+      console.ColumnRows(static_cast<int64_t>(periods), [first](int64_t i) { return first + i - 1; });
+    }
     for (size_t i = 0; i < periods; ++i) {
       SetStratumColumn(s, i, int64_t{first} + static_cast<int64_t>(i));
     }
@@ -140,7 +139,7 @@ void AskFate(AnswerReader& answers, Console& console, ConversionSettings& s) {
   console.Plain("      not released.");
   console.Plain("FATE COLUMN:");
   s.fatecol = answers.Number("FATE COLUMN");
-  if (s.fatecol > kRecordWidth) CheckColumn(s.fatecol, "The fate column");
+  if (s.fatecol > kLineWidth) CheckColumn(s.fatecol, "The fate column");
   s.agecol = 0;
 }
 
@@ -170,7 +169,7 @@ void AskGroups(AnswerReader& answers, Console& console, ConversionSettings& s) {
   console.Plain("Enter the column number containing the GROUP code,");
   console.Plain("GROUP COLUMN:");
   s.grpcol = answers.Number("GROUP COLUMN");
-  if (s.grpcol > kRecordWidth) CheckColumn(s.grpcol, "The group column");
+  if (s.grpcol > kLineWidth) CheckColumn(s.grpcol, "The group column");
   console.Plain("Enter groupe-codes");
   console.Plain("  (eg. MF for male, female)");
   console.Plain("GROUP-CODES:");
@@ -198,8 +197,9 @@ void AskFrequency(AnswerReader& answers, Console& console, ConversionSettings& s
            ", before its first column " + std::to_string(s.frqcol1));
   }
   CheckColumn(s.frqcol2, "The frequency field");
-  if (width > 99) {
-    Refuse("The frequency field may be at most 99 columns wide, got " + std::to_string(width));
+  if (width > kMaxFrequencyWidth) {
+    Refuse("The frequency field may be at most " + std::to_string(kMaxFrequencyWidth) +
+           " columns wide, got " + std::to_string(width));
   }
 }
 
@@ -210,21 +210,23 @@ void AskModelSet(AnswerReader& answers, Console& console, ConversionSettings& s)
   console.Plain("      4 for the \"MOVEMENT-ONLY model setw/ S-M parameterization");
   for (;;) {
     console.Plain("MODEL SETS (1,2,3, or 4):");
-    s.modset = answers.Number("MODEL SETS");
-    if (s.modset >= 1 && s.modset <= 4) break;
+    const int32_t typed = answers.Number("MODEL SETS");
+    if (typed >= 1 && typed <= 4) {
+      s.modset = static_cast<ModelSet>(typed);
+      break;
+    }
     console.Plain(" ");
     console.Plain(" ** Enter a number between 1 and 4 **");
     console.Plain(" ");
   }
-  const bool memory = s.modset == 1 || s.modset == 3;
-  if (memory && (s.nyrs < 3 || s.nyrs > kMaxMemoryPeriods)) {
-    Refuse("The memory-movement model sets need 3 to 40 time periods, got " +
-           std::to_string(s.nyrs));
+  if (IsMemoryModel(s.modset) && (s.nyrs < kMinMemoryPeriods || s.nyrs > kMaxMemoryPeriods)) {
+    Refuse("The memory-movement model sets need " + std::to_string(kMinMemoryPeriods) + " to " +
+           std::to_string(kMaxMemoryPeriods) + " time periods, got " + std::to_string(s.nyrs));
   }
 }
 
 void AskSmChoice(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  if (s.modset != 3 && s.modset != 4) return;
+  if (!HasSmParameterization(s.modset)) return;
   console.Line(" For the S-M parameterization, one of the " + IntField(s.nstrata, 1));
   console.Line(" movement parameters must be replaced by the survival");
   console.Line(" parameter.  Choose 0 to replace the diagonal parameter");

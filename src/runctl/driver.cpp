@@ -81,7 +81,7 @@ void Run(AnswerReader& answers, Console& console, const std::filesystem::path& w
   }
 
   RunFiles files{console, input, out, sum};
-  if (settings.modset == 1 || settings.modset == 3) {
+  if (IsMemoryModel(settings.modset)) {
     convert_memory_movement(settings, files);
   } else {
     convert_movement_only(settings, files);

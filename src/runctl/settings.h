@@ -10,19 +10,41 @@
 #include <string>
 #include <vector>
 
+#include "common/limits.h"
+
 namespace haplovex {
 
-inline constexpr size_t kCodesWidth = 26;    // scodes, acodes, gcodes, obsfmt
+inline constexpr size_t kCodesWidth = kMaxCodes;  // scodes, acodes, gcodes, obsfmt
 inline constexpr size_t kAgeIncWidth = 40;   // ageinc: one character per interval
 inline constexpr size_t kTitleWidth = 64;
 inline constexpr size_t kFileNameWidth = 64;
-inline constexpr int32_t kRecordWidth = 250;  // record and output line buffers
-inline constexpr int32_t kMaxCodes = 26;      // strata, age classes, groups
-inline constexpr int32_t kMaxMemoryPeriods = 40;
+// Every model has at least one interval between two periods.
+inline constexpr int32_t kMinPeriods = 2;
+// The memory model needs a period before and after every release, and reads one ageinc
+// character per period.
+inline constexpr int32_t kMinMemoryPeriods = 3;
+inline constexpr int32_t kMaxMemoryPeriods = static_cast<int32_t>(kAgeIncWidth);
+
+// The four model sets the dialogue offers, by the number the user types.
+enum class ModelSet : int32_t {
+  kMemoryMovement = 1,    // transitions depend on the previous stratum as well
+  kMovementOnly = 2,
+  kMemoryMovementSm = 3,  // the same two with the S-M parameterization: in each source
+  kMovementOnlySm = 4,    // stratum one movement parameter becomes a survival parameter
+};
+
+// Model sets 1 and 3, written by the memory-movement converter.
+constexpr bool IsMemoryModel(ModelSet m) {
+  return m == ModelSet::kMemoryMovement || m == ModelSet::kMemoryMovementSm;
+}
+// Model sets 3 and 4, which ask the S-M choice and label survival parameters.
+constexpr bool HasSmParameterization(ModelSet m) {
+  return m == ModelSet::kMemoryMovementSm || m == ModelSet::kMovementOnlySm;
+}
 
 struct ConversionSettings {
   // Run parameters.
-  int32_t modset = 0;    // 1 memory-movement, 2 movement-only, 3 and 4 the same with S-M
+  ModelSet modset = ModelSet::kMovementOnly;  // set by the dialogue
   int32_t smstrat = 0;   // S-M choice: 0 diagonal, 1..nstrata that stratum, nstrata+1
   int32_t nstrata = 0;
   int32_t nyrs = 0;      // time periods

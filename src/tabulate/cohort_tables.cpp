@@ -1,29 +1,13 @@
 #include "tabulate/cohort_tables.h"
 
-#include <algorithm>
 #include <span>
 
 namespace haplovex {
 
-AgeSteps::AgeSteps(const ConversionSettings& s)
-    : nage_(s.nage), raises_before_(static_cast<size_t>(std::max(s.nyrs, 0)) + 1, 0) {
-  for (size_t p = 2; p < raises_before_.size(); ++p) {
-    const size_t interval = p - 1;
-    const bool raises = interval <= s.ageinc.size() && s.ageinc[interval - 1] == '1';
-    raises_before_[p] = raises_before_[p - 1] + (raises ? 1 : 0);
-  }
-}
-
 CohortTables::CohortTables(const ConversionSettings& s)
-    : s_(s),
-      steps_(s),
-      npairs_(int64_t{s.nyrs} * (s.nyrs - 1) / 2),
-      n_("n", {s.nyrs, s.nstrata, s.nage, s.ngroups}),
-      bt_("bt", {npairs_, s.nstrata, s.nstrata, s.nage, s.ngroups}) {
-  rec_.ch = AllocateTable<int32_t>({s.nyrs}, "ch");
-  rec_.captures.resize(rec_.ch.size());
-  btot_ = CountTable("btot", {s.nstrata, s.nstrata, s.nage, s.ngroups});
-}
+    : Tabulation(s, {s.nyrs, s.nstrata, s.nage, s.ngroups},
+                 {PairCount(s.nyrs), s.nstrata, s.nstrata, s.nage, s.ngroups},
+                 {s.nstrata, s.nstrata, s.nage, s.ngroups}, s.nage) {}
 
 int32_t CohortTables::n(int32_t i, int32_t s, int32_t a, int32_t g) const {
   return n_.at(static_cast<size_t>(
@@ -42,18 +26,7 @@ int32_t CohortTables::btot(int32_t s2, int32_t s, int32_t a, int32_t g) const {
       (((int64_t{g} - 1) * s_.nage + (a - 1)) * s_.nstrata + (s - 1)) * s_.nstrata + (s2 - 1)));
 }
 
-void CohortTables::ReadAll(RunFiles& files) {
-  RecordStream records(s_, files);
-  rec_.freq = 1;
-  while (records.Next(rec_)) {
-    nrec_ = records.nrec();
-    nanim_ = records.nanim();
-    if (rec_.iage <= 0 || rec_.iage > s_.nage) records.AgeCodeError(rec_);
-    Count(rec_);
-  }
-}
-
-void CohortTables::Count(const DecodedRecord& rec) {
+void CohortTables::Count(const DecodedRecord& rec, int64_t record) {
   const std::span<const Capture> captures = rec.Captures();
   if (captures.empty()) return;
   const int64_t S = s_.nstrata;
@@ -66,7 +39,7 @@ void CohortTables::Count(const DecodedRecord& rec) {
     // Every capture is a release, but the last one of an animal not released.
     if (k < last || !NotReleasedAtLast(rec)) {
       n_.Add(static_cast<size_t>((age_base * S + (at.stratum - 1)) * s_.nyrs + (at.period - 1)),
-             rec.freq, nrec_);
+             rec.freq, record);
     }
     // Each capture pairs with the next one only.
     if (k < last) {
@@ -74,19 +47,11 @@ void CohortTables::Count(const DecodedRecord& rec) {
       const int64_t ij = PairIndex(at.period, next.period, s_.nyrs);
       bt_.Add(static_cast<size_t>(((age_base * S + (next.stratum - 1)) * S + (at.stratum - 1)) *
                                       npairs_ + (ij - 1)),
-              rec.freq, nrec_);
+              rec.freq, record);
       btot_.Add(static_cast<size_t>((age_base * S + (at.stratum - 1)) * S + (next.stratum - 1)),
-                rec.freq, nrec_);
+                rec.freq, record);
     }
   }
-}
-
-void CohortTables::Release() {
-  n_.Release();
-  bt_.Release();
-  rec_.ch.clear();
-  rec_.ch.shrink_to_fit();
-  btot_.Release();
 }
 
 }  // namespace haplovex

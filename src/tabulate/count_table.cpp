@@ -1,71 +1,22 @@
 #include "tabulate/count_table.h"
 
-#include <new>
-#include <stdexcept>
-
 #include "common/fatal.h"
+#include "common/format.h"
+#include "common/table.h"
 
 namespace haplovex {
-
-namespace {
-uint64_t table_byte_limit = kMaxTableBytes;
-}  // namespace
-
-void SetTableByteLimit(uint64_t bytes) { table_byte_limit = bytes; }
-
-uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size) {
-  uint64_t elements = 1;
-  for (int64_t extent : extents) {
-    if (extent <= 0) return 0;
-    const auto e = static_cast<uint64_t>(extent);
-    if (elements > table_byte_limit / element_size / e) return 0;
-    elements *= e;
-  }
-  return elements;
-}
-
-template <typename T>
-std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::string& name) {
-  bool empty = false;
-  for (int64_t extent : extents) empty = empty || extent <= 0;
-  if (empty) return {};
-  const uint64_t elements = TableElements(extents, sizeof(T));
-  if (elements == 0) throw FatalStop::Allocation(name);
-  try {
-    return std::vector<T>(static_cast<size_t>(elements), T{});
-  } catch (const std::bad_alloc&) {
-    throw FatalStop::Allocation(name);
-  } catch (const std::length_error&) {
-    throw FatalStop::Allocation(name);
-  }
-}
-
-template std::vector<int32_t> AllocateTable<int32_t>(std::initializer_list<int64_t>,
-                                                     const std::string&);
-
-std::string AllocateLabels(int64_t count, size_t width, const std::string& name) {
-  if (count <= 0) return {};
-  if (TableElements({count, static_cast<int64_t>(width)}, 1) == 0) throw FatalStop::Allocation(name);
-  try {
-    return std::string(static_cast<size_t>(count) * width, ' ');
-  } catch (const std::bad_alloc&) {
-    throw FatalStop::Allocation(name);
-  } catch (const std::length_error&) {
-    throw FatalStop::Allocation(name);
-  }
-}
 
 CountTable::CountTable(std::string name, std::initializer_list<int64_t> extents)
     : name_(std::move(name)), counts_(AllocateTable<int32_t>(extents, name_)) {}
 
 void CountTable::Overflow(int64_t record) const {
   throw FatalStop::Message("Record " + std::to_string(record) + ": a count of table " + name_ +
-                           " passes 999,999,999 animals");
+                           " passes " + GroupedDigits(kMaxCount) + " animals");
 }
 
 void TotalOverflow(const char* what, int64_t record) {
   throw FatalStop::Message("Record " + std::to_string(record) + ": the number of " +
-                           std::string(what) + " passes 999,999,999");
+                           std::string(what) + " passes " + GroupedDigits(kMaxCount));
 }
 
 }  // namespace haplovex

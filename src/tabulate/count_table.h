@@ -1,9 +1,8 @@
 // Count tables: multi-dimensional arrays of counts indexed from 1, first index fastest, sized
-// from the settings once per run.
+// from the settings once per run and freed when their converter returns.
 //
-// Sizes are computed in 64 bits; a table that cannot be had stops the run with the stop
-// "error allocating memory for <name>". Counts are added with a check: a count that would pass
-// 999,999,999 (the most the data cells can write) stops the run instead of wrapping.
+// Counts are added with a check: a count that would pass kMaxCount (the most a data cell can
+// write) stops the run instead of wrapping.
 #pragma once
 
 #include <cstdint>
@@ -11,30 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/limits.h"
+
 namespace haplovex {
-
-// Largest count any table or total may hold: the data cells write at most nine digits.
-inline constexpr int64_t kMaxCount = 999999999;
-// Largest table the program will try to allocate, unless lowered with SetTableByteLimit.
-inline constexpr uint64_t kMaxTableBytes = uint64_t{2} << 30;
-
-// Lowers (or restores) the largest table size, for harnesses that run many conversions in
-// one process with little memory.
-void SetTableByteLimit(uint64_t bytes);
-
-// Elements of a table with the given extents, or 0 when it would pass the table limit for
-// elements of `element_size` bytes (callers treat that as an allocation failure). An extent
-// of 0 or less gives an empty table.
-uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size);
-
-// Allocates `elements` zeroed values, stopping the run with the allocation stop for `name`
-// when they cannot be had. `elements` of 0 with a non-empty request means "too large".
-template <typename T>
-std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::string& name);
-
-// A label table of `count` entries of `width` characters, all blank, stopping the run with the
-// allocation stop for `name` when it cannot be had.
-std::string AllocateLabels(int64_t count, size_t width, const std::string& name);
 
 class CountTable {
  public:
@@ -55,10 +33,6 @@ class CountTable {
   }
   size_t size() const { return counts_.size(); }
   const std::string& name() const { return name_; }
-  void Release() {
-    counts_.clear();
-    counts_.shrink_to_fit();
-  }
 
  private:
   [[noreturn]] void Overflow(int64_t record) const;

@@ -1,6 +1,8 @@
-// The run summary of the movement-only converter: for every group and age class, a square
-// table of how often an animal caught in one stratum (row) was next caught in each stratum
-// (column), on the console and in HAPLOVEX.SUM.
+// The tables of movements between strata that end every run, on the console and in
+// HAPLOVEX.SUM: a row per stratum an animal was caught in, a column per stratum it was next
+// caught in.
+//
+// The movement-only converter writes one table per group and age class:
 //
 //    Test run                                                          <- file only: the title
 //    MOVEMENT TRANSITIONS:
@@ -10,12 +12,32 @@
 //                                                                      <- empty line
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
+#include "common/format.h"
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/cohort_tables.h"
 
 namespace haplovex {
 
+// Writes `line` to the console, then the same line to the summary file.
+void WriteToBoth(RunFiles& files, std::string_view line);
+
+// The rows of one transition table, `width` columns a count and `per_line` counts to a line;
+// `count(from, to)` is the number of pairs of captures from stratum `from` to stratum `to`.
+template <typename Count>
+void WriteTransitionRows(RunFiles& files, int32_t nstrata, int width, int per_line, Count count) {
+  for (int32_t from = 1; from <= nstrata; ++from) {
+    NumberRows(
+        nstrata, width, per_line,
+        [&](int64_t to) { return count(from, static_cast<int32_t>(to)); },
+        [&](const std::string& line) { WriteToBoth(files, line); });
+  }
+}
+
+// The movement-only converter's summary, from btot.
 void WriteMovementSummary(const ConversionSettings& s, const CohortTables& tables, RunFiles& files);
 
 }  // namespace haplovex

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "../runctl/scratch_folder.h"
+#include "../common/test_support.h"
 #include "common/text_file.h"
 
 namespace haplovex {
@@ -21,24 +20,21 @@ std::string Repeat(const std::string& piece, int times) {
 // Three strata and forty periods: a cohort released at period 2 carries 114 next-capture
 // counts, 351 characters, and continues on a second line.
 TEST(MemoryCohortsTest, LongCohortContinuesOnTheNextLine) {
-  testing::ScratchFolder folder;
   ConversionSettings s;
-  s.modset = 1;
+  s.modset = ModelSet::kMemoryMovement;
   s.nstrata = 3;
   s.nyrs = 40;
   s.nage = 1;
   s.ngroups = 1;
   const MemoryTables tables(s);
-  {
-    OutputFile out("HAPLOVEX.OUT");
-    ASSERT_EQ(out.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0);
-    WriteMemoryCohorts(s, tables, out);
-    out.Close();
-  }
-  std::vector<std::string> lines;
-  std::istringstream in(folder.Read("HAPLOVEX.OUT"));
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_GE(lines.size(), 20u);
+  OutputFile out("HAPLOVEX.OUT");
+  out.OpenMemory();
+  WriteMemoryModel(s, 5 * 1111, tables, out);
+  std::vector<std::string> lines = testing::Lines(out.contents());
+  ASSERT_GE(lines.size(), 22u);
+  EXPECT_EQ(lines[0], "PROC MODEL NPAR=05555 ADDCELL MEMORY NAGE=1 NYRS=40 STRATA=3 NGROUPS=1");
+  EXPECT_EQ(lines[1], "  ;");
+  lines.erase(lines.begin(), lines.begin() + 2);
   EXPECT_EQ(lines[0], "");
   // A number needs 9 free columns: after 78 counts (column 243) the buffer is written whole.
   EXPECT_EQ(lines[1], "COHORT=0;" + Repeat("0:;", 78) + std::string(7, ' '));

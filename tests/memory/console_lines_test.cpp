@@ -6,18 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "../runctl/scratch_folder.h"
+#include "../common/test_support.h"
 #include "common/text_file.h"
 
 namespace haplovex {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testing::Lines;
 
 TEST(MemoryConsoleTest, Preamble) {
   struct Case {
@@ -54,9 +49,8 @@ TEST(MemoryConsoleTest, Preamble) {
 
 // Twelve strata and two groups: a row wraps after ten counts, and only group 1 is shown.
 TEST(MemoryConsoleTest, TransitionTableOnConsoleAndSummary) {
-  testing::ScratchFolder folder;
   ConversionSettings s;
-  s.modset = 1;
+  s.modset = ModelSet::kMemoryMovement;
   s.nstrata = 12;
   s.nyrs = 3;
   s.nage = 1;
@@ -76,10 +70,9 @@ TEST(MemoryConsoleTest, TransitionTableOnConsoleAndSummary) {
   InputFile input;
   OutputFile out("HAPLOVEX.OUT");
   OutputFile sum("HAPLOVEX.SUM");
-  ASSERT_EQ(sum.OpenNew(folder.path() / "HAPLOVEX.SUM"), 0);
+  sum.OpenMemory();
   RunFiles files{console, input, out, sum};
   WriteTransitions(s, tables, files);
-  sum.Close();
 
   std::string zero10;
   for (int k = 0; k < 10; ++k) zero10 += "       0";
@@ -89,7 +82,7 @@ TEST(MemoryConsoleTest, TransitionTableOnConsoleAndSummary) {
     want.push_back("       0       0");
   }
   EXPECT_EQ(Lines(text.str()), want);
-  EXPECT_EQ(folder.Read("HAPLOVEX.SUM"), text.str());
+  EXPECT_EQ(sum.contents(), text.str());
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "../runctl/scratch_folder.h"
+#include "../common/test_support.h"
 #include "common/text_file.h"
 #include "memory/parameters.h"
 
@@ -27,7 +26,7 @@ TEST(MemoryLabelsTest, TransitionNames) {
   };
   for (const Case& c : cases) {
     ConversionSettings s;
-    s.modset = c.modset;
+    s.modset = static_cast<ModelSet>(c.modset);
     s.smstrat = c.smstrat;
     s.nstrata = 3;
     EXPECT_EQ(MemoryTransitionName(s, c.r, c.next), c.name)
@@ -35,19 +34,11 @@ TEST(MemoryLabelsTest, TransitionNames) {
   }
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // Three strata with every other destination replaced, and two age classes: only the first
 // G*B parameters are labelled, and the replaced transitions of one (q, r) share a label.
 TEST(MemoryLabelsTest, LabelsCoverTheGroupBlocksOnly) {
-  testing::ScratchFolder folder;
   ConversionSettings s;
-  s.modset = 3;
+  s.modset = ModelSet::kMemoryMovementSm;
   s.smstrat = 4;
   s.nstrata = 3;
   s.nyrs = 3;
@@ -57,14 +48,11 @@ TEST(MemoryLabelsTest, LabelsCoverTheGroupBlocksOnly) {
   const MemoryParameters p(s);
   ASSERT_EQ(p.B, 30);
   ASSERT_EQ(p.npar(), 60);
-  std::string lbl(static_cast<size_t>(p.npar()) * kMemoryLabelWidth, '#');
-  {
-    OutputFile out("HAPLOVEX.OUT");
-    ASSERT_EQ(out.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0);
-    WriteMemoryLabels(s, lbl, out);
-    out.Close();
-  }
-  const std::vector<std::string> lines = Lines(folder.Read("HAPLOVEX.OUT"));
+  LabelTable lbl(p.npar(), kMemoryLayout.label_width, "LBL");
+  OutputFile out("HAPLOVEX.OUT");
+  out.OpenMemory();
+  WriteMemoryLabels(s, lbl, out);
+  const std::vector<std::string> lines = testing::Lines(out.contents());
   ASSERT_EQ(lines.size(), 31u);
   EXPECT_EQ(lines[0], "LABELS;");
   EXPECT_EQ(lines[1], "S(00001)=MOV(00002)   XXX      ;");
@@ -73,9 +61,9 @@ TEST(MemoryLabelsTest, LabelsCoverTheGroupBlocksOnly) {
   EXPECT_EQ(lines[14], "S(00014)=MOV(00002)   YYY      ;");
   EXPECT_EQ(lines[28], "S(00028)=p(00003)   X          ;");
   EXPECT_EQ(lines[30], "S(00030)=p(00003)   Z          ;");
-  EXPECT_EQ(lbl.substr(13 * kMemoryLabelWidth, kMemoryLabelWidth), "MOV(00002)   YYY    ");
+  EXPECT_EQ(lbl(14), "MOV(00002)   YYY    ");
   // Entries past the group block are never filled.
-  EXPECT_EQ(lbl.substr(30 * kMemoryLabelWidth), std::string(30 * kMemoryLabelWidth, '#'));
+  for (int64_t k = 31; k <= 60; ++k) EXPECT_EQ(lbl(k), std::string(20, ' ')) << k;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/fatal.h"
-#include "tabulate/cohort_tables.h"
+#include "tabulate/tabulation.h"
 
 namespace haplovex {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 ConversionSettings Settings(int32_t S, int32_t T, int32_t A, int32_t G,
                             std::string ageinc = std::string(40, '1')) {
   ConversionSettings s;
-  s.modset = 1;
+  s.modset = ModelSet::kMemoryMovement;
   s.nstrata = S;
   s.nyrs = T;
   s.nage = A;

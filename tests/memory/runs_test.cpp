@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "../runctl/scratch_folder.h"
 #include "common/text_file.h"
 #include "memory/labels.h"
 #include "memory/parameters.h"
@@ -63,24 +62,20 @@ class Classes {
 // MEM1 makes every previous stratum other than the next stratum share one, and leaves the
 // previous stratum equal to the next one alone. Both fix the last capture probabilities.
 TEST(MemoryRunsTest, ConstraintsTieThePreviousStrata) {
-  testing::ScratchFolder folder;
   ConversionSettings s;
-  s.modset = 1;
+  s.modset = ModelSet::kMemoryMovement;
   s.nstrata = 4;
   s.nyrs = 4;
   s.nage = 1;
   s.ngroups = 2;
   s.gcodes = "MF" + std::string(24, ' ');
   const MemoryParameters p(s);
-  std::string lbl(static_cast<size_t>(p.npar()) * kMemoryLabelWidth, ' ');
-  {
-    OutputFile out("HAPLOVEX.OUT");
-    ASSERT_EQ(out.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0);
-    WriteMemoryLabels(s, lbl, out);
-    WriteMemoryRuns(s, lbl, out);
-    out.Close();
-  }
-  std::map<std::string, RunLinesRead> runs = ReadRuns(folder.Read("HAPLOVEX.OUT"));
+  LabelTable lbl(p.npar(), kMemoryLayout.label_width, "LBL");
+  OutputFile out("HAPLOVEX.OUT");
+  out.OpenMemory();
+  WriteMemoryLabels(s, lbl, out);
+  WriteMemoryRuns(s, lbl, out);
+  std::map<std::string, RunLinesRead> runs = ReadRuns(out.contents());
   ASSERT_EQ(runs.size(), 3u);
 
   std::map<int64_t, std::string> last_one, last_half;
@@ -125,22 +120,18 @@ TEST(MemoryRunsTest, NoMem1WithoutThreeStrataOfModelSet1) {
     bool mem1;
   };
   for (const Case& c : std::vector<Case>{{1, 2, false}, {3, 3, false}, {1, 3, true}}) {
-    testing::ScratchFolder folder;
     ConversionSettings s;
-    s.modset = c.modset;
+    s.modset = static_cast<ModelSet>(c.modset);
     s.nstrata = c.nstrata;
     s.nyrs = 3;
     s.nage = 1;
     s.ngroups = 1;
     const MemoryParameters p(s);
-    std::string lbl(static_cast<size_t>(p.npar()) * kMemoryLabelWidth, ' ');
-    {
-      OutputFile out("HAPLOVEX.OUT");
-      ASSERT_EQ(out.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0);
-      WriteMemoryRuns(s, lbl, out);
-      out.Close();
-    }
-    EXPECT_EQ(ReadRuns(folder.Read("HAPLOVEX.OUT")).count("MEM1"), c.mem1 ? 1u : 0u)
+    const LabelTable lbl(p.npar(), kMemoryLayout.label_width, "LBL");
+    OutputFile out("HAPLOVEX.OUT");
+    out.OpenMemory();
+    WriteMemoryRuns(s, lbl, out);
+    EXPECT_EQ(ReadRuns(out.contents()).count("MEM1"), c.mem1 ? 1u : 0u)
         << "modset " << c.modset << " strata " << c.nstrata;
   }
 }

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,44 +10,39 @@ namespace {
 
 class RunLinesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    path_ = std::filesystem::temp_directory_path() /
-            ("haplovex_runlines_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    ASSERT_EQ(out_.OpenReplace(path_), 0);
-  }
-  void TearDown() override { std::filesystem::remove(path_); }
+  void SetUp() override { out_.OpenMemory(); }
 
-  std::string Written() {
-    out_.Close();
-    std::ifstream in(path_, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // A label table of 14-character entries holding `labels` from parameter 1 on.
+  static LabelTable Labels(int64_t count, const std::vector<std::string>& labels) {
+    LabelTable lbl(count, kFourDigits.label_width, "lbl");
+    for (size_t k = 0; k < labels.size(); ++k) lbl.Set(static_cast<int64_t>(k + 1), labels[k]);
+    return lbl;
   }
 
-  std::filesystem::path path_;
+  static constexpr ParameterLayout kFourDigits{4, 14, false, " ;"};
   OutputFile out_{"HAPLOVEX.OUT"};
 };
 
 TEST_F(RunLinesTest, QuotesBothLabelsAtTheirFullWidth) {
-  // Three 14-character entries: a transition, a survival and a capture label.
-  const std::string lbl = "PHI(01,A,M) AASRV(02,A,M) A p(03,A,M) A   ";
-  RunLines lines(out_, 4, lbl, 14);
+  // A transition, a survival and a capture label.
+  const LabelTable lbl = Labels(3, {"PHI(01,A,M) AA", "SRV(02,A,M) A", "p(03,A,M) A"});
+  RunLines lines(out_, kFourDigits, lbl);
   lines.Equal(2, 1);
   lines.Equal(3, 2);
   lines.Fixed(3, "1.0");
-  EXPECT_EQ(Written(),
+  EXPECT_EQ(out_.contents(),
             "S(0002)=S(0001) /* SRV(02,A,M) A =PHI(01,A,M) AA */;\n"
             "S(0003)=S(0002) /* p(03,A,M) A   =SRV(02,A,M) A  */;\n"
             "S(0003)=1.0 /* p(03,A,M) A    */;\n");
 }
 
 TEST_F(RunLinesTest, ParameterNumbersTooWideAreAsterisks) {
-  std::string lbl(10000 * 14, ' ');
-  lbl.replace(9999 * 14, 14, "p(02,A,M) B   ");
-  RunLines lines(out_, 4, lbl, 14);
+  LabelTable lbl = Labels(10000, {});
+  lbl.Set(10000, "p(02,A,M) B");
+  RunLines lines(out_, kFourDigits, lbl);
   lines.Fixed(10000, "1.0");
   lines.Equal(10000, 1);
-  EXPECT_EQ(Written(),
+  EXPECT_EQ(out_.contents(),
             "S(****)=1.0 /* p(02,A,M) B    */;\n"
             "S(****)=S(0001) /* p(02,A,M) B   =               */;\n");
 }
@@ -68,12 +60,13 @@ TEST_F(RunLinesTest, StartingValueIsOneOverStrataToThreeDecimals) {
       {26, "INITIAL; ALL= 0.038;"},
   };
   std::string expected;
-  RunLines lines(out_, 4, "", 14);
+  const LabelTable lbl = Labels(0, {});
+  RunLines lines(out_, kFourDigits, lbl);
   for (const InitialCase& c : cases) {
     lines.InitialAll(c.nstrata);
     expected += std::string(c.line) + "\n";
   }
-  EXPECT_EQ(Written(), expected);
+  EXPECT_EQ(out_.contents(), expected);
 }
 
 }  // namespace

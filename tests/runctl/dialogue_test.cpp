@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/fatal.h"
-#include "scratch_folder.h"
+#include "../common/test_support.h"
 
 namespace haplovex {
 namespace {
@@ -53,7 +53,7 @@ TEST_F(DialogueTest, ShortestDialogueKeepsTheStartValues) {
   EXPECT_EQ(s_.grpcol, 0);
   EXPECT_EQ(s_.frqcol1, 0);
   EXPECT_EQ(s_.frqcol2, 0);
-  EXPECT_EQ(s_.modset, 2);
+  EXPECT_EQ(s_.modset, ModelSet::kMovementOnly);
   EXPECT_EQ(s_.smstrat, 0);
   EXPECT_EQ(s_.acodes, "AA" + std::string(24, ' '));
   EXPECT_EQ(s_.ageinc, std::string(40, '1'));
@@ -78,7 +78,7 @@ TEST_F(DialogueTest, EveryQuestionAnswered) {
   EXPECT_EQ(s_.frqcol1, 71);
   EXPECT_EQ(s_.frqcol2, 73);
   EXPECT_EQ(s_.obsfmt, "(I 3)" + std::string(21, ' '));
-  EXPECT_EQ(s_.modset, 4);
+  EXPECT_EQ(s_.modset, ModelSet::kMovementOnlySm);
   EXPECT_EQ(s_.smstrat, 4);  // one more than the number of strata is accepted
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch_folder.h"
+#include "../common/test_support.h"
 
 namespace haplovex {
 namespace {

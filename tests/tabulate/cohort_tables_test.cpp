@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -22,7 +20,7 @@ std::string Codes(const std::string& typed) { return typed + std::string(26 - ty
 // no frequency field.
 ConversionSettings BaseSettings(int32_t nyrs) {
   ConversionSettings s;
-  s.modset = 2;
+  s.modset = ModelSet::kMovementOnly;
   s.nstrata = 2;
   s.nyrs = nyrs;
   s.nage = 1;
@@ -32,30 +30,22 @@ ConversionSettings BaseSettings(int32_t nyrs) {
   return s;
 }
 
-// Writes the records to a temporary input file and tabulates them.
-class Tabulation {
+// Tabulates the records, read from memory.
+class TabulatedRecords {
  public:
-  Tabulation(const ConversionSettings& s, const std::vector<std::string>& records)
-      : path_(std::filesystem::temp_directory_path() /
-              ("haplovex_cohorts_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))),
-        console_(console_text_),
-        tables_(s) {
-    {
-      std::ofstream file(path_, std::ios::binary);
-      for (const std::string& r : records) file << r << '\n';
-    }
-    EXPECT_EQ(input_.Open(path_, path_.string()), 0);
+  TabulatedRecords(const ConversionSettings& s, const std::vector<std::string>& records)
+      : console_(console_text_), tables_(s) {
+    std::string text;
+    for (const std::string& r : records) text += r + '\n';
+    input_.OpenMemory(text, "records");
     RunFiles files{console_, input_, out_, sum_};
     tables_.ReadAll(files);
   }
-  ~Tabulation() { std::filesystem::remove(path_); }
 
   const CohortTables& tables() const { return tables_; }
   std::string console() const { return console_text_.str(); }
 
  private:
-  std::filesystem::path path_;
   std::ostringstream console_text_;
   Console console_;
   InputFile input_;
@@ -189,7 +179,7 @@ TEST(CohortTablesTest, ReleasesAndFirstRecaptures) {
   for (const TabulationCase& c : cases) {
     ConversionSettings s = BaseSettings(c.nyrs);
     if (c.settings) c.settings(s);
-    Tabulation run(s, c.records);
+    TabulatedRecords run(s, c.records);
     CheckTables(c, s, run.tables());
   }
 }
@@ -213,7 +203,7 @@ TEST(CohortTablesTest, AgeDoesNotChangeBeyondTheFortiethPeriod) {
       {{40, 41, 1, 1, 1, 1, 1}, {41, 42, 1, 1, 2, 1, 1},
        {41, 42, 1, 1, 1, 1, 1}, {42, 43, 1, 1, 1, 1, 1}},
       2, 2};
-  Tabulation run(s, c.records);
+  TabulatedRecords run(s, c.records);
   CheckTables(c, s, run.tables());
 }
 
@@ -221,7 +211,7 @@ TEST(CohortTablesTest, ListingEchoesEveryRecord) {
   ConversionSettings s = BaseSettings(3);
   s.fatecol = 4;
   s.listdata = true;
-  Tabulation run(s, {"AB0", "A0A", "0BBX"});
+  TabulatedRecords run(s, {"AB0", "A0A", "0BBX"});
   EXPECT_EQ(run.console(),
             std::string("      1     1   1 120\n") +
                 "      2     1   1 101\n"
@@ -261,7 +251,7 @@ TEST(CohortTablesTest, RecordsThatStopTheRun) {
     ConversionSettings s = BaseSettings(3);
     c.settings(s);
     try {
-      Tabulation run(s, c.records);
+      TabulatedRecords run(s, c.records);
       ADD_FAILURE() << c.name << ": no stop";
     } catch (const FatalStop& stop) {
       EXPECT_EQ(stop.stop(), c.stop) << c.name;

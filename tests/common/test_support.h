@@ -1,4 +1,5 @@
-// A fresh working folder for one run, removed with everything in it afterwards.
+// Helpers the unit tests share: a scratch folder for the tests that need a disk, and the
+// lines of text a test wrote to an output kept in memory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,10 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace haplovex::testing {
 
+// A fresh folder, removed with everything in it afterwards.
 class ScratchFolder {
  public:
   ScratchFolder() {
@@ -39,5 +43,13 @@ class ScratchFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The lines of `text`, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 }  // namespace haplovex::testing

@@ -1,13 +1,13 @@
-#include "tabulate/record.h"
+#include "tabulate/decoder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/fatal.h"
+#include "common/format.h"
 
 namespace haplovex {
 namespace {
@@ -49,55 +49,10 @@ TEST(CodeLookupTest, BytesAbove127AreCodesLikeAnyOther) {
   EXPECT_EQ(lookup(static_cast<char>(0x69)), 0);  // same low seven bits
 }
 
-struct FrequencyCase {
-  const char* field;
-  bool ok;
-  int32_t freq;
-};
-
-TEST(ParseFrequencyTest, BlanksIgnoredSignAndDigitsWithin32Bits) {
-  const std::vector<FrequencyCase> cases = {
-      {"  12", true, 12},
-      {"12  ", true, 12},
-      {" 1 2", true, 12},
-      {"    ", true, 0},  // an all-blank field is no animals
-      {"", true, 0},
-      {"0007", true, 7},
-      {"+5", true, 5},
-      {"- 5", true, -5},  // read; the decoder takes it as 5 animals removed
-      {"2147483647", true, 2147483647},
-      {"-2147483648", true, -2147483647 - 1},
-      {"2147483648", false, 0},
-      {"99999999999", false, 0},
-      {"-2147483649", false, 0},
-      {"12a", false, 0},
-      {"1.5", false, 0},
-      {"+", false, 0},
-      {"-", false, 0},
-      {"1-", false, 0},
-      {"--1", false, 0},
-      {"+-1", false, 0},
-      {"1\t", false, 0},  // only blanks are skipped
-      {"158 ;", true, 158},  // a ";" ends the number, as in encounter-history files
-      {"  5 ;  ", true, 5},
-      {"-12;", true, -12},
-      {"7;x?", true, 7},     // nothing after the ";" is read
-      {";12", true, 0},
-      {"1 ;2", true, 1},
-  };
-  for (const FrequencyCase& c : cases) {
-    int32_t freq = -99;
-    EXPECT_EQ(ParseFrequency(c.field, freq), c.ok) << '"' << c.field << '"';
-    if (c.ok) {
-      EXPECT_EQ(freq, c.freq) << '"' << c.field << '"';
-    }
-  }
-}
-
 // Settings of the record A0BBX: 4 periods in columns 1-4, strata AB, fate in column 5.
 ConversionSettings EchoSettings() {
   ConversionSettings s;
-  s.modset = 2;
+  s.modset = ModelSet::kMovementOnly;
   s.nstrata = 2;
   s.nyrs = 4;
   s.nage = 1;
@@ -303,37 +258,6 @@ TEST(LostOnCaptureTest, AnyByteAboveTheBlankMeansNotReleased) {
   for (const FateCase& c : cases) EXPECT_EQ(LostOnCapture(c.fate), c.lost) << int(c.fate);
 }
 
-TEST(ConsoleLinesTest, AllocatingGcodesAndObsfmt) {
-  ConversionSettings s;
-  s.nyrs = 10;
-  s.nstrata = 2;
-  s.nage = 1;
-  s.ngroups = 1;
-  EXPECT_EQ(AllocatingLine(s).str(),
-            " allocating n(          10           2           1           1)...");
-  EXPECT_EQ(GcodesLine(s).str(), " GCODES:" + std::string(26, ' ') + ".");
-  s.gcodes = Codes("MF");
-  EXPECT_EQ(GcodesLine(s).str(), " GCODES:MF" + std::string(24, ' ') + ".");
-  s.obsfmt = "(I 3)" + std::string(21, ' ');
-  EXPECT_EQ(ObsfmtLine(s).str(), " obsfmt:(I 3)" + std::string(21, ' ') + ".");
-}
-
-TEST(ConsoleLinesTest, CountLines) {
-  std::ostringstream text;
-  Console console(text);
-  WriteCountLines(console, 3, 3, 12);
-  EXPECT_EQ(text.str(),
-            "\n"
-            "      3 records read, representing       3 animals\n"
-            "        Number of parameters=     12\n");
-}
-
-}  // namespace
-}  // namespace haplovex
-
-namespace haplovex {
-namespace {
-
 // The captures the decoder finds eight columns at a time (periods in consecutive columns) or
 // column by column must be those of the positions, for any record and period count.
 TEST(RecordDecoderTest, CapturesAgreeWithPositionsOnRandomRecords) {
@@ -353,7 +277,7 @@ TEST(RecordDecoderTest, CapturesAgreeWithPositionsOnRandomRecords) {
     for (int32_t i = 0; i < s.nyrs; ++i) {
       s.codcol.push_back(consecutive ? 3 + i : 1 + static_cast<int32_t>(next() % 40));
     }
-    std::string line(kRecordWidth, ' ');
+    std::string line(kLineWidth, ' ');
     for (char& c : line) c = alphabet[next() % alphabet.size()];
     const RecordDecoder decoder(s);
     DecodedRecord fast;

@@ -1,0 +1,127 @@
+#include "tabulate/decoder.h"
+
+#include <algorithm>
+
+#include "common/fatal.h"
+#include "common/format.h"
+#include "tabulate/frequency.h"
+
+namespace haplovex {
+
+CodeLookup::CodeLookup(std::string_view codes) {
+  // Fill from the back so that the first occurrence of a repeated character wins.
+  for (size_t k = codes.size(); k-- > 0;) {
+    table_[static_cast<unsigned char>(codes[k])] = static_cast<int8_t>(k + 1);
+  }
+}
+
+RecordDecoder::RecordDecoder(const ConversionSettings& settings)
+    : s_(settings), strata_(settings.scodes), ages_(settings.acodes), groups_(settings.gcodes) {
+  code_offsets_.reserve(settings.codcol.size());
+  int32_t width = 1;
+  for (int32_t column : settings.codcol) {
+    code_offsets_.push_back(static_cast<size_t>(column - 1));
+    width = std::max(width, column);
+  }
+  for (int c = 0; c < 256; ++c) {
+    const int32_t position = strata_(static_cast<char>(c));
+    capture_stratum_[static_cast<size_t>(c)] =
+        static_cast<int8_t>(position >= 1 && position <= settings.nstrata ? position : 0);
+  }
+  consecutive_ = !code_offsets_.empty();
+  for (size_t i = 1; i < code_offsets_.size(); ++i) {
+    consecutive_ = consecutive_ && code_offsets_[i] == code_offsets_[i - 1] + 1;
+  }
+  if (settings.nage > 1) width = std::max(width, settings.agecol);
+  if (settings.ngroups > 1) width = std::max(width, settings.grpcol);
+  width = std::max(width, settings.fatecol);
+  if (settings.frqcol1 > 0) width = std::max(width, settings.frqcol2);
+  width_ = static_cast<size_t>(width);
+}
+
+void RecordDecoder::DecodePositions(std::string_view line, DecodedRecord& rec) const {
+  rec.ch.resize(code_offsets_.size());
+  for (size_t i = 0; i < code_offsets_.size(); ++i) rec.ch[i] = strata_(line[code_offsets_[i]]);
+}
+
+void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) const {
+  const size_t periods = code_offsets_.size();
+  rec.captures.resize(periods);
+  Capture* captures = rec.captures.data();
+  size_t ncaptures = 0;
+  // First the periods caught: every period looked at is written into the list and kept only
+  // when it is a capture, with no branch for random histories to mispredict and one store a
+  // period. Then the strata of the few periods kept.
+  auto look_at = [&](size_t i, unsigned char code) {
+    captures[ncaptures].period = static_cast<int32_t>(i);
+    ncaptures += capture_stratum_[code] != 0;
+  };
+  if (consecutive_) {
+    // The usual layout, one period a column: the codes are read straight along the line.
+    const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + code_offsets_.front();
+#pragma GCC unroll 8
+    for (size_t i = 0; i < periods; ++i) look_at(i, codes[i]);
+  } else {
+    for (size_t i = 0; i < periods; ++i) look_at(i, static_cast<unsigned char>(line[code_offsets_[i]]));
+  }
+  for (size_t k = 0; k < ncaptures; ++k) {
+    const size_t offset = code_offsets_[static_cast<size_t>(captures[k].period)];
+    captures[k].stratum = capture_stratum_[static_cast<unsigned char>(line[offset])];
+    ++captures[k].period;  // periods count from 1
+  }
+  rec.ncaptures = ncaptures;
+}
+
+void RecordDecoder::Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
+                           bool positions) const {
+  rec.iage = 1;
+  if (s_.nage > 1) rec.iage = ages_(line[static_cast<size_t>(s_.agecol - 1)]);
+
+  rec.igrp = 1;
+  if (s_.ngroups > 1 && s_.grpcol > 0) {
+    const char code = line[static_cast<size_t>(s_.grpcol - 1)];
+    rec.igrp = groups_(code);
+    if (rec.igrp <= 0 || rec.igrp > s_.ngroups) {
+      throw FatalStop({FreeLine().Text("GROUP OUT OF RANGE:").Text(std::string(1, code)).str(),
+                       " *** Record " + std::to_string(record_number) + ": the group code in column " +
+                           std::to_string(s_.grpcol) + " is not one of the " +
+                           std::to_string(s_.ngroups) + " group codes"});
+    }
+  }
+
+  DecodeCaptures(line, rec);
+  if (positions) DecodePositions(line, rec);
+
+  if (s_.fatecol > 0) rec.fate = line[static_cast<size_t>(s_.fatecol - 1)];
+
+  if (s_.frqcol1 > 0) {
+    const std::string_view field = line.substr(static_cast<size_t>(s_.frqcol1 - 1),
+                                               static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1));
+    int32_t value = 0;
+    // The most negative 32-bit number has no positive counterpart; it is no count anyway.
+    if (!ParseFrequency(field, value) || value == INT32_MIN) {
+      throw FatalStop::Message("Record " + std::to_string(record_number) +
+                               ": the frequency in columns " + std::to_string(s_.frqcol1) + "-" +
+                               std::to_string(s_.frqcol2) +
+                               " is not a number of animals: \"" + std::string(field) + "\"");
+    }
+    rec.removed = value < 0;
+    rec.freq = value < 0 ? -value : value;
+  }
+}
+
+std::string RecordDecoder::EchoLine(int64_t nrec, const DecodedRecord& rec) const {
+  std::string line = " ";
+  AppendInt(line, nrec, 6);
+  line += ' ';
+  AppendInt(line, rec.removed ? -int64_t{rec.freq} : rec.freq, 5);  // as read
+  line += ' ';
+  line += rec.fate;
+  line += ' ';
+  AppendInt(line, rec.iage, 1);
+  line += ' ';
+  for (int32_t position : rec.ch) AppendInt(line, position, 1);
+  return line;
+}
+
+}  // namespace haplovex

@@ -1,0 +1,74 @@
+// Decoding of one capture-history record, shared by both converters.
+//
+// A record is one line of the input file read as 250 characters (cut, or padded with blanks;
+// only the columns in use are ever padded). Where its fields stand comes from the settings:
+//   stratum code of period i   1 character at codcol(i)        -> ch(i), position in scodes
+//   age code                   1 character at agecol           -> iage, position in acodes
+//   group code                 1 character at grpcol           -> igrp, position in gcodes
+//   fate mark                  1 character at fatecol          -> fate (above blank: lost)
+//   frequency                  columns frqcol1..frqcol2         -> freq, blanks ignored, ended
+//                                                                 by a ";"; negative: removed
+// A code's position is its 1-based place in the 26-character code text, trailing blanks
+// included, case-sensitive, 0 when absent. The decoder does not know which converter calls it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runctl/settings.h"
+#include "tabulate/record.h"
+
+namespace haplovex {
+
+// Position of every byte value in one code text, built once per run.
+class CodeLookup {
+ public:
+  explicit CodeLookup(std::string_view codes);
+  int32_t operator()(char c) const { return table_[static_cast<unsigned char>(c)]; }
+
+ private:
+  std::array<int8_t, 256> table_{};
+};
+
+class RecordDecoder {
+ public:
+  // REQUIRES: every column of `settings` that will be read lies in 1..kLineWidth.
+  explicit RecordDecoder(const ConversionSettings& settings);
+
+  // Decodes `line` into `rec`: the captures, age, group, fate and frequency, and ch when
+  // `positions` is true (counting needs only the captures; ch is for the echo line).
+  // `record_number` is the number the record has among those read, used in messages. A group
+  // position of 0 or above ngroups, and a frequency field that is not a whole number of
+  // animals, stop the run.
+  // REQUIRES: line.size() >= width() (a shorter line is padded with blanks by the caller).
+  void Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
+              bool positions = true) const;
+  // Fills rec.ch from `line`. REQUIRES: as for Decode.
+  void DecodePositions(std::string_view line, DecodedRecord& rec) const;
+
+  // The highest column any field is read from.
+  size_t width() const { return width_; }
+
+  // The record echo line: nrec, freq, fate, iage and one column per period.
+  std::string EchoLine(int64_t nrec, const DecodedRecord& rec) const;
+
+ private:
+  void DecodeCaptures(std::string_view line, DecodedRecord& rec) const;
+
+  const ConversionSettings& s_;
+  CodeLookup strata_;
+  CodeLookup ages_;
+  CodeLookup groups_;
+  // The stratum a code marks a capture in (its position, when 1..nstrata), 0 for every other
+  // byte: one look-up tells both whether and where the animal was caught.
+  std::array<int8_t, 256> capture_stratum_{};
+  // 0-based offsets of the stratum-code columns.
+  std::vector<size_t> code_offsets_;
+  bool consecutive_ = false;  // the periods stand in consecutive columns
+  size_t width_ = 0;
+};
+
+}  // namespace haplovex
