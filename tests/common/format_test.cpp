@@ -118,6 +118,14 @@ TEST(PaddedTest, CutsOrPadsToTheWidth) {
   EXPECT_EQ(line, ">abd  ");
 }
 
+TEST(GroupedDigitsTest, ThreeDigitsAGroup) {
+  const std::vector<std::pair<int64_t, std::string>> cases = {
+      {0, "0"},         {999, "999"},          {1000, "1,000"},
+      {-1000, "-1,000"}, {999999999, "999,999,999"}, {1000000000, "1,000,000,000"},
+  };
+  for (const auto& [value, expected] : cases) EXPECT_EQ(GroupedDigits(value), expected);
+}
+
 TEST(FreeLineTest, Layout) {
   EXPECT_EQ(FreeLine().str(), "");
   EXPECT_EQ(FreeLine().Text("MOVEMENT TRANSITIONS:").str(), " MOVEMENT TRANSITIONS:");

@@ -30,11 +30,12 @@ ConversionSettings BaseSettings(int32_t nyrs) {
   return s;
 }
 
-// Tabulates the records, read from memory.
+// Tabulates the records, read from memory in blocks of `block` bytes.
 class TabulatedRecords {
  public:
-  TabulatedRecords(const ConversionSettings& s, const std::vector<std::string>& records)
-      : console_(console_text_), tables_(s) {
+  TabulatedRecords(const ConversionSettings& s, const std::vector<std::string>& records,
+                   size_t block = InputFile::kDefaultBlock)
+      : console_(console_text_), input_(block), tables_(s) {
     std::string text;
     for (const std::string& r : records) text += r + '\n';
     input_.OpenMemory(text, "records");
@@ -125,6 +126,14 @@ TEST(CohortTablesTest, ReleasesAndFirstRecaptures) {
       {"a code typed beyond the strata neither starts nor ends a pair",
        [](ConversionSettings& s) { s.scodes = Codes("ABC"); }, 4, {"ACBC", "CCCC", "a b "},
        {{1, 1, 1, 1, 1}, {3, 2, 1, 1, 1}}, {{1, 3, 1, 2, 1, 1, 1}}, 3, 3},
+      {"counts of exactly 999,999,999 are kept",
+       [](ConversionSettings& s) {
+         s.frqcol1 = 5;
+         s.frqcol2 = 13;
+       },
+       3, {"AA. 499999999", "A.A 499999999", "AA.         1"},
+       {{1, 1, 1, 1, 999999999}, {2, 1, 1, 1, 500000000}, {3, 1, 1, 1, 499999999}},
+       {{1, 2, 1, 1, 1, 1, 500000000}, {1, 3, 1, 1, 1, 1, 499999999}}, 3, 999999999},
       {"frequencies weight every count; a blank field is no animals",
        [](ConversionSettings& s) {
          s.frqcol1 = 5;
@@ -179,8 +188,12 @@ TEST(CohortTablesTest, ReleasesAndFirstRecaptures) {
   for (const TabulationCase& c : cases) {
     ConversionSettings s = BaseSettings(c.nyrs);
     if (c.settings) c.settings(s);
-    TabulatedRecords run(s, c.records);
-    CheckTables(c, s, run.tables());
+    // Read whole, and in blocks so small that every record crosses a block edge.
+    for (size_t block : {InputFile::kDefaultBlock, size_t{1}, size_t{3}, size_t{5}}) {
+      SCOPED_TRACE("blocks of " + std::to_string(block));
+      TabulatedRecords run(s, c.records, block);
+      CheckTables(c, s, run.tables());
+    }
   }
 }
 
@@ -244,6 +257,10 @@ TEST(CohortTablesTest, RecordsThatStopTheRun) {
        {" ** AGE CODE ERROR **", std::string("      1     1 ") + '\0' + " 3 120"}, nullptr, ""},
       {"animals read passing 999,999,999", freq9, {"A.. 999999999", "A.. 999999999"}, {},
        "animals", "*** HAPLOVEX ERROR ***"},
+      {"animals read reaching exactly 1,000,000,000", freq9, {"A.. 999999999", "...        1"},
+       {}, "animals read passes 999,999,999", "*** HAPLOVEX ERROR ***"},
+      {"a table count reaching exactly 1,000,000,000", freq9, {"AAA 500000000"}, {},
+       "Record 1: a count of table btot passes 999,999,999 animals", "*** HAPLOVEX ERROR ***"},
       {"a table count passing 999,999,999", freq9, {"AAA 600000000"}, {}, "btot",
        "*** HAPLOVEX ERROR ***"},
   };

@@ -1,0 +1,115 @@
+#include "common/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../common/test_support.h"
+#include "common/fatal.h"
+
+namespace haplovex {
+namespace {
+
+// The lines as a record reader must hand them out: split at every line end, one carriage
+// return before it dropped, each cut at the record width; a last line without a line end
+// counts, an empty file has none.
+std::vector<std::string> ExpectedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    const bool ended = end != std::string::npos;
+    if (!ended) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kLineWidth) line.resize(kLineWidth);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> ReadLines(InputFile& input) {
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (input.NextLine(line)) lines.emplace_back(line);
+  return lines;
+}
+
+TEST(InputFileTest, LinesAreTheSameWhereverTheBlocksEnd) {
+  const std::string long_line(300, 'L');
+  const std::string exactly(250, 'E');
+  const std::vector<std::pair<const char*, std::string>> texts = {
+      {"empty file", ""},
+      {"short lines", "AB0\nA0A\n0BBX\n"},
+      {"no line end at the end", "AB0\nA0A"},
+      {"carriage returns", "AB0\r\nA0A\r\n\r\n0BBX\r\n"},
+      {"a carriage return alone ends nothing", "A\rB\n\r\r\n"},
+      {"empty lines", "\n\n\nA\n\n"},
+      {"lines longer than a record", long_line + "\r\n" + long_line + "\nA\n" + long_line},
+      {"a record exactly 250 long, then with a carriage return, then 251",
+       exactly + "\n" + exactly + "\r\n" + exactly + "X\r\n" + exactly + "\r"},
+      {"a carriage return at column 251", exactly + "\rX\n" + exactly + "\r\r\n"},
+  };
+  for (const auto& [name, text] : texts) {
+    // Every block size from one byte up puts each line end, and each carriage return, on
+    // both sides of a block edge.
+    for (size_t block : {size_t{1}, size_t{2}, size_t{3}, size_t{4}, size_t{5}, size_t{7},
+                         size_t{64}, size_t{249}, size_t{250}, size_t{251}, size_t{252},
+                         InputFile::kDefaultBlock}) {
+      SCOPED_TRACE(std::string(name) + ", blocks of " + std::to_string(block));
+      InputFile input(block);
+      input.OpenMemory(text, "records");
+      EXPECT_EQ(ReadLines(input), ExpectedLines(text));
+      input.Rewind();
+      EXPECT_EQ(ReadLines(input), ExpectedLines(text)) << "read again after a rewind";
+    }
+  }
+}
+
+TEST(InputFileTest, ARecordIsCutOrPaddedToItsWidth) {
+  InputFile input(3);
+  input.OpenMemory("ABCDEFG\nAB\n\n", "records");
+  std::string record;
+  ASSERT_TRUE(input.ReadRecord(record, 5));
+  EXPECT_EQ(record, "ABCDE");
+  ASSERT_TRUE(input.ReadRecord(record, 5));
+  EXPECT_EQ(record, "AB   ");
+  ASSERT_TRUE(input.ReadRecord(record, 5));
+  EXPECT_EQ(record, "     ");
+  EXPECT_FALSE(input.ReadRecord(record, 5));
+}
+
+TEST(InputFileTest, DiskFileReadsLikeMemory) {
+  testing::ScratchFolder folder;
+  const std::string text = std::string(400, 'x') + "\r\nAB0\nA0A";
+  folder.Write("d.txt", text);
+  InputFile input(16);
+  ASSERT_EQ(input.Open(folder.path() / "d.txt", "d.txt"), 0);
+  EXPECT_EQ(ReadLines(input), ExpectedLines(text));
+  EXPECT_NE(input.Open(folder.path() / "missing.txt", "missing.txt"), 0);
+}
+
+TEST(OutputFileTest, MemoryKeepsEveryLineAndDiskTheSame) {
+  testing::ScratchFolder folder;
+  OutputFile memory("HAPLOVEX.OUT");
+  OutputFile disk("HAPLOVEX.OUT");
+  memory.OpenMemory();
+  ASSERT_EQ(disk.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0);
+  for (OutputFile* out : {&memory, &disk}) {
+    out->WriteLine("PROC TITLE 'x';");
+    out->Write("COHORT=");
+    out->WriteLine("1;");
+    out->WriteLine("");
+  }
+  disk.Close();
+  EXPECT_EQ(memory.contents(), "PROC TITLE 'x';\nCOHORT=1;\n\n");
+  EXPECT_EQ(folder.Read("HAPLOVEX.OUT"), memory.contents());
+  OutputFile again("HAPLOVEX.OUT");
+  EXPECT_NE(again.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0) << "creating new refuses a file that exists";
+}
+
+}  // namespace
+}  // namespace haplovex
