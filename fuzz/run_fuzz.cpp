@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::istringstream in("records.txt\n" + std::string(answers));
   std::ostringstream console;
-  const int status = haplovex::RunHaplovex(in, console, dir);
+  std::ostringstream err;
+  const int status = haplovex::RunHaplovex(in, console, err, dir);
   if (status != 0 && status != 1) std::abort();
   // A finished run must have ended its console with the completion message, and an error stop
   // must never claim it.

@@ -1,98 +1,118 @@
 #include "common/text_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "common/fatal.h"
+#include "common/work_folder.h"
 
 namespace haplovex {
 
 namespace {
-constexpr size_t kOutputBuffer = 1 << 20;
+std::string Reason(int error) { return std::strerror(error != 0 ? error : EIO); }
 }  // namespace
 
 OutputFile::~OutputFile() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (fd_ >= 0) close(fd_);
+  if (!partial_.empty()) {
+    unlinkat(folder_fd_, partial_.c_str(), 0);
+    ForgetPartialFile(folder_fd_, partial_);
+  }
 }
 
-int OutputFile::Open(const std::filesystem::path& path, const char* mode) {
-  errno = 0;
-  file_ = std::fopen(path.c_str(), mode);
-  if (file_ == nullptr) return errno != 0 ? errno : EIO;
-  buffer_ = std::make_unique<char[]>(kOutputBuffer);
-  std::setvbuf(file_, buffer_.get(), _IOFBF, kOutputBuffer);
-  return 0;
+int OutputFile::OpenPartial(const WorkFolder& folder) {
+  folder_fd_ = folder.fd();
+  for (unsigned attempt = 1;; ++attempt) {
+    std::string candidate = PartialName(name_, attempt);
+    // Registered before it exists, so that no moment passes in which a stop signal would
+    // leave it behind.
+    RegisterPartialFile(folder_fd_, candidate);
+    fd_ = openat(folder_fd_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      partial_ = std::move(candidate);
+      return 0;
+    }
+    const int error = errno;
+    ForgetPartialFile(folder_fd_, candidate);
+    if (error != EEXIST) return error;
+  }
 }
 
 void OutputFile::OpenMemory() {
   in_memory_ = true;
-  memory_.clear();
+  buffer_.clear();
 }
-
-// "x" makes the creation exclusive: it fails when the name exists in any form.
-int OutputFile::OpenNew(const std::filesystem::path& path) { return Open(path, "wx"); }
-
-int OutputFile::OpenReplace(const std::filesystem::path& path) { return Open(path, "w"); }
 
 void OutputFile::Fail(int error) const {
-  throw FatalStop::Message("Can't write " + name_ + ": " + std::strerror(error != 0 ? error : EIO));
+  throw FatalStop::Message("Can't write " + name_ + ": " + Reason(error));
 }
 
-void OutputFile::Write(std::string_view text) {
-  if (text.empty()) return;
-  if (in_memory_) {
-    memory_.append(text);
-    return;
+void OutputFile::Flush() {
+  size_t done = 0;
+  while (done < buffer_.size()) {
+    const ssize_t wrote = write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+    }
+    done += static_cast<size_t>(wrote);
   }
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) Fail(errno);
+  buffer_.clear();
 }
 
-void OutputFile::WriteLine(std::string_view text) {
-  Write(text);
-  if (in_memory_) {
-    memory_.push_back('\n');
-  } else if (std::fputc('\n', file_) == EOF) {
-    Fail(errno);
-  }
+void OutputFile::Finish() {
+  if (in_memory_ || fd_ < 0) return;
+  Flush();
+  if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0 && errno != EINTR) Fail(errno);
 }
 
-void OutputFile::Close() {
-  in_memory_ = false;
-  if (file_ == nullptr) return;
-  std::FILE* f = file_;
-  file_ = nullptr;
-  errno = 0;
-  const bool flushed = std::fflush(f) == 0;
-  const int flush_error = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!flushed) Fail(flush_error);
-  if (!closed) Fail(errno);
+void OutputFile::Placed() {
+  ForgetPartialFile(folder_fd_, partial_);
+  partial_.clear();
 }
 
 InputFile::~InputFile() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (fd_ >= 0) close(fd_);
 }
 
-int InputFile::Open(const std::filesystem::path& path, std::string display_name) {
+int InputFile::Open(const std::filesystem::path& path, std::string display_name, int dirfd) {
   name_ = std::move(display_name);
-  errno = 0;
-  file_ = std::fopen(path.c_str(), "rb");
-  if (file_ == nullptr) return errno != 0 ? errno : EIO;
-  block_.resize(block_size_);
-  pos_ = end_ = 0;
-  eof_ = false;
-  errno = 0;
-  const size_t got = ReadBytes(block_.data(), block_.size());
-  if (Failed()) {
-    const int error = errno != 0 ? errno : EIO;
-    std::fclose(file_);
-    file_ = nullptr;
-    return error;
+  // Not waiting for a writer: a pipe is refused below, not read.
+  fd_ = openat(dirfd, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) return errno != 0 ? errno : EIO;
+  int refused = 0;
+  if (fstat(fd_, &info_) != 0) {
+    refused = errno;
+  } else if (S_ISDIR(info_.st_mode)) {
+    refused = EISDIR;
+  } else if (!S_ISREG(info_.st_mode)) {
+    refused = kNotRegular;
+  } else {
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   }
-  end_ = got;
-  eof_ = got < block_.size();
-  return 0;
+  if (refused == 0) {
+    block_.resize(block_size_);
+    pos_ = end_ = 0;
+    eof_ = false;
+    const ssize_t got = ReadBytes(block_.data(), block_.size());
+    if (got < 0) {
+      refused = errno != 0 ? errno : EIO;
+    } else {
+      end_ = static_cast<size_t>(got);
+      eof_ = end_ < block_.size();
+    }
+  }
+  if (refused != 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+  return refused;
 }
 
 void InputFile::OpenMemory(std::string bytes, std::string display_name) {
@@ -103,26 +123,35 @@ void InputFile::OpenMemory(std::string bytes, std::string display_name) {
   Rewind();
 }
 
-size_t InputFile::ReadBytes(char* to, size_t size) {
-  if (!in_memory_) return std::fread(to, 1, size, file_);
-  const size_t got = std::min(size, memory_.size() - memory_pos_);
-  std::memcpy(to, memory_.data() + memory_pos_, got);
-  memory_pos_ += got;
-  return got;
+ssize_t InputFile::ReadBytes(char* to, size_t size) {
+  if (in_memory_) {
+    const size_t got = std::min(size, memory_.size() - memory_pos_);
+    std::memcpy(to, memory_.data() + memory_pos_, got);
+    memory_pos_ += got;
+    return static_cast<ssize_t>(got);
+  }
+  // A regular file gives all that is asked but at its end; a signal may cut a read short.
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = read(fd_, to + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
 }
 
 bool InputFile::Fill() {
   if (eof_) return false;
-  errno = 0;
-  const size_t got = ReadBytes(block_.data(), block_.size());
-  if (Failed()) {
-    throw FatalStop::Message("Can't read the input file " + name_ + ": " +
-                             std::strerror(errno != 0 ? errno : EIO));
+  const ssize_t got = ReadBytes(block_.data(), block_.size());
+  if (got < 0) {
+    throw FatalStop::Message("Can't read the input file " + name_ + ": " + Reason(errno));
   }
   pos_ = 0;
-  end_ = got;
-  if (got < block_.size()) eof_ = true;
-  return got > 0;
+  end_ = static_cast<size_t>(got);
+  if (end_ < block_.size()) eof_ = true;
+  return end_ > 0;
 }
 
 bool InputFile::NextLineSlow(std::string_view& line) {
@@ -177,13 +206,9 @@ void InputFile::Rewind() {
     memory_pos_ = 0;
     return;
   }
-  // The records are read twice (preview, then conversion); a pipe or a device cannot go
-  // back, and reading on would silently lose the records the preview took.
-  std::clearerr(file_);
-  errno = 0;
-  if (std::fseek(file_, 0, SEEK_SET) != 0) {
+  if (lseek(fd_, 0, SEEK_SET) != 0) {
     throw FatalStop::Message("Can't read the input file " + name_ + " a second time: " +
-                             std::strerror(errno != 0 ? errno : EIO));
+                             Reason(errno));
   }
 }
 

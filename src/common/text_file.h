@@ -1,20 +1,26 @@
 // Sequential text files in the working folder: the output files the run writes and the
 // capture-history file it reads.
 //
-// OutputFile writes whole lines through one large buffer and checks every write: a write or
-// close that fails (a full disk, a file that became unwritable) stops the run naming the file
-// and the system's reason, so an output file can never silently miss its end.
+// OutputFile writes whole lines through one large buffer into a partial file in the working
+// folder, which becomes the named file only when the run has finished (WorkFolder,
+// PutInPlace); a partial file that is never put in place is removed. Every write is checked:
+// a write that fails (a full disk, the file-size limit) stops the run naming the file and the
+// system's reason, so an output file can never silently miss its end.
 //
 // InputFile reads records in large blocks and hands out each line as the fixed-width record
 // buffer the decoders expect (cut at its width, padded with blanks), with the line end and one
 // carriage return in front of it removed. Its memory does not grow with the file or with the
-// length of a line.
+// length of a line. Only a regular file is read: a device or a pipe could not be read twice,
+// or might never end.
 //
 // Both can also work on text held in memory (OpenMemory), so that a converter can be run
 // whole without a folder; the input then still goes through blocks of the size it was given.
 #pragma once
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -26,42 +32,56 @@
 
 namespace haplovex {
 
+class WorkFolder;
+
 class OutputFile {
  public:
-  // `name` is how messages call the file (e.g. HAPLOVEX.OUT).
+  // `name` is the file's name in the folder (e.g. HAPLOVEX.OUT), and how messages call it.
   explicit OutputFile(std::string name) : name_(std::move(name)) {}
+  // Removes the partial file when the run did not put it in place.
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the file; fails (returning the system's error number) if it exists. 0 = success.
-  int OpenNew(const std::filesystem::path& path);
-  // Opens the file whether or not it exists, replacing its content. 0 = success.
-  int OpenReplace(const std::filesystem::path& path);
+  // Creates the partial file in `folder`. Returns 0 or the system's error number.
+  int OpenPartial(const WorkFolder& folder);
   // Keeps everything written in memory instead of a file; contents() shows it.
   void OpenMemory();
-  bool is_open() const { return file_ != nullptr || in_memory_; }
-  // What has been written, when the file is kept in memory.
-  const std::string& contents() const { return memory_; }
+  bool is_open() const { return fd_ >= 0 || in_memory_; }
 
   // Writes `text` and a line end. REQUIRES: is_open().
-  void WriteLine(std::string_view text);
+  void WriteLine(std::string_view text) {
+    Write(text);
+    buffer_.push_back('\n');
+  }
   // Writes `text` with no line end, for callers that build a line in pieces.
-  void Write(std::string_view text);
-  // Flushes and closes; a failure stops the run. Does nothing when not open.
-  void Close();
+  void Write(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kFlushAt && !in_memory_) Flush();
+  }
+  // Writes out what is still buffered, makes the file durable and closes it; a failure stops
+  // the run. Does nothing for a file in memory.
+  void Finish();
 
   const std::string& name() const { return name_; }
+  // The partial file's name in the folder; empty before OpenPartial and once in place.
+  const std::string& partial_name() const { return partial_; }
+  // The partial file now stands under the file's name: nothing is left to remove.
+  void Placed();
+  // What has been written, when the file is kept in memory.
+  const std::string& contents() const { return buffer_; }
 
  private:
-  int Open(const std::filesystem::path& path, const char* mode);
+  static constexpr size_t kFlushAt = size_t{1} << 20;
+  void Flush();
   [[noreturn]] void Fail(int error) const;
 
   std::string name_;
-  std::FILE* file_ = nullptr;
-  std::unique_ptr<char[]> buffer_;
+  int folder_fd_ = -1;
+  std::string partial_;
+  int fd_ = -1;
   bool in_memory_ = false;
-  std::string memory_;
+  std::string buffer_;
 };
 
 class InputFile {
@@ -74,9 +94,17 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens `path` for reading and reads its first block, so that a folder or an unreadable
-  // file is refused here. Returns 0 or the system's error number.
-  int Open(const std::filesystem::path& path, std::string display_name);
+  // What Open returns for a name that is neither a regular file nor a folder.
+  static constexpr int kNotRegular = -1;
+
+  // Opens `path` (relative to the folder `dirfd`) for reading and reads its first block, so
+  // that a folder or an unreadable file is refused here. Returns 0, kNotRegular, or the
+  // system's error number.
+  int Open(const std::filesystem::path& path, std::string display_name, int dirfd = AT_FDCWD);
+  // True when the file read is the one `st` describes.
+  bool IsFile(const struct stat& st) const {
+    return fd_ >= 0 && st.st_dev == info_.st_dev && st.st_ino == info_.st_ino;
+  }
   // Reads `bytes` as if they were the file's content.
   void OpenMemory(std::string bytes, std::string display_name);
   // Longest part of a line that is ever looked at: the record width.
@@ -110,11 +138,12 @@ class InputFile {
 
   // Copies up to `size` bytes of the file (or of the text in memory) into `to`. A read error
   // leaves errno set and returns what was read before it.
-  size_t ReadBytes(char* to, size_t size);
-  bool Failed() const { return file_ != nullptr && std::ferror(file_); }
+  // Returns -1 with errno set on a read error.
+  ssize_t ReadBytes(char* to, size_t size);
 
   size_t block_size_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  struct stat info_ {};
   bool in_memory_ = false;
   std::string memory_;       // the content, when read from memory
   size_t memory_pos_ = 0;    // next byte of memory_ to hand out

@@ -29,6 +29,8 @@ class AnswerReader {
 
   // One line answer cut or padded to `width`. `question` names it in messages.
   std::string Line(size_t width, std::string_view question);
+  // One line answer as typed.
+  std::string Text(std::string_view question) { return NextLine(question); }
   // The first character of one answer line, or '\0' for an empty line.
   char FirstCharacter(std::string_view question);
   // `count` whole numbers.

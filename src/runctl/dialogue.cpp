@@ -3,9 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/table.h"
+#include "runctl/run_files.h"
 
 namespace haplovex {
 
@@ -26,6 +31,17 @@ void CheckColumn(int64_t column, const std::string& what) {
   }
 }
 
+// Refuses code texts whose first `count` characters are not all codes: a blank there would
+// make every blank column of the records a code. `code` and `each` name a code and what it
+// stands for ("stratum code", "stratum").
+void CheckCodes(const std::string& codes, int32_t count, const std::string& code,
+                const std::string& each) {
+  if (codes.find(' ') >= static_cast<size_t>(count)) return;
+  const std::string typed = codes.substr(0, codes.find_last_not_of(' ') + 1);
+  Refuse("Expected " + std::to_string(count) + " " + code + (count == 1 ? "" : "s") +
+         " (one for each " + each + ") with no blank among them, got \"" + typed + "\"");
+}
+
 // Refuses a count of strata, age classes or groups beyond what the code texts can name.
 void CheckCodeCount(int64_t count, const std::string& what) {
   if (count < 1 || count > kMaxCodes) {
@@ -36,20 +52,31 @@ void CheckCodeCount(int64_t count, const std::string& what) {
 
 std::string Blanks(size_t n) { return std::string(n, ' '); }
 
-void AskInputFile(AnswerReader& answers, Console& console, const std::filesystem::path& workdir,
+void AskInputFile(AnswerReader& answers, Console& console, const WorkFolder& folder,
                   InputFile& input) {
   console.Plain("Enter the name of the file containing the capture-history records");
   console.Plain("FILE:");
-  const std::string name = answers.Line(kFileNameWidth, "FILE");
-  const std::string trimmed = name.substr(0, name.find_last_not_of(' ') + 1);
-  if (trimmed.empty() || input.Open(workdir / trimmed, trimmed) != 0) {
-    throw FatalStop({" *** Can't read the input file, " + name});
+  const std::string typed = answers.Text("FILE");
+  // The name is taken whole or not at all: a name cut at its field, or at a zero byte, could
+  // be the name of another file.
+  if (typed.find('\0') != std::string::npos) Refuse("The file name holds a zero byte");
+  const std::string trimmed = typed.substr(0, typed.find_last_not_of(' ') + 1);
+  if (trimmed.size() > kFileNameWidth) {
+    Refuse("The file name may be at most " + std::to_string(kFileNameWidth) +
+           " characters long, got " + std::to_string(trimmed.size()));
   }
-  // The run replaces both of its own files; reading one of them as the input would destroy
-  // the records while they are read.
-  for (const char* own : {"HAPLOVEX.OUT", "HAPLOVEX.SUM"}) {
-    std::error_code error;
-    if (std::filesystem::equivalent(workdir / trimmed, workdir / own, error)) {
+  const std::string name = Padded(typed, kFileNameWidth);
+  const int opened = trimmed.empty() ? ENOENT : input.Open(trimmed, trimmed, folder.fd());
+  if (opened == InputFile::kNotRegular) {
+    Refuse("The input file " + trimmed +
+           " is not a regular file (a device, a pipe or a socket); save the records in a file");
+  }
+  if (opened != 0) throw FatalStop({" *** Can't read the input file, " + name});
+  // The run replaces both of its own files; reading one of them as the input would convert
+  // the records into the file that holds them.
+  for (const char* own : {kOutputName, kSummaryName}) {
+    struct stat st;
+    if (folder.LookThrough(own, st) == 0 && input.IsFile(st)) {
       Refuse("The input file " + trimmed + " is the run's own " + own +
              "; copy the records to another name");
     }
@@ -87,6 +114,11 @@ void AskCounts(AnswerReader& answers, Console& console, ConversionSettings& s) {
     Refuse("The number of time periods must be at least " + std::to_string(kMinPeriods) +
            ", got " + std::to_string(s.nyrs));
   }
+  // Each period has a column of its own in the record.
+  if (s.nyrs > kLineWidth) {
+    Refuse("The number of time periods may be at most " + std::to_string(kLineWidth) +
+           ", one column each in a record, got " + std::to_string(s.nyrs));
+  }
   CheckCodeCount(s.nage, "age classes");
   CheckCodeCount(s.ngroups, "groups");
   s.codcol = AllocateTable<int32_t>({s.nyrs}, "codcol");
@@ -97,6 +129,7 @@ void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings
   console.Plain(" (If upper case in input file, type upper case here.)");
   console.Plain("STRATA CODES(no quotes or spaces- eg 123):");
   s.scodes = answers.Line(kCodesWidth, "STRATA CODES");
+  CheckCodes(s.scodes, s.nstrata, "stratum code", "stratum");
 }
 
 // Stores the column of period i + 1, refusing one outside the record.
@@ -155,6 +188,7 @@ void AskAge(AnswerReader& answers, Console& console, ConversionSettings& s) {
   console.Plain("  (eg. YSA for young, subadult, adult)");
   console.Plain("AGE-CODES:");
   s.acodes = answers.Line(kCodesWidth, "AGE-CODES");
+  CheckCodes(s.acodes, s.nage, "age code", "age class");
   if (typed < 0) {
     console.Plain("Enter age-increments as a string of 1s and 0s");
     console.Plain("  (ie. 0-dont inc age, 1-inc age) for each time-interval");
@@ -175,6 +209,8 @@ void AskGroups(AnswerReader& answers, Console& console, ConversionSettings& s) {
   console.Plain("GROUP-CODES:");
   s.gcodes = answers.Line(kCodesWidth, "GROUP-CODES");
   console.Plain("GCODES=" + s.gcodes + "<");
+  // The group codes name the groups in the labels even when no group column is read.
+  CheckCodes(s.gcodes, s.ngroups, "group code", "group");
 }
 
 void AskFrequency(AnswerReader& answers, Console& console, ConversionSettings& s) {
@@ -250,9 +286,9 @@ void AskTitle(AnswerReader& answers, Console& console, ConversionSettings& s) {
 
 }  // namespace
 
-void RunDialogue(AnswerReader& answers, Console& console, const std::filesystem::path& workdir,
+void RunDialogue(AnswerReader& answers, Console& console, const WorkFolder& folder,
                  ConversionSettings& settings, InputFile& input) {
-  AskInputFile(answers, console, workdir, input);
+  AskInputFile(answers, console, folder, input);
   AskCounts(answers, console, settings);
   AskStratumCodes(answers, console, settings);
   AskStratumColumns(answers, console, settings);

@@ -3,13 +3,14 @@
 // Along the way it opens the capture-history file, previews its first records under a column
 // ruler (then rewinds it for the converter), skips the questions that do not apply, re-asks an
 // out-of-range model set or S-M choice, and refuses, as soon as an answer is complete, any
-// setting the converters cannot handle. Every other answer is taken as typed.
+// setting the converters cannot handle: a file name longer than its field, an input that is
+// not a regular file or is one of the run's own files, counts and columns beyond a record,
+// fewer codes than strata, age classes or groups. Every other answer is taken as typed.
 #pragma once
-
-#include <filesystem>
 
 #include "common/console.h"
 #include "common/text_file.h"
+#include "common/work_folder.h"
 #include "runctl/answers.h"
 #include "runctl/settings.h"
 
@@ -18,7 +19,7 @@ namespace haplovex {
 // Runs every step of the dialogue. On return `input` is open at its first record and every
 // field of `settings` holds its final value. Fatal answers throw FatalStop.
 // REQUIRES: `settings` holds the start values.
-void RunDialogue(AnswerReader& answers, Console& console, const std::filesystem::path& workdir,
+void RunDialogue(AnswerReader& answers, Console& console, const WorkFolder& folder,
                  ConversionSettings& settings, InputFile& input);
 
 }  // namespace haplovex

@@ -1,13 +1,22 @@
 #include "runctl/driver.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "common/console.h"
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/text_file.h"
+#include "common/work_folder.h"
 #include "memory/convert_memory_movement.h"
 #include "movement/convert_movement_only.h"
 #include "runctl/answers.h"
@@ -18,9 +27,6 @@
 namespace haplovex {
 
 namespace {
-
-constexpr const char* kOutputName = "HAPLOVEX.OUT";
-constexpr const char* kSummaryName = "HAPLOVEX.SUM";
 
 // The banner: each row is the text of a plain line (after its leading blank).
 constexpr std::array<std::string_view, 27> kBanner = {
@@ -55,28 +61,56 @@ constexpr std::array<std::string_view, 27> kBanner = {
 
 std::string ErrorNumberLine(int ios) { return " *** ERROR NUMBER " + IntField(ios, 12); }
 
-// Creates HAPLOVEX.OUT new, or replaces it only after a yes to the overwrite question.
-void GuardOutput(AnswerReader& answers, Console& console, const std::filesystem::path& path,
+// 0 when the file at `name` may be replaced by the run: nothing stands there, or a file the
+// user may write; otherwise the system's error number (a folder, a write-protected file).
+int Replaceable(const WorkFolder& folder, const char* name) {
+  struct stat st;
+  if (folder.Look(name, st) == ENOENT) return 0;
+  if (folder.LookThrough(name, st) == 0 && S_ISDIR(st.st_mode)) return EISDIR;
+  if (faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0 && errno != ENOENT) return errno;
+  return 0;
+}
+
+// Starts HAPLOVEX.OUT as a partial file. When a file of that name exists it is replaced at the
+// end only after a yes to the overwrite question; returns whether it existed.
+bool GuardOutput(AnswerReader& answers, Console& console, const WorkFolder& folder,
                  OutputFile& out) {
-  if (out.OpenNew(path) == 0) return;
+  struct stat st;
+  const int look = folder.Look(kOutputName, st);
+  if (look == ENOENT) {
+    if (const int error = out.OpenPartial(folder); error != 0) {
+      throw FatalStop::Message(std::string("Can't create ") + kOutputName +
+                               " in this folder: " + std::strerror(error));
+    }
+    return false;
+  }
+  if (look != 0) {
+    throw FatalStop::Message(std::string("Can't look for ") + kOutputName + " in this folder: " +
+                             std::strerror(look));
+  }
   console.Plain(" ");
   console.Plain("*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)");
   const char answer = answers.FirstCharacter("the overwrite question");
   if (answer != 'Y' && answer != 'y') throw FatalStop({});
-  if (const int ios = out.OpenReplace(path); ios != 0) {
+  int ios = Replaceable(folder, kOutputName);
+  if (ios == 0) ios = out.OpenPartial(folder);
+  if (ios != 0) {
     throw FatalStop({" *** Can't open the output file, HAPLOVEX.OUT", ErrorNumberLine(ios)});
   }
+  return true;
 }
 
-void Run(AnswerReader& answers, Console& console, const std::filesystem::path& workdir,
-         OutputFile& out, OutputFile& sum, InputFile& input) {
+void Run(AnswerReader& answers, Console& console, WorkFolder& folder, OutputFile& out,
+         OutputFile& sum, InputFile& input) {
   ConversionSettings settings;
   for (std::string_view row : kBanner) console.Plain(row);
-  GuardOutput(answers, console, workdir / kOutputName, out);
-  RunDialogue(answers, console, workdir, settings, input);
+  const bool output_existed = GuardOutput(answers, console, folder, out);
+  RunDialogue(answers, console, folder, settings, input);
 
   out.WriteLine("PROC TITLE '" + settings.title.substr(0, TitleLength(settings.title)) + "';");
-  if (const int ios = sum.OpenReplace(workdir / kSummaryName); ios != 0) {
+  int ios = Replaceable(folder, kSummaryName);
+  if (ios == 0) ios = sum.OpenPartial(folder);
+  if (ios != 0) {
     throw FatalStop({" *** Can't open summary file, HAPLOVEX.SUM", ErrorNumberLine(ios)});
   }
 
@@ -88,8 +122,21 @@ void Run(AnswerReader& answers, Console& console, const std::filesystem::path& w
   }
   settings.codcol.clear();
   settings.codcol.shrink_to_fit();
-  out.Close();
-  sum.Close();
+  out.Finish();
+  sum.Finish();
+  // A console lost by now stops the run before anything is put in place.
+  console.Flush();
+  // The summary is always replaced; HAPLOVEX.OUT only as the overwrite question allowed.
+  PutInPlace(folder, {{&out, output_existed}, {&sum, true}});
+}
+
+// Writes the lines of a stop; a console lost meanwhile takes no more.
+void WriteStop(Console& console, const std::vector<std::string>& lines) {
+  try {
+    for (const std::string& line : lines) console.Line(line);
+    console.Flush();
+  } catch (const FatalStop&) {
+  }
 }
 
 }  // namespace
@@ -102,27 +149,40 @@ size_t TitleLength(const std::string& title) {
   return tlen;
 }
 
-int RunHaplovex(std::istream& in, std::ostream& out, const std::filesystem::path& workdir) {
-  Console console(out);
+int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
+                const std::filesystem::path& workdir, const RunOptions& options) {
+  Console console(out, options.console_is_terminal);
   AnswerReader answers(in, console);
-  OutputFile output(kOutputName);
-  OutputFile summary(kSummaryName);
-  InputFile input;
-  int status = kExitFinished;
+  bool finished = false;
+  std::vector<std::string> stop_lines;
   try {
-    Run(answers, console, workdir, output, summary, input);
-    console.Line(kFinishedStop);
+    WorkFolder folder(workdir);
+    // Declared after the folder, so that their partial files are removed while it is open.
+    OutputFile output(kOutputName);
+    OutputFile summary(kSummaryName);
+    InputFile input;
+    Run(answers, console, folder, output, summary, input);
+    finished = true;
   } catch (const FatalStop& stop) {
-    for (const std::string& line : stop.lines()) console.Line(line);
-    if (!stop.stop().empty()) console.Line(stop.stop());
-    status = kExitError;
+    stop_lines = stop.lines();
+    if (!stop.stop().empty()) stop_lines.push_back(stop.stop());
   } catch (const std::bad_alloc&) {
-    console.Line(" *** Not enough memory to finish the run");
-    console.Line(kErrorStop);
-    status = kExitError;
+    stop_lines = {" *** Not enough memory to finish the run", kErrorStop};
+  } catch (const std::exception& failure) {
+    stop_lines = {std::string(" *** The run failed: ") + failure.what(), kErrorStop};
   }
-  console.Flush();
-  return status;
+  if (finished) {
+    WriteStop(console, {kFinishedStop});
+    if (!console.lost()) return kExitFinished;
+    err << "haplovex: the console output could not be written; the run's files were written\n";
+    return kExitError;
+  }
+  WriteStop(console, stop_lines);
+  if (console.lost()) err << "haplovex: the console output could not be written\n";
+  err << "haplovex: the run stopped before its end: no file was written, and the files in the "
+         "folder are as they were\n";
+  err.flush();
+  return kExitError;
 }
 
 }  // namespace haplovex

@@ -1,7 +1,8 @@
 // The run driver: one invocation, one conversion.
 //
 // Shows the banner, guards HAPLOVEX.OUT, runs the set-up dialogue, writes the title line,
-// opens HAPLOVEX.SUM, calls the converter the model set selects, closes the files and stops.
+// opens HAPLOVEX.SUM, calls the converter the model set selects, and puts both files in place
+// together; a run that stops before its end leaves the folder as it found it.
 // The run takes its streams and working folder as parameters, so a whole run can be driven
 // from a test; every fatal stop is caught here and becomes the returned exit status.
 #pragma once
@@ -16,10 +17,16 @@ namespace haplovex {
 inline constexpr int kExitFinished = 0;
 inline constexpr int kExitError = 1;
 
-// Runs one conversion reading answers from `in`, writing the console to `out`, with files
-// named relative to `workdir`. Returns the exit status: 0 after the normal end, 1 after any
-// error stop.
-int RunHaplovex(std::istream& in, std::ostream& out, const std::filesystem::path& workdir);
+struct RunOptions {
+  // The console is a terminal: bytes of the data that would control it are shown as "?".
+  bool console_is_terminal = false;
+};
+
+// Runs one conversion reading answers from `in`, writing the console to `out` and the words
+// for the person at the console (what a stop left in the folder) to `err`, with files in the
+// folder `workdir`. Returns the exit status: 0 after the normal end, 1 after any error stop.
+int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
+                const std::filesystem::path& workdir, const RunOptions& options = {});
 
 // Length of the title as written on the title line: the position of its last character that
 // is not below "0" (bytes compared unsigned), at least 1.

@@ -7,6 +7,10 @@
 
 namespace haplovex {
 
+// The run's own files in the working folder.
+inline constexpr const char* kOutputName = "HAPLOVEX.OUT";  // the estimation-program input
+inline constexpr const char* kSummaryName = "HAPLOVEX.SUM";  // the run summary
+
 struct RunFiles {
   Console& console;
   InputFile& input;

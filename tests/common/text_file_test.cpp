@@ -8,6 +8,7 @@
 
 #include "../common/test_support.h"
 #include "common/fatal.h"
+#include "common/work_folder.h"
 
 namespace haplovex {
 namespace {
@@ -92,23 +93,23 @@ TEST(InputFileTest, DiskFileReadsLikeMemory) {
   EXPECT_NE(input.Open(folder.path() / "missing.txt", "missing.txt"), 0);
 }
 
-TEST(OutputFileTest, MemoryKeepsEveryLineAndDiskTheSame) {
+TEST(OutputFileTest, MemoryKeepsEveryLineAndThePartialFileTheSame) {
   testing::ScratchFolder folder;
+  const WorkFolder work(folder.path());
   OutputFile memory("HAPLOVEX.OUT");
   OutputFile disk("HAPLOVEX.OUT");
   memory.OpenMemory();
-  ASSERT_EQ(disk.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0);
+  ASSERT_EQ(disk.OpenPartial(work), 0);
   for (OutputFile* out : {&memory, &disk}) {
     out->WriteLine("PROC TITLE 'x';");
     out->Write("COHORT=");
     out->WriteLine("1;");
     out->WriteLine("");
+    out->Finish();
   }
-  disk.Close();
   EXPECT_EQ(memory.contents(), "PROC TITLE 'x';\nCOHORT=1;\n\n");
-  EXPECT_EQ(folder.Read("HAPLOVEX.OUT"), memory.contents());
-  OutputFile again("HAPLOVEX.OUT");
-  EXPECT_NE(again.OpenNew(folder.path() / "HAPLOVEX.OUT"), 0) << "creating new refuses a file that exists";
+  EXPECT_EQ(folder.Read(disk.partial_name()), memory.contents());
+  EXPECT_FALSE(folder.Exists("HAPLOVEX.OUT")) << "only putting it in place gives the name";
 }
 
 }  // namespace

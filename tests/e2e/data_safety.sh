@@ -1,43 +1,62 @@
 #!/usr/bin/env bash
-# An existing HAPLOVEX.OUT is never touched unless the overwrite answer begins with Y or y, and
-# the capture-history file is never written: their bytes and modification times are compared
-# before and after each run.
+# A run either finishes and replaces HAPLOVEX.OUT and HAPLOVEX.SUM whole, or leaves the folder
+# as it found it. The capture-history file is never written, and the files already in the
+# folder are compared byte for byte, with their modification times, before and after each run:
+# after every kind of stop, a signal in the middle of a conversion, a closed console, links
+# that lead elsewhere, and two runs in one folder at once.
 set -uo pipefail
-bin=$1
+bin=$(realpath "$1")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'jobs -p | xargs -r kill 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 passes=0
 
-answers_after_guard=$'d.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nSafe\n'
+answers=(d.txt 2,3,1,1 AB 1 4 0 2 Safe)
+answers_after_guard=$(printf '%s\n' "${answers[@]}")$'\n'
 
-fingerprint() { stat -c '%y %s' "$1"; sha256sum < "$1"; }
+fingerprint() { stat -c '%y %s %F' "$1"; [ -f "$1" ] && sha256sum < "$1"; }
+# Every name in the folder with its fingerprint (links not followed), the console excepted.
+folder_print() {
+  (cd "$1" && for f in $(ls -A | grep -v '^\.console$\|^\.err$\|^\.answers$'); do
+     echo "$f $(stat -c '%y %s %F' "$f") $( [ -f "$f" ] && [ ! -L "$f" ] && sha256sum < "$f")"; done)
+}
+pass() { passes=$((passes + 1)); }
+fail() { failures=$((failures + 1)); echo "[$1] $2"; [ -f "$work/$1/.console" ] && tail -n 4 "$work/$1/.console"; }
 
-# check NAME GUARD_ANSWER_TEXT EXPECT(kept|replaced)
-check() {
-  local name=$1 guard=$2 expect=$3
-  local dir="$work/$name"
+# A folder holding the records and a previous run's two files, all dated in the past.
+fresh() {
+  local dir="$work/$1"
   mkdir -p "$dir"
   printf 'AB0\nA0A\n0BBX\n' > "$dir/d.txt"
   printf 'results of last week\n' > "$dir/HAPLOVEX.OUT"
-  touch -d '2020-01-02 03:04:05.123456789' "$dir/HAPLOVEX.OUT" "$dir/d.txt"
-  local before_out before_in
-  before_out=$(fingerprint "$dir/HAPLOVEX.OUT")
-  before_in=$(fingerprint "$dir/d.txt")
-  (cd "$dir" && printf '%s' "$guard" | "$bin" > .console 2>&1)
-  local status=$? ok=1
-  [ "$(fingerprint "$dir/d.txt")" = "$before_in" ] || { echo "[$name] the input file changed"; ok=0; }
-  if [ "$expect" = kept ]; then
-    [ "$status" = 1 ] || { echo "[$name] exit status $status, expected 1"; ok=0; }
-    [ "$(fingerprint "$dir/HAPLOVEX.OUT")" = "$before_out" ] || { echo "[$name] HAPLOVEX.OUT was touched"; ok=0; }
-    [ -e "$dir/HAPLOVEX.SUM" ] && { echo "[$name] HAPLOVEX.SUM was created"; ok=0; }
-  else
-    [ "$status" = 0 ] || { echo "[$name] exit status $status, expected 0"; ok=0; }
-    grep -q "^PROC TITLE 'Safe';" "$dir/HAPLOVEX.OUT" || { echo "[$name] HAPLOVEX.OUT not replaced"; ok=0; }
-  fi
-  if [ "$ok" = 1 ]; then passes=$((passes + 1)); else failures=$((failures + 1)); tail -n 5 "$dir/.console"; fi
+  printf 'summary of last week\n' > "$dir/HAPLOVEX.SUM"
+  touch -h -d '2020-01-02 03:04:05.123456789' "$dir/HAPLOVEX.OUT" "$dir/HAPLOVEX.SUM" "$dir/d.txt"
+  echo "$dir"
 }
 
+# check NAME ANSWERS_TEXT EXPECT(kept|replaced) [WANT_STATUS]: a run in a fresh folder.
+check() {
+  local name=$1 text=$2 expect=$3 want=${4:-}
+  local dir before
+  dir=$(fresh "$name")
+  before=$(folder_print "$dir")
+  (cd "$dir" && printf '%s' "$text" | "$bin" > .console 2> .err)
+  local status=$?
+  if [ "$expect" = kept ]; then
+    if [ "$status" != "${want:-1}" ]; then fail "$name" "exit status $status"
+    elif [ "$(folder_print "$dir")" != "$before" ]; then fail "$name" "the folder changed"
+    elif ! grep -q "the files in the folder are as they were" "$dir/.err"; then fail "$name" "no word on standard error"
+    else pass; fi
+  else
+    if [ "$status" != 0 ]; then fail "$name" "exit status $status"
+    elif ! grep -q "^PROC TITLE 'Safe';" "$dir/HAPLOVEX.OUT"; then fail "$name" "HAPLOVEX.OUT not replaced"
+    elif grep -q "last week" "$dir/HAPLOVEX.SUM"; then fail "$name" "HAPLOVEX.SUM not replaced"
+    elif [ -n "$(cd "$dir" && ls -A | grep '^\.HAPLOVEX')" ]; then fail "$name" "a partial file was left"
+    else pass; fi
+  fi
+}
+
+# The overwrite answer.
 check answer-N $'N\n'"$answers_after_guard" kept
 check answer-n-word $'no\n'"$answers_after_guard" kept
 check answer-empty $'\n'"$answers_after_guard" kept
@@ -45,6 +64,117 @@ check answer-blank-then-y $' y\n'"$answers_after_guard" kept
 check end-of-input '' kept
 check answer-y $'y\n'"$answers_after_guard" replaced
 check answer-Yes $'Yes\n'"$answers_after_guard" replaced
+
+# A yes, then a stop at every later question: the input ends there, or the answer is no
+# number.
+for k in $(seq 0 $((${#answers[@]} - 1))); do
+  check "yes-then-end-after-$k" "y"$'\n'"$(printf '%s\n' "${answers[@]:0:$k}")" kept
+  if [ "$k" -ge 1 ] && [ "$k" -le 6 ]; then
+    check "yes-then-no-number-at-$k" "y"$'\n'"$(printf '%s\n' "${answers[@]:0:$k}")"$'\nx\n' kept
+  fi
+done
+# A stop found by the converter, in the middle of the records.
+check yes-then-bad-group "y"$'\n'$'d.txt\n2,3,1,2\nAB\n1\n4\n2\nMF\n0\n2\nSafe\n' kept
+
+# Links. A link named as one of the run's files is replaced itself, never followed; a link
+# that makes the records one of the run's files is refused before anything is written.
+dir=$(fresh sum-linked-outside)
+printf 'my notes\n' > "$work/notes.txt"
+rm "$dir/HAPLOVEX.SUM" && ln -s ../notes.txt "$dir/HAPLOVEX.SUM"
+before_notes=$(fingerprint "$work/notes.txt")
+(cd "$dir" && printf 'y\n%s' "$answers_after_guard" | "$bin" > .console 2>&1)
+status=$?
+if [ "$status" != 0 ]; then fail sum-linked-outside "exit status $status"
+elif [ "$(fingerprint "$work/notes.txt")" != "$before_notes" ]; then fail sum-linked-outside "notes.txt was written"
+elif [ -L "$dir/HAPLOVEX.SUM" ] || ! grep -q "MOVEMENT TRANSITIONS" "$dir/HAPLOVEX.SUM"; then fail sum-linked-outside "the link was not replaced"
+else pass; fi
+
+for link in "ln -s d.txt HAPLOVEX.OUT" "ln d.txt HAPLOVEX.OUT" "ln -s d.txt HAPLOVEX.SUM" "ln d.txt HAPLOVEX.SUM"; do
+  name="records-linked-$(echo "$link" | tr ' .' '--')"
+  dir=$(fresh "$name")
+  target=${link##* }
+  rm "$dir/$target" && (cd "$dir" && $link)
+  before=$(folder_print "$dir")
+  (cd "$dir" && printf 'y\n%s' "$answers_after_guard" | "$bin" > .console 2>&1)
+  status=$?
+  if [ "$status" != 1 ]; then fail "$name" "exit status $status"
+  elif ! grep -q "is the run's own $target" "$dir/.console"; then fail "$name" "not refused as the run's own file"
+  elif [ "$(folder_print "$dir")" != "$before" ]; then fail "$name" "the folder changed"
+  else pass; fi
+done
+
+# A signal in the middle of a conversion of twenty million records.
+yes AB | head -n 20000000 > "$work/big.txt"
+for signal in INT TERM HUP; do
+  name="signal-$signal"
+  dir=$(fresh "$name")
+  rm "$dir/d.txt" && ln "$work/big.txt" "$dir/d.txt"
+  touch -d '2020-01-02 03:04:05.123456789' "$dir/d.txt"
+  before=$(folder_print "$dir")
+  (cd "$dir" && exec "$bin" < <(printf 'y\nd.txt\n2,2,1,1\nAB\n1\n0\n0\n2\nBig\n') > .console 2> .err) &
+  pid=$!
+  # The summary's partial file is made right before the records are read.
+  for _ in $(seq 1 500); do
+    compgen -G "$dir/.HAPLOVEX.SUM.partial-*" > /dev/null && break
+    sleep 0.01
+  done
+  kill -s "$signal" "$pid"
+  wait "$pid" 2>/dev/null
+  status=$?
+  want=$((128 + $(kill -l "$signal")))
+  if [ "$status" != "$want" ]; then fail "$name" "exit status $status, expected $want (ended by the signal)"
+  elif [ "$(folder_print "$dir")" != "$before" ]; then fail "$name" "the folder changed"
+  elif ! grep -q "stopped by a signal; no file was written" "$dir/.err"; then fail "$name" "no word on standard error"
+  else pass; fi
+done
+
+# A console closed in the middle of the run.
+dir=$(fresh console-closed)
+before=$(folder_print "$dir")
+(cd "$dir" && printf 'y\n%s' "$answers_after_guard" | "$bin" 2> .err | head -n 1 > /dev/null; echo "${PIPESTATUS[1]}" > .status)
+if [ "$(cat "$dir/.status")" != 1 ]; then fail console-closed "exit status $(cat "$dir/.status")"
+elif [ "$(folder_print "$dir" | grep -v '^\.status')" != "$before" ]; then fail console-closed "the folder changed"
+else pass; fi
+
+# Two runs in one folder: the second is refused at once while the first waits for an answer;
+# the first then finishes.
+dir=$(fresh two-runs)
+rm "$dir/HAPLOVEX.OUT"
+mkfifo "$dir/.answers"
+(cd "$dir" && timeout 60 "$bin" < .answers > .console 2>&1; echo $? > .first) &
+exec 3<> "$dir/.answers"
+printf 'd.txt\n' >&3
+for _ in $(seq 1 500); do compgen -G "$dir/.HAPLOVEX.OUT.partial-*" > /dev/null && break; sleep 0.01; done
+(cd "$dir" && printf '%s' "$answers_after_guard" | timeout 10 "$bin" > .second 2>&1)
+second=$?
+printf '%s' "${answers_after_guard#d.txt$'\n'}" >&3
+exec 3>&-
+wait
+if [ "$second" != 1 ] || ! grep -q "Another HAPLOVEX run is converting in this folder" "$dir/.second"; then
+  fail two-runs "the second run was not refused (status $second)"
+elif [ "$(cat "$dir/.first")" != 0 ] || [ "$(grep -c 'PROC STOP' "$dir/HAPLOVEX.OUT")" != 1 ]; then
+  fail two-runs "the first run did not finish alone"
+else pass; fi
+
+# A HAPLOVEX.OUT that appears while a run converts, where there was none when it began, is
+# not replaced.
+dir=$(fresh appeared-meanwhile)
+rm "$dir/HAPLOVEX.OUT" "$dir/HAPLOVEX.SUM"
+mkfifo "$dir/.answers"
+(cd "$dir" && timeout 60 "$bin" < .answers > .console 2>&1; echo $? > .status) &
+exec 3<> "$dir/.answers"
+printf 'd.txt\n' >&3
+for _ in $(seq 1 500); do compgen -G "$dir/.HAPLOVEX.OUT.partial-*" > /dev/null && break; sleep 0.01; done
+printf 'written by someone else\n' > "$dir/HAPLOVEX.OUT"
+printf '%s' "${answers_after_guard#d.txt$'\n'}" >&3
+exec 3>&-
+wait
+if [ "$(cat "$dir/.status")" != 1 ]; then fail appeared-meanwhile "exit status $(cat "$dir/.status")"
+elif [ "$(cat "$dir/HAPLOVEX.OUT")" != "written by someone else" ]; then fail appeared-meanwhile "the new file was replaced"
+elif [ -e "$dir/HAPLOVEX.SUM" ]; then fail appeared-meanwhile "HAPLOVEX.SUM was written"
+elif ! grep -q "HAPLOVEX.OUT appeared in this folder while the run was converting" "$dir/.console"; then
+  fail appeared-meanwhile "no message"
+else pass; fi
 
 echo "data safety: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]

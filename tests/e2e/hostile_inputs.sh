@@ -15,7 +15,8 @@ passes=0
 base_answers=(d.txt 2,3,1,1 AB 1 4 0 2 'Hostile')
 records=$'AB0\nA0A\n0BBX\n'
 
-# run_case NAME STATUS MESSAGE SETUP ANSWERS...
+# run_case NAME STATUS MESSAGE SETUP ANSWERS...   (or raw_answers=FORMAT run_case ... with no
+#   ANSWERS: the answers file is printf FORMAT)
 #   SETUP runs in the fresh working folder (which holds d.txt with the records above);
 #   MESSAGE must appear on the console; STATUS is the expected exit status, or "same" for a
 #   run that must finish with exactly the output of the plain run.
@@ -26,7 +27,13 @@ run_case() {
   mkdir -p "$dir"
   printf '%s' "$records" > "$dir/d.txt"
   (cd "$dir" && eval "$setup")
-  if [ $# -gt 0 ]; then printf '%s\n' "$@" > "$dir/.answers"; else : > "$dir/.answers"; fi
+  if [ -n "${raw_answers:-}" ]; then
+    printf "$raw_answers" > "$dir/.answers"  # a printf format: answers may hold any byte
+  elif [ $# -gt 0 ]; then
+    printf '%s\n' "$@" > "$dir/.answers"
+  else
+    : > "$dir/.answers"
+  fi
   local same=0
   if [ "$want_status" = same ]; then same=1; want_status=0; fi
   (cd "$dir" && timeout 60 "$bin" < .answers > .console 2>&1)
@@ -62,10 +69,41 @@ run_case input-is-folder 1 " *** Can't read the input file, dir" "mkdir dir" dir
 run_case input-unreadable 1 " *** Can't read the input file, /proc/self/mem" ":" /proc/self/mem "${base_answers[@]:1}"
 run_case input-missing 1 " *** Can't read the input file, nothere" ":" nothere "${base_answers[@]:1}"
 
-run_case input-is-pipe 1 "Can't read the input file fifo a second time" \
-  "mkfifo fifo; (printf 'AB0\nA0A\n' > fifo &)" fifo "${base_answers[@]:1}"
+# Only a regular file is read: a device or a pipe could never end, or be read only once.
+not_regular="is not a regular file (a device, a pipe or a socket); save the records in a file"
+run_case input-is-pipe 1 "The input file fifo $not_regular" "mkfifo fifo" fifo "${base_answers[@]:1}"
+run_case input-is-dev-zero 1 "The input file /dev/zero $not_regular" ":" /dev/zero "${base_answers[@]:1}"
+run_case input-is-dev-urandom 1 "The input file /dev/urandom $not_regular" ":" /dev/urandom "${base_answers[@]:1}"
+run_case input-is-link-to-device 1 "The input file zero $not_regular" "ln -s /dev/zero zero" zero "${base_answers[@]:1}"
 run_case input-is-own-summary 1 "is the run's own HAPLOVEX.SUM" "cp d.txt HAPLOVEX.SUM" HAPLOVEX.SUM "${base_answers[@]:1}"
-run_case input-is-own-output 1 "is the run's own HAPLOVEX.OUT" ":" HAPLOVEX.OUT "${base_answers[@]:1}"
+run_case input-is-own-output 1 "is the run's own HAPLOVEX.OUT" "cp d.txt HAPLOVEX.OUT" y HAPLOVEX.OUT "${base_answers[@]:1}"
+run_case input-linked-as-output 1 "The input file d.txt is the run's own HAPLOVEX.OUT" "ln -s d.txt HAPLOVEX.OUT" y "${base_answers[@]}"
+run_case input-hard-linked-as-summary 1 "The input file d.txt is the run's own HAPLOVEX.SUM" "ln d.txt HAPLOVEX.SUM" "${base_answers[@]}"
+
+# File names are taken whole or refused, never cut to the name of another file.
+long_name=$(printf 'n%.0s' $(seq 1 60)).txt
+run_case name-of-64 same "=== HAPLOVEX FINISHED OK ===" "cp d.txt $long_name" "$long_name" "${base_answers[@]:1}"
+run_case name-over-64 1 "The file name may be at most 64 characters long, got 65" \
+  "cp d.txt ${long_name:0:63}" "${long_name}x" "${base_answers[@]:1}"
+raw_answers='d.txt\0x\n2,3,1,1\nAB\n1\n4\n0\n2\nHostile\n' \
+  run_case name-with-zero-byte 1 "The file name holds a zero byte" ":"
+
+# Codes: as many as the strata, age classes or groups, none of them a blank.
+run_case fewer-stratum-codes 1 'Expected 3 stratum codes (one for each stratum) with no blank among them, got "AB"' \
+  ":" d.txt 3,3,1,1 AB 1 4 0 2 Hostile
+run_case fewer-age-codes 1 'Expected 2 age codes (one for each age class) with no blank among them, got "J"' \
+  ":" d.txt 2,3,2,1 AB 1 4 5 J 0 2 Hostile
+run_case fewer-group-codes 1 'Expected 2 group codes (one for each group) with no blank among them, got "M"' \
+  ":" d.txt 2,3,1,2 AB 1 4 5 M 0 2 Hostile
+
+# More periods than a record has columns: refused before any table or column echo.
+run_case huge-period-count 1 "The number of time periods may be at most 250, one column each in a record, got 536870911" \
+  ":" d.txt 1,536870911,1,1 AB 1 4 0 2 Hostile
+run_case huge-period-count-listed 1 "got 50000000" ":" d.txt -1,50000000,1,1 A 1 0 0 2 Hostile
+
+# A frequency of 26 digits is no count: the same stop as any other, with no overflow on the way.
+run_case frequency-of-26-digits 1 'the frequency in columns 4-50 is not a number of animals' \
+  "printf 'BA 99999999999999999999999999\n' > d.txt" d.txt 2,2,1,1 AB 1 0 4 50 2 Hostile
 
 # Answers files that end early: after each answer in turn.
 for k in 0 1 2 3 4 5 6 7; do
@@ -86,10 +124,10 @@ run_case too-big 1 'read "2147483648"' ":" d.txt 2,3,1,1 AB 1 4 0 2147483648 Hos
 # Output files that cannot be written.
 run_case output-is-folder 1 " *** Can't open the output file, HAPLOVEX.OUT" "mkdir HAPLOVEX.OUT" y "${base_answers[@]}"
 run_case summary-is-folder 1 " *** Can't open summary file, HAPLOVEX.SUM" "mkdir HAPLOVEX.SUM" "${base_answers[@]}"
-run_case summary-on-full-device 1 " *** Can't write HAPLOVEX.SUM: No space left on device" \
-  "ln -s /dev/full HAPLOVEX.SUM" "${base_answers[@]}"
-run_case output-on-full-device 1 " *** Can't write HAPLOVEX.OUT: No space left on device" \
-  "ln -s /dev/full HAPLOVEX.OUT" y "${base_answers[@]}"
+# A link named as a run's file is replaced itself: the device it leads to is never written.
+run_case summary-linked-to-full-device 0 "=== HAPLOVEX FINISHED OK ===" "ln -s /dev/full HAPLOVEX.SUM" "${base_answers[@]}"
+run_case output-linked-to-full-device same "=== HAPLOVEX FINISHED OK ===" "ln -s /dev/full HAPLOVEX.OUT" y "${base_answers[@]}"
+run_case summary-is-fifo 0 "=== HAPLOVEX FINISHED OK ===" "mkfifo HAPLOVEX.SUM" "${base_answers[@]}"
 
 # A read-only HAPLOVEX.OUT: the replacement is refused with the system's error number. Root
 # may write any file, so the run is made as an ordinary user when the tests run as root.
@@ -121,6 +159,97 @@ printf '%s\n' "${base_answers[@]}" > "$work_root/console-full.answers"
 printf 'AB0\n' > "$work_root/d.txt"
 (cd "$work_root" && "$bin" < console-full.answers > /dev/full 2>/dev/null)
 if [ $? = 1 ]; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[console-full] success reported"; fi
+
+# expect NAME CONDITION...: one more case, passed when the condition holds.
+expect() {
+  local name=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[$name] failed"; fi
+}
+has() { grep -qF -- "$2" "$1"; }
+lacks() { ! grep -qF -- "$2" "$1"; }
+
+# A folder the run cannot write in is reported as such, before the first question.
+if [ "$as_user" != skip ] && { [ "$(id -u)" != 0 ] || [ -n "$as_user" ]; }; then
+  locked="$work_root/locked-folder"
+  mkdir -p "$locked" && printf '%s' "$records" > "$locked/d.txt" && chmod 555 "$locked"
+  printf '%s\n' "${base_answers[@]}" > "$work_root/locked.answers"
+  chmod o+r "$work_root/locked.answers"
+  (cd "$locked" && $as_user "$bin" < "$work_root/locked.answers" > "$work_root/locked.console" 2>&1)
+  status=$?
+  expect locked-folder [ "$status" = 1 ]
+  expect locked-folder-message has "$work_root/locked.console" \
+    " *** Can't create HAPLOVEX.OUT in this folder: Permission denied"
+  expect locked-folder-no-question lacks "$work_root/locked.console" "Enter the name of the file"
+fi
+
+# A folder whose path is longer than the system takes in one piece: names are looked up
+# relative to it, so the run works as anywhere else.
+deep="$work_root/deep"
+mkdir -p "$deep"
+(
+  cd "$deep" || exit 1
+  for _ in $(seq 1 22); do
+    d=$(printf 'd%.0s' $(seq 1 200))
+    mkdir "$d" && cd "$d" || exit 1
+  done
+  printf '%s' "$records" > d.txt
+  printf '%s\n' "${base_answers[@]}" | "$bin" > .console 2>&1
+  echo "$? $(pwd | wc -c)" > "$deep/result"
+  cmp -s HAPLOVEX.OUT "$reference_out" && echo same >> "$deep/result"
+)
+expect deep-folder [ "$(head -n 1 "$deep/result" | cut -d' ' -f1)" = 0 ]
+expect deep-folder-path-over-4096 [ "$(head -n 1 "$deep/result" | cut -d' ' -f2)" -gt 4096 ]
+expect deep-folder-same-output grep -qx same "$deep/result"
+
+# A folder removed while the user stands in it: a clear stop, not a crash.
+gone="$work_root/gone"
+mkdir -p "$gone/here"
+(cd "$gone/here" && rmdir "$gone/here" && printf '%s\n' "${base_answers[@]}" | "$bin" > "$gone/console" 2>&1)
+expect removed-folder [ $? = 1 ]
+expect removed-folder-message has "$gone/console" "Can't create HAPLOVEX.OUT in this folder: No such file or directory"
+
+# --help and --version report an output they cannot write.
+"$bin" --version > /dev/full 2>/dev/null
+expect version-to-full-device [ $? = 1 ]
+"$bin" --help > /dev/full 2>/dev/null
+expect help-to-full-device [ $? = 1 ]
+
+# Data bytes that would control a terminal are shown as "?" there, and kept as they are in a
+# piped transcript.
+esc="$work_root/escapes"
+mkdir -p "$esc"
+printf 'AB0\033[2J\033]0;owned\007\nA0A\n0BBX\n' > "$esc/d.txt"
+printf '%s\n' d.txt -2,3,1,1 AB 1 0 0 2 Hostile > "$esc/answers"
+(cd "$esc" && script -qec "$bin < answers" /dev/null > terminal.console 2>&1)
+(cd "$esc" && rm -f HAPLOVEX.OUT HAPLOVEX.SUM && "$bin" < answers > piped.console 2>&1)
+expect escapes-shown-harmless has "$esc/terminal.console" "AB0?[2J?]0;owned?"
+expect escapes-no-escape-on-terminal lacks "$esc/terminal.console" $'\033'
+expect escapes-piped-as-they-are has "$esc/piped.console" $'AB0\033[2J\033]0;owned\007'
+
+# A really full file system (a small memory file system when this runs as root, otherwise the
+# file-size limit): the write that fails stops the run, and the earlier files stay.
+full="$work_root/full"
+mkdir -p "$full"
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
+  limit=""
+  full_reason="No space left on device"
+else
+  limit="ulimit -f 64;"
+  full_reason="File too large"
+fi
+# Thirty periods and six strata give a HAPLOVEX.OUT far larger than 64 KiB.
+printf 'ABCDEFABCDEFABCDEFABCDEFABCDEF\n' > "$full/d.txt"
+printf 'old out\n' > "$full/HAPLOVEX.OUT"
+printf 'old sum\n' > "$full/HAPLOVEX.SUM"
+printf '%s\n' y d.txt 6,30,1,1 ABCDEF 1 0 0 2 Full > "$full/answers"
+(cd "$full" && bash -c "$limit \"$bin\" < answers > console 2>&1")
+status=$?
+expect full-disk [ "$status" = 1 ]
+expect full-disk-message has "$full/console" " *** Can't write HAPLOVEX.OUT: $full_reason"
+expect full-disk-kept [ "$(cat "$full/HAPLOVEX.OUT") $(cat "$full/HAPLOVEX.SUM")" = "old out old sum" ]
+expect full-disk-no-partial [ -z "$(cd "$full" && ls -A | grep '^\.HAPLOVEX' )" ]
+mountpoint -q "$full" && umount "$full"
 
 echo "hostile inputs: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -11,6 +11,7 @@
 #   expected/console.txt     the whole console output, or
 #   expected/console-tail.txt  the last lines of the console output
 #   expected/HAPLOVEX.OUT, expected/HAPLOVEX.SUM   (optional) the files as they must be
+#   expected/HAPLOVEX.OUT.head  (optional) the first lines of HAPLOVEX.OUT
 #   expected/absent          (optional) names, one a line, that must not exist afterwards
 #   expected/status          (optional) the exit status; 0 when missing
 set -uo pipefail
@@ -58,6 +59,18 @@ for name in HAPLOVEX.OUT HAPLOVEX.SUM; do
   elif ! cmp -s "$case_dir/expected/$name" "$work/$name"; then
     show_diff "$case_dir/expected/$name" "$work/$name" "$name"
   fi
+done
+if [ -f "$case_dir/expected/HAPLOVEX.OUT.head" ]; then
+  n=$(wc -l < "$case_dir/expected/HAPLOVEX.OUT.head")
+  head -n "$n" "$work/HAPLOVEX.OUT" > "$work/.out-head" 2>/dev/null
+  cmp -s "$case_dir/expected/HAPLOVEX.OUT.head" "$work/.out-head" ||
+    show_diff "$case_dir/expected/HAPLOVEX.OUT.head" "$work/.out-head" "HAPLOVEX.OUT (first $n lines)"
+fi
+# However a run ends, it leaves no partial file behind.
+for partial in "$work"/.HAPLOVEX.*; do
+  [ -e "$partial" ] || continue
+  echo "--- a partial file was left: $(basename "$partial")"
+  failed=1
 done
 if [ -f "$case_dir/expected/absent" ]; then
   while IFS= read -r name; do

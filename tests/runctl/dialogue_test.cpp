@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,7 +24,7 @@ class DialogueTest : public ::testing::Test {
     std::string text;
     for (const std::string& a : answers) text += a + "\n";
     in_.str(text);
-    RunDialogue(reader_, console_, folder_.path(), s_, input_);
+    RunDialogue(reader_, console_, work_, s_, input_);
   }
   std::vector<std::string> ConsoleLines() const {
     std::vector<std::string> lines;
@@ -31,6 +34,7 @@ class DialogueTest : public ::testing::Test {
   }
 
   testing::ScratchFolder folder_;
+  WorkFolder work_{folder_.path()};
   std::istringstream in_;
   std::ostringstream out_;
   Console console_{out_};
@@ -104,7 +108,7 @@ TEST_F(DialogueTest, FrequencyFormat) {
     in_.clear();
     in_.str("records.txt\n2,3,1,1\nAB\n1\n0\n" + columns.first + "\n" + columns.second +
             "\n2\nt\n");
-    RunDialogue(reader_, console_, folder_.path(), s_, input);
+    RunDialogue(reader_, console_, work_, s_, input);
     EXPECT_EQ(s_.obsfmt, format + std::string(21, ' '));
   }
 }
@@ -145,21 +149,35 @@ TEST_F(DialogueTest, EmptyInputFileShowsNoRecordLines) {
 
 TEST_F(DialogueTest, InputFileName) {
   std::filesystem::create_directory(folder_.path() / "folder");
+  const std::string name64 = std::string(60, 'n') + ".txt";
+  folder_.Write(name64, "AB0\n");
+  ASSERT_EQ(mkfifo((folder_.path() / "fifo").c_str(), 0600), 0);
+  folder_.Write("records", "AB0\n");
   struct Case {
     std::string typed;
-    bool opens;
+    std::string stop;  // empty: opened; "read": the stop of a file that cannot be read
   };
+  const std::string read = "read";
   const std::vector<Case> cases = {
-      {"records.txt", true},
-      {"records.txt    ", true},  // trailing blanks are not part of the name
-      {"records.txt\r", true},
-      {"  records.txt", false},  // leading blanks are
-      {"RECORDS.TXT", false},
-      {"missing.txt", false},
-      {"folder", false},
-      {"", false},
-      {std::string(64, ' '), false},
-      {"records.txt" + std::string(53, ' ') + "ignored", true},  // cut at 64 characters
+      {"records.txt", ""},
+      {"records.txt    ", ""},  // trailing blanks are not part of the name
+      {"records.txt\r", ""},
+      {name64, ""},
+      {"  records.txt", read},  // leading blanks are
+      {"RECORDS.TXT", read},
+      {"missing.txt", read},
+      {"folder", read},
+      {"", read},
+      {std::string(64, ' '), read},
+      // Never cut to the name of another file.
+      {"records.txt" + std::string(53, ' ') + "ignored",
+       " *** The file name may be at most 64 characters long, got 71"},
+      {name64 + "x", " *** The file name may be at most 64 characters long, got 65"},
+      {std::string("records\0.txt", 12), " *** The file name holds a zero byte"},
+      {"fifo", " *** The input file fifo is not a regular file (a device, a pipe or a socket); "
+               "save the records in a file"},
+      {"/dev/zero", " *** The input file /dev/zero is not a regular file (a device, a pipe or a "
+                    "socket); save the records in a file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE('"' + c.typed + '"');
@@ -170,21 +188,51 @@ TEST_F(DialogueTest, InputFileName) {
     in_.str(c.typed + "\n2,3,1,1\nAB\n1\n0\n0\n2\nt\n");
     std::string stop_line;
     try {
-      RunDialogue(reader_, console_, folder_.path(), s_, input);
+      RunDialogue(reader_, console_, work_, s_, input);
     } catch (const FatalStop& stop) {
       ASSERT_EQ(stop.lines().size(), 1u);
       stop_line = stop.lines()[0];
       EXPECT_EQ(stop.stop(), kErrorStop);
     }
-    if (c.opens) {
-      EXPECT_EQ(stop_line, "");
-    } else {
+    if (c.stop == read) {
       std::string name = c.typed.substr(0, 64);
       if (!name.empty() && name.back() == '\r') name.pop_back();
       name.resize(64, ' ');
       EXPECT_EQ(stop_line, " *** Can't read the input file, " + name);
+    } else {
+      EXPECT_EQ(stop_line, c.stop);
     }
   }
+}
+
+TEST_F(DialogueTest, TheInputIsNeverOneOfTheRunsOwnFiles) {
+  for (const char* own : {"HAPLOVEX.OUT", "HAPLOVEX.SUM"}) {
+    for (bool symbolic : {true, false}) {
+      SCOPED_TRACE(std::string(own) + (symbolic ? " as a symbolic link" : " as a hard link"));
+      const std::filesystem::path link = folder_.path() / own;
+      std::filesystem::remove(link);
+      if (symbolic) {
+        std::filesystem::create_symlink("records.txt", link);
+      } else {
+        std::filesystem::create_hard_link(folder_.path() / "records.txt", link);
+      }
+      ConversionSettings fresh;
+      s_ = fresh;
+      InputFile input;
+      in_.clear();
+      in_.str("records.txt\n");
+      try {
+        RunDialogue(reader_, console_, work_, s_, input);
+        ADD_FAILURE() << "the records were taken";
+      } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.lines(), std::vector<std::string>{" *** The input file records.txt is the "
+                                                         "run's own " + std::string(own) +
+                                                         "; copy the records to another name"});
+      }
+      std::filesystem::remove(link);
+    }
+  }
+  EXPECT_EQ(folder_.Read("records.txt"), "AB0\nA0A\n0BBX\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,7 +51,9 @@ class RunTest : public ::testing::Test {
     for (const std::string& a : answers) text += a + "\n";
     std::istringstream in(text);
     std::ostringstream out;
-    const int status = RunHaplovex(in, out, folder_.path());
+    std::ostringstream err;
+    const int status = RunHaplovex(in, out, err, folder_.path());
+    err_ = err.str();
     console_.clear();
     std::istringstream all(out.str());
     for (std::string line; std::getline(all, line);) console_.push_back(line);
@@ -63,8 +66,19 @@ class RunTest : public ::testing::Test {
                                     console_.end());
   }
 
+  // The names in the folder besides the records, sorted.
+  std::vector<std::string> OtherNames() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder_.path())) {
+      if (e.path().filename() != "records.txt") names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   testing::ScratchFolder folder_;
   std::vector<std::string> console_;
+  std::string err_;
 };
 
 const std::string kSummaryBlocked[] = {
@@ -82,28 +96,43 @@ TEST_F(RunTest, OverwriteAnswer) {
       {"y", true},  {"Y", true}, {"yes", true}, {"y\r", true}, {"Yolo", true}, {"N", false},
       {"n", false}, {"", false}, {"\r", false}, {" y", false}, {"\ty", false}, {"oui", false},
   };
-  BlockSummary();
   const std::string old = "old content\nkept byte for byte\r\n";
   for (const Case& c : cases) {
     SCOPED_TRACE('"' + c.answer + '"');
     folder_.Write("HAPLOVEX.OUT", old);
+    folder_.Write("HAPLOVEX.SUM", old);
     const int status =
-        Run({c.answer, "records.txt", "2,3,1,1", "AB", "1", "0", "0", "2", "Trial run 2"});
-    EXPECT_EQ(status, kExitError);
+        Run({c.answer, "records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Trial run 2"});
     ASSERT_GE(console_.size(), 29u);
     EXPECT_EQ(console_[27], "  ");
     EXPECT_EQ(console_[28], " *** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)");
     if (c.replaced) {
-      EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), "PROC TITLE 'Trial run 2';\n");
+      EXPECT_EQ(status, kExitFinished);
+      EXPECT_EQ(folder_.Read("HAPLOVEX.OUT").substr(0, 26), "PROC TITLE 'Trial run 2';\n");
+      EXPECT_NE(folder_.Read("HAPLOVEX.SUM"), old);
       EXPECT_EQ(console_[29], " Enter the name of the file containing the capture-history records");
-      EXPECT_EQ(Tail(3),
-                std::vector<std::string>(std::begin(kSummaryBlocked), std::end(kSummaryBlocked)));
+      EXPECT_EQ(console_.back(), "=== HAPLOVEX FINISHED OK ===");
     } else {
+      EXPECT_EQ(status, kExitError);
       EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), old);
+      EXPECT_EQ(folder_.Read("HAPLOVEX.SUM"), old);
       EXPECT_EQ(console_.size(), 30u);
       EXPECT_EQ(console_.back(), "*** HAPLOVEX ERROR ***");
+      EXPECT_NE(err_.find("the files in the folder are as they were"), std::string::npos);
     }
+    EXPECT_EQ(OtherNames(), (std::vector<std::string>{"HAPLOVEX.OUT", "HAPLOVEX.SUM"}));
   }
+}
+
+TEST_F(RunTest, AYesThenAStopKeepsBothEarlierFiles) {
+  BlockSummary();
+  folder_.Write("HAPLOVEX.OUT", "old\n");
+  EXPECT_EQ(Run({"y", "records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Trial run 2"}),
+            kExitError);
+  EXPECT_EQ(Tail(3),
+            std::vector<std::string>(std::begin(kSummaryBlocked), std::end(kSummaryBlocked)));
+  EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), "old\n");
+  EXPECT_EQ(OtherNames(), (std::vector<std::string>{"HAPLOVEX.OUT", "HAPLOVEX.SUM"}));
 }
 
 TEST_F(RunTest, OutputThatCannotBeReplaced) {
@@ -131,6 +160,9 @@ TEST_F(RunTest, EndOfInputAtTheOverwriteQuestion) {
 // Answers of a run that every refusal case starts from; each case changes some of them.
 struct Answers {
   std::string counts = "2,3,1,1";
+  std::string strata_codes = "AB";
+  std::string age_codes = "YA";
+  std::string group_codes = "MF";
   std::string first_column = "1";
   std::string columns;  // asked when first_column is 0
   std::string fate = "0";
@@ -146,14 +178,14 @@ struct Answers {
     std::vector<int> n;
     std::istringstream split(counts);
     for (std::string item; std::getline(split, item, ',');) n.push_back(std::stoi(item));
-    std::vector<std::string> lines = {"records.txt", counts, "AB", first_column};
+    std::vector<std::string> lines = {"records.txt", counts, strata_codes, first_column};
     if (first_column == "0") lines.push_back(columns);
     lines.push_back(fate);
     if (n[2] > 1) {
-      lines.insert(lines.end(), {age_column, "YA"});
+      lines.insert(lines.end(), {age_column, age_codes});
       if (age_column[0] == '-') lines.push_back("0101");
     }
-    if (n[3] > 1) lines.insert(lines.end(), {group_column, "MF"});
+    if (n[3] > 1) lines.insert(lines.end(), {group_column, group_codes});
     lines.push_back(frequency_from);
     if (!frequency_to.empty()) lines.push_back(frequency_to);
     lines.push_back(model_set);
@@ -191,6 +223,37 @@ TEST_F(RunTest, SettingsTheConvertersCannotHandleAreRefusedAtOnce) {
        "The number of time periods must be at least 2, got 1"},
       {"negative periods", With([](Answers& a) { a.counts = "2,-3,1,1"; }), counts_question,
        "The number of time periods must be at least 2, got -3"},
+      {"more periods than record columns", With([](Answers& a) { a.counts = "1,251,1,1"; }),
+       counts_question,
+       "The number of time periods may be at most 250, one column each in a record, got 251"},
+      {"a huge period count, before any table or column echo",
+       With([](Answers& a) { a.counts = "-1,536870911,1,1"; }), counts_question,
+       "The number of time periods may be at most 250, one column each in a record, got "
+       "536870911"},
+      {"fewer stratum codes than strata", With([](Answers& a) { a.counts = "3,3,1,1"; }),
+       " STRATA CODES(no quotes or spaces- eg 123):",
+       "Expected 3 stratum codes (one for each stratum) with no blank among them, got \"AB\""},
+      {"a blank among the stratum codes", With([](Answers& a) { a.strata_codes = "A B"; }),
+       " STRATA CODES(no quotes or spaces- eg 123):",
+       "Expected 2 stratum codes (one for each stratum) with no blank among them, got \"A B\""},
+      {"fewer age codes than age classes", With([](Answers& a) {
+         a.counts = "2,3,3,1";
+         a.age_codes = "YA";
+       }),
+       " AGE-CODES:",
+       "Expected 3 age codes (one for each age class) with no blank among them, got \"YA\""},
+      {"no group code, after its echo", With([](Answers& a) {
+         a.counts = "2,3,1,2";
+         a.group_codes = "";
+       }),
+       " GCODES=                          <",
+       "Expected 2 group codes (one for each group) with no blank among them, got \"\""},
+      {"fewer group codes without a group column", With([](Answers& a) {
+         a.counts = "2,3,1,3";
+         a.group_column = "0";
+       }),
+       " GCODES=MF                        <",
+       "Expected 3 group codes (one for each group) with no blank among them, got \"MF\""},
       {"no age class", With([](Answers& a) { a.counts = "2,3,0,1"; }), counts_question,
        "The number of age classes must be 1 to 26, got 0"},
       {"27 age classes", With([](Answers& a) { a.counts = "2,3,27,1"; }), counts_question,
@@ -272,20 +335,27 @@ TEST_F(RunTest, SettingsTheConvertersCannotHandleAreRefusedAtOnce) {
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
-    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
     EXPECT_EQ(Run(c.answers.Lines()), kExitError);
     EXPECT_EQ(Tail(3), (std::vector<std::string>{c.last_line_before, " *** " + c.message,
                                                  "*** HAPLOVEX ERROR ***"}));
-    // Refused before the title line: the output file stays empty and no summary is opened.
-    EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), "");
-    EXPECT_FALSE(folder_.Exists("HAPLOVEX.SUM"));
+    // Nothing is written, not even a partial file.
+    EXPECT_EQ(OtherNames(), std::vector<std::string>{});
   }
 }
 
 TEST_F(RunTest, SettingsAtTheLimitsAreAccepted) {
   const std::vector<std::pair<std::string, Answers>> cases = {
-      {"26 strata, 2 periods", With([](Answers& a) { a.counts = "26,2,1,1"; })},
-      {"26 age classes and groups", With([](Answers& a) { a.counts = "2,3,26,26"; })},
+      {"26 strata, 2 periods", With([](Answers& a) {
+         a.counts = "26,2,1,1";
+         a.strata_codes = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+       })},
+      {"26 age classes and groups", With([](Answers& a) {
+         a.counts = "2,3,26,26";
+         a.age_codes = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+         a.group_codes = "abcdefghijklmnopqrstuvwxyz";
+       })},
+      {"250 periods", With([](Answers& a) { a.counts = "1,250,1,1"; })},
+      {"more stratum codes than strata", With([](Answers& a) { a.strata_codes = "ABC D"; })},
       {"model set 1 with 3 periods", With([](Answers& a) {
          a.counts = "2,3,1,1";
          a.model_set = "1";
@@ -323,14 +393,15 @@ TEST_F(RunTest, SettingsAtTheLimitsAreAccepted) {
        })},
       {"negative frequency start", With([](Answers& a) { a.frequency_from = "-3"; })},
   };
+  // Accepted through the whole dialogue: the run goes on to open the summary file, which a
+  // folder of that name stops.
   BlockSummary();
   for (const auto& [name, answers] : cases) {
     SCOPED_TRACE(name);
-    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
     EXPECT_EQ(Run(answers.Lines()), kExitError);
     EXPECT_EQ(Tail(3),
               std::vector<std::string>(std::begin(kSummaryBlocked), std::end(kSummaryBlocked)));
-    EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), "PROC TITLE 'Title';\n");
+    EXPECT_EQ(OtherNames(), std::vector<std::string>{"HAPLOVEX.SUM"});
   }
 }
 

@@ -1,0 +1,74 @@
+// The working folder of a run: where the capture-history file is found and where the run's
+// own files appear, whole or not at all.
+//
+// A run holds the folder for itself while it converts (an advisory lock the system releases
+// when the process ends, however it ends), writes each of its files as a partial file beside
+// the name it will have, and renames the partial files onto their names only when the run has
+// finished. Until then every file that was in the folder stays as it was; a partial file is
+// removed on every stop, and on a stop signal (see InstallStopHandlers).
+//
+// Names are looked up relative to the folder, not through its path, so a folder whose path is
+// very long, or that was removed while the run stood in it, is handled as any other.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace haplovex {
+
+class OutputFile;
+
+class WorkFolder {
+ public:
+  // Opens the folder and takes it for this run; partial files that a run killed outright
+  // left behind are removed. Another run converting in the folder, or a folder that cannot
+  // be opened, stops the run.
+  explicit WorkFolder(const std::filesystem::path& path);
+  ~WorkFolder();
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+
+  // The folder's descriptor, for names relative to it.
+  int fd() const { return fd_; }
+
+  // Information on what stands at `name`, the link itself when `name` is a symbolic link.
+  // Returns 0, ENOENT when nothing is there, or the system's error number.
+  int Look(const std::string& name, struct stat& st) const;
+  // The same, for the file a symbolic link at `name` leads to.
+  int LookThrough(const std::string& name, struct stat& st) const;
+
+ private:
+  int fd_ = -1;
+};
+
+// A run's file and what its name may hold when the run ends.
+struct FinishedFile {
+  OutputFile* file;
+  // False: the name was free when the run began and must still be free; a file that
+  // appeared there meanwhile is not replaced.
+  bool may_replace;
+};
+
+// Puts every finished file in place under its name, replacing what stands there (a symbolic
+// link is replaced itself, never the file it leads to). All or nothing: when one of them
+// cannot be put in place, the others are put back as they were and the run stops.
+void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files);
+
+// The name of a partial file for `name`, the `attempt`-th one tried (a creation that finds it
+// taken tries the next).
+std::string PartialName(const std::string& name, unsigned attempt);
+
+// Remembers a partial file, so that a stop signal removes it. Async-signal-safe to read.
+void RegisterPartialFile(int folder_fd, const std::string& name);
+void ForgetPartialFile(int folder_fd, const std::string& name);
+
+// Makes the process stop cleanly: SIGINT, SIGTERM and SIGHUP remove the partial files, say so
+// on standard error and end the process as the signal would; a console or file that can no
+// longer be written (a closed pipe, the file-size limit) is reported by the write that fails
+// instead of killing the process.
+void InstallStopHandlers();
+
+}  // namespace haplovex
