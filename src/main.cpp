@@ -1,8 +1,9 @@
 // haplovex: converts capture histories of marked animals into the input of a multi-state
-// estimation program. With no arguments it runs the question-and-answer dialogue on the
-// console; everything else about a run comes from the answers.
+// estimation program. It runs the question-and-answer dialogue on the console, the answers
+// typed or read from a file; everything about a conversion comes from the answers.
 #include <unistd.h>
 
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -14,18 +15,25 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: haplovex [--help | --version]\n"
+    "Usage: haplovex [-y] [--strict] [ANSWERS]\n"
+    "       haplovex --help | --version\n"
     "\n"
     "Converts a text file of capture histories of marked animals into the input file of a\n"
-    "multi-state capture-recapture estimation program. Run it with no arguments and answer the\n"
-    "questions on the console: the input file, the numbers of strata, periods, age classes and\n"
-    "groups, where each field stands in the records, the model set and a title.\n"
+    "multi-state capture-recapture estimation program. Run it and answer the questions on the\n"
+    "console: the input file, the numbers of strata, periods, age classes and groups, where each\n"
+    "field stands in the records, the model set and a title.\n"
     "\n"
-    "It writes two files in the current folder:\n"
+    "It writes its files in the current folder, all together and only when the run finishes:\n"
     "  HAPLOVEX.OUT  the estimation-program input (model, data cells, labels, runs)\n"
     "  HAPLOVEX.SUM  a run summary with the movements between strata\n"
+    "  HAPLOVEX.ANS  the answers typed at a terminal, to repeat the run\n"
     "\n"
-    "The answers can be piped from a file, one answer a line:  haplovex < answers.txt\n"
+    "  ANSWERS       read the answers from this file, one a line (as haplovex < ANSWERS)\n"
+    "  -y, --yes     answer yes when asked whether to replace an existing HAPLOVEX.OUT\n"
+    "  --strict      stop, writing nothing, when the data checks give a warning\n"
+    "\n"
+    "At a terminal a refused answer is asked again; warnings and hints go to standard error.\n"
+    "Repeat a run typed at a terminal with:  haplovex -y < HAPLOVEX.ANS\n"
     "Exit status: 0 finished, 1 error stop, 2 bad command line. See haplovex(1) and README.md.\n";
 
 // Writes `text` on standard output; a failure is reported and gives exit status 1.
@@ -36,26 +44,50 @@ int Print(std::string_view text) {
   return 1;
 }
 
+int Usage(const std::string& problem) {
+  std::cerr << "haplovex: " << problem << "\n" << kUsage;
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const std::string_view arg = argv[1];
+  haplovex::RunOptions options;
+  const char* answers_file = nullptr;
+  for (int k = 1; k < argc; ++k) {
+    const std::string_view arg = argv[k];
     if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(kUsage);
     if (argc == 2 && arg == "--version") {
       return Print(std::string("haplovex ") + HAPLOVEX_VERSION + "\n");
     }
-    std::cerr << "haplovex: unknown argument '" << arg << "'\n" << kUsage;
-    return 2;
+    if (arg == "-y" || arg == "--yes") {
+      options.yes = true;
+    } else if (arg == "--strict") {
+      options.strict = true;
+    } else if (arg.starts_with("-") && arg != "-") {
+      return Usage("unknown option '" + std::string(arg) + "'");
+    } else if (answers_file != nullptr) {
+      return Usage("one answers file at most, got '" + std::string(answers_file) + "' and '" +
+                   std::string(arg) + "'");
+    } else {
+      answers_file = argv[k];
+    }
   }
+  std::ifstream answers;
+  if (answers_file != nullptr && std::string_view(answers_file) != "-") {
+    answers.open(answers_file, std::ios::binary);
+    if (!answers) return Usage("can't read the answers file '" + std::string(answers_file) + "'");
+  }
+  std::istream& in = answers.is_open() ? static_cast<std::istream&>(answers) : std::cin;
+
   haplovex::InstallStopHandlers();
   std::ios::sync_with_stdio(false);
   try {
-    haplovex::RunOptions options;
     options.console_is_terminal = isatty(STDOUT_FILENO) == 1;
+    options.answers_from_terminal = !answers.is_open() && isatty(STDIN_FILENO) == 1;
     // The folder is reached through ".", never through its path: it may be very deep, or
     // have been removed while the user stood in it.
-    return haplovex::RunHaplovex(std::cin, std::cout, std::cerr, ".", options);
+    return haplovex::RunHaplovex(in, std::cout, std::cerr, ".", options);
   } catch (...) {
     std::cerr << "haplovex: the run failed unexpectedly; no file was written\n";
     return 1;

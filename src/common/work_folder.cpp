@@ -102,6 +102,7 @@ WorkFolder::WorkFolder(const std::filesystem::path& path) {
     close(scan);
     return;
   }
+  rewinddir(dir);
   std::vector<std::string> stale;
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;

@@ -17,6 +17,8 @@ void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
   WriteMemoryPreamble(s, npar, files.console);
   tables.ReadAll(files);
   WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
+  files.checks.npar = npar;
+  files.checks.npar_digits = kMemoryLayout.number_width;
 
   LabelTable lbl(npar, kMemoryLayout.label_width, "LBL");
   WriteMemoryModel(s, npar, tables, files.out);

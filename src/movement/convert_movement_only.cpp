@@ -21,6 +21,8 @@ void convert_movement_only(ConversionSettings& s, RunFiles& files) {
   const int64_t npar = MovementParameters(s).npar();
   LabelTable lbl(npar, kMovementLayout.label_width, "lbl");
   WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
+  files.checks.npar = npar;
+  files.checks.npar_digits = kMovementLayout.number_width;
   WriteMovementModel(s, npar, tables, files.out);
   WriteMovementLabels(s, lbl, files.out);
   WriteMovementRuns(s, lbl, files.out);

@@ -42,7 +42,12 @@ std::optional<int32_t> ParseWholeNumber(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-std::string AnswerReader::NextLine(std::string_view question) {
+void AnswerReader::Refuse(const std::string& message) const {
+  if (interactive_) throw AnswerRefused{message};
+  throw FatalStop::Message(message);
+}
+
+std::string AnswerReader::NextLine(std::string_view question, bool keep) {
   console_.Flush();
   std::string line;
   if (!std::getline(in_, line)) {
@@ -50,15 +55,16 @@ std::string AnswerReader::NextLine(std::string_view question) {
                              std::string(question));
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (keep) kept_.push_back(line);
   return line;
 }
 
 std::string AnswerReader::Line(size_t width, std::string_view question) {
-  return Padded(NextLine(question), width);
+  return Padded(NextLine(question, true), width);
 }
 
 char AnswerReader::FirstCharacter(std::string_view question) {
-  const std::string line = NextLine(question);
+  const std::string line = NextLine(question, false);
   return line.empty() ? '\0' : line[0];
 }
 
@@ -67,7 +73,7 @@ std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view questi
   // values only take what the user actually types.
   std::vector<int32_t> values;
   while (values.size() < count) {
-    const std::string line = NextLine(question);
+    const std::string line = NextLine(question, true);
     // A comma with nothing before it since the last value (or the start of the line) is an
     // empty value; a comma after a value only separates.
     bool after_value = false;
@@ -77,8 +83,8 @@ std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view questi
       if (pos == line.size()) break;
       if (line[pos] == ',') {
         if (!after_value) {
-          throw FatalStop::Message("Answer to " + std::string(question) +
-                                   " has an empty value between commas: " + Quoted(line));
+          Refuse("Answer to " + std::string(question) + " has an empty value between commas: " +
+                 Quoted(line));
         }
         after_value = false;
         ++pos;
@@ -89,8 +95,8 @@ std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view questi
       const std::string_view item = std::string_view(line).substr(start, pos - start);
       const std::optional<int32_t> value = ParseWholeNumber(item);
       if (!value) {
-        throw FatalStop::Message("Answer to " + std::string(question) +
-                                 " must be a whole number, read " + Quoted(item));
+        Refuse("Answer to " + std::string(question) + " must be a whole number, read " +
+               Quoted(item));
       }
       values.push_back(*value);
       after_value = true;

@@ -4,8 +4,13 @@
 // whole numbers separated by commas and/or blanks, continued over as many lines as it takes;
 // numbers after the last one asked for on the last line read are ignored. Every line loses
 // its line end and one carriage return in front of it (answers files saved with CRLF ends).
-// An answer that is not a whole number, and the end of the input while an answer is awaited,
-// stop the run with a message naming the question.
+// The end of the input while an answer is awaited stops the run with a message naming the
+// question. An answer that is not a whole number, and any answer the dialogue refuses, stop
+// the run too, unless the answers come from a person at a terminal: then the refusal is an
+// AnswerRefused, and the dialogue asks the same question again.
+//
+// The reader keeps every line it reads for an answer, so that the answers of a run can be
+// saved and replayed; the dialogue drops the lines of an answer it asks again.
 #pragma once
 
 #include <cstdint>
@@ -22,26 +27,47 @@ namespace haplovex {
 // Parses one item of a number answer: an optional sign followed by digits that fit in 32 bits.
 std::optional<int32_t> ParseWholeNumber(std::string_view text);
 
+// An answer refused where the question can be asked again; `message` says why.
+struct AnswerRefused {
+  std::string message;
+};
+
 class AnswerReader {
  public:
   // The console is flushed before every read, so the question is seen before the wait.
-  AnswerReader(std::istream& in, Console& console) : in_(in), console_(console) {}
+  // `interactive`: a person types the answers at a terminal.
+  AnswerReader(std::istream& in, Console& console, bool interactive = false)
+      : in_(in), console_(console), interactive_(interactive) {}
+
+  bool interactive() const { return interactive_; }
+  // Refuses the answer being read: AnswerRefused for a person at a terminal, otherwise a stop
+  // with " *** " and `message`.
+  [[noreturn]] void Refuse(const std::string& message) const;
 
   // One line answer cut or padded to `width`. `question` names it in messages.
   std::string Line(size_t width, std::string_view question);
   // One line answer as typed.
-  std::string Text(std::string_view question) { return NextLine(question); }
-  // The first character of one answer line, or '\0' for an empty line.
+  std::string Text(std::string_view question) { return NextLine(question, true); }
+  // The first character of one answer line, or '\0' for an empty line. Not kept with the
+  // answers: it answers a question about the folder, not about the conversion.
   char FirstCharacter(std::string_view question);
   // `count` whole numbers.
   std::vector<int32_t> Numbers(size_t count, std::string_view question);
   int32_t Number(std::string_view question) { return Numbers(1, question)[0]; }
 
+  // The lines read for answers so far, as typed (without their line ends).
+  const std::vector<std::string>& kept() const { return kept_; }
+  // Where the next answer's lines will start in kept(); Drop(mark) forgets them again.
+  size_t Mark() const { return kept_.size(); }
+  void Drop(size_t mark) { kept_.resize(mark); }
+
  private:
-  std::string NextLine(std::string_view question);
+  std::string NextLine(std::string_view question, bool keep);
 
   std::istream& in_;
   Console& console_;
+  bool interactive_;
+  std::vector<std::string> kept_;
 };
 
 }  // namespace haplovex

@@ -1,11 +1,15 @@
 #include "runctl/dialogue.h"
 
-#include <cstdint>
-#include <string>
-
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/fatal.h"
 #include "common/format.h"
@@ -20,285 +24,444 @@ constexpr int kPreviewRecords = 5;
 constexpr size_t kPreviewWidth = 70;
 // The frequency format "(Iw)" holds its width in two characters.
 constexpr int64_t kMaxFrequencyWidth = 99;
+// At most this many names are offered for a file name that was not found.
+constexpr size_t kMaxSuggestions = 5;
 
-[[noreturn]] void Refuse(const std::string& message) { throw FatalStop::Message(message); }
+std::string Blanks(size_t n) { return std::string(n, ' '); }
 
-// Refuses a column outside the record; `what` names the column in the message.
-void CheckColumn(int64_t column, const std::string& what) {
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// Edits (a character added, removed, changed, or two next to each other swapped) that turn `a`
+// into `b`, counted up to `limit` + 1.
+size_t Edits(const std::string& a, const std::string& b, size_t limit) {
+  if (a.size() > b.size() + limit || b.size() > a.size() + limit) return limit + 1;
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// Names of regular files in the folder that differ from `name` only in case, or by one or two
+// characters: what the user may have meant.
+std::vector<std::string> NamesLike(const WorkFolder& folder, const std::string& name) {
+  std::vector<std::string> like;
+  const int scan = dup(folder.fd());
+  if (scan < 0) return like;
+  DIR* dir = fdopendir(scan);
+  if (dir == nullptr) {
+    close(scan);
+    return like;
+  }
+  rewinddir(dir);  // the copy shares its place in the folder with every other reader
+  const std::string lower = Lower(name);
+  while (const dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    struct stat st;
+    if (candidate == name || candidate.starts_with(".") ||
+        folder.LookThrough(candidate, st) != 0 || !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    if (Lower(candidate) == lower || Edits(candidate, name, 2) <= 2) like.push_back(candidate);
+  }
+  closedir(dir);
+  std::sort(like.begin(), like.end());
+  if (like.size() > kMaxSuggestions) like.resize(kMaxSuggestions);
+  return like;
+}
+
+class Dialogue {
+ public:
+  Dialogue(AnswerReader& answers, Console& console, std::ostream& err, const WorkFolder& folder,
+           ConversionSettings& s, InputFile& input)
+      : answers_(answers), console_(console), err_(err), folder_(folder), s_(s), input_(input) {}
+
+  void AskInputFile();
+  void AskCounts();
+  void AskStratumCodes();
+  void AskStratumColumns();
+  void AskFate();
+  void AskAge();
+  void AskGroups();
+  void AskFrequency();
+  void AskModelSet();
+  void AskSmChoice();
+  std::string AskTitle();
+
+ private:
+  // Reads and checks one answer with `read`. A refusal that a person at a terminal may answer
+  // again is told on standard error, and `prompt` (a whole console line) is written again
+  // for the next try; the refused answer's lines are not kept.
+  template <typename Read>
+  void Answer(const std::string& prompt, Read read) {
+    for (;;) {
+      const size_t mark = answers_.Mark();
+      try {
+        read();
+        return;
+      } catch (const AnswerRefused& refused) {
+        answers_.Drop(mark);
+        err_ << "haplovex: " << refused.message << "; please answer again\n";
+        err_.flush();
+        console_.Line(prompt);
+      }
+    }
+  }
+  [[noreturn]] void Refuse(const std::string& message) { answers_.Refuse(message); }
+  // Refuses a column outside the record; `what` names the column in the message.
+  void CheckColumn(int64_t column, const std::string& what);
+  // Refuses code texts whose first `count` characters are not all codes: a blank there would
+  // make every blank column of the records a code. `code` and `each` name a code and what it
+  // stands for ("stratum code", "stratum").
+  void CheckCodes(const std::string& codes, int32_t count, const std::string& code,
+                  const std::string& each);
+  // Refuses a count of strata, age classes or groups beyond what the code texts can name.
+  void CheckCodeCount(int64_t count, const std::string& what);
+  // Stores the column of period i + 1, refusing one outside the record.
+  void SetStratumColumn(size_t i, int64_t column);
+
+  AnswerReader& answers_;
+  Console& console_;
+  std::ostream& err_;
+  const WorkFolder& folder_;
+  ConversionSettings& s_;
+  InputFile& input_;
+};
+
+void Dialogue::CheckColumn(int64_t column, const std::string& what) {
   if (column < 1 || column > kLineWidth) {
     Refuse(what + " must lie in columns 1 to " + std::to_string(kLineWidth) +
            " of the record, got " + std::to_string(column));
   }
 }
 
-// Refuses code texts whose first `count` characters are not all codes: a blank there would
-// make every blank column of the records a code. `code` and `each` name a code and what it
-// stands for ("stratum code", "stratum").
-void CheckCodes(const std::string& codes, int32_t count, const std::string& code,
-                const std::string& each) {
+void Dialogue::CheckCodes(const std::string& codes, int32_t count, const std::string& code,
+                          const std::string& each) {
   if (codes.find(' ') >= static_cast<size_t>(count)) return;
   const std::string typed = codes.substr(0, codes.find_last_not_of(' ') + 1);
   Refuse("Expected " + std::to_string(count) + " " + code + (count == 1 ? "" : "s") +
          " (one for each " + each + ") with no blank among them, got \"" + typed + "\"");
 }
 
-// Refuses a count of strata, age classes or groups beyond what the code texts can name.
-void CheckCodeCount(int64_t count, const std::string& what) {
+void Dialogue::CheckCodeCount(int64_t count, const std::string& what) {
   if (count < 1 || count > kMaxCodes) {
     Refuse("The number of " + what + " must be 1 to " + std::to_string(kMaxCodes) + ", got " +
            std::to_string(count));
   }
 }
 
-std::string Blanks(size_t n) { return std::string(n, ' '); }
-
-void AskInputFile(AnswerReader& answers, Console& console, const WorkFolder& folder,
-                  InputFile& input) {
-  console.Plain("Enter the name of the file containing the capture-history records");
-  console.Plain("FILE:");
-  const std::string typed = answers.Text("FILE");
-  // The name is taken whole or not at all: a name cut at its field, or at a zero byte, could
-  // be the name of another file.
-  if (typed.find('\0') != std::string::npos) Refuse("The file name holds a zero byte");
-  const std::string trimmed = typed.substr(0, typed.find_last_not_of(' ') + 1);
-  if (trimmed.size() > kFileNameWidth) {
-    Refuse("The file name may be at most " + std::to_string(kFileNameWidth) +
-           " characters long, got " + std::to_string(trimmed.size()));
-  }
-  const std::string name = Padded(typed, kFileNameWidth);
-  const int opened = trimmed.empty() ? ENOENT : input.Open(trimmed, trimmed, folder.fd());
-  if (opened == InputFile::kNotRegular) {
-    Refuse("The input file " + trimmed +
-           " is not a regular file (a device, a pipe or a socket); save the records in a file");
-  }
-  if (opened != 0) throw FatalStop({" *** Can't read the input file, " + name});
-  // The run replaces both of its own files; reading one of them as the input would convert
-  // the records into the file that holds them.
-  for (const char* own : {kOutputName, kSummaryName}) {
-    struct stat st;
-    if (folder.LookThrough(own, st) == 0 && input.IsFile(st)) {
-      Refuse("The input file " + trimmed + " is the run's own " + own +
-             "; copy the records to another name");
+void Dialogue::AskInputFile() {
+  console_.Plain("Enter the name of the file containing the capture-history records");
+  console_.Plain("FILE:");
+  std::string name;
+  Answer(" FILE:", [&] {
+    const std::string typed = answers_.Text("FILE");
+    // The name is taken whole or not at all: a name cut at its field, or at a zero byte,
+    // could be the name of another file.
+    if (typed.find('\0') != std::string::npos) Refuse("The file name holds a zero byte");
+    const std::string trimmed = typed.substr(0, typed.find_last_not_of(' ') + 1);
+    if (trimmed.size() > kFileNameWidth) {
+      Refuse("The file name may be at most " + std::to_string(kFileNameWidth) +
+             " characters long, got " + std::to_string(trimmed.size()));
     }
-  }
+    name = Padded(typed, kFileNameWidth);
+    const int opened = trimmed.empty() ? ENOENT : input_.Open(trimmed, trimmed, folder_.fd());
+    if (opened == InputFile::kNotRegular) {
+      Refuse("The input file " + trimmed +
+             " is not a regular file (a device, a pipe or a socket); save the records in a file");
+    }
+    if (opened != 0 && !answers_.interactive()) {
+      throw FatalStop({" *** Can't read the input file, " + name});
+    }
+    if (opened != 0 && trimmed.empty()) Refuse("Type the name of the file that holds the records");
+    if (opened != 0) {
+      std::string message =
+          "Can't read the input file " + trimmed + ": " + std::strerror(opened);
+      const std::vector<std::string> like = NamesLike(folder_, trimmed);
+      for (size_t k = 0; k < like.size(); ++k) {
+        message += (k == 0 ? " (did you mean " : k + 1 == like.size() ? " or " : ", ") + like[k];
+      }
+      if (!like.empty()) message += "?)";
+      Refuse(message);
+    }
+    // The run replaces its own files; reading one of them as the input would convert the
+    // records into the file that holds them.
+    for (const char* own : {kOutputName, kSummaryName, kAnswersName}) {
+      struct stat st;
+      if (folder_.LookThrough(own, st) == 0 && input_.IsFile(st)) {
+        Refuse("The input file " + trimmed + " is the run's own " + own +
+               "; copy the records to another name");
+      }
+    }
+  });
 
-  console.Plain(" ");
-  console.Plain(Blanks(14) + "FILE:" + name);
-  console.Plain("         1         2         3         4         5         6         7");
-  console.Plain("....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
+  console_.Plain(" ");
+  console_.Plain(Blanks(14) + "FILE:" + name);
+  console_.Plain("         1         2         3         4         5         6         7");
+  console_.Plain("....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
   std::string record;
-  for (int k = 0; k < kPreviewRecords && input.ReadRecord(record, kLineWidth); ++k) {
-    console.Plain(std::string_view(record).substr(0, kPreviewWidth));
+  for (int k = 0; k < kPreviewRecords && input_.ReadRecord(record, kLineWidth); ++k) {
+    console_.Plain(std::string_view(record).substr(0, kPreviewWidth));
   }
-  console.Plain(std::string(kPreviewWidth, '.'));
-  input.Rewind();
+  console_.Plain(std::string(kPreviewWidth, '.'));
+  input_.Rewind();
 }
 
-void AskCounts(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain(
+void Dialogue::AskCounts() {
+  console_.Plain(
       "Enter the number of strata, time-periods(YEARS), age-classes(1 or 2) and groups:");
-  console.Plain("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):");
-  const std::vector<int32_t> counts =
-      answers.Numbers(4, "STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
-  int64_t nstrata = counts[0];
-  if (nstrata < 0) {
-    nstrata = -nstrata;
-    s.listdata = true;
-  }
-  CheckCodeCount(nstrata, "strata");
-  s.nstrata = static_cast<int32_t>(nstrata);
-  s.nyrs = counts[1];
-  s.nage = counts[2];
-  s.ngroups = counts[3];
-  if (s.nyrs < kMinPeriods) {
-    Refuse("The number of time periods must be at least " + std::to_string(kMinPeriods) +
-           ", got " + std::to_string(s.nyrs));
-  }
-  // Each period has a column of its own in the record.
-  if (s.nyrs > kLineWidth) {
-    Refuse("The number of time periods may be at most " + std::to_string(kLineWidth) +
-           ", one column each in a record, got " + std::to_string(s.nyrs));
-  }
-  CheckCodeCount(s.nage, "age classes");
-  CheckCodeCount(s.ngroups, "groups");
-  s.codcol = AllocateTable<int32_t>({s.nyrs}, "codcol");
+  console_.Plain("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):");
+  Answer(" STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", [&] {
+    const std::vector<int32_t> counts =
+        answers_.Numbers(4, "STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
+    int64_t nstrata = counts[0];
+    s_.listdata = nstrata < 0;
+    if (nstrata < 0) nstrata = -nstrata;
+    CheckCodeCount(nstrata, "strata");
+    s_.nstrata = static_cast<int32_t>(nstrata);
+    s_.nyrs = counts[1];
+    s_.nage = counts[2];
+    s_.ngroups = counts[3];
+    if (s_.nyrs < kMinPeriods) {
+      Refuse("The number of time periods must be at least " + std::to_string(kMinPeriods) +
+             ", got " + std::to_string(s_.nyrs));
+    }
+    // Each period has a column of its own in the record.
+    if (s_.nyrs > kLineWidth) {
+      Refuse("The number of time periods may be at most " + std::to_string(kLineWidth) +
+             ", one column each in a record, got " + std::to_string(s_.nyrs));
+    }
+    CheckCodeCount(s_.nage, "age classes");
+    CheckCodeCount(s_.ngroups, "groups");
+  });
+  s_.codcol = AllocateTable<int32_t>({s_.nyrs}, "codcol");
 }
 
-void AskStratumCodes(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain("Enter the codes representing each strata");
-  console.Plain(" (If upper case in input file, type upper case here.)");
-  console.Plain("STRATA CODES(no quotes or spaces- eg 123):");
-  s.scodes = answers.Line(kCodesWidth, "STRATA CODES");
-  CheckCodes(s.scodes, s.nstrata, "stratum code", "stratum");
+void Dialogue::AskStratumCodes() {
+  console_.Plain("Enter the codes representing each strata");
+  console_.Plain(" (If upper case in input file, type upper case here.)");
+  console_.Plain("STRATA CODES(no quotes or spaces- eg 123):");
+  Answer(" STRATA CODES(no quotes or spaces- eg 123):", [&] {
+    s_.scodes = answers_.Line(kCodesWidth, "STRATA CODES");
+    CheckCodes(s_.scodes, s_.nstrata, "stratum code", "stratum");
+  });
 }
 
-// Stores the column of period i + 1, refusing one outside the record.
-void SetStratumColumn(ConversionSettings& s, size_t i, int64_t column) {
+void Dialogue::SetStratumColumn(size_t i, int64_t column) {
   if (column < 1 || column > kLineWidth) {
     CheckColumn(column, "The stratum code of period " + std::to_string(i + 1));
   }
-  s.codcol[i] = static_cast<int32_t>(column);
+  s_.codcol[i] = static_cast<int32_t>(column);
 }
 
-void AskStratumColumns(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain("If strata codes are in consecutive columns, enter the");
-  console.Plain(" column number of the first strata code,");
-  console.Plain("Or enter 0 if they are not sequential");
-  console.Plain("FIRST COLUMN OF STRATA CODES:");
-  const int32_t first = answers.Number("FIRST COLUMN OF STRATA CODES");
-  const size_t periods = s.codcol.size();
-  if (first != 0) {
-    // Echoed in full before any column is refused.
-    // The columns are computed as they are shown, so the echo needs no table of its own.
-    if (s.listdata) {
-      console.ColumnRows(static_cast<int64_t>(periods), [first](int64_t i) { return first + i - 1; });
+void Dialogue::AskStratumColumns() {
+  console_.Plain("If strata codes are in consecutive columns, enter the");
+  console_.Plain(" column number of the first strata code,");
+  console_.Plain("Or enter 0 if they are not sequential");
+  console_.Plain("FIRST COLUMN OF STRATA CODES:");
+  const size_t periods = s_.codcol.size();
+  int32_t first = 0;
+  Answer(" FIRST COLUMN OF STRATA CODES:", [&] {
+    first = answers_.Number("FIRST COLUMN OF STRATA CODES");
+    if (first == 0) return;
+    // Echoed in full before any column is refused. The columns are computed as they are
+    // shown, so the echo needs no table of its own.
+    if (s_.listdata) {
+      console_.ColumnRows(static_cast<int64_t>(periods),
+                          [first](int64_t i) { return first + i - 1; });
     }
     for (size_t i = 0; i < periods; ++i) {
-      SetStratumColumn(s, i, int64_t{first} + static_cast<int64_t>(i));
+      SetStratumColumn(i, int64_t{first} + static_cast<int64_t>(i));
     }
-  } else {
-    console.Plain("Enter column number containing strata codes for each time period");
-    console.Plain(" seperated by commas - (eg. 1,2,3,4,5,6,7):");
-    const std::vector<int32_t> typed = answers.Numbers(periods, "the stratum-code columns");
-    for (size_t i = 0; i < periods; ++i) SetStratumColumn(s, i, typed[i]);
-  }
+  });
+  if (first != 0) return;
+  console_.Plain("Enter column number containing strata codes for each time period");
+  console_.Plain(" seperated by commas - (eg. 1,2,3,4,5,6,7):");
+  Answer("  seperated by commas - (eg. 1,2,3,4,5,6,7):", [&] {
+    const std::vector<int32_t> typed = answers_.Numbers(periods, "the stratum-code columns");
+    for (size_t i = 0; i < periods; ++i) SetStratumColumn(i, typed[i]);
+  });
 }
 
-void AskFate(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain("Enter column number containing fate on last capture, or");
-  console.Plain("      0 if all captured animals were always released.");
-  console.Plain("Note: Any non-blank character in this column is");
-  console.Plain("      interpreted as indicating that the animal was");
-  console.Plain("      not released.");
-  console.Plain("FATE COLUMN:");
-  s.fatecol = answers.Number("FATE COLUMN");
-  if (s.fatecol > kLineWidth) CheckColumn(s.fatecol, "The fate column");
-  s.agecol = 0;
+void Dialogue::AskFate() {
+  console_.Plain("Enter column number containing fate on last capture, or");
+  console_.Plain("      0 if all captured animals were always released.");
+  console_.Plain("Note: Any non-blank character in this column is");
+  console_.Plain("      interpreted as indicating that the animal was");
+  console_.Plain("      not released.");
+  console_.Plain("FATE COLUMN:");
+  Answer(" FATE COLUMN:", [&] {
+    s_.fatecol = answers_.Number("FATE COLUMN");
+    if (s_.fatecol > kLineWidth) CheckColumn(s_.fatecol, "The fate column");
+  });
+  s_.agecol = 0;
 }
 
-void AskAge(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  if (s.nage <= 1) return;
-  console.Plain("Enter column number containing age-code");
-  console.Plain("AGE-CODE COLUMN:");
-  const int32_t typed = answers.Number("AGE-CODE COLUMN");
-  const int64_t column = typed < 0 ? -int64_t{typed} : int64_t{typed};
-  CheckColumn(column, "The age-code column");
-  s.agecol = static_cast<int32_t>(column);
-  console.Plain("Enter age-codes for starting with youngest");
-  console.Plain("  (eg. YSA for young, subadult, adult)");
-  console.Plain("AGE-CODES:");
-  s.acodes = answers.Line(kCodesWidth, "AGE-CODES");
-  CheckCodes(s.acodes, s.nage, "age code", "age class");
+void Dialogue::AskAge() {
+  if (s_.nage <= 1) return;
+  console_.Plain("Enter column number containing age-code");
+  console_.Plain("AGE-CODE COLUMN:");
+  int32_t typed = 0;
+  Answer(" AGE-CODE COLUMN:", [&] {
+    typed = answers_.Number("AGE-CODE COLUMN");
+    const int64_t column = typed < 0 ? -int64_t{typed} : int64_t{typed};
+    CheckColumn(column, "The age-code column");
+    s_.agecol = static_cast<int32_t>(column);
+  });
+  console_.Plain("Enter age-codes for starting with youngest");
+  console_.Plain("  (eg. YSA for young, subadult, adult)");
+  console_.Plain("AGE-CODES:");
+  Answer(" AGE-CODES:", [&] {
+    s_.acodes = answers_.Line(kCodesWidth, "AGE-CODES");
+    CheckCodes(s_.acodes, s_.nage, "age code", "age class");
+  });
   if (typed < 0) {
-    console.Plain("Enter age-increments as a string of 1s and 0s");
-    console.Plain("  (ie. 0-dont inc age, 1-inc age) for each time-interval");
-    console.Plain("AGE-INCREMENTS:");
-    s.ageinc = answers.Line(kAgeIncWidth, "AGE-INCREMENTS");
+    console_.Plain("Enter age-increments as a string of 1s and 0s");
+    console_.Plain("  (ie. 0-dont inc age, 1-inc age) for each time-interval");
+    console_.Plain("AGE-INCREMENTS:");
+    s_.ageinc = answers_.Line(kAgeIncWidth, "AGE-INCREMENTS");
   }
 }
 
-void AskGroups(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  s.grpcol = 0;
-  if (s.ngroups <= 1) return;
-  console.Plain("Enter the column number containing the GROUP code,");
-  console.Plain("GROUP COLUMN:");
-  s.grpcol = answers.Number("GROUP COLUMN");
-  if (s.grpcol > kLineWidth) CheckColumn(s.grpcol, "The group column");
-  console.Plain("Enter groupe-codes");
-  console.Plain("  (eg. MF for male, female)");
-  console.Plain("GROUP-CODES:");
-  s.gcodes = answers.Line(kCodesWidth, "GROUP-CODES");
-  console.Plain("GCODES=" + s.gcodes + "<");
-  // The group codes name the groups in the labels even when no group column is read.
-  CheckCodes(s.gcodes, s.ngroups, "group code", "group");
+void Dialogue::AskGroups() {
+  s_.grpcol = 0;
+  if (s_.ngroups <= 1) return;
+  console_.Plain("Enter the column number containing the GROUP code,");
+  console_.Plain("GROUP COLUMN:");
+  Answer(" GROUP COLUMN:", [&] {
+    s_.grpcol = answers_.Number("GROUP COLUMN");
+    if (s_.grpcol > kLineWidth) CheckColumn(s_.grpcol, "The group column");
+  });
+  console_.Plain("Enter groupe-codes");
+  console_.Plain("  (eg. MF for male, female)");
+  console_.Plain("GROUP-CODES:");
+  Answer(" GROUP-CODES:", [&] {
+    s_.gcodes = answers_.Line(kCodesWidth, "GROUP-CODES");
+    console_.Plain("GCODES=" + s_.gcodes + "<");
+    // The group codes name the groups in the labels even when no group column is read.
+    CheckCodes(s_.gcodes, s_.ngroups, "group code", "group");
+  });
 }
 
-void AskFrequency(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain("Enter starting column of cap-history frequency, or");
-  console.Plain("      0 if capture-histories are not summarized.");
-  console.Plain("STARTING COLUMN:");
-  s.frqcol1 = answers.Number("STARTING COLUMN");
-  if (s.frqcol1 <= 0) return;
-  console.Plain("Enter ending column of cap-history frequency.");
-  console.Plain("ENDING COLUMN:");
-  s.frqcol2 = answers.Number("ENDING COLUMN");
-  const int64_t width = int64_t{s.frqcol2} - s.frqcol1 + 1;
-  s.obsfmt = "(I";
-  AppendInt(s.obsfmt, width, 2);
-  s.obsfmt += ")";
-  s.obsfmt = Padded(s.obsfmt, kCodesWidth);
-  console.Plain("OBSFMT=" + s.obsfmt);
-  if (s.frqcol2 < s.frqcol1) {
-    Refuse("The frequency field ends in column " + std::to_string(s.frqcol2) +
-           ", before its first column " + std::to_string(s.frqcol1));
-  }
-  CheckColumn(s.frqcol2, "The frequency field");
-  if (width > kMaxFrequencyWidth) {
-    Refuse("The frequency field may be at most " + std::to_string(kMaxFrequencyWidth) +
-           " columns wide, got " + std::to_string(width));
-  }
-}
-
-void AskModelSet(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain("Enter 1 for the \"MEMORY-MOVEMENT model set");
-  console.Plain("      2 for the \"MOVEMENT-ONLY model set");
-  console.Plain("      3 for the \"MEMORY-MOVEMENT model setw/ S-M parameterization");
-  console.Plain("      4 for the \"MOVEMENT-ONLY model setw/ S-M parameterization");
-  for (;;) {
-    console.Plain("MODEL SETS (1,2,3, or 4):");
-    const int32_t typed = answers.Number("MODEL SETS");
-    if (typed >= 1 && typed <= 4) {
-      s.modset = static_cast<ModelSet>(typed);
-      break;
+void Dialogue::AskFrequency() {
+  console_.Plain("Enter starting column of cap-history frequency, or");
+  console_.Plain("      0 if capture-histories are not summarized.");
+  console_.Plain("STARTING COLUMN:");
+  // A refused field is asked again from its first column, which may be the wrong one.
+  Answer(" STARTING COLUMN:", [&] {
+    s_.frqcol1 = answers_.Number("STARTING COLUMN");
+    s_.frqcol2 = 0;
+    if (s_.frqcol1 <= 0) return;
+    console_.Plain("Enter ending column of cap-history frequency.");
+    console_.Plain("ENDING COLUMN:");
+    s_.frqcol2 = answers_.Number("ENDING COLUMN");
+    const int64_t width = int64_t{s_.frqcol2} - s_.frqcol1 + 1;
+    s_.obsfmt = "(I";
+    AppendInt(s_.obsfmt, width, 2);
+    s_.obsfmt += ")";
+    s_.obsfmt = Padded(s_.obsfmt, kCodesWidth);
+    console_.Plain("OBSFMT=" + s_.obsfmt);
+    if (s_.frqcol2 < s_.frqcol1) {
+      Refuse("The frequency field ends in column " + std::to_string(s_.frqcol2) +
+             ", before its first column " + std::to_string(s_.frqcol1));
     }
-    console.Plain(" ");
-    console.Plain(" ** Enter a number between 1 and 4 **");
-    console.Plain(" ");
-  }
-  if (IsMemoryModel(s.modset) && (s.nyrs < kMinMemoryPeriods || s.nyrs > kMaxMemoryPeriods)) {
-    Refuse("The memory-movement model sets need " + std::to_string(kMinMemoryPeriods) + " to " +
-           std::to_string(kMaxMemoryPeriods) + " time periods, got " + std::to_string(s.nyrs));
-  }
+    CheckColumn(s_.frqcol2, "The frequency field");
+    if (width > kMaxFrequencyWidth) {
+      Refuse("The frequency field may be at most " + std::to_string(kMaxFrequencyWidth) +
+             " columns wide, got " + std::to_string(width));
+    }
+  });
 }
 
-void AskSmChoice(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  if (!HasSmParameterization(s.modset)) return;
-  console.Line(" For the S-M parameterization, one of the " + IntField(s.nstrata, 1));
-  console.Line(" movement parameters must be replaced by the survival");
-  console.Line(" parameter.  Choose 0 to replace the diagonal parameter");
-  console.Line(" (probability of returning to a strata), or one of");
-  console.Line(" the " + IntField(s.nstrata, 1) + " strata.");
+void Dialogue::AskModelSet() {
+  console_.Plain("Enter 1 for the \"MEMORY-MOVEMENT model set");
+  console_.Plain("      2 for the \"MOVEMENT-ONLY model set");
+  console_.Plain("      3 for the \"MEMORY-MOVEMENT model setw/ S-M parameterization");
+  console_.Plain("      4 for the \"MOVEMENT-ONLY model setw/ S-M parameterization");
+  console_.Plain("MODEL SETS (1,2,3, or 4):");
+  Answer(" MODEL SETS (1,2,3, or 4):", [&] {
+    for (;;) {
+      const size_t mark = answers_.Mark();
+      const int32_t typed = answers_.Number("MODEL SETS");
+      if (typed >= 1 && typed <= 4) {
+        s_.modset = static_cast<ModelSet>(typed);
+        break;
+      }
+      answers_.Drop(mark);
+      console_.Plain(" ");
+      console_.Plain(" ** Enter a number between 1 and 4 **");
+      console_.Plain(" ");
+      console_.Plain("MODEL SETS (1,2,3, or 4):");
+    }
+    if (IsMemoryModel(s_.modset) &&
+        (s_.nyrs < kMinMemoryPeriods || s_.nyrs > kMaxMemoryPeriods)) {
+      Refuse("The memory-movement model sets need " + std::to_string(kMinMemoryPeriods) +
+             " to " + std::to_string(kMaxMemoryPeriods) + " time periods, got " +
+             std::to_string(s_.nyrs));
+    }
+  });
+}
+
+void Dialogue::AskSmChoice() {
+  if (!HasSmParameterization(s_.modset)) return;
+  console_.Line(" For the S-M parameterization, one of the " + IntField(s_.nstrata, 1));
+  console_.Line(" movement parameters must be replaced by the survival");
+  console_.Line(" parameter.  Choose 0 to replace the diagonal parameter");
+  console_.Line(" (probability of returning to a strata), or one of");
+  console_.Line(" the " + IntField(s_.nstrata, 1) + " strata.");
   const std::string question =
-      " STRATA (0 or 1-" + IntField(s.nstrata, s.nstrata <= 9 ? 1 : 2) + ")?";
-  for (;;) {
-    console.Line(question);
-    s.smstrat = answers.Number("STRATA (0 or 1-" + std::to_string(s.nstrata) + ")?");
-    if (s.smstrat >= 0 && int64_t{s.smstrat} <= int64_t{s.nstrata} + 1) break;
-    console.Plain(" ** Enter a number between 0 and " + IntField(s.nstrata, 12));
-  }
+      " STRATA (0 or 1-" + IntField(s_.nstrata, s_.nstrata <= 9 ? 1 : 2) + ")?";
+  console_.Line(question);
+  Answer(question, [&] {
+    for (;;) {
+      const size_t mark = answers_.Mark();
+      s_.smstrat = answers_.Number("STRATA (0 or 1-" + std::to_string(s_.nstrata) + ")?");
+      if (s_.smstrat >= 0 && int64_t{s_.smstrat} <= int64_t{s_.nstrata} + 1) break;
+      answers_.Drop(mark);
+      console_.Plain(" ** Enter a number between 0 and " + IntField(s_.nstrata, 12));
+      console_.Line(question);
+    }
+  });
 }
 
-void AskTitle(AnswerReader& answers, Console& console, ConversionSettings& s) {
-  console.Plain("Enter a title to appear on the TORVELAN output");
-  console.Plain("TITLE(no quotes):");
-  s.title = answers.Line(kTitleWidth, "TITLE");
+std::string Dialogue::AskTitle() {
+  console_.Plain("Enter a title to appear on the TORVELAN output");
+  console_.Plain("TITLE(no quotes):");
+  const std::string typed = answers_.Text("TITLE");
+  s_.title = Padded(typed, kTitleWidth);
+  return typed;
 }
 
 }  // namespace
 
-void RunDialogue(AnswerReader& answers, Console& console, const WorkFolder& folder,
-                 ConversionSettings& settings, InputFile& input) {
-  AskInputFile(answers, console, folder, input);
-  AskCounts(answers, console, settings);
-  AskStratumCodes(answers, console, settings);
-  AskStratumColumns(answers, console, settings);
-  AskFate(answers, console, settings);
-  AskAge(answers, console, settings);
-  AskGroups(answers, console, settings);
-  AskFrequency(answers, console, settings);
-  AskModelSet(answers, console, settings);
-  AskSmChoice(answers, console, settings);
-  AskTitle(answers, console, settings);
+std::string RunDialogue(AnswerReader& answers, Console& console, std::ostream& err,
+                        const WorkFolder& folder, ConversionSettings& settings,
+                        InputFile& input) {
+  Dialogue dialogue(answers, console, err, folder, settings, input);
+  dialogue.AskInputFile();
+  dialogue.AskCounts();
+  dialogue.AskStratumCodes();
+  dialogue.AskStratumColumns();
+  dialogue.AskFate();
+  dialogue.AskAge();
+  dialogue.AskGroups();
+  dialogue.AskFrequency();
+  dialogue.AskModelSet();
+  dialogue.AskSmChoice();
+  return dialogue.AskTitle();
 }
 
 }  // namespace haplovex

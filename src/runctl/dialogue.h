@@ -8,6 +8,9 @@
 // fewer codes than strata, age classes or groups. Every other answer is taken as typed.
 #pragma once
 
+#include <ostream>
+#include <string>
+
 #include "common/console.h"
 #include "common/text_file.h"
 #include "common/work_folder.h"
@@ -17,9 +20,12 @@
 namespace haplovex {
 
 // Runs every step of the dialogue. On return `input` is open at its first record and every
-// field of `settings` holds its final value. Fatal answers throw FatalStop.
+// field of `settings` holds its final value; the title is returned as typed (it may be longer
+// than its field). Fatal answers throw FatalStop. When a person answers at a terminal
+// (answers.interactive()), a refused answer is explained on `err` and asked again.
 // REQUIRES: `settings` holds the start values.
-void RunDialogue(AnswerReader& answers, Console& console, const WorkFolder& folder,
-                 ConversionSettings& settings, InputFile& input);
+std::string RunDialogue(AnswerReader& answers, Console& console, std::ostream& err,
+                        const WorkFolder& folder, ConversionSettings& settings,
+                        InputFile& input);
 
 }  // namespace haplovex

@@ -23,6 +23,7 @@
 #include "runctl/dialogue.h"
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "runctl/warnings.h"
 
 namespace haplovex {
 
@@ -71,14 +72,22 @@ int Replaceable(const WorkFolder& folder, const char* name) {
   return 0;
 }
 
+// What a run works with besides its files.
+struct RunContext {
+  AnswerReader& answers;
+  Console& console;
+  std::ostream& err;
+  const RunOptions& options;
+  WorkFolder& folder;
+};
+
 // Starts HAPLOVEX.OUT as a partial file. When a file of that name exists it is replaced at the
-// end only after a yes to the overwrite question; returns whether it existed.
-bool GuardOutput(AnswerReader& answers, Console& console, const WorkFolder& folder,
-                 OutputFile& out) {
+// end only after a yes to the overwrite question (or --yes); returns whether it existed.
+bool GuardOutput(RunContext& run, OutputFile& out) {
   struct stat st;
-  const int look = folder.Look(kOutputName, st);
+  const int look = run.folder.Look(kOutputName, st);
   if (look == ENOENT) {
-    if (const int error = out.OpenPartial(folder); error != 0) {
+    if (const int error = out.OpenPartial(run.folder); error != 0) {
       throw FatalStop::Message(std::string("Can't create ") + kOutputName +
                                " in this folder: " + std::strerror(error));
     }
@@ -88,33 +97,62 @@ bool GuardOutput(AnswerReader& answers, Console& console, const WorkFolder& fold
     throw FatalStop::Message(std::string("Can't look for ") + kOutputName + " in this folder: " +
                              std::strerror(look));
   }
-  console.Plain(" ");
-  console.Plain("*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)");
-  const char answer = answers.FirstCharacter("the overwrite question");
+  run.console.Plain(" ");
+  run.console.Plain("*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)");
+  const char answer = run.options.yes ? 'y' : run.answers.FirstCharacter("the overwrite question");
   if (answer != 'Y' && answer != 'y') throw FatalStop({});
-  int ios = Replaceable(folder, kOutputName);
-  if (ios == 0) ios = out.OpenPartial(folder);
+  int ios = Replaceable(run.folder, kOutputName);
+  if (ios == 0) ios = out.OpenPartial(run.folder);
   if (ios != 0) {
     throw FatalStop({" *** Can't open the output file, HAPLOVEX.OUT", ErrorNumberLine(ios)});
   }
   return true;
 }
 
-void Run(AnswerReader& answers, Console& console, WorkFolder& folder, OutputFile& out,
-         OutputFile& sum, InputFile& input) {
+// Opens the partial file of one of the run's other files, as the summary file is opened.
+void OpenAlongside(RunContext& run, OutputFile& file) {
+  int ios = Replaceable(run.folder, file.name().c_str());
+  if (ios == 0) ios = file.OpenPartial(run.folder);
+  if (ios != 0) {
+    const std::string what = file.name() == kSummaryName ? "summary file" : "the answers file";
+    throw FatalStop({" *** Can't open " + what + ", " + file.name(), ErrorNumberLine(ios)});
+  }
+}
+
+// Tells the warnings about the data on standard error; with --strict they stop the run.
+void Warn(RunContext& run, const ConversionSettings& settings, const std::string& title_typed,
+          const RecordChecks& checks) {
+  const std::vector<std::string> warnings = DataWarnings(settings, title_typed, checks);
+  run.console.Flush();
+  if (checks.comment_lines > 0) {
+    run.err << "haplovex: " << GroupedDigits(checks.comment_lines) << " comment line"
+            << (checks.comment_lines == 1 ? "" : "s") << " (/* ... */) read as no record\n";
+  }
+  if (checks.empty_lines > 0) {
+    run.err << "haplovex: " << GroupedDigits(checks.empty_lines) << " empty line"
+            << (checks.empty_lines == 1 ? "" : "s") << " read as a record of no animals\n";
+  }
+  for (const std::string& warning : warnings) run.err << "haplovex: warning: " << warning << "\n";
+  run.err.flush();
+  if (run.options.strict && !warnings.empty()) {
+    throw FatalStop::Message("--strict: the data checks gave " + std::to_string(warnings.size()) +
+                             " warning" + (warnings.size() == 1 ? "" : "s") +
+                             " (on standard error)");
+  }
+}
+
+// The whole run but its end. Returns whether the answers were saved in HAPLOVEX.ANS.
+bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OutputFile& ans, InputFile& input) {
   ConversionSettings settings;
-  for (std::string_view row : kBanner) console.Plain(row);
-  const bool output_existed = GuardOutput(answers, console, folder, out);
-  RunDialogue(answers, console, folder, settings, input);
+  for (std::string_view row : kBanner) run.console.Plain(row);
+  const bool output_existed = GuardOutput(run, out);
+  const std::string title_typed =
+      RunDialogue(run.answers, run.console, run.err, run.folder, settings, input);
 
   out.WriteLine("PROC TITLE '" + settings.title.substr(0, TitleLength(settings.title)) + "';");
-  int ios = Replaceable(folder, kSummaryName);
-  if (ios == 0) ios = sum.OpenPartial(folder);
-  if (ios != 0) {
-    throw FatalStop({" *** Can't open summary file, HAPLOVEX.SUM", ErrorNumberLine(ios)});
-  }
+  OpenAlongside(run, sum);
 
-  RunFiles files{console, input, out, sum};
+  RunFiles files{run.console, input, out, sum};
   if (IsMemoryModel(settings.modset)) {
     convert_memory_movement(settings, files);
   } else {
@@ -122,12 +160,21 @@ void Run(AnswerReader& answers, Console& console, WorkFolder& folder, OutputFile
   }
   settings.codcol.clear();
   settings.codcol.shrink_to_fit();
-  out.Finish();
-  sum.Finish();
+  Warn(run, settings, title_typed, files.checks);
+
+  // A person's answers at a terminal are kept, so that the run can be repeated.
+  std::vector<FinishedFile> finished = {{&out, output_existed}, {&sum, true}};
+  if (run.answers.interactive()) {
+    OpenAlongside(run, ans);
+    for (const std::string& line : run.answers.kept()) ans.WriteLine(line);
+    finished.push_back({&ans, true});
+  }
+  for (const FinishedFile& f : finished) f.file->Finish();
   // A console lost by now stops the run before anything is put in place.
-  console.Flush();
-  // The summary is always replaced; HAPLOVEX.OUT only as the overwrite question allowed.
-  PutInPlace(folder, {{&out, output_existed}, {&sum, true}});
+  run.console.Flush();
+  // The other files are always replaced; HAPLOVEX.OUT only as the overwrite question allowed.
+  PutInPlace(run.folder, finished);
+  return run.answers.interactive();
 }
 
 // Writes the lines of a stop; a console lost meanwhile takes no more.
@@ -152,16 +199,19 @@ size_t TitleLength(const std::string& title) {
 int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
                 const std::filesystem::path& workdir, const RunOptions& options) {
   Console console(out, options.console_is_terminal);
-  AnswerReader answers(in, console);
+  AnswerReader answers(in, console, options.answers_from_terminal);
   bool finished = false;
+  bool answers_saved = false;
   std::vector<std::string> stop_lines;
   try {
     WorkFolder folder(workdir);
     // Declared after the folder, so that their partial files are removed while it is open.
     OutputFile output(kOutputName);
     OutputFile summary(kSummaryName);
+    OutputFile saved_answers(kAnswersName);
     InputFile input;
-    Run(answers, console, folder, output, summary, input);
+    RunContext run{answers, console, err, options, folder};
+    answers_saved = Run(run, output, summary, saved_answers, input);
     finished = true;
   } catch (const FatalStop& stop) {
     stop_lines = stop.lines();
@@ -173,9 +223,15 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
   }
   if (finished) {
     WriteStop(console, {kFinishedStop});
-    if (!console.lost()) return kExitFinished;
-    err << "haplovex: the console output could not be written; the run's files were written\n";
-    return kExitError;
+    if (console.lost()) {
+      err << "haplovex: the console output could not be written; the run's files were written\n";
+      return kExitError;
+    }
+    if (answers_saved) {
+      err << "haplovex: the answers are saved in " << kAnswersName
+          << "; to repeat this run: haplovex -y < " << kAnswersName << "\n";
+    }
+    return kExitFinished;
   }
   WriteStop(console, stop_lines);
   if (console.lost()) err << "haplovex: the console output could not be written\n";

@@ -20,6 +20,13 @@ inline constexpr int kExitError = 1;
 struct RunOptions {
   // The console is a terminal: bytes of the data that would control it are shown as "?".
   bool console_is_terminal = false;
+  // A person types the answers at a terminal: a refused answer is asked again, and a run that
+  // finishes saves its answers in HAPLOVEX.ANS.
+  bool answers_from_terminal = false;
+  // The overwrite question, when it is asked, is answered yes (--yes).
+  bool yes = false;
+  // A warning about the data stops the run (--strict).
+  bool strict = false;
 };
 
 // Runs one conversion reading answers from `in`, writing the console to `out` and the words

@@ -1,6 +1,10 @@
 // What a converter finds open when the run driver calls it: the console, the capture-history
-// file (rewound), the output file with its title line written, and the summary file.
+// file (rewound), the output file with its title line written, and the summary file; and what
+// it hands back besides its files: what the records looked like, for the warnings the run
+// gives once they are read.
 #pragma once
+
+#include <cstdint>
 
 #include "common/console.h"
 #include "common/text_file.h"
@@ -8,14 +12,47 @@
 namespace haplovex {
 
 // The run's own files in the working folder.
-inline constexpr const char* kOutputName = "HAPLOVEX.OUT";  // the estimation-program input
+inline constexpr const char* kOutputName = "HAPLOVEX.OUT";   // the estimation-program input
 inline constexpr const char* kSummaryName = "HAPLOVEX.SUM";  // the run summary
+inline constexpr const char* kAnswersName = "HAPLOVEX.ANS";  // a terminal run's answers
+
+// Something seen in the records: how often, and where first.
+struct Sighting {
+  int64_t count = 0;
+  int64_t record = 0;  // the first record it was seen in, counted as the records are
+  int32_t column = 0;  // its column there (for a short record: the record's length)
+  char byte = 0;       // the character seen there, where there is one
+
+  void Add(int64_t n, int64_t at_record, int32_t at_column, char at_byte = 0) {
+    if (count == 0) {
+      record = at_record;
+      column = at_column;
+      byte = at_byte;
+    }
+    count += n;
+  }
+};
+
+// What the records looked like, gathered while they are read.
+struct RecordChecks {
+  Sighting foreign;          // history characters neither a stratum code nor 0, . or blank
+  Sighting beyond;           // stratum codes typed beyond the number of strata
+  Sighting no_capture;       // records with no capture
+  Sighting short_record;     // records shorter than the last column read
+  Sighting blank_frequency;  // frequency fields all blank, read as no animals
+  int64_t comment_lines = 0;  // "/* ... */" lines, which are not records
+  int64_t empty_lines = 0;    // blank records of no animals, with a frequency field
+  bool no_releases = false;   // every release count is zero
+  int64_t npar = 0;           // the number of parameters, and the digits the model
+  int npar_digits = 0;        // statement has for it
+};
 
 struct RunFiles {
   Console& console;
   InputFile& input;
   OutputFile& out;  // HAPLOVEX.OUT
   OutputFile& sum;  // HAPLOVEX.SUM
+  RecordChecks checks = {};
 };
 
 }  // namespace haplovex

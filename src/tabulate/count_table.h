@@ -32,6 +32,12 @@ class CountTable {
     counts_[offset] = static_cast<int32_t>(sum);
   }
   size_t size() const { return counts_.size(); }
+  bool AllZero() const {
+    for (int32_t count : counts_) {
+      if (count != 0) return false;
+    }
+    return true;
+  }
   const std::string& name() const { return name_; }
 
  private:

@@ -25,8 +25,11 @@ RecordDecoder::RecordDecoder(const ConversionSettings& settings)
   }
   for (int c = 0; c < 256; ++c) {
     const int32_t position = strata_(static_cast<char>(c));
-    capture_stratum_[static_cast<size_t>(c)] =
-        static_cast<int8_t>(position >= 1 && position <= settings.nstrata ? position : 0);
+    const bool capture = position >= 1 && position <= settings.nstrata;
+    // "0", "." and a blank are what a history holds where the animal was not caught.
+    const bool not_caught = c == '0' || c == '.' || c == ' ';
+    code_class_[static_cast<size_t>(c)] = static_cast<int8_t>(
+        capture ? position : not_caught ? 0 : position > settings.nstrata ? kBeyondStrata : kForeign);
   }
   consecutive_ = !code_offsets_.empty();
   for (size_t i = 1; i < code_offsets_.size(); ++i) {
@@ -34,6 +37,8 @@ RecordDecoder::RecordDecoder(const ConversionSettings& settings)
   }
   if (settings.nage > 1) width = std::max(width, settings.agecol);
   if (settings.ngroups > 1) width = std::max(width, settings.grpcol);
+  // A fate mark is written only for the animals not released: a record may end before it.
+  needed_ = static_cast<size_t>(settings.frqcol1 > 0 ? std::max(width, settings.frqcol1) : width);
   width = std::max(width, settings.fatecol);
   if (settings.frqcol1 > 0) width = std::max(width, settings.frqcol2);
   width_ = static_cast<size_t>(width);
@@ -49,12 +54,15 @@ void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) co
   rec.captures.resize(periods);
   Capture* captures = rec.captures.data();
   size_t ncaptures = 0;
+  int odd = 0;  // negative once an odd byte was seen
   // First the periods caught: every period looked at is written into the list and kept only
   // when it is a capture, with no branch for random histories to mispredict and one store a
   // period. Then the strata of the few periods kept.
   auto look_at = [&](size_t i, unsigned char code) {
+    const int kind = code_class_[code];
     captures[ncaptures].period = static_cast<int32_t>(i);
-    ncaptures += capture_stratum_[code] != 0;
+    ncaptures += kind > 0;
+    odd |= kind;
   };
   if (consecutive_) {
     // The usual layout, one period a column: the codes are read straight along the line.
@@ -66,10 +74,11 @@ void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) co
   }
   for (size_t k = 0; k < ncaptures; ++k) {
     const size_t offset = code_offsets_[static_cast<size_t>(captures[k].period)];
-    captures[k].stratum = capture_stratum_[static_cast<unsigned char>(line[offset])];
+    captures[k].stratum = code_class_[static_cast<unsigned char>(line[offset])];
     ++captures[k].period;  // periods count from 1
   }
   rec.ncaptures = ncaptures;
+  rec.odd = odd < 0;
 }
 
 void RecordDecoder::Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
@@ -105,8 +114,20 @@ void RecordDecoder::Decode(std::string_view line, int64_t record_number, Decoded
                                std::to_string(s_.frqcol2) +
                                " is not a number of animals: \"" + std::string(field) + "\"");
     }
+    rec.blank_frequency =
+        value == 0 && field.substr(0, field.find(';')).find_first_not_of(' ') == std::string_view::npos;
     rec.removed = value < 0;
     rec.freq = value < 0 ? -value : value;
+  }
+}
+
+void RecordDecoder::CountOddities(std::string_view line, int64_t record_number,
+                                  Sighting& foreign, Sighting& beyond) const {
+  for (size_t offset : code_offsets_) {
+    const char c = line[offset];
+    const int kind = code_class_[static_cast<unsigned char>(c)];
+    Sighting* seen = kind == kForeign ? &foreign : kind == kBeyondStrata ? &beyond : nullptr;
+    if (seen != nullptr) seen->Add(1, record_number, static_cast<int32_t>(offset + 1), c);
   }
 }
 

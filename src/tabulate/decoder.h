@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/record.h"
 
@@ -49,8 +50,17 @@ class RecordDecoder {
   // Fills rec.ch from `line`. REQUIRES: as for Decode.
   void DecodePositions(std::string_view line, DecodedRecord& rec) const;
 
+  // Adds to `foreign` every stratum-code character of `line` that is neither a code nor a
+  // mark of no capture ("0", "." or a blank), and to `beyond` every code typed beyond the
+  // strata. For records marked `odd`. REQUIRES: as for Decode.
+  void CountOddities(std::string_view line, int64_t record_number, Sighting& foreign,
+                     Sighting& beyond) const;
+
   // The highest column any field is read from.
   size_t width() const { return width_; }
+  // The columns a record must reach to hold every field: the one-character fields and the
+  // first column of the frequency, whose number may end before the field does.
+  size_t needed() const { return needed_; }
 
   // The record echo line: nrec, freq, fate, iage and one column per period.
   std::string EchoLine(int64_t nrec, const DecodedRecord& rec) const;
@@ -62,13 +72,17 @@ class RecordDecoder {
   CodeLookup strata_;
   CodeLookup ages_;
   CodeLookup groups_;
-  // The stratum a code marks a capture in (its position, when 1..nstrata), 0 for every other
-  // byte: one look-up tells both whether and where the animal was caught.
-  std::array<int8_t, 256> capture_stratum_{};
+  // What each byte is in a history, in one look-up: the stratum it marks a capture in (its
+  // position, 1..nstrata), 0 for a mark of no capture ("0", "." or a blank), and below 0 for
+  // a byte that is odd there: kForeign, or kBeyondStrata for a code typed beyond the strata.
+  static constexpr int8_t kForeign = -1;
+  static constexpr int8_t kBeyondStrata = -2;
+  std::array<int8_t, 256> code_class_{};
   // 0-based offsets of the stratum-code columns.
   std::vector<size_t> code_offsets_;
   bool consecutive_ = false;  // the periods stand in consecutive columns
   size_t width_ = 0;
+  size_t needed_ = 0;
 };
 
 }  // namespace haplovex

@@ -29,6 +29,11 @@ struct DecodedRecord {
   // entries of a table with one entry per period.
   std::vector<Capture> captures;
   size_t ncaptures = 0;
+  // Among the stratum codes stands a character that is neither a code of the strata nor a
+  // mark of no capture.
+  bool odd = false;
+  // The frequency field is all blank (read as no animals).
+  bool blank_frequency = false;
 
   std::span<const Capture> Captures() const { return {captures.data(), ncaptures}; }
 };

@@ -1,6 +1,8 @@
 // The records of the input file read one at a time from its first line, as both converters
 // read them: each is decoded, counted in nrec, echoed on the console when listdata is on, and
-// its frequency added to nanim (a total that would pass kMaxCount stops the run).
+// its frequency added to nanim (a total that would pass kMaxCount stops the run). A comment
+// line of an encounter-history file ("/* ... */" and nothing after it) is not a record: it is
+// only counted. What the records look like is gathered in the run's RecordChecks.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,10 @@
 #include "tabulate/record.h"
 
 namespace haplovex {
+
+// True for a line whose first characters but blanks are "/*", and which holds only blanks
+// after the "*/" that closes it.
+bool IsCommentLine(std::string_view line);
 
 class RecordStream {
  public:

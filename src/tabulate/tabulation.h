@@ -61,6 +61,7 @@ class Tabulation {
       if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
       static_cast<Counts*>(this)->Count(rec_, nrec_);
     }
+    files.checks.no_releases = n_.AllZero();
   }
 
   int64_t nrec() const { return nrec_; }

@@ -73,7 +73,7 @@ for answers in "$root"/examples/*/answers*.txt; do
   dir="$work/$example-$stem"
   mkdir -p "$dir"
   find "$example_dir" -maxdepth 1 -type f ! -name '*.md' -exec cp {} "$dir/" \;
-  (cd "$dir" && "$bin" < "$(basename "$answers")" > .console 2>&1)
+  (cd "$dir" && "$bin" < "$(basename "$answers")" > .console 2> .err)
   status=$?
   expected="$example_dir/expected/$stem"
   if [ "${2:-}" = --record ]; then
@@ -84,6 +84,8 @@ for answers in "$root"/examples/*/answers*.txt; do
   fi
   ok=1
   [ "$status" = 0 ] || { echo "[$name] exit status $status"; ok=0; }
+  # The shipped examples are clean data: the run has no warning about them.
+  if grep -q "warning" "$dir/.err"; then echo "[$name] warnings:"; cat "$dir/.err"; ok=0; fi
   for f in console.txt HAPLOVEX.OUT HAPLOVEX.SUM; do
     actual="$dir/$f"; [ "$f" = console.txt ] && actual="$dir/.console"
     cmp -s "$expected/$f" "$actual" || { echo "[$name] $f differs"; diff <(cat -A "$expected/$f") <(cat -A "$actual") | head -20; ok=0; }

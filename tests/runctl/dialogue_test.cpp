@@ -24,7 +24,7 @@ class DialogueTest : public ::testing::Test {
     std::string text;
     for (const std::string& a : answers) text += a + "\n";
     in_.str(text);
-    RunDialogue(reader_, console_, work_, s_, input_);
+    RunDialogue(reader_, console_, err_, work_, s_, input_);
   }
   std::vector<std::string> ConsoleLines() const {
     std::vector<std::string> lines;
@@ -37,6 +37,7 @@ class DialogueTest : public ::testing::Test {
   WorkFolder work_{folder_.path()};
   std::istringstream in_;
   std::ostringstream out_;
+  std::ostringstream err_;
   Console console_{out_};
   AnswerReader reader_{in_, console_};
   ConversionSettings s_;
@@ -108,7 +109,7 @@ TEST_F(DialogueTest, FrequencyFormat) {
     in_.clear();
     in_.str("records.txt\n2,3,1,1\nAB\n1\n0\n" + columns.first + "\n" + columns.second +
             "\n2\nt\n");
-    RunDialogue(reader_, console_, work_, s_, input);
+    RunDialogue(reader_, console_, err_, work_, s_, input);
     EXPECT_EQ(s_.obsfmt, format + std::string(21, ' '));
   }
 }
@@ -188,7 +189,7 @@ TEST_F(DialogueTest, InputFileName) {
     in_.str(c.typed + "\n2,3,1,1\nAB\n1\n0\n0\n2\nt\n");
     std::string stop_line;
     try {
-      RunDialogue(reader_, console_, work_, s_, input);
+      RunDialogue(reader_, console_, err_, work_, s_, input);
     } catch (const FatalStop& stop) {
       ASSERT_EQ(stop.lines().size(), 1u);
       stop_line = stop.lines()[0];
@@ -222,7 +223,7 @@ TEST_F(DialogueTest, TheInputIsNeverOneOfTheRunsOwnFiles) {
       in_.clear();
       in_.str("records.txt\n");
       try {
-        RunDialogue(reader_, console_, work_, s_, input);
+        RunDialogue(reader_, console_, err_, work_, s_, input);
         ADD_FAILURE() << "the records were taken";
       } catch (const FatalStop& stop) {
         EXPECT_EQ(stop.lines(), std::vector<std::string>{" *** The input file records.txt is the "

@@ -52,7 +52,7 @@ class RunTest : public ::testing::Test {
     std::istringstream in(text);
     std::ostringstream out;
     std::ostringstream err;
-    const int status = RunHaplovex(in, out, err, folder_.path());
+    const int status = RunHaplovex(in, out, err, folder_.path(), options_);
     err_ = err.str();
     console_.clear();
     std::istringstream all(out.str());
@@ -77,6 +77,7 @@ class RunTest : public ::testing::Test {
   }
 
   testing::ScratchFolder folder_;
+  RunOptions options_;
   std::vector<std::string> console_;
   std::string err_;
 };
@@ -403,6 +404,177 @@ TEST_F(RunTest, SettingsAtTheLimitsAreAccepted) {
               std::vector<std::string>(std::begin(kSummaryBlocked), std::end(kSummaryBlocked)));
     EXPECT_EQ(OtherNames(), std::vector<std::string>{"HAPLOVEX.SUM"});
   }
+}
+
+// A person at a terminal: each refused answer is told on standard error and asked again, the
+// run then finishes, and HAPLOVEX.ANS holds the accepted answers alone.
+TEST_F(RunTest, ARefusedAnswerIsAskedAgainOnATerminal) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> typed;  // the refused answers and their corrections among the rest
+    std::string said;                // what standard error says of the refusal
+    std::string prompt;              // the console line asked again
+    long asked = 2;                  // how often the prompt is written
+    std::vector<std::string> saved;  // HAPLOVEX.ANS; empty: the accepted answers below
+  };
+  folder_.Write("Records.txt", "AB0\nA0A\n0BBX\n");
+  // The accepted answers; each case puts its refused ones in front of the one they replace.
+  const std::vector<std::string> accepted = {"records.txt", "2,3,1,1", "AB", "1", "4",
+                                             "0",           "2",       "Title"};
+  auto with = [&](size_t at, std::vector<std::string> refused) {
+    std::vector<std::string> typed = accepted;
+    typed.insert(typed.begin() + static_cast<std::ptrdiff_t>(at), refused.begin(), refused.end());
+    return typed;
+  };
+  const std::vector<Case> cases = {
+      {"empty file name", with(0, {""}), "Type the name of the file that holds the records",
+       " FILE:", 2, {}},
+      {"a typo in the file name, with the names meant",
+       with(0, {"recrods.txt"}),
+       "Can't read the input file recrods.txt: No such file or directory (did you mean "
+       "Records.txt or records.txt?)",
+       " FILE:", 2, {}},
+      {"a file name too long", with(0, {std::string(65, 'x')}),
+       "The file name may be at most 64 characters long, got 65", " FILE:", 2, {}},
+      {"counts that are no numbers", with(1, {"four,12,1,1"}),
+       "Answer to STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS must be a whole number, read \"four\"",
+       " STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", 2, {}},
+      {"counts refused", with(1, {"0,3,1,1", "2,300,1,1"}),
+       "The number of time periods may be at most 250",
+       " STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", 3, {}},
+      {"too few stratum codes", with(2, {"A"}), "Expected 2 stratum codes",
+       " STRATA CODES(no quotes or spaces- eg 123):", 2, {}},
+      {"a column past the record", with(3, {"249"}),
+       "The stratum code of period 3 must lie in columns 1 to 250", " FIRST COLUMN OF STRATA CODES:", 2, {}},
+      {"a fate column past the record", with(4, {"251"}), "The fate column must lie",
+       " FATE COLUMN:", 2, {}},
+      {"frequency columns the wrong way round", with(5, {"10", "9"}),
+       "The frequency field ends in column 9, before its first column 10", " STARTING COLUMN:", 2, {}},
+      {"a model set that is no number, then one out of range (asked again as ever)",
+       with(6, {"two", "5"}), "Answer to MODEL SETS must be a whole number, read \"two\"",
+       " MODEL SETS (1,2,3, or 4):", 3, {}},
+      {"a memory model set with 3 periods is fine, with 2 it is not",
+       {"records.txt", "2,2,1,1", "AB", "1", "3", "0", "1", "2", "Title"},
+       "The memory-movement model sets need 3 to 40 time periods, got 2",
+       " MODEL SETS (1,2,3, or 4):", 2,
+       {"records.txt", "2,2,1,1", "AB", "1", "3", "0", "2", "Title"}},
+  };
+  options_.answers_from_terminal = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+    EXPECT_EQ(Run(c.typed), kExitFinished) << err_;
+    EXPECT_NE(err_.find("haplovex: " + c.said), std::string::npos) << err_;
+    EXPECT_EQ(std::count(console_.begin(), console_.end(), c.prompt), c.asked);
+    std::string saved;
+    for (const std::string& a : c.saved.empty() ? accepted : c.saved) saved += a + "\n";
+    EXPECT_EQ(folder_.Read("HAPLOVEX.ANS"), saved);
+    EXPECT_NE(err_.find("to repeat this run: haplovex -y < HAPLOVEX.ANS"), std::string::npos);
+  }
+}
+
+TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {
+  options_.answers_from_terminal = true;
+  ASSERT_EQ(Run({"records.txt", "2,3,1,1", "AB", "0", "1 2", "3", "4", "0", "9", "4", "0",
+                 "Replay"}),
+            kExitFinished);
+  const std::string out = folder_.Read("HAPLOVEX.OUT");
+  const std::string sum = folder_.Read("HAPLOVEX.SUM");
+  const std::string ans = folder_.Read("HAPLOVEX.ANS");
+  EXPECT_EQ(ans, "records.txt\n2,3,1,1\nAB\n0\n1 2\n3\n4\n0\n4\n0\nReplay\n")
+      << "a refused model set is not kept; columns typed over two lines are";
+  options_ = RunOptions{};
+  options_.yes = true;
+  std::vector<std::string> replay;
+  std::istringstream lines(ans);
+  for (std::string line; std::getline(lines, line);) replay.push_back(line);
+  ASSERT_EQ(Run(replay), kExitFinished);
+  EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), out);
+  EXPECT_EQ(folder_.Read("HAPLOVEX.SUM"), sum);
+  EXPECT_EQ(folder_.Read("HAPLOVEX.ANS"), ans) << "a piped run leaves the saved answers alone";
+}
+
+// Each warning about the data, with data that gives it; a clean run gives none.
+TEST_F(RunTest, WarningsAboutTheData) {
+  struct Case {
+    std::string name;
+    std::string records;
+    std::vector<std::string> answers;
+    std::string warning;  // empty: no warning at all
+  };
+  const std::vector<std::string> plain = {"records.txt", "2,3,1,1", "AB", "1", "4",
+                                          "0",           "2",       "Title"};
+  auto answers = [&](size_t at, const std::string& answer) {
+    std::vector<std::string> a = plain;
+    a[at] = answer;
+    return a;
+  };
+  const std::vector<Case> cases = {
+      {"a clean run", "AB0\nA0A\n0BBX\n", plain, ""},
+      {"characters that are no codes", "AB0\nAb0\nx0A\n", plain,
+       "2 history characters neither a stratum code nor 0, . or blank, read as not caught "
+       "(codes are case-sensitive); the first is \"b\" in record 2, column 2"},
+      {"codes beyond the strata", "AB0\nA0A\n0CC\n", answers(2, "ABC"),
+       "2 stratum codes typed beyond the 2 strata, read as not caught; the first is \"C\" in "
+       "record 3, column 2"},
+      {"records with no capture", "AB0\n000\n...\n", plain,
+       "2 records with no capture; the first is record 2"},
+      {"records too short", "AB0X\nA0\n0BBX\n", plain,
+       "1 record too short to reach every column read, the missing columns read as blanks; the "
+       "first is record 2, 2 columns long"},
+      {"blank frequencies", "AB0 2\nA0A  \n0BB 1\n", answers(5, "5\n5"),
+       "1 record with a blank frequency field, read as no animals; the first is record 2, "
+       "column 5"},
+      {"no release at all", "A00X\n0A0X\n", plain,
+       "no animal is released in any cohort: every release count is 0"},
+      {"a title cut", "AB0\n", answers(7, std::string(64, 't') + "cut"),
+       "the title was cut at 64 characters"},
+      {"a quote in the title", "AB0\n", answers(7, "Geese 'pilot' run"),
+       "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early"},
+      {"ten strata", "AB0\n", answers(1, "10,3,1,1"), ""},
+  };
+  for (Case c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+    folder_.Write("records.txt", c.records);
+    if (c.name == "ten strata") {
+      c.answers[2] = "ABCDEFGHIJ";
+      c.warning = "the model statement writes asterisks for STRATA (10): the numbers do not fit "
+                  "their fields";
+    }
+    std::vector<std::string> typed;
+    for (const std::string& a : c.answers) {
+      std::istringstream split(a);
+      for (std::string line; std::getline(split, line);) typed.push_back(line);
+    }
+    EXPECT_EQ(Run(typed), kExitFinished);
+    if (c.warning.empty()) {
+      EXPECT_EQ(err_.find("warning"), std::string::npos) << err_;
+    } else {
+      EXPECT_NE(err_.find("haplovex: warning: " + c.warning + "\n"), std::string::npos) << err_;
+      // --strict: the same run stops, and writes nothing.
+      options_.strict = true;
+      const std::string out_before = folder_.Read("HAPLOVEX.OUT");
+      std::vector<std::string> again = {"y"};
+      again.insert(again.end(), typed.begin(), typed.end());
+      EXPECT_EQ(Run(again), kExitError);
+      EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), out_before);
+      EXPECT_NE(Tail(2)[0].find(" *** --strict: the data checks gave"), std::string::npos);
+      options_.strict = false;
+    }
+  }
+}
+
+TEST_F(RunTest, CommentLinesAreNoRecords) {
+  folder_.Write("records.txt",
+                "/* tag 17, released at the weir */\nAB0\n  /* */  \n/* data after it */ A0A\n");
+  ASSERT_EQ(Run({"records.txt", "2,3,1,1", "AB", "1", "0", "0", "2", "Title"}), kExitFinished);
+  // Two records: the line with data after its comment reads as one, its columns unread.
+  EXPECT_NE(std::find(console_.begin(), console_.end(),
+                      "      2 records read, representing       2 animals"),
+            console_.end());
+  EXPECT_NE(err_.find("haplovex: 2 comment lines (/* ... */) read as no record"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+#include "runctl/warnings.h"
+
+#include <cstdint>
+
+#include "common/format.h"
+
+namespace haplovex {
+
+namespace {
+
+// A count with its noun: "1 record", "3 records".
+std::string Count(int64_t n, const std::string& noun) {
+  return GroupedDigits(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// A character as a message shows it: itself in quotes, or its code when it is not printable.
+std::string Shown(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x20 && byte < 0x7f) return std::string("\"") + c + "\"";
+  static const char kHex[] = "0123456789ABCDEF";
+  return std::string("the byte 0x") + kHex[byte >> 4] + kHex[byte & 15];
+}
+
+std::string Where(const Sighting& seen) {
+  return "record " + GroupedDigits(seen.record) + ", column " + std::to_string(seen.column);
+}
+
+bool HasControl(const std::string& text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
+                                      const RecordChecks& checks) {
+  std::vector<std::string> warnings;
+  if (checks.foreign.count > 0) {
+    warnings.push_back(Count(checks.foreign.count, "history character") +
+                       " neither a stratum code nor 0, . or blank, read as not caught (codes "
+                       "are case-sensitive); the first is " +
+                       Shown(checks.foreign.byte) + " in " + Where(checks.foreign));
+  }
+  if (checks.beyond.count > 0) {
+    warnings.push_back(Count(checks.beyond.count, "stratum code") + " typed beyond the " +
+                       std::to_string(s.nstrata) + (s.nstrata == 1 ? " stratum" : " strata") +
+                       ", read as not caught; the first is " + Shown(checks.beyond.byte) +
+                       " in " + Where(checks.beyond));
+  }
+  if (checks.no_capture.count > 0) {
+    warnings.push_back(Count(checks.no_capture.count, "record") +
+                       " with no capture; the first is record " +
+                       GroupedDigits(checks.no_capture.record));
+  }
+  if (checks.short_record.count > 0) {
+    warnings.push_back(Count(checks.short_record.count, "record") +
+                       " too short to reach every column read, the missing columns read as "
+                       "blanks; the first is record " +
+                       GroupedDigits(checks.short_record.record) + ", " +
+                       Count(checks.short_record.column, "column") + " long");
+  }
+  if (checks.blank_frequency.count > 0) {
+    warnings.push_back(Count(checks.blank_frequency.count, "record") +
+                       " with a blank frequency field, read as no animals; the first is " +
+                       Where(checks.blank_frequency));
+  }
+  if (checks.no_releases) {
+    warnings.push_back("no animal is released in any cohort: every release count is 0");
+  }
+  const std::string beyond_field = title_typed.size() > kTitleWidth
+                                       ? title_typed.substr(kTitleWidth)
+                                       : std::string();
+  if (beyond_field.find_first_not_of(' ') != std::string::npos) {
+    warnings.push_back("the title was cut at " + std::to_string(kTitleWidth) + " characters");
+  }
+  const std::string title = title_typed.substr(0, kTitleWidth);
+  if (title.find('\'') != std::string::npos) {
+    warnings.push_back("the title holds a ', which ends the quoted title in HAPLOVEX.OUT early");
+  }
+  if (HasControl(title)) warnings.push_back("the title holds control characters");
+
+  // Fields of the model statement that are written as asterisks.
+  std::string wide;
+  auto field = [&](const char* name, int64_t value, int64_t largest) {
+    if (value <= largest) return;
+    wide += (wide.empty() ? "" : ", ") + std::string(name) + " (" + GroupedDigits(value) + ")";
+  };
+  int64_t largest_npar = 1;
+  for (int d = 0; d < checks.npar_digits; ++d) largest_npar *= 10;
+  field("NPAR", checks.npar, largest_npar - 1);
+  field("NAGE", s.nage, 9);
+  field("NYRS", s.nyrs, 99);
+  field("STRATA", s.nstrata, 9);
+  field("NGROUPS", s.ngroups, 9);
+  if (!wide.empty()) {
+    warnings.push_back("the model statement writes asterisks for " + wide +
+                       ": the numbers do not fit their fields");
+  }
+  return warnings;
+}
+
+}  // namespace haplovex

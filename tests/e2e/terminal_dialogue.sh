@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The dialogue at a terminal, typed through a pseudo-terminal: a typo costs one answer, the
+# finished run leaves HAPLOVEX.ANS, and `haplovex -y < HAPLOVEX.ANS` repeats the run byte for
+# byte. Then the command line: an answers file, -y, --strict, and what it refuses.
+#   terminal_dialogue.sh HAPLOVEX PTY_RUN
+set -uo pipefail
+bin=$(realpath "$1")
+pty=$(realpath "$2")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+expect() {  # expect NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[$name] failed"; fi
+}
+has() { grep -qF -- "$2" "$1"; }
+
+# The Green River dialogue, typed with mistakes: a file name with a typo, counts with a word,
+# a memory model set for twelve periods that is fine, then changed to model set 2 after a
+# number out of range. Every answer that is refused is asked again.
+green="$work/green"
+mkdir -p "$green"
+cp "$root/examples/green-river/pass3mstrata5.inp" "$green/"
+cat > "$work/green.script" <<'EOF'
+expect FILE:
+send pass3mstrata5.imp
+expect did you mean pass3mstrata5.inp?
+expect FILE:
+send pass3mstrata5.inp
+expect GROUPS(eg 3,7,1,1):
+send four,12,1,1
+expect must be a whole number, read "four"; please answer again
+expect GROUPS(eg 3,7,1,1):
+send 4,12,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send UDW
+expect Expected 4 stratum codes
+expect STRATA CODES(no quotes or spaces- eg 123):
+send UDWL
+expect FIRST COLUMN OF STRATA CODES:
+send 33
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 46
+expect ENDING COLUMN:
+send 46
+expect MODEL SETS (1,2,3, or 4):
+send 7
+expect ** Enter a number between 1 and 4 **
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Green River fish in four rivers
+expect === HAPLOVEX FINISHED OK ===
+expect to repeat this run: haplovex -y < HAPLOVEX.ANS
+EOF
+(cd "$green" && "$pty" "$work/green.script" "$work/green.transcript" -- "$bin")
+expect terminal-run-finishes [ $? = 0 ]
+expected="$root/examples/green-river/expected/answers"
+expect terminal-run-output cmp -s "$green/HAPLOVEX.OUT" "$expected/HAPLOVEX.OUT"
+expect terminal-run-summary cmp -s "$green/HAPLOVEX.SUM" "$expected/HAPLOVEX.SUM"
+# The accepted answers are those of the shipped answers file, and nothing else.
+expect saved-answers cmp -s "$green/HAPLOVEX.ANS" "$root/examples/green-river/answers.txt"
+
+# The saved answers repeat the run, in another folder over a previous run's files, and as an
+# answers file named on the command line.
+for how in stdin argument; do
+  again="$work/again-$how"
+  mkdir -p "$again"
+  cp "$root/examples/green-river/pass3mstrata5.inp" "$green/HAPLOVEX.ANS" "$again/"
+  printf 'old\n' > "$again/HAPLOVEX.OUT"
+  if [ "$how" = stdin ]; then
+    (cd "$again" && "$bin" -y < HAPLOVEX.ANS > .console 2> .err)
+  else
+    (cd "$again" && "$bin" --yes HAPLOVEX.ANS > .console 2> .err < /dev/null)
+  fi
+  expect "replay-$how" [ $? = 0 ]
+  for f in HAPLOVEX.OUT HAPLOVEX.SUM HAPLOVEX.ANS; do
+    expect "replay-$how-$f" cmp -s "$green/$f" "$again/$f"
+  done
+  expect "replay-$how-asked-and-answered" has "$again/.console" "*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)"
+done
+
+# Ctrl-D ends the run at a terminal as anywhere: nothing is written.
+eof="$work/eof"
+mkdir -p "$eof"
+cp "$root/examples/green-river/pass3mstrata5.inp" "$eof/"
+printf 'expect FILE:\nsend pass3mstrata5.inp\nexpect GROUPS(eg 3,7,1,1):\neof\n' > "$work/eof.script"
+(cd "$eof" && "$pty" "$work/eof.script" "$work/eof.transcript" -- "$bin")
+expect ctrl-d-ends [ $? = 1 ]
+expect ctrl-d-message has "$work/eof.transcript" "The input ended while waiting for the answer"
+expect ctrl-d-nothing-written [ -z "$(cd "$eof" && ls -A | grep -v pass3mstrata5.inp)" ]
+
+# The same mistakes in an answers file stop the run, as they always did.
+piped="$work/piped"
+mkdir -p "$piped"
+cp "$root/examples/green-river/pass3mstrata5.inp" "$piped/"
+printf 'pass3mstrata5.inp\nfour,12,1,1\n4,12,1,1\n' > "$piped/answers"
+(cd "$piped" && "$bin" answers > .console 2>&1)
+expect piped-stops [ $? = 1 ]
+expect piped-message has "$piped/.console" ' *** Answer to STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS must be a whole number, read "four"'
+expect piped-no-answers-file [ ! -e "$piped/HAPLOVEX.ANS" ]
+
+# --strict: a warning about the data stops the run, and nothing is written.
+strict="$work/strict"
+mkdir -p "$strict"
+printf 'AB0\nAb0\n0BBX\n' > "$strict/d.txt"
+printf 'd.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nStrict\n' > "$strict/answers"
+(cd "$strict" && "$bin" --strict answers > .console 2> .err)
+expect strict-stops [ $? = 1 ]
+expect strict-says-why has "$strict/.err" 'haplovex: warning: 1 history character neither a stratum code nor 0, . or blank'
+expect strict-nothing-written [ ! -e "$strict/HAPLOVEX.OUT" ]
+(cd "$strict" && "$bin" answers > .console 2> .err)
+expect warning-alone-finishes [ $? = 0 ]
+
+# What the command line refuses.
+"$bin" --frobnicate < /dev/null > /dev/null 2> "$work/bad-option"
+expect unknown-option [ $? = 2 ]
+expect unknown-option-named has "$work/bad-option" "unknown option '--frobnicate'"
+"$bin" "$work/no-such-answers" < /dev/null > /dev/null 2> "$work/bad-file"
+expect missing-answers-file [ $? = 2 ]
+"$bin" a b < /dev/null > /dev/null 2>&1
+expect two-answers-files [ $? = 2 ]
+
+echo "terminal dialogue: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
