@@ -66,6 +66,62 @@ expect terminal-run-summary cmp -s "$green/HAPLOVEX.SUM" "$expected/HAPLOVEX.SUM
 # The accepted answers are those of the shipped answers file, and nothing else.
 expect saved-answers cmp -s "$green/HAPLOVEX.ANS" "$root/examples/green-river/answers.txt"
 
+# The geese dialogue with a refusal at every other kind of question: an empty file name, a
+# period count, a first column, a fate column, frequency columns the wrong way round, a model
+# set, an S-M choice out of range.
+geese="$work/geese"
+mkdir -p "$geese"
+cp "$root/examples/geese/geese.inp" "$geese/"
+cat > "$work/geese.script" <<'EOF'
+expect FILE:
+send
+expect Type the name of the file that holds the records; please answer again
+expect FILE:
+send geese.inp
+expect GROUPS(eg 3,7,1,1):
+send 3,300,1,1
+expect The number of time periods may be at most 250
+expect GROUPS(eg 3,7,1,1):
+send 3,6,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 123
+expect FIRST COLUMN OF STRATA CODES:
+send 248
+expect The stratum code of period 4 must lie in columns 1 to 250
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect FATE COLUMN:
+send 300
+expect The fate column must lie in columns 1 to 250
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 14
+expect ENDING COLUMN:
+send 9
+expect The frequency field ends in column 9, before its first column 14
+expect STARTING COLUMN:
+send 9
+expect ENDING COLUMN:
+send 14
+expect MODEL SETS (1,2,3, or 4):
+send 3
+expect STRATA (0 or 1-3)?
+send 9
+expect ** Enter a number between 0 and
+expect STRATA (0 or 1-3)?
+send 0
+expect TITLE(no quotes):
+send Canada geese, three wintering regions, 1984-1989
+expect === HAPLOVEX FINISHED OK ===
+EOF
+(cd "$geese" && "$pty" "$work/geese.script" "$work/geese.transcript" -- "$bin")
+expect geese-terminal-run-finishes [ $? = 0 ]
+for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
+  expect "geese-terminal-run-$f" cmp -s "$geese/$f" "$root/examples/geese/expected/answers-set3/$f"
+done
+expect geese-saved-answers cmp -s "$geese/HAPLOVEX.ANS" "$root/examples/geese/answers-set3.txt"
+
 # The saved answers repeat the run, in another folder over a previous run's files, and as an
 # answers file named on the command line.
 for how in stdin argument; do
