@@ -3,6 +3,7 @@
 // typed or read from a file; everything about a conversion comes from the answers.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: haplovex [-y] [--strict] [ANSWERS]\n"
+    "Usage: haplovex [-y] [--strict] [--threads N] [ANSWERS]\n"
     "       haplovex --help | --version\n"
     "\n"
     "Converts a text file of capture histories of marked animals into the input file of a\n"
@@ -31,6 +32,8 @@ constexpr std::string_view kUsage =
     "  ANSWERS       read the answers from this file, one a line (as haplovex < ANSWERS)\n"
     "  -y, --yes     answer yes when asked whether to replace an existing HAPLOVEX.OUT\n"
     "  --strict      stop, writing nothing, when the data checks give a warning\n"
+    "  --threads N   read the records with N threads (default: as many as help here);\n"
+    "                the files are the same for every N\n"
     "\n"
     "At a terminal a refused answer is asked again; warnings and hints go to standard error.\n"
     "Repeat a run typed at a terminal with:  haplovex -y < HAPLOVEX.ANS\n"
@@ -64,6 +67,20 @@ int main(int argc, char** argv) {
       options.yes = true;
     } else if (arg == "--strict") {
       options.strict = true;
+    } else if (arg == "--threads" || arg.starts_with("--threads=")) {
+      std::string value;
+      if (arg == "--threads") {
+        if (k + 1 == argc) return Usage("--threads needs a number");
+        value = argv[++k];
+      } else {
+        value = std::string(arg.substr(10));
+      }
+      char* rest = nullptr;
+      const long n = std::strtol(value.c_str(), &rest, 10);
+      if (value.empty() || *rest != '\0' || n < 1 || n > 64) {
+        return Usage("--threads takes a number from 1 to 64, got '" + value + "'");
+      }
+      options.threads = static_cast<int>(n);
     } else if (arg.starts_with("-") && arg != "-") {
       return Usage("unknown option '" + std::string(arg) + "'");
     } else if (answers_file != nullptr) {

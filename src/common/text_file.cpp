@@ -142,6 +142,24 @@ ssize_t InputFile::ReadBytes(char* to, size_t size) {
   return static_cast<ssize_t>(got);
 }
 
+ssize_t InputFile::ReadAt(uint64_t offset, char* to, size_t size) const {
+  if (in_memory_) {
+    if (offset >= memory_.size()) return 0;
+    const size_t got = std::min<uint64_t>(size, memory_.size() - offset);
+    std::memcpy(to, memory_.data() + offset, got);
+    return static_cast<ssize_t>(got);
+  }
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = pread(fd_, to + got, size - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
 bool InputFile::Fill() {
   if (eof_) return false;
   const ssize_t got = ReadBytes(block_.data(), block_.size());

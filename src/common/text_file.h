@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -107,6 +108,7 @@ class InputFile {
   }
   // Reads `bytes` as if they were the file's content.
   void OpenMemory(std::string bytes, std::string display_name);
+  bool is_open() const { return fd_ >= 0 || in_memory_; }
   // Longest part of a line that is ever looked at: the record width.
   static constexpr size_t kLineKept = kLineWidth;
 
@@ -130,6 +132,13 @@ class InputFile {
   bool ReadRecord(std::string& record, size_t width);
   // Repositions to the first line.
   void Rewind();
+
+  // The file's size when it was opened, or the length of the text in memory.
+  uint64_t size() const { return in_memory_ ? memory_.size() : static_cast<uint64_t>(info_.st_size); }
+  // Copies up to `size` bytes from `offset` on into `to`, leaving the place NextLine reads at
+  // as it is; returns how many (fewer only at the end), or -1 with errno set on a read error.
+  // Several threads may read at once.
+  ssize_t ReadAt(uint64_t offset, char* to, size_t size) const;
 
  private:
   bool Fill();  // Reads the next block; false at end of file.

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
@@ -40,6 +41,12 @@ class MemoryTables : public Tabulation<MemoryTables> {
   size_t bt_entries() const { return bt_.size(); }
 
  private:
+  friend class Tabulation<MemoryTables>;
+  // Counted late: bt for every memory release with a next capture, and the release at the
+  // last capture of an animal released there; n and btot follow from them (Derive).
+  void CountLate(const DecodedRecord& rec, PartTally& tally) const;
+  bool Derive(const std::vector<PartTally>& tallies);
+
   size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const;
   size_t BtOffset(int64_t ij, int64_t q, int64_t r, int64_t t, int64_t a, int64_t g) const;
   size_t BtotOffset(int64_t t, int64_t r, int64_t a, int64_t g) const;

@@ -153,6 +153,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OutputFile& ans, Inp
   OpenAlongside(run, sum);
 
   RunFiles files{run.console, input, out, sum};
+  files.threads = run.options.threads;
   if (IsMemoryModel(settings.modset)) {
     convert_memory_movement(settings, files);
   } else {

@@ -27,6 +27,9 @@ struct RunOptions {
   bool yes = false;
   // A warning about the data stops the run (--strict).
   bool strict = false;
+  // Threads that may read the records at once (--threads); 0: as many as help here. The files
+  // and the transcript are the same for every number.
+  int threads = 0;
 };
 
 // Runs one conversion reading answers from `in`, writing the console to `out` and the words

@@ -53,6 +53,8 @@ struct RunFiles {
   OutputFile& out;  // HAPLOVEX.OUT
   OutputFile& sum;  // HAPLOVEX.SUM
   RecordChecks checks = {};
+  // Threads that may read the records at once; 0: as many as help on this machine.
+  int threads = 0;
 };
 
 }  // namespace haplovex

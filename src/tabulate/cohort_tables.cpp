@@ -7,7 +7,24 @@ namespace haplovex {
 CohortTables::CohortTables(const ConversionSettings& s)
     : Tabulation(s, {s.nyrs, s.nstrata, s.nage, s.ngroups},
                  {PairCount(s.nyrs), s.nstrata, s.nstrata, s.nage, s.ngroups},
-                 {s.nstrata, s.nstrata, s.nage, s.ngroups}, s.nage) {}
+                 {s.nstrata, s.nstrata, s.nage, s.ngroups}, s.nage),
+      pair_stride_(static_cast<size_t>(s.nyrs) + 1),
+      age_block_(static_cast<size_t>(npairs_) * static_cast<size_t>(s.nstrata) *
+                 static_cast<size_t>(s.nstrata)) {
+  pair_at_.assign(pair_stride_ * pair_stride_, 0);
+  for (int64_t i = 1; i < s.nyrs; ++i) {
+    for (int64_t j = i + 1; j <= s.nyrs; ++j) {
+      pair_at_[static_cast<size_t>(i) * pair_stride_ + static_cast<size_t>(j)] =
+          static_cast<size_t>(PairIndex(i, j, s.nyrs) - 1);
+    }
+  }
+  from_at_.assign(static_cast<size_t>(s.nstrata) + 1, 0);
+  to_at_.assign(static_cast<size_t>(s.nstrata) + 1, 0);
+  for (size_t k = 1; k <= static_cast<size_t>(s.nstrata); ++k) {
+    from_at_[k] = (k - 1) * static_cast<size_t>(npairs_);
+    to_at_[k] = (k - 1) * static_cast<size_t>(npairs_) * static_cast<size_t>(s.nstrata);
+  }
+}
 
 int32_t CohortTables::n(int32_t i, int32_t s, int32_t a, int32_t g) const {
   return n_.at(static_cast<size_t>(
@@ -52,6 +69,49 @@ void CohortTables::Count(const DecodedRecord& rec, int64_t record) {
                 rec.freq, record);
     }
   }
+}
+
+bool CohortTables::Derive(const std::vector<PartTally>& tallies) {
+  const int64_t S = s_.nstrata;
+  const int64_t T = s_.nyrs;
+  std::vector<uint64_t> n(n_.size(), 0);
+  std::vector<uint64_t> btot(btot_.size(), 0);
+  for (const PartTally& tally : tallies) {
+    for (size_t x = 0; x < n.size(); ++x) n[x] += tally.last[x];
+  }
+  int32_t* bt = bt_.data();
+  // bt is laid out (pair, from, to, age, group), pairs fastest: each run of pairs belongs to
+  // one (from, to, age, group), and pair ij of release period i adds to n(i, from, age, group).
+  for (int64_t block = 0; block < S * S * s_.nage * s_.ngroups; ++block) {
+    const int64_t from = block % S;
+    const int64_t to = block / S % S;
+    const int64_t age_group = block / (S * S);
+    uint64_t moved = 0;
+    int64_t ij = 0;
+    for (int64_t i = 1; i < T; ++i) {
+      uint64_t released = 0;
+      for (int64_t j = i + 1; j <= T; ++j, ++ij) {
+        const size_t x = static_cast<size_t>(block * npairs_ + ij);
+        uint64_t count = 0;
+        for (const PartTally& tally : tallies) count += tally.bt[x];
+        if (count > static_cast<uint64_t>(kMaxCount)) return false;
+        bt[x] = static_cast<int32_t>(count);
+        released += count;
+      }
+      n[static_cast<size_t>((age_group * S + from) * T + (i - 1))] += released;
+      moved += released;
+    }
+    btot[static_cast<size_t>((age_group * S + from) * S + to)] += moved;
+  }
+  auto fill = [](CountTable& table, const std::vector<uint64_t>& counts) {
+    for (uint64_t count : counts) {
+      if (count > static_cast<uint64_t>(kMaxCount)) return false;
+    }
+    int32_t* to = table.data();
+    for (size_t x = 0; x < counts.size(); ++x) to[x] = static_cast<int32_t>(counts[x]);
+    return true;
+  };
+  return fill(n_, n) && fill(btot_, btot);
 }
 
 }  // namespace haplovex

@@ -5,6 +5,7 @@
 // write) stops the run instead of wrapping.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -32,6 +33,9 @@ class CountTable {
     counts_[offset] = static_cast<int32_t>(sum);
   }
   size_t size() const { return counts_.size(); }
+  // The counts, for filling the table from counts made elsewhere.
+  int32_t* data() { return counts_.data(); }
+  void Clear() { std::fill(counts_.begin(), counts_.end(), 0); }
   bool AllZero() const {
     for (int32_t count : counts_) {
       if (count != 0) return false;

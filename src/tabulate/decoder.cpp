@@ -121,6 +121,34 @@ void RecordDecoder::Decode(std::string_view line, int64_t record_number, Decoded
   }
 }
 
+bool RecordDecoder::DecodeFields(std::string_view line, DecodedRecord& rec) const {
+  // Columns past the end of the line read as blanks.
+  auto at = [&](int32_t column) {
+    const auto offset = static_cast<size_t>(column - 1);
+    return offset < line.size() ? line[offset] : ' ';
+  };
+  rec.iage = s_.nage > 1 ? ages_(at(s_.agecol)) : 1;
+  rec.igrp = 1;
+  if (s_.ngroups > 1 && s_.grpcol > 0) {
+    rec.igrp = groups_(at(s_.grpcol));
+    if (rec.igrp <= 0 || rec.igrp > s_.ngroups) return false;
+  }
+  if (s_.fatecol > 0) rec.fate = at(s_.fatecol);
+  if (s_.frqcol1 > 0) {
+    const auto from = static_cast<size_t>(s_.frqcol1 - 1);
+    const std::string_view field =
+        from < line.size() ? line.substr(from, static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1))
+                           : std::string_view();
+    int32_t value = 0;
+    if (!ParseFrequency(field, value) || value == INT32_MIN) return false;
+    rec.blank_frequency =
+        value == 0 && field.substr(0, field.find(';')).find_first_not_of(' ') == std::string_view::npos;
+    rec.removed = value < 0;
+    rec.freq = value < 0 ? -value : value;
+  }
+  return true;
+}
+
 void RecordDecoder::CountOddities(std::string_view line, int64_t record_number,
                                   Sighting& foreign, Sighting& beyond) const {
   for (size_t offset : code_offsets_) {

@@ -47,6 +47,10 @@ class RecordDecoder {
   // REQUIRES: line.size() >= width() (a shorter line is padded with blanks by the caller).
   void Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
               bool positions = true) const;
+  // Decodes all but the history: age, group, fate and frequency, as Decode does, from a line
+  // that may end before the last column read (the columns past its end read as blanks).
+  // Returns false where Decode would stop the run.
+  bool DecodeFields(std::string_view line, DecodedRecord& rec) const;
   // Fills rec.ch from `line`. REQUIRES: as for Decode.
   void DecodePositions(std::string_view line, DecodedRecord& rec) const;
 
@@ -55,6 +59,14 @@ class RecordDecoder {
   // strata. For records marked `odd`. REQUIRES: as for Decode.
   void CountOddities(std::string_view line, int64_t record_number, Sighting& foreign,
                      Sighting& beyond) const;
+
+  // What each byte is in a history: above 0 the stratum of a capture, 0 a mark of no capture,
+  // below 0 odd.
+  const std::array<int8_t, 256>& code_class() const { return code_class_; }
+  // The periods stand in consecutive columns from first_code_offset() (0-based) on.
+  bool consecutive() const { return consecutive_; }
+  size_t first_code_offset() const { return code_offsets_.empty() ? 0 : code_offsets_.front(); }
+  size_t periods() const { return code_offsets_.size(); }
 
   // The highest column any field is read from.
   size_t width() const { return width_; }

@@ -31,7 +31,8 @@ bool RecordStream::Next(DecodedRecord& rec) {
   const int64_t number = nrec_ + 1;
   // An empty line (often the last of a file) is a record like any other; with a frequency
   // field it stands for no animals, and is only counted apart from the odd records.
-  const bool empty = s_.frqcol1 > 0 && line_.find_first_not_of(' ') == std::string_view::npos;
+  const bool empty = s_.frqcol1 > 0 && (line_.empty() || line_[0] == ' ') &&
+                     line_.find_first_not_of(' ') == std::string_view::npos;
   if (empty) ++checks.empty_lines;
   if (line_.size() < decoder_.width()) {
     if (line_.size() < decoder_.needed() && !empty) {

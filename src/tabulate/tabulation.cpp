@@ -1,10 +1,43 @@
 #include "tabulate/tabulation.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 #include "common/table.h"
 
 namespace haplovex {
+
+void RunParts(size_t count, const std::function<void(size_t)>& part) {
+  std::vector<std::thread> threads;
+  size_t k = 1;
+  try {
+    for (; k < count; ++k) threads.emplace_back(part, k);
+  } catch (const std::system_error&) {
+  }
+  part(0);
+  for (; k < count; ++k) part(k);
+  for (std::thread& thread : threads) thread.join();
+}
+
+void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before) {
+  auto merge = [records_before](Sighting& to, const Sighting& from) {
+    if (from.count == 0) return;
+    if (to.count == 0) {
+      to = from;
+      to.record += records_before;
+    } else {
+      to.count += from.count;
+    }
+  };
+  merge(into.foreign, part.foreign);
+  merge(into.beyond, part.beyond);
+  merge(into.no_capture, part.no_capture);
+  merge(into.short_record, part.short_record);
+  merge(into.blank_frequency, part.blank_frequency);
+  into.comment_lines += part.comment_lines;
+  into.empty_lines += part.empty_lines;
+}
 
 DecodedRecord RecordOfPeriods(int32_t nyrs) {
   DecodedRecord rec;

@@ -4,16 +4,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/count_table.h"
+#include "tabulate/fast_tabulation.h"
 #include "tabulate/record.h"
 #include "tabulate/record_stream.h"
 
 namespace haplovex {
+
+// Runs part(0) .. part(count - 1), as many at once as there are parts; a part whose thread
+// cannot be had runs here, after the others have started.
+void RunParts(size_t count, const std::function<void(size_t)>& part);
 
 // Packed index of the period pair i < j: (1,2) -> 1, (1,3) -> 2, ..., (nyrs-1,nyrs) -> last.
 inline int64_t PairIndex(int64_t i, int64_t j, int64_t nyrs) {
@@ -45,8 +51,19 @@ class AgeSteps {
 // allocation stop calls "ch".
 DecodedRecord RecordOfPeriods(int32_t nyrs);
 
+// Adds a part's record checks to those of the parts before it, which hold `records_before`
+// records: counts add up, and the first sighting in file order stays first.
+void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before);
+
+// Most counts of bt and last one part of the quick way may copy: larger tables are read the
+// plain way, with no copy.
+inline constexpr size_t kMostPartCounts = size_t{8} << 20;
+
 // The tables of a converter whose class `Counts` derives from Tabulation<Counts> and counts one
-// decoded record in them with Count(const DecodedRecord&, int64_t record).
+// decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
+// (see fast_tabulation.h) it also counts a record late, in a part's tally, with
+// CountLate(const DecodedRecord&, PartTally&) const, and fills its tables from the tallies of
+// every part with Derive(const std::vector<PartTally>&), false when a count passes its limit.
 template <typename Counts>
 class Tabulation {
  public:
@@ -54,14 +71,7 @@ class Tabulation {
   // counts it. An age position below 1, or above the highest the converter takes, stops the
   // run with the age-code error before the record is counted.
   void ReadAll(RunFiles& files) {
-    RecordStream records(s_, files);
-    while (records.Next(rec_)) {
-      nrec_ = records.nrec();
-      nanim_ = records.nanim();
-      if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
-      static_cast<Counts*>(this)->Count(rec_, nrec_);
-    }
-    files.checks.no_releases = n_.AllZero();
+    if (!files.input.is_open() || s_.listdata || !ReadQuickly(files)) ReadPlainly(files);
   }
 
   int64_t nrec() const { return nrec_; }
@@ -92,6 +102,72 @@ class Tabulation {
   CountTable btot_;
 
  private:
+  // The plain way: one record at a time, with the record echo, stopping at the first record
+  // the run cannot take, with its message.
+  void ReadPlainly(RunFiles& files) {
+    n_.Clear();
+    bt_.Clear();
+    btot_.Clear();
+    files.checks = RecordChecks{};
+    RecordStream records(s_, files);
+    while (records.Next(rec_)) {
+      nrec_ = records.nrec();
+      nanim_ = records.nanim();
+      if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
+      static_cast<Counts*>(this)->Count(rec_, nrec_);
+    }
+    nrec_ = records.nrec();
+    nanim_ = records.nanim();
+    files.checks.no_releases = n_.AllZero();
+  }
+
+  // The quick way: parts read by threads at once, counted late. False when a part gave up, or
+  // a count passed its limit; the tables are then as they were.
+  bool ReadQuickly(RunFiles& files) {
+    Counts& self = static_cast<Counts&>(*this);
+    if (bt_.size() + n_.size() > kMostPartCounts) return false;
+    const FastReading reading(s_, files.input, highest_age_);
+    const std::vector<std::pair<uint64_t, uint64_t>> ranges =
+        SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
+    std::vector<PartTally> tallies(ranges.size());
+    for (PartTally& tally : tallies) {
+      tally.bt.assign(bt_.size(), 0);
+      tally.last.assign(n_.size(), 0);
+    }
+    auto read_part = [&](size_t k) {
+      try {
+        TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
+                  [&self](const DecodedRecord& rec, PartTally& tally) { self.CountLate(rec, tally); });
+      } catch (...) {
+        tallies[k].gave_up = true;
+      }
+    };
+    RunParts(tallies.size(), read_part);
+
+    RecordChecks checks;
+    int64_t nrec = 0;
+    int64_t nanim = 0;
+    for (const PartTally& tally : tallies) {
+      if (tally.gave_up) return false;
+      MergeChecks(checks, tally.checks, nrec);
+      nrec += tally.nrec;
+      nanim += tally.nanim;
+    }
+    if (nanim > kMaxCount || !self.Derive(tallies)) {
+      n_.Clear();
+      bt_.Clear();
+      btot_.Clear();
+      return false;
+    }
+    nrec_ = nrec;
+    nanim_ = static_cast<int32_t>(nanim);
+    checks.no_releases = n_.AllZero();
+    checks.npar = files.checks.npar;
+    checks.npar_digits = files.checks.npar_digits;
+    files.checks = checks;
+    return true;
+  }
+
   int64_t highest_age_;
   int64_t nrec_ = 0;
   int32_t nanim_ = 0;

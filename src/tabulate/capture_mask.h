@@ -1,0 +1,54 @@
+// The periods of a history at which the animal was caught, as the bits of one mask, found for
+// many records at a time: with 64-byte or 32-byte vector instructions where the machine has
+// them (the binary stays portable: the choice is made when the program runs), with plain code
+// elsewhere.
+//
+// A history byte is a capture (a code of one of the strata), a mark of no capture ("0", "."
+// or a blank), or odd (anything else). Period i (from 0) is bit i.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace haplovex {
+
+class CaptureMasks {
+ public:
+  // Bytes read from each history, whatever its number of periods.
+  static constexpr size_t kReach = 64;
+  // Most periods a mask holds.
+  static constexpr size_t kMaxPeriods = 63;
+
+  // `code_class`: for every byte, above 0 a capture, 0 a mark of no capture, below 0 odd.
+  // REQUIRES: periods <= kMaxPeriods.
+  CaptureMasks(const std::array<int8_t, 256>& code_class, size_t periods);
+
+  // For each of `count` histories, the bits of its captures and of its odd bytes.
+  // REQUIRES: kReach bytes readable from each histories[k] (only the first `periods` count).
+  void Find(const unsigned char* const* histories, size_t count, uint64_t* captures,
+            uint64_t* odd) const;
+
+  // True when the vector instructions are used.
+  bool vectors() const { return vectors_; }
+
+ private:
+  void FindPlain(const unsigned char* const* histories, size_t count, uint64_t* captures,
+                 uint64_t* odd) const;
+  void FindVectors(const unsigned char* const* histories, size_t count, uint64_t* captures,
+                   uint64_t* odd) const;
+  void FindWide(const unsigned char* const* histories, size_t count, uint64_t* captures,
+                uint64_t* odd) const;
+
+  const std::array<int8_t, 256>& code_class_;
+  uint64_t period_bits_;
+  // Capture codes as a nibble test: a byte b is a code when lo_[b & 15] & hi_[b >> 4] is not
+  // 0 (each of up to 8 bits stands for a set of high nibbles that share their low nibbles).
+  alignas(32) std::array<uint8_t, 32> lo_{};
+  alignas(32) std::array<uint8_t, 32> hi_{};
+  bool vectors_ = false;  // 32-byte vectors
+  bool wide_ = false;     // 64-byte vectors
+  int halves_ = 2;        // 32-byte halves a history takes
+};
+
+}  // namespace haplovex

@@ -1,0 +1,73 @@
+#include "tabulate/fast_tabulation.h"
+
+#include <algorithm>
+#include <limits>
+#include <thread>
+
+namespace haplovex {
+
+namespace {
+
+// Below this many bytes a file is read by one part: threads would cost more than they save.
+constexpr uint64_t kSmallFile = uint64_t{4} << 20;
+// Parts beyond the machine's cores do not help; nor do many more than two cores, since reading
+// the file from the page cache then takes most of the time.
+constexpr int kMostParts = 8;
+
+}  // namespace
+
+FastReading::FastReading(const ConversionSettings& settings, const InputFile& in, int64_t highest)
+    : s(settings),
+      input(in),
+      decoder(settings),
+      masks(decoder.code_class(), std::min(decoder.periods(), CaptureMasks::kMaxPeriods)),
+      use_masks(decoder.consecutive() && decoder.periods() <= CaptureMasks::kMaxPeriods),
+      highest_age(highest),
+      ages(settings.acodes),
+      groups(settings.gcodes),
+      age_at(settings.nage > 1 ? settings.agecol - 1 : -1),
+      group_at(settings.ngroups > 1 && settings.grpcol > 0 ? settings.grpcol - 1 : -1),
+      fate_at(settings.fatecol > 0 ? settings.fatecol - 1 : -1),
+      frequency_at(settings.frqcol1 > 0 ? settings.frqcol1 - 1 : -1),
+      frequency_width(settings.frqcol1 > 0
+                          ? static_cast<size_t>(settings.frqcol2 - settings.frqcol1 + 1)
+                          : 0) {}
+
+int PartsFor(int threads, uint64_t bytes) {
+  if (threads > 0) return std::min(threads, 64);
+  if (bytes < kSmallFile) return 1;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp(static_cast<int>(cores), 1, kMostParts);
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> SplitAtLines(const InputFile& input, int parts) {
+  const uint64_t size = input.size();
+  std::vector<uint64_t> starts = {0};
+  char buffer[4096];
+  for (int k = 1; k < parts; ++k) {
+    // The part starts after the first line end at or past its share of the file.
+    uint64_t at = std::max(starts.back(), size / static_cast<uint64_t>(parts) * static_cast<uint64_t>(k));
+    if (at > 0) --at;
+    uint64_t start = 0;
+    while (at < size && start == 0) {
+      const ssize_t got = input.ReadAt(at, buffer, sizeof buffer);
+      if (got <= 0) break;
+      const void* nl = std::memchr(buffer, '\n', static_cast<size_t>(got));
+      if (nl != nullptr) {
+        start = at + static_cast<uint64_t>(static_cast<const char*>(nl) - buffer) + 1;
+      } else {
+        at += static_cast<uint64_t>(got);
+      }
+    }
+    if (start == 0 || start >= size || start <= starts.back()) break;
+    starts.push_back(start);
+  }
+  std::vector<std::pair<uint64_t, uint64_t>> ranges;
+  for (size_t k = 0; k < starts.size(); ++k) {
+    ranges.emplace_back(starts[k], k + 1 < starts.size() ? starts[k + 1]
+                                                          : std::numeric_limits<uint64_t>::max());
+  }
+  return ranges;
+}
+
+}  // namespace haplovex
