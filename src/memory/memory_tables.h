@@ -44,12 +44,53 @@ class MemoryTables : public Tabulation<MemoryTables> {
   friend class Tabulation<MemoryTables>;
   // Counted late: bt for every memory release with a next capture, and the release at the
   // last capture of an animal released there; n and btot follow from them (Derive).
-  void CountLate(const DecodedRecord& rec, PartTally& tally) const;
+  template <typename Captures>
+  void CountLate(Captures captures, const DecodedRecord& rec, PartTally& tally) const {
+    // A window of three captures: the one before, the one counted, and the next.
+    int32_t before_period, before, period, stratum;
+    if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
+    const int32_t first = before_period;
+    const auto freq = static_cast<uint32_t>(rec.freq);
+    for (;;) {
+      int32_t next_period = 0;
+      int32_t next = 0;
+      const bool more = captures.Next(next_period, next);
+      // A memory release needs a capture in the period just before.
+      if (before_period == period - 1) {
+        const int32_t age = steps_.At(rec.iage, first, period);
+        if (more) {
+          AddTo(tally.bt[BtOffset(PairIndex(period, next_period, s_.nyrs), before, stratum, next,
+                                  age, rec.igrp)],
+                freq, tally);
+        } else if (!NotReleasedAtLast(rec)) {
+          AddTo(tally.last[NOffset(period, before, stratum, age, rec.igrp)], freq, tally);
+        }
+      }
+      if (!more) return;
+      before_period = period;
+      before = stratum;
+      period = next_period;
+      stratum = next;
+    }
+  }
   bool Derive(const std::vector<PartTally>& tallies);
 
-  size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const;
-  size_t BtOffset(int64_t ij, int64_t q, int64_t r, int64_t t, int64_t a, int64_t g) const;
-  size_t BtotOffset(int64_t t, int64_t r, int64_t a, int64_t g) const;
+  size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const {
+    const int64_t S = s_.nstrata;
+    return static_cast<size_t>(((((g - 1) * s_.nage + (a - 1)) * S + (r - 1)) * S + (q - 1)) *
+                                   s_.nyrs +
+                               (i - 1));
+  }
+  size_t BtOffset(int64_t ij, int64_t q, int64_t r, int64_t t, int64_t a, int64_t g) const {
+    const int64_t S = s_.nstrata;
+    return static_cast<size_t>(
+        (((((g - 1) * s_.nage + (a - 1)) * S + (t - 1)) * S + (r - 1)) * S + (q - 1)) * npairs_ +
+        (ij - 1));
+  }
+  size_t BtotOffset(int64_t t, int64_t r, int64_t a, int64_t g) const {
+    const int64_t S = s_.nstrata;
+    return static_cast<size_t>((((g - 1) * s_.nage + (a - 1)) * S + (r - 1)) * S + (t - 1));
+  }
 };
 
 }  // namespace haplovex

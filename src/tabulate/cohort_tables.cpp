@@ -10,7 +10,8 @@ CohortTables::CohortTables(const ConversionSettings& s)
                  {s.nstrata, s.nstrata, s.nage, s.ngroups}, s.nage),
       pair_stride_(static_cast<size_t>(s.nyrs) + 1),
       age_block_(static_cast<size_t>(npairs_) * static_cast<size_t>(s.nstrata) *
-                 static_cast<size_t>(s.nstrata)) {
+                 static_cast<size_t>(s.nstrata)),
+      spare_(bt_.size()) {
   pair_at_.assign(pair_stride_ * pair_stride_, 0);
   for (int64_t i = 1; i < s.nyrs; ++i) {
     for (int64_t j = i + 1; j <= s.nyrs; ++j) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "runctl/run_files.h"
@@ -35,33 +36,54 @@ class CohortTables : public Tabulation<CohortTables> {
   void Count(const DecodedRecord& rec, int64_t record);
   // Counted late: bt for every capture with a next one, and the release at the last capture
   // of an animal released there; n and btot follow from them (Derive).
-  void CountLate(const DecodedRecord& rec, PartTally& tally) const {
-    const std::span<const Capture> captures = rec.Captures();
-    if (captures.empty()) return;
-    const int32_t first = captures.front().period;
-    const size_t last = captures.size() - 1;
-    const auto freq = static_cast<uint64_t>(rec.freq);
+  template <typename Captures>
+  [[gnu::always_inline]] void CountLate(Captures captures, const DecodedRecord& rec,
+                                        PartTally& tally) const {
+    int32_t period;
+    int32_t stratum;
+    if (!captures.Next(period, stratum)) return;
+    const auto freq = static_cast<uint32_t>(rec.freq);
     const size_t group_base = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(s_.nage);
-    // The age class's place among the tables of its group, at a period.
-    auto age = [&](int32_t period) -> size_t {
+    const int32_t first = period;
+    // The record's age class at a period, counted among the classes of all groups.
+    auto age = [&](int32_t at) -> size_t {
       return s_.nage == 1 ? group_base
-                          : group_base + static_cast<size_t>(steps_.At(rec.iage, first, period) - 1);
+                          : group_base + static_cast<size_t>(steps_.At(rec.iage, first, at) - 1);
     };
-    uint64_t* bt = tally.bt.data();
-    for (size_t k = 0; k < last; ++k) {
-      const Capture& at = captures[k];
-      const Capture& next = captures[k + 1];
-      bt[age(at.period) * age_block_ + to_at_[static_cast<size_t>(next.stratum)] +
-         from_at_[static_cast<size_t>(at.stratum)] +
-         pair_at_[static_cast<size_t>(at.period) * pair_stride_ + static_cast<size_t>(next.period)]] +=
-          freq;
+    uint32_t* const bt = tally.bt.data();
+    const size_t* const pairs = pair_at_.data();
+    const size_t* const from = from_at_.data();
+    const size_t* const to = to_at_.data();
+    const size_t stride = pair_stride_;
+    size_t base = age(period) * age_block_;
+    int32_t next_period;
+    int32_t next_stratum;
+    if constexpr (std::is_same_v<Captures, CaptureBits>) {
+      // Half the animals are caught once: the first pair is counted with no branch to guess,
+      // a record with none adding nothing to a spare count after the table.
+      const bool more = captures.Peek(next_period, next_stratum);
+      const size_t x = base + to[next_stratum] + from[stratum] +
+                       pairs[static_cast<size_t>(period) * stride + static_cast<size_t>(next_period)];
+      AddTo(bt[more ? x : spare_], more ? freq : 0, tally);
+      captures.Skip();
+      period = more ? next_period : period;
+      stratum = more ? next_stratum : stratum;
+      if (s_.nage > 1) base = age(period) * age_block_;
     }
-    if (!NotReleasedAtLast(rec)) {
-      const Capture& at = captures[last];
-      tally.last[(age(at.period) * static_cast<size_t>(s_.nstrata) + static_cast<size_t>(at.stratum - 1)) *
-                     static_cast<size_t>(s_.nyrs) +
-                 static_cast<size_t>(at.period - 1)] += freq;
+    while (captures.Next(next_period, next_stratum)) {
+      AddTo(bt[base + to[next_stratum] + from[stratum] +
+               pairs[static_cast<size_t>(period) * stride + static_cast<size_t>(next_period)]],
+            freq, tally);
+      period = next_period;
+      stratum = next_stratum;
+      if (s_.nage > 1) base = age(period) * age_block_;
     }
+    // Nearly every animal is released: counted with no branch, the others adding nothing.
+    const bool released = !NotReleasedAtLast(rec);
+    AddTo(tally.last[(age(period) * static_cast<size_t>(s_.nstrata) +
+                      static_cast<size_t>(stratum - 1)) * static_cast<size_t>(s_.nyrs) +
+                     static_cast<size_t>(period - 1)],
+          released ? freq : 0, tally);
   }
   bool Derive(const std::vector<PartTally>& tallies);
 
@@ -73,6 +95,7 @@ class CohortTables : public Tabulation<CohortTables> {
   std::vector<size_t> from_at_;
   std::vector<size_t> to_at_;
   size_t age_block_;
+  size_t spare_;  // the count after bt in a part's tally, which only ever has 0 added
 };
 
 }  // namespace haplovex

@@ -12,8 +12,12 @@
 #pragma once
 
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,12 +35,67 @@ namespace haplovex {
 
 // What one thread counts of its part of the file.
 struct PartTally {
-  std::vector<uint64_t> bt;    // next captures, by pair, as the converter lays them out
-  std::vector<uint64_t> last;  // releases at the last capture, laid out as its table n
+  std::vector<uint32_t> bt;    // next captures, by pair, as the converter lays them out
+  std::vector<uint32_t> last;  // releases at the last capture, laid out as its table n
+  bool wrapped = false;        // a count passed what 32 bits hold (far past its limit)
   int64_t nrec = 0;            // records read
   int64_t nanim = 0;           // animals read
   RecordChecks checks;         // record numbers counted from the part's first record
   bool gave_up = false;        // the plain way must read the records instead
+};
+
+// Adds `freq` to a count of a part's tally, noting a count that passes 32 bits.
+inline void AddTo(uint32_t& count, uint32_t freq, PartTally& tally) {
+  tally.wrapped |= __builtin_add_overflow(count, freq, &count);
+}
+
+// A record's captures one at a time, period and stratum, for a converter's late counting:
+// from a list of captures, or from a capture mask and the history it was found in.
+class CaptureList {
+ public:
+  explicit CaptureList(std::span<const Capture> captures)
+      : at_(captures.data()), end_(captures.data() + captures.size()) {}
+  bool Next(int32_t& period, int32_t& stratum) {
+    if (at_ == end_) return false;
+    period = at_->period;
+    stratum = at_->stratum;
+    ++at_;
+    return true;
+  }
+
+ private:
+  const Capture* at_;
+  const Capture* end_;
+};
+
+class CaptureBits {
+ public:
+  CaptureBits(uint64_t bits, const unsigned char* history, const std::array<int8_t, 256>& code_class)
+      : bits_(bits), history_(history), code_class_(code_class) {}
+  // The next capture without a branch: true and it when there is one; false, with period 1 and
+  // stratum 1, when there is none.
+  bool Peek(int32_t& period, int32_t& stratum) const {
+    const bool more = bits_ != 0;
+    const auto i = static_cast<size_t>(__builtin_ctzll(bits_ | uint64_t{1} << 63));
+    period = more ? static_cast<int32_t>(i + 1) : 1;
+    stratum = more ? code_class_[history_[i]] : 1;
+    return more;
+  }
+  // Goes past the capture Peek gave, when there was one.
+  void Skip() { bits_ &= bits_ - 1; }
+  bool Next(int32_t& period, int32_t& stratum) {
+    if (bits_ == 0) return false;
+    const auto i = static_cast<size_t>(__builtin_ctzll(bits_));
+    bits_ &= bits_ - 1;
+    period = static_cast<int32_t>(i + 1);
+    stratum = code_class_[history_[i]];
+    return true;
+  }
+
+ private:
+  uint64_t bits_;
+  const unsigned char* history_;
+  const std::array<int8_t, 256>& code_class_;
 };
 
 // What every part reads with.
@@ -56,11 +115,38 @@ struct FastReading {
     }
     if (fate_at >= 0) rec.fate = at(fate_at);
     if (frequency_at < 0) return true;
-    // Nearly every frequency is blanks and at most nine digits; anything else is read by the
-    // full reader.
+    // Nearly every frequency is one run of digits among blanks, in a field of at most eight
+    // columns; anything else is read by the full reader.
     const auto from = static_cast<size_t>(frequency_at);
     const size_t length = from < line.size() ? std::min(frequency_width, line.size() - from) : 0;
     const char* field = line.data() + from;
+#if defined(__SSE2__)
+    if (frequency_width <= 8) {
+      // Blanks and digits of the field's columns, as bits.
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(field));
+      const unsigned keep = (1u << length) - 1;
+      const auto digit = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+                             _mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
+                             _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1))))) & keep;
+      const auto blank =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')))) & keep;
+      if ((digit | blank) == keep) {
+        uint32_t value = 0;
+        if (digit != 0) {
+          const int low = __builtin_ctz(digit);
+          const int high = 31 - __builtin_clz(digit);
+          // Digits with blanks between them are left to the full reader.
+          if (digit != (2u << high) - (1u << low)) return decoder.DecodeFields(line, rec);
+          for (int i = low; i <= high; ++i) value = value * 10 + static_cast<uint32_t>(field[i] - '0');
+        }
+        rec.freq = static_cast<int32_t>(value);
+        rec.removed = false;
+        rec.blank_frequency = digit == 0;
+        return true;
+      }
+      return decoder.DecodeFields(line, rec);
+    }
+#endif
     uint32_t value = 0;
     int digits = 0;
     size_t i = 0;
@@ -113,6 +199,51 @@ constexpr size_t kBlock = size_t{256} << 10;  // bytes read at a time by each pa
 constexpr size_t kSlack = CaptureMasks::kReach + 8;  // readable bytes after every line
 constexpr size_t kBatch = 64;                  // records whose masks are found together
 
+// The line ends of a block, found 64 bytes at a time.
+class LineEnds {
+ public:
+  // REQUIRES: 64 readable bytes past data[size - 1].
+  LineEnds(const char* data, size_t size) : data_(data), size_(size) {}
+
+  // The place of the next line end, or the block's size when there is none left.
+  size_t Next() {
+    while (bits_ == 0) {
+      if (next_ >= size_) return size_;
+      bits_ = Chunk(data_ + next_);
+      if (size_ - next_ < 64) bits_ &= (uint64_t{1} << (size_ - next_)) - 1;
+      base_ = next_;
+      next_ += 64;
+    }
+    const size_t at = base_ + static_cast<size_t>(__builtin_ctzll(bits_));
+    bits_ &= bits_ - 1;
+    return at;
+  }
+
+ private:
+  // Bit k for a line end at at[k].
+  static uint64_t Chunk(const char* at) {
+#if defined(__SSE2__)
+    const __m128i nl = _mm_set1_epi8('\n');
+    uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * k));
+      bits |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)))} << (16 * k);
+    }
+    return bits;
+#else
+    uint64_t bits = 0;
+    for (int k = 0; k < 64; ++k) bits |= uint64_t{at[k] == '\n'} << k;
+    return bits;
+#endif
+  }
+
+  const char* data_;
+  size_t size_;
+  size_t next_ = 0;  // the first byte not yet looked at
+  size_t base_ = 0;  // where the bits start
+  uint64_t bits_ = 0;
+};
+
 // A record line as the plain way sees it: the line end and one carriage return before it
 // removed, cut at the record width.
 inline std::string_view RecordLine(const char* start, size_t length) {
@@ -123,31 +254,33 @@ inline std::string_view RecordLine(const char* start, size_t length) {
 }  // namespace fast_detail
 
 // Reads the part [begin, end) of the file into `tally`, handing every record to
-// `count(const DecodedRecord&, PartTally&)`; the record's captures are rec.Captures().
+// `count(captures, const DecodedRecord&, PartTally&)` with its captures as a CaptureList or
+// CaptureBits.
 template <typename Count>
 void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally, Count count) {
   using namespace fast_detail;
   const ConversionSettings& s = r.s;
   const size_t needed = r.decoder.needed();
   const size_t width = r.decoder.width();
-  const size_t periods = r.decoder.periods();
   const size_t code_offset = r.decoder.first_code_offset();
   const std::array<int8_t, 256>& code_class = r.decoder.code_class();
+  const int64_t highest_age = r.highest_age;
   RecordChecks& checks = tally.checks;
 
   std::vector<char> buffer(kBlock + kSlack, '\0');
   DecodedRecord rec;
-  rec.captures.resize(periods);
+  rec.captures.resize(r.decoder.periods());
   std::string padded;
 
   const unsigned char* histories[kBatch];
   uint64_t captured[kBatch];
   uint64_t odd[kBatch];
   std::string_view lines[kBatch];
-  size_t masked[kBatch];  // for each line, its place among the masked histories, or kBatch
+  bool masked[kBatch];
 
-  // One record; false when the part gives up.
-  auto record = [&](std::string_view line, size_t k) -> bool {
+  // A record the masks do not serve: maybe a comment or an empty line, maybe too short, maybe
+  // laid out otherwise. False when the part gives up.
+  auto other_record = [&](std::string_view line) -> bool {
     if (line.empty() || line[0] == ' ' || line[0] == '/') {
       if (IsCommentLine(line)) {
         ++checks.comment_lines;
@@ -155,67 +288,65 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
       }
     }
     const int64_t number = tally.nrec + 1;
-    const bool empty = s.frqcol1 > 0 && (line.empty() || line[0] == ' ') &&
-                       line.find_first_not_of(' ') == std::string_view::npos;
+    const bool empty = s.frqcol1 > 0 && line.find_first_not_of(' ') == std::string_view::npos;
     if (empty) ++checks.empty_lines;
-    bool is_odd;
-    if (masked[k] < kBatch) {
-      if (!r.Fields(line, rec)) return false;
-      uint64_t bits = captured[masked[k]];
-      const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
-      size_t n = 0;
-      while (bits != 0) {
-        const auto i = static_cast<size_t>(__builtin_ctzll(bits));
-        rec.captures[n++] = Capture{static_cast<int32_t>(i + 1), code_class[codes[i]]};
-        bits &= bits - 1;
+    if (line.size() < width) {
+      if (line.size() < needed && !empty) {
+        checks.short_record.Add(1, number, static_cast<int32_t>(line.size()));
       }
-      rec.ncaptures = n;
-      is_odd = odd[masked[k]] != 0;
-    } else {
-      std::string_view whole = line;
-      if (line.size() < width) {
-        if (line.size() < needed && !empty) {
-          checks.short_record.Add(1, number, static_cast<int32_t>(line.size()));
-        }
-        padded.assign(line);
-        padded.resize(width, ' ');
-        whole = padded;
-      }
-      try {
-        r.decoder.Decode(whole, number, rec, false);
-      } catch (const FatalStop&) {
-        return false;
-      }
-      is_odd = rec.odd;
-      line = whole;
+      padded.assign(line);
+      padded.resize(width, ' ');
+      line = padded;
+    }
+    try {
+      r.decoder.Decode(line, number, rec, false);
+    } catch (const FatalStop&) {
+      return false;
     }
     tally.nrec = number;
     if (rec.ncaptures == 0 && !empty) checks.no_capture.Add(1, number, 0);
-    if (is_odd) [[unlikely]] {
-      r.decoder.CountOddities(line, number, checks.foreign, checks.beyond);
-    }
+    if (rec.odd) r.decoder.CountOddities(line, number, checks.foreign, checks.beyond);
     if (rec.blank_frequency && !empty) checks.blank_frequency.Add(1, number, s.frqcol1);
     tally.nanim += rec.freq;
-    if (rec.iage <= 0 || rec.iage > r.highest_age) return false;
-    count(rec, tally);
+    if (rec.iage <= 0 || rec.iage > highest_age) return false;
+    count(CaptureList(rec.Captures()), rec, tally);
     return true;
   };
 
-  // The lines of one batch: masks first, then every record in order.
+  // The lines of one batch: the masks of their histories at once, then every record in order.
+  // A line that starts with a blank or "/" may be a comment or empty, and a line too short to
+  // hold every field is padded: neither is masked. False when the part gives up.
   size_t batch = 0;
   auto run_batch = [&]() -> bool {
     size_t nmasked = 0;
     for (size_t k = 0; k < batch; ++k) {
-      masked[k] = kBatch;
       const std::string_view line = lines[k];
-      if (!r.use_masks || line.size() < needed) continue;
-      if (line.empty() || line[0] == ' ' || line[0] == '/') continue;  // maybe a comment
-      masked[k] = nmasked;
-      histories[nmasked++] = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
+      masked[k] = r.use_masks && line.size() >= needed && line[0] != ' ' && line[0] != '/';
+      if (masked[k]) {
+        histories[nmasked++] = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
+      }
     }
     if (nmasked > 0) r.masks.Find(histories, nmasked, captured, odd);
+    size_t m = 0;
     for (size_t k = 0; k < batch; ++k) {
-      if (!record(lines[k], k)) return false;
+      if (!masked[k]) {
+        if (!other_record(lines[k])) return false;
+        continue;
+      }
+      const std::string_view line = lines[k];
+      if (!r.Fields(line, rec)) return false;
+      const uint64_t bits = captured[m];
+      const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
+      const int64_t number = ++tally.nrec;
+      if (bits == 0) checks.no_capture.Add(1, number, 0);
+      if (odd[m] != 0) [[unlikely]] {
+        r.decoder.CountOddities(line, number, checks.foreign, checks.beyond);
+      }
+      ++m;
+      if (rec.blank_frequency) checks.blank_frequency.Add(1, number, s.frqcol1);
+      tally.nanim += rec.freq;
+      if (rec.iage <= 0 || rec.iage > highest_age) return false;
+      count(CaptureBits(bits, codes, code_class), rec, tally);
     }
     batch = 0;
     return true;
@@ -240,12 +371,10 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     const bool at_end = got == 0 || offset >= end;
     std::memset(buffer.data() + have, 0, kSlack);
     size_t pos = 0;
-    while (pos < have) {
-      const void* nl = std::memchr(buffer.data() + pos, '\n', have - pos);
-      if (nl == nullptr) break;
-      const size_t length = static_cast<size_t>(static_cast<const char*>(nl) - buffer.data()) - pos;
-      lines[batch++] = RecordLine(buffer.data() + pos, length);
-      pos += length + 1;
+    LineEnds ends(buffer.data(), have);
+    for (size_t nl = ends.Next(); nl < have; nl = ends.Next()) {
+      lines[batch++] = RecordLine(buffer.data() + pos, nl - pos);
+      pos = nl + 1;
       if (batch == kBatch && !run_batch()) {
         tally.gave_up = true;
         return;

@@ -62,7 +62,8 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 // The tables of a converter whose class `Counts` derives from Tabulation<Counts> and counts one
 // decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
 // (see fast_tabulation.h) it also counts a record late, in a part's tally, with
-// CountLate(const DecodedRecord&, PartTally&) const, and fills its tables from the tallies of
+// CountLate(captures, const DecodedRecord&, PartTally&) const (the captures one at a time: a
+// CaptureList or a CaptureBits), and fills its tables from the tallies of
 // every part with Derive(const std::vector<PartTally>&), false when a count passes its limit.
 template <typename Counts>
 class Tabulation {
@@ -131,13 +132,15 @@ class Tabulation {
         SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
     std::vector<PartTally> tallies(ranges.size());
     for (PartTally& tally : tallies) {
-      tally.bt.assign(bt_.size(), 0);
+      tally.bt.assign(bt_.size() + 1, 0);  // and a spare count, for counts that add nothing
       tally.last.assign(n_.size(), 0);
     }
     auto read_part = [&](size_t k) {
       try {
         TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
-                  [&self](const DecodedRecord& rec, PartTally& tally) { self.CountLate(rec, tally); });
+                  [&self](auto captures, const DecodedRecord& rec, PartTally& tally) {
+                    self.CountLate(captures, rec, tally);
+                  });
       } catch (...) {
         tallies[k].gave_up = true;
       }
@@ -148,7 +151,7 @@ class Tabulation {
     int64_t nrec = 0;
     int64_t nanim = 0;
     for (const PartTally& tally : tallies) {
-      if (tally.gave_up) return false;
+      if (tally.gave_up || tally.wrapped) return false;
       MergeChecks(checks, tally.checks, nrec);
       nrec += tally.nrec;
       nanim += tally.nanim;

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The files and the transcript never depend on how many threads read the records: every
+# whole-run case, generated files of every model set, and files that stop the run in their
+# first half, their second half and at the line where they are split, give the same console,
+# exit status, HAPLOVEX.OUT and HAPLOVEX.SUM with 1, 2, 3 and 4 threads.
+#   threads_agree.sh HAPLOVEX GEN
+set -uo pipefail
+bin=$(realpath "$1")
+gen=$(realpath "$2")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+
+# agree NAME DIR ANSWERS: runs in copies of DIR with each thread count and compares.
+agree() {
+  local name=$1 dir=$2 answers=$3 reference=""
+  for threads in 1 2 3 4; do
+    local run="$work/run-$threads"
+    rm -rf "$run" && cp -a "$dir" "$run"
+    (cd "$run" && "$bin" --threads "$threads" < "$answers" > .console 2> /dev/null; echo "$?" > .status)
+    local print
+    print=$(cd "$run" && cat .status; tail -n 3 .console | tr -d '\0'; for f in .console HAPLOVEX.OUT HAPLOVEX.SUM; do
+              [ -f "$f" ] && sha256sum "$f"; done)
+    if [ -z "$reference" ]; then
+      reference=$print
+    elif [ "$print" != "$reference" ]; then
+      echo "[$name] $threads threads differ from 1:"
+      diff <(echo "$reference") <(echo "$print") | head -n 10
+      failures=$((failures + 1))
+      return
+    fi
+  done
+  passes=$((passes + 1))
+}
+
+# Every whole-run case.
+for case_dir in "$root"/tests/e2e/*/; do
+  [ -f "$case_dir/answers.txt" ] || continue
+  dir="$work/case"
+  rm -rf "$dir" && mkdir -p "$dir"
+  [ -d "$case_dir/files" ] && cp -a "$case_dir/files/." "$dir/"
+  [ -f "$case_dir/setup.sh" ] && (cd "$dir" && bash "$case_dir/setup.sh")
+  agree "$(basename "$case_dir")" "$dir" "$case_dir/answers.txt"
+done
+
+# Generated files of every model set, large enough to be split.
+dir="$work/generated"
+mkdir -p "$dir"
+"$gen" 300000 4 12 2 2 5 > "$dir/d.txt"
+for modset in 1 2 3 4; do
+  "$gen" --answers "$modset" d.txt 4 12 2 2 > "$work/answers-$modset.txt"
+  agree "generated model set $modset" "$dir" "$work/answers-$modset.txt"
+done
+
+# A record that stops the run (a group code that is not one, an age code that is not one, a
+# frequency that is no number), in the first half, the second half, or right where the file
+# is split in two; and counts that pass their limit only when the halves are added.
+lines=$(wc -l < "$dir/d.txt")
+bytes=$(stat -c %s "$dir/d.txt")
+split_line=$(head -c $((bytes / 2)) "$dir/d.txt" | wc -l)
+split_line=$((split_line + 2))  # the first line of the second part
+for at in 1000 $((split_line - 1)) "$split_line" $((lines - 1000)); do
+  for bad in group age frequency; do
+    bad_dir="$work/bad"
+    rm -rf "$bad_dir" && mkdir -p "$bad_dir"
+    case $bad in
+      group) sedit="s/^\\(.\\{15\\}\\)./\\1Q/" ;;
+      age) sedit="s/^\\(.\\{14\\}\\)./\\1Q/" ;;
+      frequency) sedit="s/^\\(.\\{18\\}\\)./\\1x/" ;;
+    esac
+    sed "${at}${sedit}" "$dir/d.txt" > "$bad_dir/d.txt"
+    agree "a bad $bad at line $at" "$bad_dir" "$work/answers-2.txt"
+  done
+done
+big="$work/big"
+mkdir -p "$big"
+# 4,000 animals a record: 1,200,000,000 in all, but less than 999,999,999 in every part.
+awk '{ printf "%s4000\n", substr($0, 1, 17) }' "$dir/d.txt" > "$big/d.txt"
+agree "counts past their limit only when the parts are added" "$big" "$work/answers-2.txt"
+
+echo "threads agree: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
