@@ -1,6 +1,6 @@
 // haplovex_gen: writes a realistic capture-history file, and the answers that convert it.
 //
-//   haplovex_gen RECORDS STRATA PERIODS AGES GROUPS SEED > data.txt
+//   haplovex_gen [--ragged] RECORDS STRATA PERIODS AGES GROUPS SEED > data.txt
 //   haplovex_gen --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS > answers.txt
 //
 // Each record is one animal marked at a random period in a random stratum, then followed with
@@ -11,6 +11,8 @@
 //   column T+3      age code at first capture (J, then B, C, ... for older classes)
 //   column T+4      group code (M, F, then G, H, ...)
 //   columns T+6..T+9  frequency, right-justified
+// --ragged writes the frequency left-justified and ended by ";", as encounter-history files do,
+// and ends the line there: the lines are shorter than the last column read.
 // The same seed gives the same file on every machine (no library distributions are used).
 #include <cstdint>
 #include <cstdio>
@@ -40,7 +42,7 @@ struct Random {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: haplovex_gen RECORDS STRATA PERIODS AGES GROUPS SEED\n"
+               "usage: haplovex_gen [--ragged] RECORDS STRATA PERIODS AGES GROUPS SEED\n"
                "       haplovex_gen --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS\n");
   return 2;
 }
@@ -60,6 +62,11 @@ int Answers(int modset, const char* data, int strata, int periods, int ages, int
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool ragged = argc > 1 && std::string(argv[1]) == "--ragged";
+  if (ragged) {
+    --argc;
+    ++argv;
+  }
   if (argc == 8 && std::string(argv[1]) == "--answers") {
     return Answers(std::atoi(argv[2]), argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
                    std::atoi(argv[6]), std::atoi(argv[7]));
@@ -91,8 +98,14 @@ int main(int argc, char** argv) {
     line[static_cast<size_t>(T + 2)] = kAges[rng.Uniform() < 0.6 ? 0 : rng.Below(A)];
     line[static_cast<size_t>(T + 3)] = kGroups[rng.Below(G)];
     const int freq = rng.Uniform() < 0.9 ? 1 : 2 + rng.Below(4);
-    line[static_cast<size_t>(T + 8)] = static_cast<char>('0' + freq);
-    out.append(line.data(), line.size());
+    if (ragged) {
+      line[static_cast<size_t>(T + 5)] = static_cast<char>('0' + freq);
+      line[static_cast<size_t>(T + 6)] = ';';
+      out.append(line.data(), static_cast<size_t>(T) + 7);
+    } else {
+      line[static_cast<size_t>(T + 8)] = static_cast<char>('0' + freq);
+      out.append(line.data(), line.size());
+    }
     out.push_back('\n');
     if (out.size() > (1 << 20) - 256) {
       std::fwrite(out.data(), 1, out.size(), stdout);
