@@ -65,23 +65,58 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (char& c : s.ageinc) c = static_cast<char>('0' + (bytes.Next() & 1));
 
-  // Small read blocks now and then, so that records cross block edges.
-  InputFile input(bytes.Next() & 1 ? 64 + bytes.Next() : InputFile::kDefaultBlock);
-  input.OpenMemory(bytes.Rest(), "records.txt");
-  std::ostringstream console_text;
-  Console console(console_text);
-  OutputFile out("HAPLOVEX.OUT");
-  OutputFile sum("HAPLOVEX.SUM");
-  out.OpenMemory();
-  sum.OpenMemory();
-  RunFiles files{console, input, out, sum};
-  try {
-    if (memory) {
-      convert_memory_movement(s, files);
-    } else {
-      convert_movement_only(s, files);
+  // Small read blocks now and then, so that records cross block edges; and now and then
+  // several threads, so that parts meet at any line.
+  const size_t block = bytes.Next() & 1 ? 64 + bytes.Next() : InputFile::kDefaultBlock;
+  const int threads = 1 + bytes.Next() % 4;
+  const std::string records = bytes.Rest();
+
+  // The records read the quick way and the plain way give the same console and files.
+  struct Result {
+    std::string console, out, sum, checks;
+    bool stopped = false;
+  };
+  auto convert = [&](int part_threads) {
+    Result result;
+    InputFile input(block);
+    input.OpenMemory(records, "records.txt");
+    std::ostringstream console_text;
+    Console console(console_text);
+    OutputFile out("HAPLOVEX.OUT");
+    OutputFile sum("HAPLOVEX.SUM");
+    out.OpenMemory();
+    sum.OpenMemory();
+    RunFiles files{console, input, out, sum};
+    files.threads = part_threads;
+    ConversionSettings settings = s;
+    try {
+      if (memory) {
+        convert_memory_movement(settings, files);
+      } else {
+        convert_movement_only(settings, files);
+      }
+    } catch (const FatalStop& stop) {
+      result.stopped = true;
+      for (const std::string& line : stop.lines()) result.console += line + "\n";
     }
-  } catch (const FatalStop&) {
+    result.console += console_text.str();
+    const RecordChecks& c = files.checks;
+    for (const Sighting* seen :
+         {&c.foreign, &c.beyond, &c.no_capture, &c.short_record, &c.blank_frequency}) {
+      result.checks += std::to_string(seen->count) + " " + std::to_string(seen->record) + " " +
+                       std::to_string(seen->column) + " " + std::to_string(int{seen->byte}) + ";";
+    }
+    result.checks += std::to_string(c.comment_lines) + " " + std::to_string(c.empty_lines) + " " +
+                     std::to_string(c.no_releases);
+    result.out = out.contents();
+    result.sum = sum.contents();
+    return result;
+  };
+  const Result quick = convert(threads);
+  const Result plain = convert(-1);
+  if (quick.stopped != plain.stopped || quick.console != plain.console || quick.out != plain.out ||
+      quick.sum != plain.sum || (!quick.stopped && quick.checks != plain.checks)) {
+    std::abort();
   }
   return 0;
 }

@@ -53,7 +53,8 @@ struct RunFiles {
   OutputFile& out;  // HAPLOVEX.OUT
   OutputFile& sum;  // HAPLOVEX.SUM
   RecordChecks checks = {};
-  // Threads that may read the records at once; 0: as many as help on this machine.
+  // Threads that may read the records at once; 0: as many as help on this machine; below 0:
+  // one record at a time only (the plain way, which the quick way is held to in tests).
   int threads = 0;
 };
 

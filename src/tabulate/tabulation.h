@@ -72,7 +72,8 @@ class Tabulation {
   // counts it. An age position below 1, or above the highest the converter takes, stops the
   // run with the age-code error before the record is counted.
   void ReadAll(RunFiles& files) {
-    if (!files.input.is_open() || s_.listdata || !ReadQuickly(files)) ReadPlainly(files);
+    const bool plain_only = files.threads < 0 || !files.input.is_open() || s_.listdata;
+    if (plain_only || !ReadQuickly(files)) ReadPlainly(files);
   }
 
   int64_t nrec() const { return nrec_; }
