@@ -16,7 +16,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: haplovex [-y] [--strict] [--threads N] [ANSWERS]\n"
+    "Usage: haplovex [-y] [--strict] [--csv] [--report] [--threads N] [ANSWERS]\n"
     "       haplovex --help | --version\n"
     "\n"
     "Converts a text file of capture histories of marked animals into the input file of a\n"
@@ -28,6 +28,10 @@ constexpr std::string_view kUsage =
     "  HAPLOVEX.OUT  the estimation-program input (model, data cells, labels, runs)\n"
     "  HAPLOVEX.SUM  a run summary with the movements between strata\n"
     "  HAPLOVEX.ANS  the answers typed at a terminal, to repeat the run\n"
+    "  HAPLOVEX.releases.csv, HAPLOVEX.transitions.csv   with --csv: tidy tables of the\n"
+    "                cohorts (the m-array) and of the movements, for R, pandas, spreadsheets\n"
+    "  HAPLOVEX.html with --report: one page showing the settings, the counts, the warnings,\n"
+    "                the captures per period, the movements, and what HAPLOVEX.OUT holds\n"
     "\n"
     "  ANSWERS       read the answers from this file, one a line (as haplovex < ANSWERS)\n"
     "  -y, --yes     answer yes when asked whether to replace an existing HAPLOVEX.OUT\n"
@@ -67,6 +71,10 @@ int main(int argc, char** argv) {
       options.yes = true;
     } else if (arg == "--strict") {
       options.strict = true;
+    } else if (arg == "--csv") {
+      options.csv = true;
+    } else if (arg == "--report") {
+      options.report = true;
     } else if (arg == "--threads" || arg.starts_with("--threads=")) {
       std::string value;
       if (arg == "--threads") {

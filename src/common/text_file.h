@@ -109,6 +109,8 @@ class InputFile {
   // Reads `bytes` as if they were the file's content.
   void OpenMemory(std::string bytes, std::string display_name);
   bool is_open() const { return fd_ >= 0 || in_memory_; }
+  // The name the file was opened with, as messages give it.
+  const std::string& name() const { return name_; }
   // Longest part of a line that is ever looked at: the record width.
   static constexpr size_t kLineKept = kLineWidth;
 

@@ -8,6 +8,7 @@
 #include "memory/runs.h"
 #include "prnt/labels.h"
 #include "tabulate/console_lines.h"
+#include "memory/tidy_tables.h"
 
 namespace haplovex {
 
@@ -25,6 +26,16 @@ void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
   WriteMemoryLabels(s, lbl, files.out);
   WriteMemoryRuns(s, lbl, files.out);
   WriteTransitions(s, tables, files);
+  if (files.releases != nullptr && files.transitions != nullptr) {
+    WriteMemoryTidyTables(s, tables, *files.releases, *files.transitions);
+  }
+  if (files.want_digest) {
+    files.digest.records = tables.nrec();
+    files.digest.animals = tables.nanim();
+    files.digest.strata = s.nstrata;
+    files.digest.periods = s.nyrs;
+    DigestMemoryTransitions(s, tables, files.digest);
+  }
 }
 
 }  // namespace haplovex

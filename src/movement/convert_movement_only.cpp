@@ -8,6 +8,7 @@
 #include "tabulate/cohort_tables.h"
 #include "tabulate/console_lines.h"
 #include "tabulate/summary.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
@@ -27,6 +28,16 @@ void convert_movement_only(ConversionSettings& s, RunFiles& files) {
   WriteMovementLabels(s, lbl, files.out);
   WriteMovementRuns(s, lbl, files.out);
   WriteMovementSummary(s, tables, files);
+  if (files.releases != nullptr && files.transitions != nullptr) {
+    WriteMovementTidyTables(s, tables, *files.releases, *files.transitions);
+  }
+  if (files.want_digest) {
+    files.digest.records = tables.nrec();
+    files.digest.animals = tables.nanim();
+    files.digest.strata = s.nstrata;
+    files.digest.periods = s.nyrs;
+    DigestMovementTransitions(s, tables, files.digest);
+  }
 }
 
 }  // namespace haplovex

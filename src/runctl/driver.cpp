@@ -22,6 +22,7 @@
 #include "runctl/answers.h"
 #include "runctl/dialogue.h"
 #include "runctl/run_files.h"
+#include "runctl/report.h"
 #include "runctl/settings.h"
 #include "runctl/warnings.h"
 
@@ -114,15 +115,18 @@ void OpenAlongside(RunContext& run, OutputFile& file) {
   int ios = Replaceable(run.folder, file.name().c_str());
   if (ios == 0) ios = file.OpenPartial(run.folder);
   if (ios != 0) {
-    const std::string what = file.name() == kSummaryName ? "summary file" : "the answers file";
+    const std::string what = file.name() == kSummaryName   ? "summary file"
+                             : file.name() == kAnswersName ? "the answers file"
+                                                           : "the file";
     throw FatalStop({" *** Can't open " + what + ", " + file.name(), ErrorNumberLine(ios)});
   }
 }
 
 // Tells the warnings about the data on standard error; with --strict they stop the run.
-void Warn(RunContext& run, const ConversionSettings& settings, const std::string& title_typed,
-          const RecordChecks& checks) {
-  const std::vector<std::string> warnings = DataWarnings(settings, title_typed, checks);
+// Returns them.
+std::vector<std::string> Warn(RunContext& run, const ConversionSettings& settings,
+                              const std::string& title_typed, const RecordChecks& checks) {
+  std::vector<std::string> warnings = DataWarnings(settings, title_typed, checks);
   run.console.Flush();
   if (checks.comment_lines > 0) {
     run.err << "haplovex: " << GroupedDigits(checks.comment_lines) << " comment line"
@@ -139,10 +143,19 @@ void Warn(RunContext& run, const ConversionSettings& settings, const std::string
                              " warning" + (warnings.size() == 1 ? "" : "s") +
                              " (on standard error)");
   }
+  return warnings;
 }
 
+// The files a run may write besides HAPLOVEX.OUT and HAPLOVEX.SUM.
+struct OtherFiles {
+  OutputFile answers{kAnswersName};
+  OutputFile releases{kReleasesName};
+  OutputFile transitions{kTransitionsName};
+  OutputFile report{kReportName};
+};
+
 // The whole run but its end. Returns whether the answers were saved in HAPLOVEX.ANS.
-bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OutputFile& ans, InputFile& input) {
+bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, InputFile& input) {
   ConversionSettings settings;
   for (std::string_view row : kBanner) run.console.Plain(row);
   const bool output_existed = GuardOutput(run, out);
@@ -154,21 +167,38 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OutputFile& ans, Inp
 
   RunFiles files{run.console, input, out, sum};
   files.threads = run.options.threads;
+  std::vector<FinishedFile> finished = {{&out, output_existed}, {&sum, true}};
+  if (run.options.csv) {
+    OpenAlongside(run, other.releases);
+    OpenAlongside(run, other.transitions);
+    files.releases = &other.releases;
+    files.transitions = &other.transitions;
+    finished.push_back({&other.releases, true});
+    finished.push_back({&other.transitions, true});
+  }
+  if (run.options.report) {
+    OpenAlongside(run, other.report);
+    files.want_digest = true;
+    finished.push_back({&other.report, true});
+  }
   if (IsMemoryModel(settings.modset)) {
     convert_memory_movement(settings, files);
   } else {
     convert_movement_only(settings, files);
   }
+  const std::vector<std::string> warnings = Warn(run, settings, title_typed, files.checks);
+  if (run.options.report) {
+    other.report.Write(
+        ReportPage({settings, input.name(), files.checks, files.digest, warnings}));
+  }
   settings.codcol.clear();
   settings.codcol.shrink_to_fit();
-  Warn(run, settings, title_typed, files.checks);
 
   // A person's answers at a terminal are kept, so that the run can be repeated.
-  std::vector<FinishedFile> finished = {{&out, output_existed}, {&sum, true}};
   if (run.answers.interactive()) {
-    OpenAlongside(run, ans);
-    for (const std::string& line : run.answers.kept()) ans.WriteLine(line);
-    finished.push_back({&ans, true});
+    OpenAlongside(run, other.answers);
+    for (const std::string& line : run.answers.kept()) other.answers.WriteLine(line);
+    finished.push_back({&other.answers, true});
   }
   for (const FinishedFile& f : finished) f.file->Finish();
   // A console lost by now stops the run before anything is put in place.
@@ -209,10 +239,10 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
     // Declared after the folder, so that their partial files are removed while it is open.
     OutputFile output(kOutputName);
     OutputFile summary(kSummaryName);
-    OutputFile saved_answers(kAnswersName);
+    OtherFiles other;
     InputFile input;
     RunContext run{answers, console, err, options, folder};
-    answers_saved = Run(run, output, summary, saved_answers, input);
+    answers_saved = Run(run, output, summary, other, input);
     finished = true;
   } catch (const FatalStop& stop) {
     stop_lines = stop.lines();

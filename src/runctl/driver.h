@@ -27,6 +27,10 @@ struct RunOptions {
   bool yes = false;
   // A warning about the data stops the run (--strict).
   bool strict = false;
+  // Also write the tidy tables HAPLOVEX.releases.csv and HAPLOVEX.transitions.csv (--csv).
+  bool csv = false;
+  // Also write the report HAPLOVEX.html (--report).
+  bool report = false;
   // Threads that may read the records at once (--threads); 0: as many as help here. The files
   // and the transcript are the same for every number.
   int threads = 0;

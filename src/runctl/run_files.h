@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/console.h"
 #include "common/text_file.h"
@@ -15,6 +16,9 @@ namespace haplovex {
 inline constexpr const char* kOutputName = "HAPLOVEX.OUT";   // the estimation-program input
 inline constexpr const char* kSummaryName = "HAPLOVEX.SUM";  // the run summary
 inline constexpr const char* kAnswersName = "HAPLOVEX.ANS";  // a terminal run's answers
+inline constexpr const char* kReleasesName = "HAPLOVEX.releases.csv";        // with --csv
+inline constexpr const char* kTransitionsName = "HAPLOVEX.transitions.csv";  // with --csv
+inline constexpr const char* kReportName = "HAPLOVEX.html";                  // with --report
 
 // Something seen in the records: how often, and where first.
 struct Sighting {
@@ -47,12 +51,32 @@ struct RecordChecks {
   int npar_digits = 0;        // statement has for it
 };
 
+// What the report shows of the records besides the checks, handed back by the converter
+// when the run writes one.
+struct RunDigest {
+  int64_t records = 0;
+  int64_t animals = 0;
+  int32_t strata = 0;
+  int32_t periods = 0;
+  // caught[(period - 1) * strata + (stratum - 1)]: animals caught at the period in the stratum.
+  std::vector<int64_t> caught;
+  // For each group and age class (group outermost), the pairs of captures from one stratum
+  // (row) to the next stratum the animal was caught in (column): [from - 1) * strata + to - 1].
+  std::vector<std::vector<int64_t>> transitions;
+};
+
 struct RunFiles {
   Console& console;
   InputFile& input;
   OutputFile& out;  // HAPLOVEX.OUT
   OutputFile& sum;  // HAPLOVEX.SUM
   RecordChecks checks = {};
+  // The tidy tables of the records (--csv), when the run writes them.
+  OutputFile* releases = nullptr;
+  OutputFile* transitions = nullptr;
+  // The converter fills the digest when the run writes a report (--report).
+  bool want_digest = false;
+  RunDigest digest = {};
   // Threads that may read the records at once; 0: as many as help on this machine; below 0:
   // one record at a time only (the plain way, which the quick way is held to in tests).
   int threads = 0;

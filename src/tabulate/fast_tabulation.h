@@ -41,6 +41,7 @@ struct PartTally {
   int64_t nrec = 0;            // records read
   int64_t nanim = 0;           // animals read
   RecordChecks checks;         // record numbers counted from the part's first record
+  std::vector<uint64_t> caught;  // for a report: animals caught by period and stratum
   bool gave_up = false;        // the plain way must read the records instead
 };
 
@@ -96,6 +97,26 @@ class CaptureBits {
   uint64_t bits_;
   const unsigned char* history_;
   const std::array<int8_t, 256>& code_class_;
+};
+
+// Captures handed on one at a time, each counted by period and stratum on the way: for the
+// report's chart of captures. caught[(period - 1) * strata + (stratum - 1)].
+template <typename Captures>
+class CountedCaptures {
+ public:
+  CountedCaptures(Captures captures, uint64_t* caught, int32_t strata, uint32_t freq)
+      : captures_(captures), caught_(caught), strata_(strata), freq_(freq) {}
+  bool Next(int32_t& period, int32_t& stratum) {
+    if (!captures_.Next(period, stratum)) return false;
+    caught_[static_cast<size_t>((period - 1) * strata_ + (stratum - 1))] += freq_;
+    return true;
+  }
+
+ private:
+  Captures captures_;
+  uint64_t* caught_;
+  int32_t strata_;
+  uint32_t freq_;
 };
 
 // What every part reads with.

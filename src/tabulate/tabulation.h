@@ -111,12 +111,19 @@ class Tabulation {
     bt_.Clear();
     btot_.Clear();
     files.checks = RecordChecks{};
+    std::vector<int64_t>& caught = files.digest.caught;
+    if (files.want_digest) caught.assign(static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata), 0);
     RecordStream records(s_, files);
     while (records.Next(rec_)) {
       nrec_ = records.nrec();
       nanim_ = records.nanim();
       if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
       static_cast<Counts*>(this)->Count(rec_, nrec_);
+      if (files.want_digest) {
+        for (const Capture& c : rec_.Captures()) {
+          caught[static_cast<size_t>((c.period - 1) * s_.nstrata + (c.stratum - 1))] += rec_.freq;
+        }
+      }
     }
     nrec_ = records.nrec();
     nanim_ = records.nanim();
@@ -132,15 +139,24 @@ class Tabulation {
     const std::vector<std::pair<uint64_t, uint64_t>> ranges =
         SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
     std::vector<PartTally> tallies(ranges.size());
+    const size_t caught_size = static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata);
     for (PartTally& tally : tallies) {
       tally.bt.assign(bt_.size() + 1, 0);  // and a spare count, for counts that add nothing
       tally.last.assign(n_.size(), 0);
+      if (files.want_digest) tally.caught.assign(caught_size, 0);
     }
     auto read_part = [&](size_t k) {
       try {
         TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
-                  [&self](auto captures, const DecodedRecord& rec, PartTally& tally) {
-                    self.CountLate(captures, rec, tally);
+                  [&self, strata = s_.nstrata](auto captures, const DecodedRecord& rec,
+                                               PartTally& tally) {
+                    if (tally.caught.empty()) {
+                      self.CountLate(captures, rec, tally);
+                    } else {
+                      self.CountLate(CountedCaptures(captures, tally.caught.data(), strata,
+                                                     static_cast<uint32_t>(rec.freq)),
+                                     rec, tally);
+                    }
                   });
       } catch (...) {
         tallies[k].gave_up = true;
@@ -162,6 +178,13 @@ class Tabulation {
       bt_.Clear();
       btot_.Clear();
       return false;
+    }
+    if (files.want_digest) {
+      std::vector<int64_t>& caught = files.digest.caught;
+      caught.assign(caught_size, 0);
+      for (const PartTally& tally : tallies) {
+        for (size_t x = 0; x < caught_size; ++x) caught[x] += static_cast<int64_t>(tally.caught[x]);
+      }
     }
     nrec_ = nrec;
     nanim_ = static_cast<int32_t>(nanim);

@@ -1,0 +1,85 @@
+#include "memory/tidy_tables.h"
+
+#include <vector>
+
+#include "tabulate/tabulation.h"
+#include "tabulate/tidy_tables.h"
+
+namespace haplovex {
+
+void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tables,
+                           OutputFile& releases, OutputFile& transitions) {
+  const auto S = static_cast<size_t>(s.nstrata);
+  CsvRow row;
+  for (const char* name : {"group", "age", "release_period", "previous_stratum", "release_stratum",
+                           "released", "next_period", "next_stratum", "animals"}) {
+    row.Text(name);
+  }
+  row.WriteTo(releases);
+  for (const char* name : {"group", "age", "previous_stratum", "from_stratum", "to_stratum",
+                           "animals"}) {
+    row.Text(name);
+  }
+  row.WriteTo(transitions);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    const std::string group = CodeLabel(s.gcodes, g);
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      const std::string age = CodeLabel(s.acodes, a);
+      // moved[((q - 1) * S + (r - 1)) * S + (t - 1)]: pairs after q in r, next caught in t.
+      std::vector<int64_t> moved(S * S * S, 0);
+      for (int32_t i = 2; i <= s.nyrs - 1; ++i) {
+        for (int32_t q = 1; q <= s.nstrata; ++q) {
+          for (int32_t r = 1; r <= s.nstrata; ++r) {
+            const int64_t released = tables.n(i, q, r, a, g);
+            auto cohort = [&]() -> CsvRow& {
+              return row.Text(group).Text(age).Number(i).Text(CodeLabel(s.scodes, q))
+                  .Text(CodeLabel(s.scodes, r)).Number(released);
+            };
+            int64_t seen = 0;
+            for (int32_t j = i + 1; j <= s.nyrs; ++j) {
+              const int64_t ij = PairIndex(i, j, s.nyrs);
+              for (int32_t t = 1; t <= s.nstrata; ++t) {
+                const int64_t animals = tables.bt(ij, q, r, t, a, g);
+                if (animals == 0) continue;
+                cohort().Number(j).Text(CodeLabel(s.scodes, t)).Number(animals).WriteTo(releases);
+                seen += animals;
+                moved[((static_cast<size_t>(q) - 1) * S + static_cast<size_t>(r) - 1) * S +
+                      static_cast<size_t>(t) - 1] += animals;
+              }
+            }
+            cohort().Empty().Empty().Number(released - seen).WriteTo(releases);
+          }
+        }
+      }
+      for (int32_t q = 1; q <= s.nstrata; ++q) {
+        for (int32_t r = 1; r <= s.nstrata; ++r) {
+          for (int32_t t = 1; t <= s.nstrata; ++t) {
+            row.Text(group).Text(age).Text(CodeLabel(s.scodes, q)).Text(CodeLabel(s.scodes, r));
+            row.Text(CodeLabel(s.scodes, t));
+            row.Number(moved[((static_cast<size_t>(q) - 1) * S + static_cast<size_t>(r) - 1) * S +
+                             static_cast<size_t>(t) - 1]);
+            row.WriteTo(transitions);
+          }
+        }
+      }
+    }
+  }
+}
+
+void DigestMemoryTransitions(const ConversionSettings& s, const MemoryTables& tables,
+                             RunDigest& digest) {
+  const auto S = static_cast<size_t>(s.nstrata);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      std::vector<int64_t> table(S * S);
+      for (int32_t r = 1; r <= s.nstrata; ++r) {
+        for (int32_t t = 1; t <= s.nstrata; ++t) {
+          table[static_cast<size_t>(r - 1) * S + static_cast<size_t>(t - 1)] = tables.btot(t, r, a, g);
+        }
+      }
+      digest.transitions.push_back(std::move(table));
+    }
+  }
+}
+
+}  // namespace haplovex

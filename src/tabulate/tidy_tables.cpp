@@ -1,0 +1,110 @@
+#include "tabulate/tidy_tables.h"
+
+namespace haplovex {
+
+void CsvRow::Separate() {
+  if (!first_) line_ += ',';
+  first_ = false;
+}
+
+CsvRow& CsvRow::Text(std::string_view field) {
+  Separate();
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    line_ += field;
+    return *this;
+  }
+  line_ += '"';
+  for (char c : field) {
+    if (c == '"') line_ += '"';
+    line_ += c;
+  }
+  line_ += '"';
+  return *this;
+}
+
+CsvRow& CsvRow::Number(int64_t value) {
+  Separate();
+  line_ += std::to_string(value);
+  return *this;
+}
+
+void CsvRow::WriteTo(OutputFile& file) {
+  line_ += "\r\n";
+  file.Write(line_);
+  line_.clear();
+  first_ = true;
+}
+
+std::string CodeLabel(const std::string& codes, int32_t k) {
+  const char code = k >= 1 && static_cast<size_t>(k) <= codes.size() ? codes[static_cast<size_t>(k - 1)] : ' ';
+  return code == ' ' ? std::to_string(k) : std::string(1, code);
+}
+
+void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
+                             OutputFile& releases, OutputFile& transitions) {
+  CsvRow row;
+  for (const char* name : {"group", "age", "release_period", "release_stratum", "released",
+                           "next_period", "next_stratum", "animals"}) {
+    row.Text(name);
+  }
+  row.WriteTo(releases);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    const std::string group = CodeLabel(s.gcodes, g);
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      const std::string age = CodeLabel(s.acodes, a);
+      for (int32_t i = 1; i <= s.nyrs - 1; ++i) {
+        for (int32_t from = 1; from <= s.nstrata; ++from) {
+          const std::string stratum = CodeLabel(s.scodes, from);
+          const int64_t released = tables.n(i, from, a, g);
+          auto cohort = [&]() -> CsvRow& {
+            return row.Text(group).Text(age).Number(i).Text(stratum).Number(released);
+          };
+          int64_t seen = 0;
+          for (int32_t j = i + 1; j <= s.nyrs; ++j) {
+            const int64_t ij = PairIndex(i, j, s.nyrs);
+            for (int32_t to = 1; to <= s.nstrata; ++to) {
+              const int64_t animals = tables.bt(ij, from, to, a, g);
+              if (animals == 0) continue;
+              cohort().Number(j).Text(CodeLabel(s.scodes, to)).Number(animals).WriteTo(releases);
+              seen += animals;
+            }
+          }
+          cohort().Empty().Empty().Number(released - seen).WriteTo(releases);
+        }
+      }
+    }
+  }
+
+  for (const char* name : {"group", "age", "from_stratum", "to_stratum", "animals"}) row.Text(name);
+  row.WriteTo(transitions);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      for (int32_t from = 1; from <= s.nstrata; ++from) {
+        for (int32_t to = 1; to <= s.nstrata; ++to) {
+          row.Text(CodeLabel(s.gcodes, g)).Text(CodeLabel(s.acodes, a));
+          row.Text(CodeLabel(s.scodes, from)).Text(CodeLabel(s.scodes, to));
+          row.Number(tables.btot(to, from, a, g)).WriteTo(transitions);
+        }
+      }
+    }
+  }
+}
+
+void DigestMovementTransitions(const ConversionSettings& s, const CohortTables& tables,
+                               RunDigest& digest) {
+  const auto S = static_cast<size_t>(s.nstrata);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      std::vector<int64_t> table(S * S);
+      for (int32_t from = 1; from <= s.nstrata; ++from) {
+        for (int32_t to = 1; to <= s.nstrata; ++to) {
+          table[static_cast<size_t>(from - 1) * S + static_cast<size_t>(to - 1)] =
+              tables.btot(to, from, a, g);
+        }
+      }
+      digest.transitions.push_back(std::move(table));
+    }
+  }
+}
+
+}  // namespace haplovex

@@ -1,0 +1,52 @@
+// Tidy tables of what was read (--csv), beside HAPLOVEX.OUT: comma-separated values as RFC
+// 4180 has them (a header row, one observation a row, lines ended by CR LF, a field quoted
+// where it holds a comma, a quote or a line end), which R's read.csv and pandas read with no
+// options. Codes stand as the user typed them, periods as numbers, counts in full.
+//
+//   HAPLOVEX.releases.csv      the m-array: each cohort released, where its animals were
+//                              caught next, and how many were never seen again
+//   HAPLOVEX.transitions.csv   the movements between strata of the run summary
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/text_file.h"
+#include "runctl/run_files.h"
+#include "runctl/settings.h"
+#include "tabulate/cohort_tables.h"
+
+namespace haplovex {
+
+// One row, field by field.
+class CsvRow {
+ public:
+  CsvRow& Text(std::string_view field);
+  CsvRow& Number(int64_t value);
+  CsvRow& Empty() { return Text(""); }
+  // Writes the row to `file`, ended by CR LF, and starts the next one.
+  void WriteTo(OutputFile& file);
+
+ private:
+  void Separate();
+  std::string line_;
+  bool first_ = true;
+};
+
+// The label of code k (1-based) of `codes`: the code typed, or the number k where none was
+// (a single group or age class, whose code is never asked).
+std::string CodeLabel(const std::string& codes, int32_t k);
+
+// The movement-only model sets' tables: a row per next capture of a cohort, in the order of
+// the cohort statements, and the animals never seen again; the transitions by group and age
+// class. Rows of next captures of no animal are left out; every cohort has its row of animals
+// never seen again.
+void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
+                             OutputFile& releases, OutputFile& transitions);
+
+// The transition tables for the report, from btot.
+void DigestMovementTransitions(const ConversionSettings& s, const CohortTables& tables,
+                               RunDigest& digest);
+
+}  // namespace haplovex

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# --csv and --report on the shipped examples, every model set: the runs give the same
+# HAPLOVEX.OUT and HAPLOVEX.SUM as without them; the tidy tables load in Python's csv module
+# (and in R where it is installed) with the expected columns, and rebuilt from them the cohort
+# cells of HAPLOVEX.OUT and the tables of HAPLOVEX.SUM come out the same; the report passes
+# tidy with no error, refers to nothing outside itself, and a headless browser renders it. A
+# page for 26 strata, 26 groups and 40 periods stays under 2 MB. A run that stops leaves none
+# of the files.
+#   csv_report.sh HAPLOVEX GEN
+set -uo pipefail
+bin=$(realpath "$1")
+gen=$(realpath "$2")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+expect() {  # expect NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[$name] failed"; fi
+}
+
+# What the machine has: Python is needed; tidy and a browser are installed when missing and
+# this runs as root, or their checks are skipped with a word.
+install() {
+  if [ "$(id -u)" = 0 ] && command -v apt-get > /dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" > /dev/null 2>&1 ||
+      { apt-get update > /dev/null 2>&1 &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" > /dev/null 2>&1; }
+  fi
+}
+command -v python3 > /dev/null || install python3
+command -v python3 > /dev/null || { echo "csv report: skipped, python3 is needed"; exit 77; }
+command -v tidy > /dev/null || install tidy
+browser=""
+for b in chromium chromium-browser google-chrome; do command -v "$b" > /dev/null && browser=$b && break; done
+[ -z "$browser" ] && install chromium && command -v chromium > /dev/null && browser=chromium
+
+# Rebuilds HAPLOVEX.OUT's cohort cells and HAPLOVEX.SUM's tables from the tidy tables.
+cat > "$work/check.py" <<'EOF'
+import csv, re, sys
+folder, strata, periods, memory = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4] == "1"
+S = len(strata)
+releases_columns = ["group", "age", "release_period"] + (["previous_stratum"] if memory else []) + [
+    "release_stratum", "released", "next_period", "next_stratum", "animals"]
+transitions_columns = ["group", "age"] + (["previous_stratum"] if memory else []) + [
+    "from_stratum", "to_stratum", "animals"]
+
+def rows(name, columns):
+    with open(f"{folder}/{name}", newline="") as f:
+        reader = csv.DictReader(f)
+        if reader.fieldnames != columns:
+            sys.exit(f"{name}: columns {reader.fieldnames}, expected {columns}")
+        return list(reader)
+
+# Cohorts in file order, each with its cells as HAPLOVEX.OUT writes them.
+cohorts, index = [], {}
+for r in rows("HAPLOVEX.releases.csv", releases_columns):
+    key = tuple(r[c] for c in releases_columns[:-3])
+    if key not in index:
+        index[key] = len(cohorts)
+        cohorts.append((int(r["released"]), int(r["release_period"]), {}, [None]))
+    released, i, cells, never = cohorts[index[key]]
+    if r["next_period"] == "":
+        never[0] = int(r["animals"])
+    else:
+        cells[(int(r["next_period"]), r["next_stratum"])] = int(r["animals"])
+rebuilt = []
+for released, i, cells, never in cohorts:
+    counts = [cells.get((j, s2), 0) for j in range(i + 1, periods + 1) for s2 in strata]
+    if never[0] is None or never[0] != released - sum(counts) or never[0] < 0:
+        sys.exit(f"cohort of period {i}: never seen again {never[0]}, released {released}")
+    rebuilt.append([released] + counts)
+
+text = open(f"{folder}/HAPLOVEX.OUT").read().split("LABELS;")[0]
+text = "".join(line.rstrip(" ") for line in text.split("\n")[3:])
+written = [[int(x) for x in re.findall(r"\d+", c)] for c in text.split("COHORT=")[1:]]
+if written != rebuilt:
+    sys.exit(f"cohort cells differ: {len(written)} written, {len(rebuilt)} rebuilt from the CSV")
+
+# The summary tables: movement-only, every group and age class; memory, group 1 and age
+# class 1 summed over the previous stratum.
+moves = {}
+for r in rows("HAPLOVEX.transitions.csv", transitions_columns):
+    key = (r["group"], r["age"], r["from_stratum"], r["to_stratum"])
+    moves[key] = moves.get(key, 0) + int(r["animals"])
+summary = open(f"{folder}/HAPLOVEX.SUM").read().split("\n")
+numbers = [int(x) for line in summary[2 if not memory else 1:] if not line.startswith(" GROUP")
+           for x in line.split()]
+tables = []
+for (g, a, f, t) in moves:
+    if (g, a) not in tables:
+        tables.append((g, a))
+if memory:
+    tables = tables[:1]
+expected = [moves[(g, a, f, t)] for (g, a) in tables for f in strata for t in strata]
+if numbers != expected:
+    sys.exit(f"summary tables differ: {numbers[:12]}... against {expected[:12]}...")
+print(f"{len(written)} cohorts and {len(tables)} tables agree")
+EOF
+
+# check_run NAME DIR STRATA PERIODS MEMORY
+check_run() {
+  local name=$1 dir=$2 strata=$3 periods=$4 memory=$5
+  expect "$name csv" python3 "$work/check.py" "$dir" "$strata" "$periods" "$memory"
+  if command -v Rscript > /dev/null; then
+    expect "$name R" Rscript -e "r <- read.csv('$dir/HAPLOVEX.releases.csv'); t <- read.csv('$dir/HAPLOVEX.transitions.csv'); stopifnot(nrow(r) > 0, 'released' %in% names(r), 'animals' %in% names(t))"
+  fi
+  expect "$name report is whole" grep -q '</html>' "$dir/HAPLOVEX.html"
+  expect "$name report refers to nothing outside" \
+    bash -c "! grep -qiE '<script|src=|href=|url\\(|@import|https?:' '$dir/HAPLOVEX.html'"
+  if command -v tidy > /dev/null; then
+    tidy -errors -quiet "$dir/HAPLOVEX.html" > /dev/null 2> "$dir/.tidy"
+    expect "$name report has no HTML error" [ $? -lt 2 ]
+  fi
+}
+
+tidy_note=""; command -v tidy > /dev/null || tidy_note="(no tidy: HTML checks skipped) "
+for answers in "$root"/examples/*/answers*.txt; do
+  example_dir=$(dirname "$answers")
+  name="$(basename "$example_dir")/$(basename "$answers" .txt)"
+  dir="$work/$(basename "$example_dir")-$(basename "$answers" .txt)"
+  mkdir -p "$dir"
+  find "$example_dir" -maxdepth 1 -type f ! -name '*.md' -exec cp {} "$dir/" \;
+  (cd "$dir" && "$bin" --csv --report "$(basename "$answers")" > .console 2> .err)
+  expect "$name finishes" [ $? = 0 ]
+  expected="$example_dir/expected/$(basename "$answers" .txt)"
+  for f in HAPLOVEX.OUT HAPLOVEX.SUM; do expect "$name $f unchanged" cmp -s "$dir/$f" "$expected/$f"; done
+  counts=$(sed -n 2p "$answers" | tr -d '\r')
+  strata=$(sed -n 3p "$answers" | tr -d '\r' | cut -c1-"${counts%%,*}")
+  periods=$(echo "$counts" | cut -d, -f2)
+  modset=$(grep -xE '[1-4]' "$answers" | tail -n 1)
+  memory=0; { [ "$modset" = 1 ] || [ "$modset" = 3 ]; } && memory=1
+  check_run "$name" "$dir" "$strata" "$periods" "$memory"
+done
+
+# The widest page: 26 strata, 26 groups and 40 periods.
+wide="$work/wide"
+mkdir -p "$wide"
+"$gen" 20000 26 40 1 26 3 > "$wide/d.txt"
+"$gen" --answers 2 d.txt 26 40 1 26 > "$wide/answers.txt"
+(cd "$wide" && "$bin" --report --csv answers.txt > .console 2> .err)
+expect "wide finishes" [ $? = 0 ]
+expect "wide page under 2 MB" [ "$(stat -c %s "$wide/HAPLOVEX.html")" -lt 2000000 ]
+check_run wide "$wide" ABCDEFGHIJKLMNOPQRSTUVWXYZ 40 0
+
+# A headless browser renders the pages.
+if [ -n "$browser" ]; then
+  for page in "$work/geese-answers/HAPLOVEX.html" "$wide/HAPLOVEX.html"; do
+    rm -f "$work/shot.png"
+    timeout 120 "$browser" --headless --no-sandbox --disable-gpu --disable-background-networking \
+      --disable-component-update --disable-sync --no-first-run --user-data-dir="$work/profile" \
+      --window-size=1200,1600 --screenshot="$work/shot.png" "file://$page" > /dev/null 2>&1
+    expect "renders $(basename "$(dirname "$page")")" [ -s "$work/shot.png" ]
+  done
+else
+  echo "csv report: no browser could be installed; the pages were not rendered"
+fi
+
+# A run that stops leaves none of the files.
+stop="$work/stop"
+mkdir -p "$stop"
+printf 'AB0 M\nA0A Q\n' > "$stop/d.txt"
+printf 'd.txt\n2,3,1,2\nAB\n1\n0\n5\nMF\n0\n2\nStop\n' > "$stop/answers"
+(cd "$stop" && "$bin" --csv --report answers > /dev/null 2>&1)
+expect "a stop exits 1" [ $? = 1 ]
+expect "a stop leaves nothing" [ -z "$(cd "$stop" && ls -A | grep -v '^d.txt$\|^answers$')" ]
+
+echo "csv report: ${tidy_note}$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
