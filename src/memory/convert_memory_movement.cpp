@@ -9,6 +9,7 @@
 #include "prnt/labels.h"
 #include "tabulate/console_lines.h"
 #include "memory/tidy_tables.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
@@ -17,25 +18,19 @@ void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
   MemoryTables tables(s);
   WriteMemoryPreamble(s, npar, files.console);
   tables.ReadAll(files);
-  WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
-  files.checks.npar = npar;
-  files.checks.npar_digits = kMemoryLayout.number_width;
+  ReportCounts(files, tables.nrec(), tables.nanim(), npar, kMemoryLayout.number_width);
 
   LabelTable lbl(npar, kMemoryLayout.label_width, "LBL");
   WriteMemoryModel(s, npar, tables, files.out);
   WriteMemoryLabels(s, lbl, files.out);
   WriteMemoryRuns(s, lbl, files.out);
   WriteTransitions(s, tables, files);
-  if (files.releases != nullptr && files.transitions != nullptr) {
-    WriteMemoryTidyTables(s, tables, *files.releases, *files.transitions);
-  }
-  if (files.want_digest) {
-    files.digest.records = tables.nrec();
-    files.digest.animals = tables.nanim();
-    files.digest.strata = s.nstrata;
-    files.digest.periods = s.nyrs;
-    DigestMemoryTransitions(s, tables, files.digest);
-  }
+  HandOver(
+      s, files, tables.nrec(), tables.nanim(),
+      [&](OutputFile& releases, OutputFile& transitions) {
+        WriteMemoryTidyTables(s, tables, releases, transitions);
+      },
+      [&](RunDigest& digest) { DigestMemoryTransitions(s, tables, digest); });
 }
 
 }  // namespace haplovex

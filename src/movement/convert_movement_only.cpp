@@ -21,23 +21,17 @@ void convert_movement_only(ConversionSettings& s, RunFiles& files) {
 
   const int64_t npar = MovementParameters(s).npar();
   LabelTable lbl(npar, kMovementLayout.label_width, "lbl");
-  WriteCountLines(files.console, tables.nrec(), tables.nanim(), npar);
-  files.checks.npar = npar;
-  files.checks.npar_digits = kMovementLayout.number_width;
+  ReportCounts(files, tables.nrec(), tables.nanim(), npar, kMovementLayout.number_width);
   WriteMovementModel(s, npar, tables, files.out);
   WriteMovementLabels(s, lbl, files.out);
   WriteMovementRuns(s, lbl, files.out);
   WriteMovementSummary(s, tables, files);
-  if (files.releases != nullptr && files.transitions != nullptr) {
-    WriteMovementTidyTables(s, tables, *files.releases, *files.transitions);
-  }
-  if (files.want_digest) {
-    files.digest.records = tables.nrec();
-    files.digest.animals = tables.nanim();
-    files.digest.strata = s.nstrata;
-    files.digest.periods = s.nyrs;
-    DigestMovementTransitions(s, tables, files.digest);
-  }
+  HandOver(
+      s, files, tables.nrec(), tables.nanim(),
+      [&](OutputFile& releases, OutputFile& transitions) {
+        WriteMovementTidyTables(s, tables, releases, transitions);
+      },
+      [&](RunDigest& digest) { DigestMovementTransitions(s, tables, digest); });
 }
 
 }  // namespace haplovex

@@ -73,46 +73,13 @@ void CohortTables::Count(const DecodedRecord& rec, int64_t record) {
 }
 
 bool CohortTables::Derive(const std::vector<PartTally>& tallies) {
+  // bt is laid out (pair, from, to, age, group): a block is one (from, to, age, group).
   const int64_t S = s_.nstrata;
   const int64_t T = s_.nyrs;
-  std::vector<uint64_t> n(n_.size(), 0);
-  std::vector<uint64_t> btot(btot_.size(), 0);
-  for (const PartTally& tally : tallies) {
-    for (size_t x = 0; x < n.size(); ++x) n[x] += tally.last[x];
-  }
-  int32_t* bt = bt_.data();
-  // bt is laid out (pair, from, to, age, group), pairs fastest: each run of pairs belongs to
-  // one (from, to, age, group), and pair ij of release period i adds to n(i, from, age, group).
-  for (int64_t block = 0; block < S * S * s_.nage * s_.ngroups; ++block) {
-    const int64_t from = block % S;
-    const int64_t to = block / S % S;
-    const int64_t age_group = block / (S * S);
-    uint64_t moved = 0;
-    int64_t ij = 0;
-    for (int64_t i = 1; i < T; ++i) {
-      uint64_t released = 0;
-      for (int64_t j = i + 1; j <= T; ++j, ++ij) {
-        const size_t x = static_cast<size_t>(block * npairs_ + ij);
-        uint64_t count = 0;
-        for (const PartTally& tally : tallies) count += tally.bt[x];
-        if (count > static_cast<uint64_t>(kMaxCount)) return false;
-        bt[x] = static_cast<int32_t>(count);
-        released += count;
-      }
-      n[static_cast<size_t>((age_group * S + from) * T + (i - 1))] += released;
-      moved += released;
-    }
-    btot[static_cast<size_t>((age_group * S + from) * S + to)] += moved;
-  }
-  auto fill = [](CountTable& table, const std::vector<uint64_t>& counts) {
-    for (uint64_t count : counts) {
-      if (count > static_cast<uint64_t>(kMaxCount)) return false;
-    }
-    int32_t* to = table.data();
-    for (size_t x = 0; x < counts.size(); ++x) to[x] = static_cast<int32_t>(counts[x]);
-    return true;
-  };
-  return fill(n_, n) && fill(btot_, btot);
+  return DeriveFrom(
+      tallies, S * S * s_.nage * s_.ngroups,
+      [S, T](int64_t block) { return (block / (S * S) * S + block % S) * T; },
+      [S](int64_t block) { return (block / (S * S) * S + block % S) * S + block / S % S; });
 }
 
 }  // namespace haplovex

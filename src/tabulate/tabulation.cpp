@@ -20,6 +20,15 @@ void RunParts(size_t count, const std::function<void(size_t)>& part) {
   for (std::thread& thread : threads) thread.join();
 }
 
+bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
+  for (uint64_t count : counts) {
+    if (count > static_cast<uint64_t>(kMaxCount)) return false;
+  }
+  int32_t* to = table.data();
+  for (size_t x = 0; x < counts.size(); ++x) to[x] = static_cast<int32_t>(counts[x]);
+  return true;
+}
+
 void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before) {
   auto merge = [records_before](Sighting& to, const Sighting& from) {
     if (from.count == 0) return;

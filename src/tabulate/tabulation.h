@@ -17,6 +17,9 @@
 
 namespace haplovex {
 
+// Copies `counts` into `table`; false, copying nothing, when one passes kMaxCount.
+bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts);
+
 // Runs part(0) .. part(count - 1), as many at once as there are parts; a part whose thread
 // cannot be had runs here, after the others have started.
 void RunParts(size_t count, const std::function<void(size_t)>& part);
@@ -94,6 +97,40 @@ class Tabulation {
         rec_(RecordOfPeriods(s.nyrs)),
         btot_("btot", btot_extents),
         highest_age_(highest_age) {}
+
+  // Fills the tables from the parts' tallies: bt as their sum, n from bt and the releases at
+  // last captures, btot from bt. bt is a run of pairs (pairs fastest) for each of `blocks`
+  // blocks; `n_at(block)` is where the block's releases of period 1 stand in n (the periods
+  // follow one by one) and `btot_at(block)` where its moves stand in btot. False when a count
+  // passes its limit.
+  template <typename NAt, typename BtotAt>
+  bool DeriveFrom(const std::vector<PartTally>& tallies, int64_t blocks, NAt n_at, BtotAt btot_at) {
+    std::vector<uint64_t> n(n_.size(), 0);
+    std::vector<uint64_t> btot(btot_.size(), 0);
+    for (const PartTally& tally : tallies) {
+      for (size_t x = 0; x < n.size(); ++x) n[x] += tally.last[x];
+    }
+    int32_t* bt = bt_.data();
+    for (int64_t block = 0; block < blocks; ++block) {
+      uint64_t moved = 0;
+      int64_t ij = 0;
+      for (int64_t i = 1; i < s_.nyrs; ++i) {
+        uint64_t released = 0;
+        for (int64_t j = i + 1; j <= s_.nyrs; ++j, ++ij) {
+          const auto x = static_cast<size_t>(block * npairs_ + ij);
+          uint64_t count = 0;
+          for (const PartTally& tally : tallies) count += tally.bt[x];
+          if (count > static_cast<uint64_t>(kMaxCount)) return false;
+          bt[x] = static_cast<int32_t>(count);
+          released += count;
+        }
+        n[static_cast<size_t>(n_at(block) + (i - 1))] += released;
+        moved += released;
+      }
+      btot[static_cast<size_t>(btot_at(block))] += moved;
+    }
+    return FillChecked(n_, n) && FillChecked(btot_, btot);
+  }
 
   const ConversionSettings& s_;
   AgeSteps steps_;

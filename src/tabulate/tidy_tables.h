@@ -34,6 +34,23 @@ class CsvRow {
   bool first_ = true;
 };
 
+// Hands the run what it asked for besides HAPLOVEX.OUT and HAPLOVEX.SUM, once the records are
+// counted: the tidy tables, written by `write_tables(releases, transitions)`, and the report's
+// digest, its transition tables filled by `digest_transitions(digest)`.
+template <typename WriteTables, typename DigestTransitions>
+void HandOver(const ConversionSettings& s, RunFiles& files, int64_t nrec, int64_t nanim,
+              WriteTables write_tables, DigestTransitions digest_transitions) {
+  if (files.releases != nullptr && files.transitions != nullptr) {
+    write_tables(*files.releases, *files.transitions);
+  }
+  if (!files.want_digest) return;
+  files.digest.records = nrec;
+  files.digest.animals = nanim;
+  files.digest.strata = s.nstrata;
+  files.digest.periods = s.nyrs;
+  digest_transitions(files.digest);
+}
+
 // The label of code k (1-based) of `codes`: the code typed, or the number k where none was
 // (a single group or age class, whose code is never asked).
 std::string CodeLabel(const std::string& codes, int32_t k);
