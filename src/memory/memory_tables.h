@@ -51,6 +51,7 @@ class MemoryTables : public Tabulation<MemoryTables> {
     if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
     const int32_t first = before_period;
     const auto freq = static_cast<uint32_t>(rec.freq);
+    bool wrapped = false;
     for (;;) {
       int32_t next_period = 0;
       int32_t next = 0;
@@ -61,17 +62,18 @@ class MemoryTables : public Tabulation<MemoryTables> {
         if (more) {
           AddTo(tally.bt[BtOffset(PairIndex(period, next_period, s_.nyrs), before, stratum, next,
                                   age, rec.igrp)],
-                freq, tally);
+                freq, wrapped);
         } else if (!NotReleasedAtLast(rec)) {
-          AddTo(tally.last[NOffset(period, before, stratum, age, rec.igrp)], freq, tally);
+          AddTo(tally.last[NOffset(period, before, stratum, age, rec.igrp)], freq, wrapped);
         }
       }
-      if (!more) return;
+      if (!more) break;
       before_period = period;
       before = stratum;
       period = next_period;
       stratum = next;
     }
+    tally.wrapped |= wrapped;
   }
   bool Derive(const std::vector<PartTally>& tallies);
 

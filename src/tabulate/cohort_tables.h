@@ -42,20 +42,34 @@ class CohortTables : public Tabulation<CohortTables> {
     int32_t period;
     int32_t stratum;
     if (!captures.Next(period, stratum)) return;
+    // Everything the counting reads is copied into locals first: a store to a count could
+    // otherwise be taken to change the settings or the record, and have them read again
+    // after every one.
+    const int32_t nage = s_.nage;
+    const auto strata = static_cast<size_t>(s_.nstrata);
+    const auto periods = static_cast<size_t>(s_.nyrs);
+    const int32_t* const raises = steps_.raises();
+    const int32_t iage = rec.iage;
     const auto freq = static_cast<uint32_t>(rec.freq);
-    const size_t group_base = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(s_.nage);
-    const int32_t first = period;
+    const bool released = !NotReleasedAtLast(rec);
+    const size_t group_base = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(nage);
+    const int32_t raises_before_first = raises[period];
     // The record's age class at a period, counted among the classes of all groups.
     auto age = [&](int32_t at) -> size_t {
-      return s_.nage == 1 ? group_base
-                          : group_base + static_cast<size_t>(steps_.At(rec.iage, first, at) - 1);
+      if (nage == 1) return group_base;
+      const int32_t a = iage + raises[at] - raises_before_first;
+      return group_base + static_cast<size_t>((a < nage ? a : nage) - 1);
     };
     uint32_t* const bt = tally.bt.data();
+    uint32_t* const last = tally.last.data();
     const size_t* const pairs = pair_at_.data();
     const size_t* const from = from_at_.data();
     const size_t* const to = to_at_.data();
     const size_t stride = pair_stride_;
-    size_t base = age(period) * age_block_;
+    const size_t age_block = age_block_;
+    const size_t spare = spare_;
+    bool wrapped = false;
+    size_t base = age(period) * age_block;
     int32_t next_period;
     int32_t next_stratum;
     if constexpr (std::is_same_v<Captures, CaptureBits>) {
@@ -64,26 +78,25 @@ class CohortTables : public Tabulation<CohortTables> {
       const bool more = captures.Peek(next_period, next_stratum);
       const size_t x = base + to[next_stratum] + from[stratum] +
                        pairs[static_cast<size_t>(period) * stride + static_cast<size_t>(next_period)];
-      AddTo(bt[more ? x : spare_], more ? freq : 0, tally);
+      AddTo(bt[more ? x : spare], more ? freq : 0, wrapped);
       captures.Skip();
       period = more ? next_period : period;
       stratum = more ? next_stratum : stratum;
-      if (s_.nage > 1) base = age(period) * age_block_;
+      if (nage > 1) base = age(period) * age_block;
     }
     while (captures.Next(next_period, next_stratum)) {
       AddTo(bt[base + to[next_stratum] + from[stratum] +
                pairs[static_cast<size_t>(period) * stride + static_cast<size_t>(next_period)]],
-            freq, tally);
+            freq, wrapped);
       period = next_period;
       stratum = next_stratum;
-      if (s_.nage > 1) base = age(period) * age_block_;
+      if (nage > 1) base = age(period) * age_block;
     }
     // Nearly every animal is released: counted with no branch, the others adding nothing.
-    const bool released = !NotReleasedAtLast(rec);
-    AddTo(tally.last[(age(period) * static_cast<size_t>(s_.nstrata) +
-                      static_cast<size_t>(stratum - 1)) * static_cast<size_t>(s_.nyrs) +
-                     static_cast<size_t>(period - 1)],
-          released ? freq : 0, tally);
+    AddTo(last[(age(period) * strata + static_cast<size_t>(stratum - 1)) * periods +
+               static_cast<size_t>(period - 1)],
+          released ? freq : 0, wrapped);
+    tally.wrapped |= wrapped;
   }
   bool Derive(const std::vector<PartTally>& tallies);
 

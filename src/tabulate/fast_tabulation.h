@@ -45,9 +45,9 @@ struct PartTally {
   bool gave_up = false;        // the plain way must read the records instead
 };
 
-// Adds `freq` to a count of a part's tally, noting a count that passes 32 bits.
-inline void AddTo(uint32_t& count, uint32_t freq, PartTally& tally) {
-  tally.wrapped |= __builtin_add_overflow(count, freq, &count);
+// Adds `freq` to a count of a part's tally, noting in `wrapped` a count that passes 32 bits.
+inline void AddTo(uint32_t& count, uint32_t freq, bool& wrapped) {
+  wrapped |= __builtin_add_overflow(count, freq, &count);
 }
 
 // A record's captures one at a time, period and stratum, for a converter's late counting:
@@ -286,6 +286,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
   const size_t code_offset = r.decoder.first_code_offset();
   const std::array<int8_t, 256>& code_class = r.decoder.code_class();
   const int64_t highest_age = r.highest_age;
+  const int32_t frequency_column = s.frqcol1;
   RecordChecks& checks = tally.checks;
 
   std::vector<char> buffer(kBlock + kSlack, '\0');
@@ -349,26 +350,36 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     }
     if (nmasked > 0) r.masks.Find(histories, nmasked, captured, odd);
     size_t m = 0;
+    // The counters in locals for the loop: a store to a count could otherwise be taken to
+    // change them, and have them read and written again for every record.
+    int64_t nrec = tally.nrec;
+    int64_t nanim = tally.nanim;
     for (size_t k = 0; k < batch; ++k) {
       if (!masked[k]) {
+        tally.nrec = nrec;
+        tally.nanim = nanim;
         if (!other_record(lines[k])) return false;
+        nrec = tally.nrec;
+        nanim = tally.nanim;
         continue;
       }
       const std::string_view line = lines[k];
       if (!r.Fields(line, rec)) return false;
       const uint64_t bits = captured[m];
       const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
-      const int64_t number = ++tally.nrec;
+      const int64_t number = ++nrec;
       if (bits == 0) checks.no_capture.Add(1, number, 0);
       if (odd[m] != 0) [[unlikely]] {
         r.decoder.CountOddities(line, number, checks.foreign, checks.beyond);
       }
       ++m;
-      if (rec.blank_frequency) checks.blank_frequency.Add(1, number, s.frqcol1);
-      tally.nanim += rec.freq;
+      if (rec.blank_frequency) checks.blank_frequency.Add(1, number, frequency_column);
+      nanim += rec.freq;
       if (rec.iage <= 0 || rec.iage > highest_age) return false;
       count(CaptureBits(bits, codes, code_class), rec, tally);
     }
+    tally.nrec = nrec;
+    tally.nanim = nanim;
     batch = 0;
     return true;
   };
