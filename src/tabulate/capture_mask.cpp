@@ -6,7 +6,8 @@
 
 namespace haplovex {
 
-CaptureMasks::CaptureMasks(const std::array<int8_t, 256>& code_class, size_t periods)
+CaptureMasks::CaptureMasks(const std::array<int8_t, 256>& code_class, size_t periods,
+                           Width width)
     : code_class_(code_class),
       period_bits_(periods >= 64 ? ~uint64_t{0} : (uint64_t{1} << periods) - 1) {
   // The low nibbles of the capture codes under each high nibble; high nibbles with the same
@@ -28,8 +29,10 @@ CaptureMasks::CaptureMasks(const std::array<int8_t, 256>& code_class, size_t per
     }
   }
 #if defined(__x86_64__) || defined(__i386__)
-  wide_ = __builtin_cpu_supports("avx512bw");
-  vectors_ = wide_ || __builtin_cpu_supports("avx2");
+  wide_ = width == Width::kBest && __builtin_cpu_supports("avx512bw");
+  vectors_ = width != Width::kPlain && (wide_ || __builtin_cpu_supports("avx2"));
+#else
+  (void)width;
 #endif
   halves_ = periods > 32 ? 2 : 1;
 }

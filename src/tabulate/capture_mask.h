@@ -20,9 +20,14 @@ class CaptureMasks {
   // Most periods a mask holds.
   static constexpr size_t kMaxPeriods = 63;
 
+  // The widest instructions the masks may use: the machine's best, or (for comparing them)
+  // at most 32-byte vectors, or the plain code.
+  enum class Width { kBest, kAtMost32, kPlain };
+
   // `code_class`: for every byte, above 0 a capture, 0 a mark of no capture, below 0 odd.
   // REQUIRES: periods <= kMaxPeriods.
-  CaptureMasks(const std::array<int8_t, 256>& code_class, size_t periods);
+  CaptureMasks(const std::array<int8_t, 256>& code_class, size_t periods,
+               Width width = Width::kBest);
 
   // For each of `count` histories, the bits of its captures and of its odd bytes.
   // REQUIRES: kReach bytes readable from each histories[k] (only the first `periods` count).
