@@ -21,41 +21,41 @@ void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tabl
     row.Text(name);
   }
   row.WriteTo(transitions);
+  const CodeFields strata(s.scodes, s.nstrata);
+  const CodeFields ages(s.acodes, s.nage);
+  const CodeFields groups(s.gcodes, s.ngroups);
   for (int32_t g = 1; g <= s.ngroups; ++g) {
-    const std::string group = CodeLabel(s.gcodes, g);
     for (int32_t a = 1; a <= s.nage; ++a) {
-      const std::string age = CodeLabel(s.acodes, a);
       // moved[((q - 1) * S + (r - 1)) * S + (t - 1)]: pairs after q in r, next caught in t.
       std::vector<int64_t> moved(S * S * S, 0);
       for (int32_t i = 2; i <= s.nyrs - 1; ++i) {
         for (int32_t q = 1; q <= s.nstrata; ++q) {
           for (int32_t r = 1; r <= s.nstrata; ++r) {
             const int64_t released = tables.n(i, q, r, a, g);
-            auto cohort = [&]() -> CsvRow& {
-              return row.Text(group).Text(age).Number(i).Text(CodeLabel(s.scodes, q))
-                  .Text(CodeLabel(s.scodes, r)).Number(released);
-            };
+            CsvRow cohort;
+            cohort.Fields(groups[g]).Fields(ages[a]).Number(i);
+            cohort.Fields(strata[q]).Fields(strata[r]).Number(released);
             int64_t seen = 0;
             for (int32_t j = i + 1; j <= s.nyrs; ++j) {
               const int64_t ij = PairIndex(i, j, s.nyrs);
               for (int32_t t = 1; t <= s.nstrata; ++t) {
                 const int64_t animals = tables.bt(ij, q, r, t, a, g);
                 if (animals == 0) continue;
-                cohort().Number(j).Text(CodeLabel(s.scodes, t)).Number(animals).WriteTo(releases);
+                row.Fields(cohort).Number(j).Fields(strata[t]).Number(animals).WriteTo(releases);
                 seen += animals;
                 moved[((static_cast<size_t>(q) - 1) * S + static_cast<size_t>(r) - 1) * S +
                       static_cast<size_t>(t) - 1] += animals;
               }
             }
-            cohort().Empty().Empty().Number(released - seen).WriteTo(releases);
+            row.Fields(cohort).Empty().Empty().Number(released - seen).WriteTo(releases);
           }
         }
       }
       for (int32_t q = 1; q <= s.nstrata; ++q) {
         for (int32_t r = 1; r <= s.nstrata; ++r) {
           for (int32_t t = 1; t <= s.nstrata; ++t) {
-            row.Text(group).Text(age).Text(CodeLabel(s.scodes, q)).Text(CodeLabel(s.scodes, r));
-            row.Text(CodeLabel(s.scodes, t));
+            row.Fields(groups[g]).Fields(ages[a]).Fields(strata[q]).Fields(strata[r]);
+            row.Fields(strata[t]);
             row.Number(moved[((static_cast<size_t>(q) - 1) * S + static_cast<size_t>(r) - 1) * S +
                              static_cast<size_t>(t) - 1]);
             row.WriteTo(transitions);

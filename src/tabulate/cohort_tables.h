@@ -55,7 +55,7 @@ class CohortTables : public Tabulation<CohortTables> {
     const size_t group_base = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(nage);
     const int32_t raises_before_first = raises[period];
     // The record's age class at a period, counted among the classes of all groups.
-    auto age = [&](int32_t at) -> size_t {
+    auto age = [&](int32_t at) __attribute__((always_inline)) -> size_t {
       if (nage == 1) return group_base;
       const int32_t a = iage + raises[at] - raises_before_first;
       return group_base + static_cast<size_t>((a < nage ? a : nage) - 1);

@@ -1,5 +1,8 @@
 #include "tabulate/tidy_tables.h"
 
+#include <charconv>
+#include <iterator>
+
 namespace haplovex {
 
 void CsvRow::Separate() {
@@ -24,7 +27,15 @@ CsvRow& CsvRow::Text(std::string_view field) {
 
 CsvRow& CsvRow::Number(int64_t value) {
   Separate();
-  line_ += std::to_string(value);
+  char digits[24];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  line_.append(digits, end);
+  return *this;
+}
+
+CsvRow& CsvRow::Fields(const CsvRow& other) {
+  Separate();
+  line_ += other.line_;
   return *this;
 }
 
@@ -40,8 +51,15 @@ std::string CodeLabel(const std::string& codes, int32_t k) {
   return code == ' ' ? std::to_string(k) : std::string(1, code);
 }
 
+CodeFields::CodeFields(const std::string& codes, int32_t count) : fields_(static_cast<size_t>(count)) {
+  for (int32_t k = 1; k <= count; ++k) fields_[static_cast<size_t>(k - 1)].Text(CodeLabel(codes, k));
+}
+
 void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
                              OutputFile& releases, OutputFile& transitions) {
+  const CodeFields strata(s.scodes, s.nstrata);
+  const CodeFields ages(s.acodes, s.nage);
+  const CodeFields groups(s.gcodes, s.ngroups);
   CsvRow row;
   for (const char* name : {"group", "age", "release_period", "release_stratum", "released",
                            "next_period", "next_stratum", "animals"}) {
@@ -49,27 +67,24 @@ void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& ta
   }
   row.WriteTo(releases);
   for (int32_t g = 1; g <= s.ngroups; ++g) {
-    const std::string group = CodeLabel(s.gcodes, g);
     for (int32_t a = 1; a <= s.nage; ++a) {
-      const std::string age = CodeLabel(s.acodes, a);
       for (int32_t i = 1; i <= s.nyrs - 1; ++i) {
         for (int32_t from = 1; from <= s.nstrata; ++from) {
-          const std::string stratum = CodeLabel(s.scodes, from);
           const int64_t released = tables.n(i, from, a, g);
-          auto cohort = [&]() -> CsvRow& {
-            return row.Text(group).Text(age).Number(i).Text(stratum).Number(released);
-          };
+          CsvRow cohort;
+          cohort.Fields(groups[g]).Fields(ages[a]).Number(i);
+          cohort.Fields(strata[from]).Number(released);
           int64_t seen = 0;
           for (int32_t j = i + 1; j <= s.nyrs; ++j) {
             const int64_t ij = PairIndex(i, j, s.nyrs);
             for (int32_t to = 1; to <= s.nstrata; ++to) {
               const int64_t animals = tables.bt(ij, from, to, a, g);
               if (animals == 0) continue;
-              cohort().Number(j).Text(CodeLabel(s.scodes, to)).Number(animals).WriteTo(releases);
+              row.Fields(cohort).Number(j).Fields(strata[to]).Number(animals).WriteTo(releases);
               seen += animals;
             }
           }
-          cohort().Empty().Empty().Number(released - seen).WriteTo(releases);
+          row.Fields(cohort).Empty().Empty().Number(released - seen).WriteTo(releases);
         }
       }
     }
@@ -81,8 +96,8 @@ void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& ta
     for (int32_t a = 1; a <= s.nage; ++a) {
       for (int32_t from = 1; from <= s.nstrata; ++from) {
         for (int32_t to = 1; to <= s.nstrata; ++to) {
-          row.Text(CodeLabel(s.gcodes, g)).Text(CodeLabel(s.acodes, a));
-          row.Text(CodeLabel(s.scodes, from)).Text(CodeLabel(s.scodes, to));
+          row.Fields(groups[g]).Fields(ages[a]);
+          row.Fields(strata[from]).Fields(strata[to]);
           row.Number(tables.btot(to, from, a, g)).WriteTo(transitions);
         }
       }

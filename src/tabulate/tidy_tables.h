@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/text_file.h"
 #include "runctl/run_files.h"
@@ -25,6 +26,9 @@ class CsvRow {
   CsvRow& Text(std::string_view field);
   CsvRow& Number(int64_t value);
   CsvRow& Empty() { return Text(""); }
+  // The fields of `other` (a label, or the fields a cohort's rows all begin with), formatted
+  // once and written again on every row.
+  CsvRow& Fields(const CsvRow& other);
   // Writes the row to `file`, ended by CR LF, and starts the next one.
   void WriteTo(OutputFile& file);
 
@@ -54,6 +58,16 @@ void HandOver(const ConversionSettings& s, RunFiles& files, int64_t nrec, int64_
 // The label of code k (1-based) of `codes`: the code typed, or the number k where none was
 // (a single group or age class, whose code is never asked).
 std::string CodeLabel(const std::string& codes, int32_t k);
+// The labels of codes 1..count as fields, formatted once for the many rows that repeat them.
+class CodeFields {
+ public:
+  CodeFields(const std::string& codes, int32_t count);
+  // Code k, 1-based.
+  const CsvRow& operator[](int32_t k) const { return fields_[static_cast<size_t>(k - 1)]; }
+
+ private:
+  std::vector<CsvRow> fields_;
+};
 
 // The movement-only model sets' tables: a row per next capture of a cohort, in the order of
 // the cohort statements, and the animals never seen again; the transitions by group and age
