@@ -1,16 +1,14 @@
 #include "common/console.h"
 
 #include "common/fatal.h"
+#include "common/format.h"
 
 namespace haplovex {
 
 namespace {
 
 // Bytes a terminal takes as commands: the control characters but tab, and DEL.
-bool ControlsATerminal(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return (byte < 0x20 && c != '\t') || byte == 0x7f;
-}
+bool ControlsATerminal(char c) { return IsControlByte(c) && c != '\t'; }
 
 }  // namespace
 

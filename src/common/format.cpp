@@ -128,4 +128,8 @@ FreeLine& FreeLine::Int(int64_t value) {
   return *this;
 }
 
+std::string_view TrimmedRight(std::string_view text) {
+  return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
 }  // namespace haplovex

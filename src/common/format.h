@@ -30,6 +30,14 @@ std::string ZeroPadded(int64_t value, int width);
 std::string FixedField(float value, int width, int decimals);
 // `text` cut to `width` characters or padded with blanks to it.
 std::string Padded(std::string_view text, size_t width);
+// A control character (below a blank) or DEL: what a terminal may take as a command and no
+// title or label should hold.
+inline bool IsControlByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7f;
+}
+// `text` without its trailing blanks (answers and titles are kept padded to their fields).
+std::string_view TrimmedRight(std::string_view text);
 // `value` with its digits in groups of three for a reader: 999999999 gives "999,999,999".
 std::string GroupedDigits(int64_t value);
 

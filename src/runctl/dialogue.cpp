@@ -102,12 +102,13 @@ class Dialogue {
   std::string AskTitle();
 
  private:
-  // Reads and checks one answer with `read`. A refusal that a person at a terminal may answer
-  // again is told on standard error, and `prompt` (a whole console line) is written again
-  // for the next try; the refused answer's lines are not kept.
+  // Writes the question's last line, `prompt`, and reads and checks one answer with `read`.
+  // A refusal that a person at a terminal may answer again is told on standard error and the
+  // prompt written again for the next try; the refused answer's lines are not kept.
   template <typename Read>
-  void Answer(const std::string& prompt, Read read) {
+  void Answer(std::string_view prompt, Read read) {
     for (;;) {
+      console_.Plain(prompt);
       const size_t mark = answers_.Mark();
       try {
         read();
@@ -116,7 +117,6 @@ class Dialogue {
         answers_.Drop(mark);
         err_ << "haplovex: " << refused.message << "; please answer again\n";
         err_.flush();
-        console_.Line(prompt);
       }
     }
   }
@@ -151,9 +151,9 @@ void Dialogue::CheckColumn(int64_t column, const std::string& what) {
 void Dialogue::CheckCodes(const std::string& codes, int32_t count, const std::string& code,
                           const std::string& each) {
   if (codes.find(' ') >= static_cast<size_t>(count)) return;
-  const std::string typed = codes.substr(0, codes.find_last_not_of(' ') + 1);
   Refuse("Expected " + std::to_string(count) + " " + code + (count == 1 ? "" : "s") +
-         " (one for each " + each + ") with no blank among them, got \"" + typed + "\"");
+         " (one for each " + each + ") with no blank among them, got \"" +
+         std::string(TrimmedRight(codes)) + "\"");
 }
 
 void Dialogue::CheckCodeCount(int64_t count, const std::string& what) {
@@ -165,14 +165,13 @@ void Dialogue::CheckCodeCount(int64_t count, const std::string& what) {
 
 void Dialogue::AskInputFile() {
   console_.Plain("Enter the name of the file containing the capture-history records");
-  console_.Plain("FILE:");
   std::string name;
-  Answer(" FILE:", [&] {
+  Answer("FILE:", [&] {
     const std::string typed = answers_.Text("FILE");
     // The name is taken whole or not at all: a name cut at its field, or at a zero byte,
     // could be the name of another file.
     if (typed.find('\0') != std::string::npos) Refuse("The file name holds a zero byte");
-    const std::string trimmed = typed.substr(0, typed.find_last_not_of(' ') + 1);
+    const std::string trimmed(TrimmedRight(typed));
     if (trimmed.size() > kFileNameWidth) {
       Refuse("The file name may be at most " + std::to_string(kFileNameWidth) +
              " characters long, got " + std::to_string(trimmed.size()));
@@ -224,8 +223,7 @@ void Dialogue::AskInputFile() {
 void Dialogue::AskCounts() {
   console_.Plain(
       "Enter the number of strata, time-periods(YEARS), age-classes(1 or 2) and groups:");
-  console_.Plain("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):");
-  Answer(" STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", [&] {
+  Answer("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", [&] {
     const std::vector<int32_t> counts =
         answers_.Numbers(4, "STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
     int64_t nstrata = counts[0];
@@ -254,8 +252,7 @@ void Dialogue::AskCounts() {
 void Dialogue::AskStratumCodes() {
   console_.Plain("Enter the codes representing each strata");
   console_.Plain(" (If upper case in input file, type upper case here.)");
-  console_.Plain("STRATA CODES(no quotes or spaces- eg 123):");
-  Answer(" STRATA CODES(no quotes or spaces- eg 123):", [&] {
+  Answer("STRATA CODES(no quotes or spaces- eg 123):", [&] {
     s_.scodes = answers_.Line(kCodesWidth, "STRATA CODES");
     CheckCodes(s_.scodes, s_.nstrata, "stratum code", "stratum");
   });
@@ -272,10 +269,9 @@ void Dialogue::AskStratumColumns() {
   console_.Plain("If strata codes are in consecutive columns, enter the");
   console_.Plain(" column number of the first strata code,");
   console_.Plain("Or enter 0 if they are not sequential");
-  console_.Plain("FIRST COLUMN OF STRATA CODES:");
   const size_t periods = s_.codcol.size();
   int32_t first = 0;
-  Answer(" FIRST COLUMN OF STRATA CODES:", [&] {
+  Answer("FIRST COLUMN OF STRATA CODES:", [&] {
     first = answers_.Number("FIRST COLUMN OF STRATA CODES");
     if (first == 0) return;
     // Echoed in full before any column is refused. The columns are computed as they are
@@ -290,8 +286,7 @@ void Dialogue::AskStratumColumns() {
   });
   if (first != 0) return;
   console_.Plain("Enter column number containing strata codes for each time period");
-  console_.Plain(" seperated by commas - (eg. 1,2,3,4,5,6,7):");
-  Answer("  seperated by commas - (eg. 1,2,3,4,5,6,7):", [&] {
+  Answer(" seperated by commas - (eg. 1,2,3,4,5,6,7):", [&] {
     const std::vector<int32_t> typed = answers_.Numbers(periods, "the stratum-code columns");
     for (size_t i = 0; i < periods; ++i) SetStratumColumn(i, typed[i]);
   });
@@ -303,8 +298,7 @@ void Dialogue::AskFate() {
   console_.Plain("Note: Any non-blank character in this column is");
   console_.Plain("      interpreted as indicating that the animal was");
   console_.Plain("      not released.");
-  console_.Plain("FATE COLUMN:");
-  Answer(" FATE COLUMN:", [&] {
+  Answer("FATE COLUMN:", [&] {
     s_.fatecol = answers_.Number("FATE COLUMN");
     if (s_.fatecol > kLineWidth) CheckColumn(s_.fatecol, "The fate column");
   });
@@ -314,9 +308,8 @@ void Dialogue::AskFate() {
 void Dialogue::AskAge() {
   if (s_.nage <= 1) return;
   console_.Plain("Enter column number containing age-code");
-  console_.Plain("AGE-CODE COLUMN:");
   int32_t typed = 0;
-  Answer(" AGE-CODE COLUMN:", [&] {
+  Answer("AGE-CODE COLUMN:", [&] {
     typed = answers_.Number("AGE-CODE COLUMN");
     const int64_t column = typed < 0 ? -int64_t{typed} : int64_t{typed};
     CheckColumn(column, "The age-code column");
@@ -324,8 +317,7 @@ void Dialogue::AskAge() {
   });
   console_.Plain("Enter age-codes for starting with youngest");
   console_.Plain("  (eg. YSA for young, subadult, adult)");
-  console_.Plain("AGE-CODES:");
-  Answer(" AGE-CODES:", [&] {
+  Answer("AGE-CODES:", [&] {
     s_.acodes = answers_.Line(kCodesWidth, "AGE-CODES");
     CheckCodes(s_.acodes, s_.nage, "age code", "age class");
   });
@@ -341,15 +333,13 @@ void Dialogue::AskGroups() {
   s_.grpcol = 0;
   if (s_.ngroups <= 1) return;
   console_.Plain("Enter the column number containing the GROUP code,");
-  console_.Plain("GROUP COLUMN:");
-  Answer(" GROUP COLUMN:", [&] {
+  Answer("GROUP COLUMN:", [&] {
     s_.grpcol = answers_.Number("GROUP COLUMN");
     if (s_.grpcol > kLineWidth) CheckColumn(s_.grpcol, "The group column");
   });
   console_.Plain("Enter groupe-codes");
   console_.Plain("  (eg. MF for male, female)");
-  console_.Plain("GROUP-CODES:");
-  Answer(" GROUP-CODES:", [&] {
+  Answer("GROUP-CODES:", [&] {
     s_.gcodes = answers_.Line(kCodesWidth, "GROUP-CODES");
     console_.Plain("GCODES=" + s_.gcodes + "<");
     // The group codes name the groups in the labels even when no group column is read.
@@ -360,9 +350,8 @@ void Dialogue::AskGroups() {
 void Dialogue::AskFrequency() {
   console_.Plain("Enter starting column of cap-history frequency, or");
   console_.Plain("      0 if capture-histories are not summarized.");
-  console_.Plain("STARTING COLUMN:");
   // A refused field is asked again from its first column, which may be the wrong one.
-  Answer(" STARTING COLUMN:", [&] {
+  Answer("STARTING COLUMN:", [&] {
     s_.frqcol1 = answers_.Number("STARTING COLUMN");
     s_.frqcol2 = 0;
     if (s_.frqcol1 <= 0) return;
@@ -392,8 +381,7 @@ void Dialogue::AskModelSet() {
   console_.Plain("      2 for the \"MOVEMENT-ONLY model set");
   console_.Plain("      3 for the \"MEMORY-MOVEMENT model setw/ S-M parameterization");
   console_.Plain("      4 for the \"MOVEMENT-ONLY model setw/ S-M parameterization");
-  console_.Plain("MODEL SETS (1,2,3, or 4):");
-  Answer(" MODEL SETS (1,2,3, or 4):", [&] {
+  Answer("MODEL SETS (1,2,3, or 4):", [&] {
     for (;;) {
       const size_t mark = answers_.Mark();
       const int32_t typed = answers_.Number("MODEL SETS");
@@ -424,8 +412,7 @@ void Dialogue::AskSmChoice() {
   console_.Line(" (probability of returning to a strata), or one of");
   console_.Line(" the " + IntField(s_.nstrata, 1) + " strata.");
   const std::string question =
-      " STRATA (0 or 1-" + IntField(s_.nstrata, s_.nstrata <= 9 ? 1 : 2) + ")?";
-  console_.Line(question);
+      "STRATA (0 or 1-" + IntField(s_.nstrata, s_.nstrata <= 9 ? 1 : 2) + ")?";
   Answer(question, [&] {
     for (;;) {
       const size_t mark = answers_.Mark();
@@ -433,7 +420,7 @@ void Dialogue::AskSmChoice() {
       if (s_.smstrat >= 0 && int64_t{s_.smstrat} <= int64_t{s_.nstrata} + 1) break;
       answers_.Drop(mark);
       console_.Plain(" ** Enter a number between 0 and " + IntField(s_.nstrata, 12));
-      console_.Line(question);
+      console_.Plain(question);
     }
   });
 }

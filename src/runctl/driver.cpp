@@ -129,18 +129,18 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
   std::vector<std::string> warnings = DataWarnings(settings, title_typed, checks);
   run.console.Flush();
   if (checks.comment_lines > 0) {
-    run.err << "haplovex: " << GroupedDigits(checks.comment_lines) << " comment line"
-            << (checks.comment_lines == 1 ? "" : "s") << " (/* ... */) read as no record\n";
+    run.err << "haplovex: " << Counted(checks.comment_lines, "comment line")
+            << " (/* ... */) read as no record\n";
   }
   if (checks.empty_lines > 0) {
-    run.err << "haplovex: " << GroupedDigits(checks.empty_lines) << " empty line"
-            << (checks.empty_lines == 1 ? "" : "s") << " read as a record of no animals\n";
+    run.err << "haplovex: " << Counted(checks.empty_lines, "empty line")
+            << " read as a record of no animals\n";
   }
   for (const std::string& warning : warnings) run.err << "haplovex: warning: " << warning << "\n";
   run.err.flush();
   if (run.options.strict && !warnings.empty()) {
-    throw FatalStop::Message("--strict: the data checks gave " + std::to_string(warnings.size()) +
-                             " warning" + (warnings.size() == 1 ? "" : "s") +
+    throw FatalStop::Message("--strict: the data checks gave " +
+                             Counted(static_cast<int64_t>(warnings.size()), "warning") +
                              " (on standard error)");
   }
   return warnings;

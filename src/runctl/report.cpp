@@ -22,15 +22,10 @@ std::string Html(std::string_view text) {
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
       default:
-        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+        out += IsControlByte(c) ? '?' : c;
     }
   }
   return out;
-}
-
-std::string Trimmed(const std::string& text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
 // The label of code k (1-based), as the tidy tables have it.
@@ -72,9 +67,7 @@ void Settings(const ReportInput& in, std::string& page) {
   row("Strata", std::to_string(s.nstrata) + ", codes <code>" + Codes(s.scodes, s.nstrata) +
                     "</code>" + (s.listdata ? " (records listed)" : ""));
   std::string columns;
-  bool consecutive = true;
-  for (size_t i = 1; i < s.codcol.size(); ++i) consecutive = consecutive && s.codcol[i] == s.codcol[i - 1] + 1;
-  if (!s.codcol.empty() && consecutive) {
+  if (s.ConsecutiveColumns()) {
     columns = "columns " + std::to_string(s.codcol.front()) + " to " + std::to_string(s.codcol.back());
   } else {
     columns = "columns";
@@ -108,7 +101,7 @@ void Settings(const ReportInput& in, std::string& page) {
                            : s.smstrat <= s.nstrata ? " (stratum " + Label(s.scodes, s.smstrat) + ")"
                                                     : " (one more than the strata)"));
   }
-  row("Title", Html(Trimmed(s.title)));
+  row("Title", Html(TrimmedRight(s.title)));
   page += "</table></section>\n";
 }
 
@@ -258,9 +251,9 @@ void Guide(const ReportInput& in, std::string& page) {
 std::string ReportPage(const ReportInput& in) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>HAPLOVEX report: " +
-      Html(Trimmed(in.settings.title)) + "</title>\n<style>";
+      Html(TrimmedRight(in.settings.title)) + "</title>\n<style>";
   page += kStyle;
-  page += "</style>\n</head>\n<body>\n<h1>HAPLOVEX report: " + Html(Trimmed(in.settings.title)) + "</h1>\n";
+  page += "</style>\n</head>\n<body>\n<h1>HAPLOVEX report: " + Html(TrimmedRight(in.settings.title)) + "</h1>\n";
   Settings(in, page);
   Records(in, page);
   CaptureChart(in, page);

@@ -68,6 +68,13 @@ struct ConversionSettings {
 
   // Column of the stratum code of period i (1-based).
   int32_t Codcol(int32_t i) const { return codcol[static_cast<size_t>(i - 1)]; }
+  // True when the stratum codes of the periods stand in consecutive columns, one after another.
+  bool ConsecutiveColumns() const {
+    for (size_t i = 1; i < codcol.size(); ++i) {
+      if (codcol[i] != codcol[i - 1] + 1) return false;
+    }
+    return !codcol.empty();
+  }
 };
 
 }  // namespace haplovex

@@ -1,5 +1,6 @@
 #include "runctl/warnings.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "common/format.h"
@@ -8,15 +9,10 @@ namespace haplovex {
 
 namespace {
 
-// A count with its noun: "1 record", "3 records".
-std::string Count(int64_t n, const std::string& noun) {
-  return GroupedDigits(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 // A character as a message shows it: itself in quotes, or its code when it is not printable.
 std::string Shown(char c) {
   const auto byte = static_cast<unsigned char>(c);
-  if (byte >= 0x20 && byte < 0x7f) return std::string("\"") + c + "\"";
+  if (!IsControlByte(c) && byte < 0x80) return std::string("\"") + c + "\"";
   static const char kHex[] = "0123456789ABCDEF";
   return std::string("the byte 0x") + kHex[byte >> 4] + kHex[byte & 15];
 }
@@ -25,45 +21,41 @@ std::string Where(const Sighting& seen) {
   return "record " + GroupedDigits(seen.record) + ", column " + std::to_string(seen.column);
 }
 
-bool HasControl(const std::string& text) {
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) return true;
-  }
-  return false;
-}
-
 }  // namespace
+
+std::string Counted(int64_t n, const std::string& noun) {
+  return GroupedDigits(n) + " " + noun + (n == 1 ? "" : "s");
+}
 
 std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
                                       const RecordChecks& checks) {
   std::vector<std::string> warnings;
   if (checks.foreign.count > 0) {
-    warnings.push_back(Count(checks.foreign.count, "history character") +
+    warnings.push_back(Counted(checks.foreign.count, "history character") +
                        " neither a stratum code nor 0, . or blank, read as not caught (codes "
                        "are case-sensitive); the first is " +
                        Shown(checks.foreign.byte) + " in " + Where(checks.foreign));
   }
   if (checks.beyond.count > 0) {
-    warnings.push_back(Count(checks.beyond.count, "stratum code") + " typed beyond the " +
+    warnings.push_back(Counted(checks.beyond.count, "stratum code") + " typed beyond the " +
                        std::to_string(s.nstrata) + (s.nstrata == 1 ? " stratum" : " strata") +
                        ", read as not caught; the first is " + Shown(checks.beyond.byte) +
                        " in " + Where(checks.beyond));
   }
   if (checks.no_capture.count > 0) {
-    warnings.push_back(Count(checks.no_capture.count, "record") +
+    warnings.push_back(Counted(checks.no_capture.count, "record") +
                        " with no capture; the first is record " +
                        GroupedDigits(checks.no_capture.record));
   }
   if (checks.short_record.count > 0) {
-    warnings.push_back(Count(checks.short_record.count, "record") +
+    warnings.push_back(Counted(checks.short_record.count, "record") +
                        " too short to reach every column read, the missing columns read as "
                        "blanks; the first is record " +
                        GroupedDigits(checks.short_record.record) + ", " +
-                       Count(checks.short_record.column, "column") + " long");
+                       Counted(checks.short_record.column, "column") + " long");
   }
   if (checks.blank_frequency.count > 0) {
-    warnings.push_back(Count(checks.blank_frequency.count, "record") +
+    warnings.push_back(Counted(checks.blank_frequency.count, "record") +
                        " with a blank frequency field, read as no animals; the first is " +
                        Where(checks.blank_frequency));
   }
@@ -80,7 +72,7 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
   if (title.find('\'') != std::string::npos) {
     warnings.push_back("the title holds a ', which ends the quoted title in HAPLOVEX.OUT early");
   }
-  if (HasControl(title)) warnings.push_back("the title holds control characters");
+  if (std::any_of(title.begin(), title.end(), IsControlByte)) warnings.push_back("the title holds control characters");
 
   // Fields of the model statement that are written as asterisks.
   std::string wide;

@@ -5,6 +5,7 @@
 // records are read; the transcript and the files are not changed by them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,8 @@ namespace haplovex {
 // clean run. `title_typed` is the title answer as typed, before it was cut to its field.
 std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
                                       const RecordChecks& checks);
+
+// A count with its noun, as the messages give it: "1 record", "1,024 records".
+std::string Counted(int64_t n, const std::string& noun);
 
 }  // namespace haplovex

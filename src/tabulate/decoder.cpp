@@ -31,10 +31,7 @@ RecordDecoder::RecordDecoder(const ConversionSettings& settings)
     code_class_[static_cast<size_t>(c)] = static_cast<int8_t>(
         capture ? position : not_caught ? 0 : position > settings.nstrata ? kBeyondStrata : kForeign);
   }
-  consecutive_ = !code_offsets_.empty();
-  for (size_t i = 1; i < code_offsets_.size(); ++i) {
-    consecutive_ = consecutive_ && code_offsets_[i] == code_offsets_[i - 1] + 1;
-  }
+  consecutive_ = settings.ConsecutiveColumns();
   if (settings.nage > 1) width = std::max(width, settings.agecol);
   if (settings.ngroups > 1) width = std::max(width, settings.grpcol);
   // A fate mark is written only for the animals not released: a record may end before it.

@@ -116,6 +116,10 @@ TEST(PaddedTest, CutsOrPadsToTheWidth) {
   AppendPadded(line, "abc", 2);
   AppendPadded(line, "d", 3);
   EXPECT_EQ(line, ">abd  ");
+  // And back: the trailing blanks of a padded answer go, blanks before or inside it stay.
+  EXPECT_EQ(TrimmedRight(Padded(" M F", 64)), " M F");
+  EXPECT_EQ(TrimmedRight("      "), "");
+  EXPECT_EQ(TrimmedRight(""), "");
 }
 
 TEST(GroupedDigitsTest, ThreeDigitsAGroup) {
