@@ -25,12 +25,7 @@ void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
   WriteMemoryLabels(s, lbl, files.out);
   WriteMemoryRuns(s, lbl, files.out);
   WriteTransitions(s, tables, files);
-  HandOver(
-      s, files, tables.nrec(), tables.nanim(),
-      [&](OutputFile& releases, OutputFile& transitions) {
-        WriteMemoryTidyTables(s, tables, releases, transitions);
-      },
-      [&](RunDigest& digest) { DigestMemoryTransitions(s, tables, digest); });
+  HandOver(s, files, tables, WriteMemoryTidyTables);
 }
 
 }  // namespace haplovex

@@ -66,20 +66,4 @@ void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tabl
   }
 }
 
-void DigestMemoryTransitions(const ConversionSettings& s, const MemoryTables& tables,
-                             RunDigest& digest) {
-  const auto S = static_cast<size_t>(s.nstrata);
-  for (int32_t g = 1; g <= s.ngroups; ++g) {
-    for (int32_t a = 1; a <= s.nage; ++a) {
-      std::vector<int64_t> table(S * S);
-      for (int32_t r = 1; r <= s.nstrata; ++r) {
-        for (int32_t t = 1; t <= s.nstrata; ++t) {
-          table[static_cast<size_t>(r - 1) * S + static_cast<size_t>(t - 1)] = tables.btot(t, r, a, g);
-        }
-      }
-      digest.transitions.push_back(std::move(table));
-    }
-  }
-}
-
 }  // namespace haplovex

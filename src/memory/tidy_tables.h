@@ -13,8 +13,4 @@ namespace haplovex {
 void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tables,
                            OutputFile& releases, OutputFile& transitions);
 
-// The transition tables for the report, from btot (released from, next caught in).
-void DigestMemoryTransitions(const ConversionSettings& s, const MemoryTables& tables,
-                             RunDigest& digest);
-
 }  // namespace haplovex

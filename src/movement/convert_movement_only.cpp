@@ -26,12 +26,7 @@ void convert_movement_only(ConversionSettings& s, RunFiles& files) {
   WriteMovementLabels(s, lbl, files.out);
   WriteMovementRuns(s, lbl, files.out);
   WriteMovementSummary(s, tables, files);
-  HandOver(
-      s, files, tables.nrec(), tables.nanim(),
-      [&](OutputFile& releases, OutputFile& transitions) {
-        WriteMovementTidyTables(s, tables, releases, transitions);
-      },
-      [&](RunDigest& digest) { DigestMovementTransitions(s, tables, digest); });
+  HandOver(s, files, tables, WriteMovementTidyTables);
 }
 
 }  // namespace haplovex

@@ -105,21 +105,4 @@ void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& ta
   }
 }
 
-void DigestMovementTransitions(const ConversionSettings& s, const CohortTables& tables,
-                               RunDigest& digest) {
-  const auto S = static_cast<size_t>(s.nstrata);
-  for (int32_t g = 1; g <= s.ngroups; ++g) {
-    for (int32_t a = 1; a <= s.nage; ++a) {
-      std::vector<int64_t> table(S * S);
-      for (int32_t from = 1; from <= s.nstrata; ++from) {
-        for (int32_t to = 1; to <= s.nstrata; ++to) {
-          table[static_cast<size_t>(from - 1) * S + static_cast<size_t>(to - 1)] =
-              tables.btot(to, from, a, g);
-        }
-      }
-      digest.transitions.push_back(std::move(table));
-    }
-  }
-}
-
 }  // namespace haplovex

@@ -39,20 +39,34 @@ class CsvRow {
 };
 
 // Hands the run what it asked for besides HAPLOVEX.OUT and HAPLOVEX.SUM, once the records are
-// counted: the tidy tables, written by `write_tables(releases, transitions)`, and the report's
-// digest, its transition tables filled by `digest_transitions(digest)`.
-template <typename WriteTables, typename DigestTransitions>
-void HandOver(const ConversionSettings& s, RunFiles& files, int64_t nrec, int64_t nanim,
-              WriteTables write_tables, DigestTransitions digest_transitions) {
+// counted: the tidy tables, written by `write(s, tables, releases, transitions)`, and the
+// report's digest, with a transition table (released from, next caught in) for each group
+// and age class from btot(to, from, age, group), which both converters' tables give.
+template <typename Tables, typename WriteTables>
+void HandOver(const ConversionSettings& s, RunFiles& files, const Tables& tables,
+              WriteTables write) {
   if (files.releases != nullptr && files.transitions != nullptr) {
-    write_tables(*files.releases, *files.transitions);
+    write(s, tables, *files.releases, *files.transitions);
   }
   if (!files.want_digest) return;
-  files.digest.records = nrec;
-  files.digest.animals = nanim;
-  files.digest.strata = s.nstrata;
-  files.digest.periods = s.nyrs;
-  digest_transitions(files.digest);
+  RunDigest& digest = files.digest;
+  digest.records = tables.nrec();
+  digest.animals = tables.nanim();
+  digest.strata = s.nstrata;
+  digest.periods = s.nyrs;
+  const auto S = static_cast<size_t>(s.nstrata);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      std::vector<int64_t> table(S * S);
+      for (int32_t from = 1; from <= s.nstrata; ++from) {
+        for (int32_t to = 1; to <= s.nstrata; ++to) {
+          table[static_cast<size_t>(from - 1) * S + static_cast<size_t>(to - 1)] =
+              tables.btot(to, from, a, g);
+        }
+      }
+      digest.transitions.push_back(std::move(table));
+    }
+  }
 }
 
 // The label of code k (1-based) of `codes`: the code typed, or the number k where none was
@@ -75,9 +89,5 @@ class CodeFields {
 // never seen again.
 void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
                              OutputFile& releases, OutputFile& transitions);
-
-// The transition tables for the report, from btot.
-void DigestMovementTransitions(const ConversionSettings& s, const CohortTables& tables,
-                               RunDigest& digest);
 
 }  // namespace haplovex
