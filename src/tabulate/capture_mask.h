@@ -34,9 +34,6 @@ class CaptureMasks {
   void Find(const unsigned char* const* histories, size_t count, uint64_t* captures,
             uint64_t* odd) const;
 
-  // True when the vector instructions are used.
-  bool vectors() const { return vectors_; }
-
  private:
   void FindPlain(const unsigned char* const* histories, size_t count, uint64_t* captures,
                  uint64_t* odd) const;

@@ -48,17 +48,14 @@ class CohortTables : public Tabulation<CohortTables> {
     const int32_t nage = s_.nage;
     const auto strata = static_cast<size_t>(s_.nstrata);
     const auto periods = static_cast<size_t>(s_.nyrs);
-    const int32_t* const raises = steps_.raises();
     const int32_t iage = rec.iage;
+    const int32_t first = period;
     const auto freq = static_cast<uint32_t>(rec.freq);
     const bool released = !NotReleasedAtLast(rec);
     const size_t group_base = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(nage);
-    const int32_t raises_before_first = raises[period];
     // The record's age class at a period, counted among the classes of all groups.
     auto age = [&](int32_t at) __attribute__((always_inline)) -> size_t {
-      if (nage == 1) return group_base;
-      const int32_t a = iage + raises[at] - raises_before_first;
-      return group_base + static_cast<size_t>((a < nage ? a : nage) - 1);
+      return nage == 1 ? group_base : group_base + static_cast<size_t>(steps_.At(iage, first, at) - 1);
     };
     uint32_t* const bt = tally.bt.data();
     uint32_t* const last = tally.last.data();

@@ -136,13 +136,13 @@ struct FastReading {
     }
     if (fate_at >= 0) rec.fate = at(fate_at);
     if (frequency_at < 0) return true;
-    // Nearly every frequency is one run of digits among blanks, in a field of at most eight
-    // columns; anything else is read by the full reader.
-    const auto from = static_cast<size_t>(frequency_at);
-    const size_t length = from < line.size() ? std::min(frequency_width, line.size() - from) : 0;
-    const char* field = line.data() + from;
 #if defined(__SSE2__)
+    // Nearly every frequency is one run of digits among blanks, in a field of at most eight
+    // columns: read here at once.
     if (frequency_width <= 8) {
+      const auto from = static_cast<size_t>(frequency_at);
+      const size_t length = from < line.size() ? std::min(frequency_width, line.size() - from) : 0;
+      const char* field = line.data() + from;
       // Blanks and digits of the field's columns, as bits.
       const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(field));
       const unsigned keep = (1u << length) - 1;
@@ -165,27 +165,10 @@ struct FastReading {
         rec.blank_frequency = digit == 0;
         return true;
       }
-      return decoder.DecodeFields(line, rec);
     }
 #endif
-    uint32_t value = 0;
-    int digits = 0;
-    size_t i = 0;
-    for (; i < length; ++i) {
-      const unsigned digit = static_cast<unsigned char>(field[i]) - unsigned{'0'};
-      if (digit < 10) {
-        value = value * 10 + digit;
-        ++digits;
-      } else if (field[i] != ' ') {
-        break;
-      }
-    }
-    if (i == length && digits <= 9) {
-      rec.freq = static_cast<int32_t>(value);
-      rec.removed = false;
-      rec.blank_frequency = digits == 0;
-      return true;
-    }
+    // Anything else (other characters, wider fields, machines without the vector
+    // instructions): the full reader.
     return decoder.DecodeFields(line, rec);
   }
 

@@ -44,8 +44,6 @@ class AgeSteps {
                         raises_before_[static_cast<size_t>(first)];
     return age < nage_ ? static_cast<int32_t>(age) : nage_;
   }
-  // For loops that keep them in locals: raises()[p] is the number of raises before period p.
-  const int32_t* raises() const { return raises_before_.data(); }
 
  private:
   int32_t nage_;
