@@ -11,15 +11,7 @@ set -uo pipefail
 bin=$(realpath "$1")
 gen=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-expect() {  # expect NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[$name] failed"; fi
-}
+source "$root/tests/e2e/checks.sh"
 
 # What the machine has: Python is needed; tidy and a browser are installed when missing and
 # this runs as root, or their checks are skipped with a word.
@@ -116,7 +108,7 @@ check_run() {
   fi
 }
 
-tidy_note=""; command -v tidy > /dev/null || tidy_note="(no tidy: HTML checks skipped) "
+tidy_note=""; command -v tidy > /dev/null || tidy_note=" (no tidy: HTML checks skipped)"
 for answers in "$root"/examples/*/answers*.txt; do
   example_dir=$(dirname "$answers")
   name="$(basename "$example_dir")/$(basename "$answers" .txt)"
@@ -167,5 +159,4 @@ printf 'd.txt\n2,3,1,2\nAB\n1\n0\n5\nMF\n0\n2\nStop\n' > "$stop/answers"
 expect "a stop exits 1" [ $? = 1 ]
 expect "a stop leaves nothing" [ -z "$(cd "$stop" && ls -A | grep -v '^d.txt$\|^answers$')" ]
 
-echo "csv report: ${tidy_note}$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish "csv report${tidy_note}"

@@ -7,16 +7,7 @@ set -uo pipefail
 bin=$(realpath "$1")
 pty=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-expect() {  # expect NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "[$name] failed"; fi
-}
-has() { grep -qF -- "$2" "$1"; }
+source "$root/tests/e2e/checks.sh"
 
 # The Green River dialogue, typed with mistakes: a file name with a typo, counts with a word,
 # a memory model set for twelve periods that is fine, then changed to model set 2 after a
@@ -182,5 +173,4 @@ expect missing-answers-file [ $? = 2 ]
 "$bin" a b < /dev/null > /dev/null 2>&1
 expect two-answers-files [ $? = 2 ]
 
-echo "terminal dialogue: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish "terminal dialogue"

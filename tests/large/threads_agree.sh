@@ -8,10 +8,7 @@ set -uo pipefail
 bin=$(realpath "$1")
 gen=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
+source "$root/tests/e2e/checks.sh"
 
 # agree NAME DIR ANSWERS: runs in copies of DIR with each thread count and compares.
 agree() {
@@ -80,5 +77,4 @@ mkdir -p "$big"
 awk '{ printf "%s4000\n", substr($0, 1, 17) }' "$dir/d.txt" > "$big/d.txt"
 agree "counts past their limit only when the parts are added" "$big" "$work/answers-2.txt"
 
-echo "threads agree: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish "threads agree"
