@@ -1,7 +1,10 @@
 #include "memory/memory_tables.h"
 
+#include <algorithm>
 #include <limits>
 #include <span>
+
+#include "common/limits.h"
 
 namespace haplovex {
 
@@ -9,7 +12,38 @@ MemoryTables::MemoryTables(const ConversionSettings& s)
     : Tabulation(s, {s.nyrs, s.nstrata, s.nstrata, s.nage, s.ngroups},
                  {PairCount(s.nyrs), s.nstrata, s.nstrata, s.nstrata, s.nage, s.ngroups},
                  {s.nstrata, s.nstrata, s.nage, s.ngroups},
-                 std::numeric_limits<int64_t>::max()) {}
+                 std::numeric_limits<int64_t>::max()),
+      spare_(static_cast<ptrdiff_t>(bt_.size())) {
+  // bt is laid out (pair, previous q, stratum r, next t, age, group), n (period, q, r, age,
+  // group). The pair (i, j) stands at PairIndex(i, j) - 1 = first(i) + j.
+  const int64_t S = s.nstrata;
+  const int64_t T = s.nyrs;
+  const int64_t pairs = npairs_;
+  const auto keys = static_cast<size_t>(T + 1) * kKeyStride;
+  for (auto* table : {&bt_before_, &bt_at_, &bt_next_, &n_before_, &n_at_}) table->assign(keys, 0);
+  for (int64_t p = 1; p <= T; ++p) {
+    const int64_t first = (p - 1) * T - (p - 1) * p / 2 - p - 1;
+    for (int64_t k = 1; k <= S; ++k) {
+      const size_t at = CaptureKey(static_cast<int32_t>(p), static_cast<int32_t>(k));
+      bt_before_[at] = static_cast<int32_t>((k - 1) * pairs);
+      bt_at_[at] = static_cast<int32_t>((k - 1) * S * pairs + first);
+      bt_next_[at] = static_cast<int32_t>((k - 1) * S * S * pairs + p);
+      n_before_[at] = static_cast<int32_t>((k - 1) * T);
+      n_at_[at] = static_cast<int32_t>((k - 1) * S * T + (p - 1));
+    }
+  }
+  // Classes before the cap: the class at the first capture (at most 26 codes) plus at most
+  // one raise a period.
+  bt_age_.assign(static_cast<size_t>(kMaxCodes + T + 1), 0);
+  n_age_.assign(bt_age_.size(), 0);
+  for (size_t v = 1; v < bt_age_.size(); ++v) {
+    const int64_t age = std::min<int64_t>(static_cast<int64_t>(v), s.nage) - 1;
+    bt_age_[v] = static_cast<int32_t>(age * S * S * S * pairs);
+    n_age_[v] = static_cast<int32_t>(age * S * S * T);
+  }
+  group_bt_ = static_cast<ptrdiff_t>(s.nage * S * S * S * pairs);
+  group_n_ = static_cast<ptrdiff_t>(s.nage * S * S * T);
+}
 
 int32_t MemoryTables::n(int32_t i, int32_t q, int32_t r, int32_t a, int32_t g) const {
   return n_.at(NOffset(i, q, r, a, g));

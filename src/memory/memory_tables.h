@@ -45,37 +45,66 @@ class MemoryTables : public Tabulation<MemoryTables> {
   // Counted late: bt for every memory release with a next capture, and the release at the
   // last capture of an animal released there; n and btot follow from them (Derive).
   template <typename Captures>
-  void CountLate(Captures captures, const DecodedRecord& rec, PartTally& tally) const {
+  [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
+                                        PartTally& tally) const {
     // A window of three captures: the one before, the one counted, and the next.
     int32_t before_period, before, period, stratum;
     if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
-    const int32_t first = before_period;
-    const auto freq = static_cast<uint32_t>(rec.freq);
-    bool wrapped = false;
-    for (;;) {
-      int32_t next_period = 0;
-      int32_t next = 0;
-      const bool more = captures.Next(next_period, next);
-      // A memory release needs a capture in the period just before.
-      if (before_period == period - 1) {
-        const int32_t age = steps_.At(rec.iage, first, period);
-        if (more) {
-          AddTo(tally.bt[BtOffset(PairIndex(period, next_period, s_.nyrs), before, stratum, next,
-                                  age, rec.igrp)],
-                freq, wrapped);
-        } else if (!NotReleasedAtLast(rec)) {
-          AddTo(tally.last[NOffset(period, before, stratum, age, rec.igrp)], freq, wrapped);
-        }
-      }
-      if (!more) break;
+    // Everything the counting reads is copied into locals first, as a store to a count could
+    // otherwise be taken to change it.
+    const int32_t* const raises = steps_.RaisesBefore();
+    const int32_t* const bt_age = bt_age_.data();
+    const int32_t* const bt_before = bt_before_.data();
+    const int32_t* const bt_at = bt_at_.data();
+    const int32_t* const bt_next = bt_next_.data();
+    uint32_t* const bt = tally.bt.data();
+    const ptrdiff_t spare = spare_;
+    const uint32_t freq = rec.freq;
+    const ptrdiff_t group = (rec.igrp - 1) * group_bt_;
+    // The record's age class at a period is its class at the first capture raised by the
+    // intervals marked since then: shift + raises[period] indexes bt_age_ and n_age_.
+    const int32_t shift = rec.iage - raises[before_period];
+    size_t before_key = CaptureKey(before_period, before);
+    size_t key = CaptureKey(period, stratum);
+    int32_t next_period;
+    int32_t next;
+    while (captures.Next(next_period, next)) {
+      // A memory release needs a capture in the period just before; the pairs of others add
+      // nothing.
+      const size_t next_key = CaptureKey(next_period, next);
+      AddWhen(bt,
+              group + bt_age[shift + raises[period]] + bt_before[before_key] + bt_at[key] +
+                  bt_next[next_key],
+              spare, before_period == period - 1, freq);
       before_period = period;
-      before = stratum;
+      before_key = key;
       period = next_period;
-      stratum = next;
+      key = next_key;
     }
-    tally.wrapped |= wrapped;
+    if (before_period == period - 1 && rec.released) {
+      tally.last[static_cast<size_t>((rec.igrp - 1) * group_n_ +
+                                     n_age_[static_cast<size_t>(shift + raises[period])] +
+                                     n_before_[before_key] + n_at_[key])] += freq;
+    }
   }
   bool Derive(const std::vector<PartTally>& tallies);
+
+  // Parts of the offsets of a count, so that counting takes additions alone. In bt, the
+  // count of a memory release at capture b after capture a, next caught at capture c, stands
+  // at bt_before_[a] + bt_at_[b] + bt_next_[c], plus its age class (bt_age_) and group
+  // (group_bt_); in n (for the releases at the last capture), at n_before_[a] + n_at_[b], plus
+  // n_age_ and group_n_. The age tables are indexed by the class before it is capped at the
+  // oldest.
+  std::vector<int32_t> bt_before_;
+  std::vector<int32_t> bt_at_;
+  std::vector<int32_t> bt_next_;
+  std::vector<int32_t> bt_age_;
+  std::vector<int32_t> n_before_;
+  std::vector<int32_t> n_at_;
+  std::vector<int32_t> n_age_;
+  ptrdiff_t group_bt_;
+  ptrdiff_t group_n_;
+  ptrdiff_t spare_;  // the first count after bt in a part's tally, which only ever add 0
 
   size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const {
     const int64_t S = s_.nstrata;

@@ -1,6 +1,9 @@
 #include "tabulate/cohort_tables.h"
 
+#include <algorithm>
 #include <span>
+
+#include "common/limits.h"
 
 namespace haplovex {
 
@@ -8,23 +11,36 @@ CohortTables::CohortTables(const ConversionSettings& s)
     : Tabulation(s, {s.nyrs, s.nstrata, s.nage, s.ngroups},
                  {PairCount(s.nyrs), s.nstrata, s.nstrata, s.nage, s.ngroups},
                  {s.nstrata, s.nstrata, s.nage, s.ngroups}, s.nage),
-      pair_stride_(static_cast<size_t>(s.nyrs) + 1),
-      age_block_(static_cast<size_t>(npairs_) * static_cast<size_t>(s.nstrata) *
-                 static_cast<size_t>(s.nstrata)),
-      spare_(bt_.size()) {
-  pair_at_.assign(pair_stride_ * pair_stride_, 0);
-  for (int64_t i = 1; i < s.nyrs; ++i) {
-    for (int64_t j = i + 1; j <= s.nyrs; ++j) {
-      pair_at_[static_cast<size_t>(i) * pair_stride_ + static_cast<size_t>(j)] =
-          static_cast<size_t>(PairIndex(i, j, s.nyrs) - 1);
+      spare_(static_cast<ptrdiff_t>(bt_.size())) {
+  // bt is laid out (pair, from, to, age, group), n (period, stratum, age, group). The pair
+  // (i, j) stands at PairIndex(i, j) - 1 = first(i) + j.
+  const int64_t S = s.nstrata;
+  const int64_t T = s.nyrs;
+  const int64_t pairs = npairs_;
+  const auto keys = static_cast<size_t>(T + 1) * kKeyStride;
+  from_key_.assign(keys, 0);
+  to_key_.assign(keys, 0);
+  last_key_.assign(keys, 0);
+  for (int64_t p = 1; p <= T; ++p) {
+    const int64_t first = (p - 1) * T - (p - 1) * p / 2 - p - 1;
+    for (int64_t k = 1; k <= S; ++k) {
+      const size_t at = CaptureKey(static_cast<int32_t>(p), static_cast<int32_t>(k));
+      from_key_[at] = static_cast<int32_t>((k - 1) * pairs + first);
+      to_key_[at] = static_cast<int32_t>((k - 1) * pairs * S + p);
+      last_key_[at] = static_cast<int32_t>((k - 1) * T + (p - 1));
     }
   }
-  from_at_.assign(static_cast<size_t>(s.nstrata) + 1, 0);
-  to_at_.assign(static_cast<size_t>(s.nstrata) + 1, 0);
-  for (size_t k = 1; k <= static_cast<size_t>(s.nstrata); ++k) {
-    from_at_[k] = (k - 1) * static_cast<size_t>(npairs_);
-    to_at_[k] = (k - 1) * static_cast<size_t>(npairs_) * static_cast<size_t>(s.nstrata);
+  // Classes before the cap: the class at the first capture (at most 26 codes) plus at most
+  // one raise a period.
+  bt_age_.assign(static_cast<size_t>(kMaxCodes + T + 1), 0);
+  last_age_.assign(bt_age_.size(), 0);
+  for (size_t v = 1; v < bt_age_.size(); ++v) {
+    const int64_t age = std::min<int64_t>(static_cast<int64_t>(v), s.nage) - 1;
+    bt_age_[v] = static_cast<int32_t>(age * pairs * S * S);
+    last_age_[v] = static_cast<int32_t>(age * S * T);
   }
+  group_bt_ = static_cast<ptrdiff_t>(s.nage * pairs * S * S);
+  group_last_ = static_cast<ptrdiff_t>(s.nage * S * T);
 }
 
 int32_t CohortTables::n(int32_t i, int32_t s, int32_t a, int32_t g) const {

@@ -8,6 +8,7 @@
 // The tables only count; the model writer and the run summary lay them out.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <type_traits>
@@ -37,75 +38,70 @@ class CohortTables : public Tabulation<CohortTables> {
   // Counted late: bt for every capture with a next one, and the release at the last capture
   // of an animal released there; n and btot follow from them (Derive).
   template <typename Captures>
-  [[gnu::always_inline]] void CountLate(Captures captures, const DecodedRecord& rec,
+  [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
                                         PartTally& tally) const {
     int32_t period;
     int32_t stratum;
     if (!captures.Next(period, stratum)) return;
     // Everything the counting reads is copied into locals first: a store to a count could
-    // otherwise be taken to change the settings or the record, and have them read again
-    // after every one.
-    const int32_t nage = s_.nage;
-    const auto strata = static_cast<size_t>(s_.nstrata);
-    const auto periods = static_cast<size_t>(s_.nyrs);
-    const int32_t iage = rec.iage;
-    const int32_t first = period;
-    const auto freq = static_cast<uint32_t>(rec.freq);
-    const bool released = !NotReleasedAtLast(rec);
-    const size_t group_base = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(nage);
-    // The record's age class at a period, counted among the classes of all groups.
-    auto age = [&](int32_t at) __attribute__((always_inline)) -> size_t {
-      return nage == 1 ? group_base : group_base + static_cast<size_t>(steps_.At(iage, first, at) - 1);
-    };
+    // otherwise be taken to change the tables or the record, and have them read again after
+    // every one.
+    const int32_t* const from = from_key_.data();
+    const int32_t* const to = to_key_.data();
+    const int32_t* const bt_age = bt_age_.data();
+    const int32_t* const raises = steps_.RaisesBefore();
     uint32_t* const bt = tally.bt.data();
-    uint32_t* const last = tally.last.data();
-    const size_t* const pairs = pair_at_.data();
-    const size_t* const from = from_at_.data();
-    const size_t* const to = to_at_.data();
-    const size_t stride = pair_stride_;
-    const size_t age_block = age_block_;
-    const size_t spare = spare_;
-    bool wrapped = false;
-    size_t base = age(period) * age_block;
+    const ptrdiff_t spare = spare_;
+    const uint32_t freq = rec.freq;
+    const ptrdiff_t group = (rec.igrp - 1) * group_bt_;
+    // The record's age class at a period is its class at the first capture raised by the
+    // intervals marked since then: shift + raises[period] indexes bt_age_ and last_age_.
+    const int32_t shift = rec.iage - raises[period];
+    size_t at = CaptureKey(period, stratum);
+    // The offset in bt of a pair that starts at this capture, but for where it leads.
+    ptrdiff_t out = group + from[at] + bt_age[shift + raises[period]];
     int32_t next_period;
     int32_t next_stratum;
     if constexpr (std::is_same_v<Captures, CaptureBits>) {
       // Half the animals are caught once: the first pair is counted with no branch to guess,
       // a record with none adding nothing to a spare count after the table.
+      // (Masks rather than choices, which the compiler may turn back into a branch.)
       const bool more = captures.Peek(next_period, next_stratum);
-      const size_t x = base + to[next_stratum] + from[stratum] +
-                       pairs[static_cast<size_t>(period) * stride + static_cast<size_t>(next_period)];
-      AddTo(bt[more ? x : spare], more ? freq : 0, wrapped);
+      const size_t next = CaptureKey(next_period, next_stratum);
+      AddWhen(bt, out + to[next], spare, more, freq);
       captures.Skip();
-      period = more ? next_period : period;
-      stratum = more ? next_stratum : stratum;
-      if (nage > 1) base = age(period) * age_block;
+      // (Peek gave period 1, stratum 1 when there was no capture.)
+      const auto all = Opaque(-static_cast<int32_t>(more));
+      at += (next - at) & static_cast<size_t>(static_cast<int64_t>(all));
+      period += (next_period - period) & all;
+      out = group + from[at] + bt_age[shift + raises[period]];
     }
     while (captures.Next(next_period, next_stratum)) {
-      AddTo(bt[base + to[next_stratum] + from[stratum] +
-               pairs[static_cast<size_t>(period) * stride + static_cast<size_t>(next_period)]],
-            freq, wrapped);
+      const size_t next = CaptureKey(next_period, next_stratum);
+      bt[out + to[next]] += freq;
+      at = next;
       period = next_period;
-      stratum = next_stratum;
-      if (nage > 1) base = age(period) * age_block;
+      out = group + from[at] + bt_age[shift + raises[period]];
     }
     // Nearly every animal is released: counted with no branch, the others adding nothing.
-    AddTo(last[(age(period) * strata + static_cast<size_t>(stratum - 1)) * periods +
-               static_cast<size_t>(period - 1)],
-          released ? freq : 0, wrapped);
-    tally.wrapped |= wrapped;
+    tally.last[static_cast<size_t>((rec.igrp - 1) * group_last_ + last_age_[static_cast<size_t>(shift + raises[period])] +
+                                   last_key_[at])] += rec.released ? freq : 0;
   }
   bool Derive(const std::vector<PartTally>& tallies);
 
-  // Parts of a bt offset, so that counting a pair takes additions alone: the pair's place
-  // (pair_at_[i * pair_stride_ + j] = ij - 1), the origin's (from_at_[s]) and the
-  // destination's (to_at_[s2]); an age class and group take age_block_ each.
-  std::vector<size_t> pair_at_;
-  size_t pair_stride_;
-  std::vector<size_t> from_at_;
-  std::vector<size_t> to_at_;
-  size_t age_block_;
-  size_t spare_;  // the count after bt in a part's tally, which only ever has 0 added
+  // Parts of the offsets of a count, so that counting takes additions alone. In bt, a pair
+  // from capture a to capture b stands at from_key_[a] + to_key_[b], plus its age class
+  // (bt_age_) and group (group_bt_); a release at capture a in last at last_key_[a], plus
+  // last_age_ and group_last_. The age tables are indexed by the class before it is capped
+  // at the oldest.
+  std::vector<int32_t> from_key_;
+  std::vector<int32_t> to_key_;
+  std::vector<int32_t> last_key_;
+  std::vector<int32_t> bt_age_;
+  std::vector<int32_t> last_age_;
+  ptrdiff_t group_bt_;
+  ptrdiff_t group_last_;
+  ptrdiff_t spare_;  // the count after bt in a part's tally, which only ever has 0 added
 };
 
 }  // namespace haplovex

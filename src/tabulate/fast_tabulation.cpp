@@ -1,6 +1,7 @@
 #include "tabulate/fast_tabulation.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <thread>
 
@@ -31,7 +32,23 @@ FastReading::FastReading(const ConversionSettings& settings, const InputFile& in
       frequency_at(settings.frqcol1 > 0 ? settings.frqcol1 - 1 : -1),
       frequency_width(settings.frqcol1 > 0
                           ? static_cast<size_t>(settings.frqcol2 - settings.frqcol1 + 1)
-                          : 0) {}
+                          : 0),
+      quick(use_masks && (frequency_at < 0 || frequency_width <= 8)),
+      quick_age_at(age_at >= 0 ? static_cast<size_t>(age_at) : 0),
+      quick_group_at(group_at >= 0 ? static_cast<size_t>(group_at) : 0),
+      quick_fate_at(fate_at >= 0 ? static_cast<size_t>(fate_at) : SIZE_MAX) {
+#if !defined(__SSE2__)
+  quick = false;
+#endif
+  for (int c = 0; c < 256; ++c) {
+    const auto byte = static_cast<char>(c);
+    const int32_t age = age_at >= 0 ? ages(byte) : 1;
+    const int32_t group = group_at >= 0 ? groups(byte) : 1;
+    quick_age[static_cast<size_t>(c)] = static_cast<int8_t>(age >= 1 && age <= highest_age ? age : 0);
+    quick_group[static_cast<size_t>(c)] = static_cast<int8_t>(group >= 1 && group <= s.ngroups ? group : 0);
+    quick_released[static_cast<size_t>(c)] = !LostOnCapture(byte);
+  }
+}
 
 int PartsFor(int threads, uint64_t bytes) {
   if (threads > 0) return std::min(threads, 64);

@@ -11,6 +11,7 @@
 // records the plain way from the start, which stops the run with exactly its own message.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -33,11 +34,13 @@
 
 namespace haplovex {
 
-// What one thread counts of its part of the file.
+// What one thread counts of its part of the file. A record adds to a count at most once (its
+// pairs of captures are pairs of different periods), so no count of a part exceeds the part's
+// animals; a part whose animals pass 32 bits passes the run's limit on animals too, and the
+// run then reads the records the plain way. The counts therefore never wrap.
 struct PartTally {
   std::vector<uint32_t> bt;    // next captures, by pair, as the converter lays them out
   std::vector<uint32_t> last;  // releases at the last capture, laid out as its table n
-  bool wrapped = false;        // a count passed what 32 bits hold (far past its limit)
   int64_t nrec = 0;            // records read
   int64_t nanim = 0;           // animals read
   RecordChecks checks;         // record numbers counted from the part's first record
@@ -45,9 +48,47 @@ struct PartTally {
   bool gave_up = false;        // the plain way must read the records instead
 };
 
-// Adds `freq` to a count of a part's tally, noting in `wrapped` a count that passes 32 bits.
-inline void AddTo(uint32_t& count, uint32_t freq, bool& wrapped) {
-  wrapped |= __builtin_add_overflow(count, freq, &count);
+// Counts after bt in a part's tally, to which counting with no branch adds nothing: many,
+// so that records one after the other seldom add to the same one and wait for each other.
+inline constexpr size_t kSpareCounts = 64;
+
+// A capture's place in a converter's tables of offsets: kKeyStride places a period, one a
+// stratum (there are at most 26).
+inline constexpr size_t kKeyStride = 32;
+inline size_t CaptureKey(int32_t period, int32_t stratum) {
+  return static_cast<size_t>(period) * kKeyStride + static_cast<size_t>(stratum);
+}
+
+// What late counting needs of a record besides its captures.
+struct LateRecord {
+  int32_t iage;   // age class at the first capture
+  int32_t igrp;   // group
+  uint32_t freq;  // animals
+  bool released;  // released at the last capture
+};
+
+inline LateRecord LateOf(const DecodedRecord& rec) {
+  return {rec.iage, rec.igrp, static_cast<uint32_t>(rec.freq), !NotReleasedAtLast(rec)};
+}
+
+// `value`, hidden from the compiler's reasoning: a mask made of a condition stays a mask,
+// and is not turned back into a branch that records with and without the condition would
+// mispredict.
+template <typename T>
+[[gnu::always_inline]] inline T Opaque(T value) {
+#if defined(__GNUC__)
+  asm("" : "+r"(value));
+#endif
+  return value;
+}
+
+// Adds `freq` to counts[at] when `when` holds, and otherwise 0 to one of the spare counts from
+// counts[spare] on, with no branch for records with and without to mispredict.
+[[gnu::always_inline]] inline void AddWhen(uint32_t* counts, ptrdiff_t at, ptrdiff_t spare,
+                                           bool when, uint32_t freq) {
+  const ptrdiff_t all = Opaque(-static_cast<ptrdiff_t>(when));
+  const ptrdiff_t none = spare + (at & static_cast<ptrdiff_t>(kSpareCounts - 1));
+  counts[none + ((at - none) & all)] += freq & static_cast<uint32_t>(all);
 }
 
 // A record's captures one at a time, period and stratum, for a converter's late counting:
@@ -76,11 +117,12 @@ class CaptureBits {
   // The next capture without a branch: true and it when there is one; false, with period 1 and
   // stratum 1, when there is none.
   bool Peek(int32_t& period, int32_t& stratum) const {
-    const bool more = bits_ != 0;
+    // All ones when there is a capture. (The history's 64th byte is read when there is none.)
+    const int32_t keep = Opaque(-static_cast<int32_t>(bits_ != 0));
     const auto i = static_cast<size_t>(__builtin_ctzll(bits_ | uint64_t{1} << 63));
-    period = more ? static_cast<int32_t>(i + 1) : 1;
-    stratum = more ? code_class_[history_[i]] : 1;
-    return more;
+    period = (static_cast<int32_t>(i + 1) & keep) | (1 & ~keep);
+    stratum = (code_class_[history_[i]] & keep) | (1 & ~keep);
+    return keep != 0;
   }
   // Goes past the capture Peek gave, when there was one.
   void Skip() { bits_ &= bits_ - 1; }
@@ -172,6 +214,40 @@ struct FastReading {
     return decoder.DecodeFields(line, rec);
   }
 
+#if defined(__SSE2__)
+  // The frequency of a record of a batch read whole: the digits of the field's `length`
+  // columns, among blanks and up to a ";", as one 8-byte word. False for anything else (all
+  // blank, a sign, digits with blanks between them, any other character), which the careful
+  // reading takes. REQUIRES: 1 <= length <= 8, and 8 bytes readable at `field`.
+  static bool QuickFrequency(const char* field, size_t length, uint32_t& value) {
+    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(field));
+    const unsigned columns = (1u << length) - 1;
+    const unsigned semicolons =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(';')))) & columns;
+    // The columns before the first ";".
+    const unsigned keep = semicolons != 0 ? (semicolons & (0u - semicolons)) - 1 : columns;
+    const auto digit = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+                           _mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
+                           _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1))))) & keep;
+    const auto blank =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')))) & keep;
+    if ((digit | blank) != keep || digit == 0) return false;
+    const int low = __builtin_ctz(digit);
+    const int high = 31 - __builtin_clz(digit);
+    if (digit != (2u << high) - (1u << low)) return false;
+    uint64_t x;
+    std::memcpy(&x, field, sizeof x);
+    // Digits to their values and blanks to 0; the last digit moved to the top byte, so that
+    // zeros lead. Then pairs, fours and the eight digits are combined by multiplication.
+    x = (x & 0x0F0F0F0F0F0F0F0FULL) << (8 * (7 - high));
+    x = ((x * (10 * 256 + 1)) >> 8) & 0x00FF00FF00FF00FFULL;
+    x = ((x * (100 * 65536 + 1)) >> 16) & 0x0000FFFF0000FFFFULL;
+    x = (x * ((uint64_t{10000} << 32) + 1)) >> 32;
+    value = static_cast<uint32_t>(x);
+    return true;
+  }
+#endif
+
   const ConversionSettings& s;
   const InputFile& input;
   RecordDecoder decoder;
@@ -186,6 +262,20 @@ struct FastReading {
   int32_t fate_at;
   int32_t frequency_at;
   size_t frequency_width;
+
+  // For batches read whole (see TallyPart), a table for every field, looked up with no
+  // branch: a byte's age class (0 where the careful reading must take the record: no age
+  // code, or one above the highest taken), its group (0: none), and whether a fate mark
+  // leaves the animals released. A field that is not read looks at the first column, in a
+  // table that gives every byte class 1, group 1; a fate column past the end of a line reads
+  // as a blank. `quick`: batches may be read whole.
+  bool quick;
+  std::array<int8_t, 256> quick_age{};
+  std::array<int8_t, 256> quick_group{};
+  std::array<bool, 256> quick_released{};
+  size_t quick_age_at;
+  size_t quick_group_at;
+  size_t quick_fate_at;  // SIZE_MAX when there is no fate column
 };
 
 // Splits the file into up to `parts` byte ranges that begin at the start of a line; fewer
@@ -203,62 +293,40 @@ constexpr size_t kBlock = size_t{256} << 10;  // bytes read at a time by each pa
 constexpr size_t kSlack = CaptureMasks::kReach + 8;  // readable bytes after every line
 constexpr size_t kBatch = 64;                  // records whose masks are found together
 
-// The line ends of a block, found 64 bytes at a time.
-class LineEnds {
- public:
-  // REQUIRES: 64 readable bytes past data[size - 1].
-  LineEnds(const char* data, size_t size) : data_(data), size_(size) {}
+constexpr size_t kChunk = 64;  // bytes whose line ends are found at once
+// Room for the lines of a batch: a batch is counted once it has kBatch lines, and one chunk
+// can hold kChunk more.
+constexpr size_t kBatchRoom = kBatch + kChunk;
 
-  // The place of the next line end, or the block's size when there is none left.
-  size_t Next() {
-    while (bits_ == 0) {
-      if (next_ >= size_) return size_;
-      bits_ = Chunk(data_ + next_);
-      if (size_ - next_ < 64) bits_ &= (uint64_t{1} << (size_ - next_)) - 1;
-      base_ = next_;
-      next_ += 64;
-    }
-    const size_t at = base_ + static_cast<size_t>(__builtin_ctzll(bits_));
-    bits_ &= bits_ - 1;
-    return at;
-  }
-
- private:
-  // Bit k for a line end at at[k].
-  static uint64_t Chunk(const char* at) {
+// Bit k for a line end at at[k]. REQUIRES: kChunk readable bytes at `at`.
+inline uint64_t LineEndBits(const char* at) {
 #if defined(__SSE2__)
-    const __m128i nl = _mm_set1_epi8('\n');
-    uint64_t bits = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * k));
-      bits |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)))} << (16 * k);
-    }
-    return bits;
-#else
-    uint64_t bits = 0;
-    for (int k = 0; k < 64; ++k) bits |= uint64_t{at[k] == '\n'} << k;
-    return bits;
-#endif
+  const __m128i nl = _mm_set1_epi8('\n');
+  uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * k));
+    bits |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)))} << (16 * k);
   }
-
-  const char* data_;
-  size_t size_;
-  size_t next_ = 0;  // the first byte not yet looked at
-  size_t base_ = 0;  // where the bits start
-  uint64_t bits_ = 0;
-};
+  return bits;
+#else
+  uint64_t bits = 0;
+  for (size_t k = 0; k < kChunk; ++k) bits |= uint64_t{at[k] == '\n'} << k;
+  return bits;
+#endif
+}
 
 // A record line as the plain way sees it: the line end and one carriage return before it
-// removed, cut at the record width.
+// removed, cut at the record width. REQUIRES: start[-1] readable (a line end, or a byte put
+// before the block), so that an empty line needs no branch.
 inline std::string_view RecordLine(const char* start, size_t length) {
-  if (length > 0 && start[length - 1] == '\r') --length;
+  length -= start[static_cast<ptrdiff_t>(length) - 1] == '\r' ? 1 : 0;
   return std::string_view(start, length < kLineWidth ? length : kLineWidth);
 }
 
 }  // namespace fast_detail
 
 // Reads the part [begin, end) of the file into `tally`, handing every record to
-// `count(captures, const DecodedRecord&, PartTally&)` with its captures as a CaptureList or
+// `count(captures, const LateRecord&, PartTally&)` with its captures as a CaptureList or
 // CaptureBits.
 template <typename Count>
 void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally, Count count) {
@@ -272,16 +340,18 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
   const int32_t frequency_column = s.frqcol1;
   RecordChecks& checks = tally.checks;
 
-  std::vector<char> buffer(kBlock + kSlack, '\0');
+  // A line end before the block, then the block, then bytes that may be read past its end.
+  std::vector<char> buffer(1 + kBlock + kSlack, '\n');
+  char* const data = buffer.data() + 1;
   DecodedRecord rec;
   rec.captures.resize(r.decoder.periods());
   std::string padded;
 
-  const unsigned char* histories[kBatch];
-  uint64_t captured[kBatch];
-  uint64_t odd[kBatch];
-  std::string_view lines[kBatch];
-  bool masked[kBatch];
+  const unsigned char* histories[kBatchRoom];
+  uint64_t captured[kBatchRoom];
+  uint64_t odd[kBatchRoom];
+  std::string_view lines[kBatchRoom];
+  bool masked[kBatchRoom];
 
   // A record the masks do not serve: maybe a comment or an empty line, maybe too short, maybe
   // laid out otherwise. False when the part gives up.
@@ -314,15 +384,68 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     if (rec.blank_frequency && !empty) checks.blank_frequency.Add(1, number, s.frqcol1);
     tally.nanim += rec.freq;
     if (rec.iage <= 0 || rec.iage > highest_age) return false;
-    count(CaptureList(rec.Captures()), rec, tally);
+    count(CaptureList(rec.Captures()), LateOf(rec), tally);
     return true;
+  };
+
+  // A batch read whole: the fields of every line looked up with no branch a record, then
+  // the masks, then every record counted. Only a batch of records that all hold every field,
+  // read simply (see FastReading), with a capture and no odd byte, and that need no warning,
+  // is read so; for any other, nothing is counted and false returned, and the batch is read
+  // with care.
+  size_t batch = 0;
+  uint32_t freqs[kBatchRoom];
+  int32_t classes[kBatchRoom];
+  int32_t groups[kBatchRoom];
+  bool released[kBatchRoom];
+  auto quick_batch = [&]() -> bool {
+#if defined(__SSE2__)
+    if (!r.quick) return false;
+    const auto frequency_at = static_cast<size_t>(r.frequency_at);
+    bool bad = false;
+    for (size_t k = 0; k < batch; ++k) {
+      const char* line = lines[k].data();
+      const size_t length = lines[k].size();
+      if (length < needed) return false;
+      auto byte = [line](size_t at) { return static_cast<unsigned char>(line[at]); };
+      classes[k] = r.quick_age[byte(r.quick_age_at)];
+      groups[k] = r.quick_group[byte(r.quick_group_at)];
+      released[k] = r.quick_released[r.quick_fate_at < length ? byte(r.quick_fate_at) : ' '];
+      bad |= (line[0] == ' ') | (line[0] == '/') | (classes[k] == 0) | (groups[k] == 0);
+      if (r.frequency_at >= 0) {
+        bad |= !FastReading::QuickFrequency(
+            line + frequency_at, std::min(r.frequency_width, length - frequency_at), freqs[k]);
+      } else {
+        freqs[k] = 1;
+      }
+      histories[k] = reinterpret_cast<const unsigned char*>(line) + code_offset;
+    }
+    if (bad) return false;
+    r.masks.Find(histories, batch, captured, odd);
+    for (size_t k = 0; k < batch; ++k) bad |= (captured[k] == 0) | (odd[k] != 0);
+    if (bad) return false;
+    int64_t nanim = 0;
+    for (size_t k = 0; k < batch; ++k) {
+      count(CaptureBits(captured[k], histories[k], code_class),
+            LateRecord{classes[k], groups[k], freqs[k], released[k]}, tally);
+      nanim += freqs[k];
+    }
+    tally.nrec += static_cast<int64_t>(batch);
+    tally.nanim += nanim;
+    return true;
+#else
+    return false;
+#endif
   };
 
   // The lines of one batch: the masks of their histories at once, then every record in order.
   // A line that starts with a blank or "/" may be a comment or empty, and a line too short to
   // hold every field is padded: neither is masked. False when the part gives up.
-  size_t batch = 0;
   auto run_batch = [&]() -> bool {
+    if (quick_batch()) {
+      batch = 0;
+      return true;
+    }
     size_t nmasked = 0;
     for (size_t k = 0; k < batch; ++k) {
       const std::string_view line = lines[k];
@@ -359,7 +482,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
       if (rec.blank_frequency) checks.blank_frequency.Add(1, number, frequency_column);
       nanim += rec.freq;
       if (rec.iage <= 0 || rec.iage > highest_age) return false;
-      count(CaptureBits(bits, codes, code_class), rec, tally);
+      count(CaptureBits(bits, codes, code_class), LateOf(rec), tally);
     }
     tally.nrec = nrec;
     tally.nanim = nanim;
@@ -376,7 +499,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
       return;
     }
     const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock - have, end - offset));
-    const ssize_t got = want == 0 ? 0 : r.input.ReadAt(offset, buffer.data() + have, want);
+    const ssize_t got = want == 0 ? 0 : r.input.ReadAt(offset, data + have, want);
     if (got < 0) {
       tally.gave_up = true;
       return;
@@ -384,20 +507,37 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     offset += static_cast<uint64_t>(got);
     have += static_cast<size_t>(got);
     const bool at_end = got == 0 || offset >= end;
-    std::memset(buffer.data() + have, 0, kSlack);
-    size_t pos = 0;
-    LineEnds ends(buffer.data(), have);
-    for (size_t nl = ends.Next(); nl < have; nl = ends.Next()) {
-      lines[batch++] = RecordLine(buffer.data() + pos, nl - pos);
-      pos = nl + 1;
-      if (batch == kBatch && !run_batch()) {
+    std::memset(data + have, 0, kSlack);
+    size_t pos = 0;  // where the next line starts
+    for (size_t chunk = 0; chunk < have; chunk += kChunk) {
+      uint64_t bits = LineEndBits(data + chunk);
+      if (have - chunk < kChunk) bits &= (uint64_t{1} << (have - chunk)) - 1;
+      // Records of more than 32 bytes: two lines with no branch to guess how many there are
+      // (past the last, empty lines that are never counted); a chunk with more is rare.
+      size_t count = 0;
+      for (size_t k = 0; k < 2; ++k) {
+        const bool more = bits != 0;
+        const size_t nl = more ? chunk + static_cast<size_t>(__builtin_ctzll(bits)) : pos;
+        lines[batch + k] = RecordLine(data + pos, nl - pos);
+        pos = more ? nl + 1 : pos;
+        count += more ? 1 : 0;
+        bits &= bits - 1;
+      }
+      while (bits != 0) {
+        const size_t nl = chunk + static_cast<size_t>(__builtin_ctzll(bits));
+        lines[batch + count++] = RecordLine(data + pos, nl - pos);
+        pos = nl + 1;
+        bits &= bits - 1;
+      }
+      batch += count;
+      if (batch >= kBatch && !run_batch()) {
         tally.gave_up = true;
         return;
       }
     }
     if (at_end) {
       // The last line of the file may have no line end.
-      if (pos < have) lines[batch++] = RecordLine(buffer.data() + pos, have - pos);
+      if (pos < have) lines[batch++] = RecordLine(data + pos, have - pos);
       if (!run_batch()) tally.gave_up = true;
       return;
     }
@@ -405,7 +545,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
       tally.gave_up = true;
       return;
     }
-    std::memmove(buffer.data(), buffer.data() + pos, have - pos);
+    std::memmove(data, data + pos, have - pos);
     have -= pos;
   }
 }

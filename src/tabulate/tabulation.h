@@ -39,6 +39,10 @@ class AgeSteps {
  public:
   explicit AgeSteps(const ConversionSettings& s);
   // Class at `period` of an animal caught first at `first` in class `iage`; never above nage.
+  // Intervals marked "1" before `period`: the class at a period is the class at the first
+  // capture plus the raises between them.
+  // [period], for periods 0..nyrs.
+  const int32_t* RaisesBefore() const { return raises_before_.data(); }
   int32_t At(int32_t iage, int32_t first, int32_t period) const {
     const int64_t age = int64_t{iage} + raises_before_[static_cast<size_t>(period)] -
                         raises_before_[static_cast<size_t>(first)];
@@ -65,7 +69,7 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 // The tables of a converter whose class `Counts` derives from Tabulation<Counts> and counts one
 // decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
 // (see fast_tabulation.h) it also counts a record late, in a part's tally, with
-// CountLate(captures, const DecodedRecord&, PartTally&) const (the captures one at a time: a
+// CountLate(captures, const LateRecord&, PartTally&) const (the captures one at a time: a
 // CaptureList or a CaptureBits), and fills its tables from the tallies of
 // every part with Derive(const std::vector<PartTally>&), false when a count passes its limit.
 template <typename Counts>
@@ -178,20 +182,19 @@ class Tabulation {
     std::vector<PartTally> tallies(ranges.size());
     const size_t caught_size = static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata);
     for (PartTally& tally : tallies) {
-      tally.bt.assign(bt_.size() + 1, 0);  // and a spare count, for counts that add nothing
+      tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
       tally.last.assign(n_.size(), 0);
       if (files.want_digest) tally.caught.assign(caught_size, 0);
     }
     auto read_part = [&](size_t k) {
       try {
         TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
-                  [&self, strata = s_.nstrata](auto captures, const DecodedRecord& rec,
-                                               PartTally& tally) {
+                  [&self, strata = s_.nstrata](auto captures, const LateRecord& rec,
+                                               PartTally& tally) __attribute__((always_inline)) {
                     if (tally.caught.empty()) {
                       self.CountLate(captures, rec, tally);
                     } else {
-                      self.CountLate(CountedCaptures(captures, tally.caught.data(), strata,
-                                                     static_cast<uint32_t>(rec.freq)),
+                      self.CountLate(CountedCaptures(captures, tally.caught.data(), strata, rec.freq),
                                      rec, tally);
                     }
                   });
@@ -205,7 +208,7 @@ class Tabulation {
     int64_t nrec = 0;
     int64_t nanim = 0;
     for (const PartTally& tally : tallies) {
-      if (tally.gave_up || tally.wrapped) return false;
+      if (tally.gave_up) return false;
       MergeChecks(checks, tally.checks, nrec);
       nrec += tally.nrec;
       nanim += tally.nanim;
