@@ -44,7 +44,8 @@ class MemoryTables : public Tabulation<MemoryTables> {
   friend class Tabulation<MemoryTables>;
   // Counted late: bt for every memory release with a next capture, and the release at the
   // last capture of an animal released there; n and btot follow from them (Derive).
-  template <typename Captures>
+  // `kAging`: the age class may change between captures (else it is the class at the first).
+  template <bool kAging, typename Captures>
   [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
                                         PartTally& tally) const {
     // A window of three captures: the one before, the one counted, and the next.
@@ -64,6 +65,7 @@ class MemoryTables : public Tabulation<MemoryTables> {
     // The record's age class at a period is its class at the first capture raised by the
     // intervals marked since then: shift + raises[period] indexes bt_age_ and n_age_.
     const int32_t shift = rec.iage - raises[before_period];
+    auto age = [&](int32_t p) { return kAging ? shift + raises[p] : rec.iage; };
     size_t before_key = CaptureKey(before_period, before);
     size_t key = CaptureKey(period, stratum);
     int32_t next_period;
@@ -73,7 +75,7 @@ class MemoryTables : public Tabulation<MemoryTables> {
       // nothing.
       const size_t next_key = CaptureKey(next_period, next);
       AddWhen(bt,
-              group + bt_age[shift + raises[period]] + bt_before[before_key] + bt_at[key] +
+              group + bt_age[age(period)] + bt_before[before_key] + bt_at[key] +
                   bt_next[next_key],
               spare, before_period == period - 1, freq);
       before_period = period;
@@ -83,7 +85,7 @@ class MemoryTables : public Tabulation<MemoryTables> {
     }
     if (before_period == period - 1 && rec.released) {
       tally.last[static_cast<size_t>((rec.igrp - 1) * group_n_ +
-                                     n_age_[static_cast<size_t>(shift + raises[period])] +
+                                     n_age_[static_cast<size_t>(age(period))] +
                                      n_before_[before_key] + n_at_[key])] += freq;
     }
   }

@@ -37,7 +37,8 @@ class CohortTables : public Tabulation<CohortTables> {
   void Count(const DecodedRecord& rec, int64_t record);
   // Counted late: bt for every capture with a next one, and the release at the last capture
   // of an animal released there; n and btot follow from them (Derive).
-  template <typename Captures>
+  // `kAging`: the age class may change between captures (else it is the class at the first).
+  template <bool kAging, typename Captures>
   [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
                                         PartTally& tally) const {
     int32_t period;
@@ -57,9 +58,11 @@ class CohortTables : public Tabulation<CohortTables> {
     // The record's age class at a period is its class at the first capture raised by the
     // intervals marked since then: shift + raises[period] indexes bt_age_ and last_age_.
     const int32_t shift = rec.iage - raises[period];
+    const int32_t fixed_age = bt_age[rec.iage];
+    auto age_at = [&](int32_t p) { return kAging ? bt_age[shift + raises[p]] : fixed_age; };
     size_t at = CaptureKey(period, stratum);
     // The offset in bt of a pair that starts at this capture, but for where it leads.
-    ptrdiff_t out = group + from[at] + bt_age[shift + raises[period]];
+    ptrdiff_t out = group + from[at] + age_at(period);
     int32_t next_period;
     int32_t next_stratum;
     if constexpr (std::is_same_v<Captures, CaptureBits>) {
@@ -74,17 +77,18 @@ class CohortTables : public Tabulation<CohortTables> {
       const auto all = Opaque(-static_cast<int32_t>(more));
       at += (next - at) & static_cast<size_t>(static_cast<int64_t>(all));
       period += (next_period - period) & all;
-      out = group + from[at] + bt_age[shift + raises[period]];
+      out = group + from[at] + age_at(period);
     }
     while (captures.Next(next_period, next_stratum)) {
       const size_t next = CaptureKey(next_period, next_stratum);
       bt[out + to[next]] += freq;
       at = next;
       period = next_period;
-      out = group + from[at] + bt_age[shift + raises[period]];
+      out = group + from[at] + age_at(period);
     }
     // Nearly every animal is released: counted with no branch, the others adding nothing.
-    tally.last[static_cast<size_t>((rec.igrp - 1) * group_last_ + last_age_[static_cast<size_t>(shift + raises[period])] +
+    const int32_t age = kAging ? shift + raises[period] : rec.iage;
+    tally.last[static_cast<size_t>((rec.igrp - 1) * group_last_ + last_age_[static_cast<size_t>(age)] +
                                    last_key_[at])] += rec.released ? freq : 0;
   }
   bool Derive(const std::vector<PartTally>& tallies);

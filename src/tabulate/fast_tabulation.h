@@ -55,7 +55,7 @@ inline constexpr size_t kSpareCounts = 64;
 // A capture's place in a converter's tables of offsets: kKeyStride places a period, one a
 // stratum (there are at most 26).
 inline constexpr size_t kKeyStride = 32;
-inline size_t CaptureKey(int32_t period, int32_t stratum) {
+[[gnu::always_inline]] inline size_t CaptureKey(int32_t period, int32_t stratum) {
   return static_cast<size_t>(period) * kKeyStride + static_cast<size_t>(stratum);
 }
 
@@ -97,7 +97,7 @@ class CaptureList {
  public:
   explicit CaptureList(std::span<const Capture> captures)
       : at_(captures.data()), end_(captures.data() + captures.size()) {}
-  bool Next(int32_t& period, int32_t& stratum) {
+  [[gnu::always_inline]] bool Next(int32_t& period, int32_t& stratum) {
     if (at_ == end_) return false;
     period = at_->period;
     stratum = at_->stratum;
@@ -116,7 +116,7 @@ class CaptureBits {
       : bits_(bits), history_(history), code_class_(code_class) {}
   // The next capture without a branch: true and it when there is one; false, with period 1 and
   // stratum 1, when there is none.
-  bool Peek(int32_t& period, int32_t& stratum) const {
+  [[gnu::always_inline]] bool Peek(int32_t& period, int32_t& stratum) const {
     // All ones when there is a capture. (The history's 64th byte is read when there is none.)
     const int32_t keep = Opaque(-static_cast<int32_t>(bits_ != 0));
     const auto i = static_cast<size_t>(__builtin_ctzll(bits_ | uint64_t{1} << 63));
@@ -125,8 +125,8 @@ class CaptureBits {
     return keep != 0;
   }
   // Goes past the capture Peek gave, when there was one.
-  void Skip() { bits_ &= bits_ - 1; }
-  bool Next(int32_t& period, int32_t& stratum) {
+  [[gnu::always_inline]] void Skip() { bits_ &= bits_ - 1; }
+  [[gnu::always_inline]] bool Next(int32_t& period, int32_t& stratum) {
     if (bits_ == 0) return false;
     const auto i = static_cast<size_t>(__builtin_ctzll(bits_));
     bits_ &= bits_ - 1;
@@ -148,7 +148,7 @@ class CountedCaptures {
  public:
   CountedCaptures(Captures captures, uint64_t* caught, int32_t strata, uint32_t freq)
       : captures_(captures), caught_(caught), strata_(strata), freq_(freq) {}
-  bool Next(int32_t& period, int32_t& stratum) {
+  [[gnu::always_inline]] bool Next(int32_t& period, int32_t& stratum) {
     if (!captures_.Next(period, stratum)) return false;
     caught_[static_cast<size_t>((period - 1) * strata_ + (stratum - 1))] += freq_;
     return true;
@@ -219,7 +219,7 @@ struct FastReading {
   // columns, among blanks and up to a ";", as one 8-byte word. False for anything else (all
   // blank, a sign, digits with blanks between them, any other character), which the careful
   // reading takes. REQUIRES: 1 <= length <= 8, and 8 bytes readable at `field`.
-  static bool QuickFrequency(const char* field, size_t length, uint32_t& value) {
+  [[gnu::always_inline]] static bool QuickFrequency(const char* field, size_t length, uint32_t& value) {
     const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(field));
     const unsigned columns = (1u << length) - 1;
     const unsigned semicolons =
@@ -299,7 +299,7 @@ constexpr size_t kChunk = 64;  // bytes whose line ends are found at once
 constexpr size_t kBatchRoom = kBatch + kChunk;
 
 // Bit k for a line end at at[k]. REQUIRES: kChunk readable bytes at `at`.
-inline uint64_t LineEndBits(const char* at) {
+[[gnu::always_inline]] inline uint64_t LineEndBits(const char* at) {
 #if defined(__SSE2__)
   const __m128i nl = _mm_set1_epi8('\n');
   uint64_t bits = 0;
@@ -318,7 +318,7 @@ inline uint64_t LineEndBits(const char* at) {
 // A record line as the plain way sees it: the line end and one carriage return before it
 // removed, cut at the record width. REQUIRES: start[-1] readable (a line end, or a byte put
 // before the block), so that an empty line needs no branch.
-inline std::string_view RecordLine(const char* start, size_t length) {
+[[gnu::always_inline]] inline std::string_view RecordLine(const char* start, size_t length) {
   length -= start[static_cast<ptrdiff_t>(length) - 1] == '\r' ? 1 : 0;
   return std::string_view(start, length < kLineWidth ? length : kLineWidth);
 }
@@ -350,7 +350,13 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
   const unsigned char* histories[kBatchRoom];
   uint64_t captured[kBatchRoom];
   uint64_t odd[kBatchRoom];
-  std::string_view lines[kBatchRoom];
+  // Where the lines of the batch start in the block: line k runs from starts[k] to its line
+  // end at starts[k + 1] - 1.
+  uint32_t starts[kBatchRoom + 1];
+  starts[0] = 0;
+  auto line_of = [&](size_t k) {
+    return RecordLine(data + starts[k], starts[k + 1] - 1 - starts[k]);
+  };
   bool masked[kBatchRoom];
 
   // A record the masks do not serve: maybe a comment or an empty line, maybe too short, maybe
@@ -404,8 +410,11 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     const auto frequency_at = static_cast<size_t>(r.frequency_at);
     bool bad = false;
     for (size_t k = 0; k < batch; ++k) {
-      const char* line = lines[k].data();
-      const size_t length = lines[k].size();
+      // The record as the plain way sees it, but for its cut at the record width, which no
+      // field read here reaches.
+      const char* line = data + starts[k];
+      size_t length = starts[k + 1] - 1 - starts[k];
+      length -= line[static_cast<ptrdiff_t>(length) - 1] == '\r' ? 1 : 0;
       if (length < needed) return false;
       auto byte = [line](size_t at) { return static_cast<unsigned char>(line[at]); };
       classes[k] = r.quick_age[byte(r.quick_age_at)];
@@ -443,12 +452,13 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
   // hold every field is padded: neither is masked. False when the part gives up.
   auto run_batch = [&]() -> bool {
     if (quick_batch()) {
+      starts[0] = starts[batch];
       batch = 0;
       return true;
     }
     size_t nmasked = 0;
     for (size_t k = 0; k < batch; ++k) {
-      const std::string_view line = lines[k];
+      const std::string_view line = line_of(k);
       masked[k] = r.use_masks && line.size() >= needed && line[0] != ' ' && line[0] != '/';
       if (masked[k]) {
         histories[nmasked++] = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
@@ -464,12 +474,12 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
       if (!masked[k]) {
         tally.nrec = nrec;
         tally.nanim = nanim;
-        if (!other_record(lines[k])) return false;
+        if (!other_record(line_of(k))) return false;
         nrec = tally.nrec;
         nanim = tally.nanim;
         continue;
       }
-      const std::string_view line = lines[k];
+      const std::string_view line = line_of(k);
       if (!r.Fields(line, rec)) return false;
       const uint64_t bits = captured[m];
       const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + code_offset;
@@ -486,6 +496,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     }
     tally.nrec = nrec;
     tally.nanim = nanim;
+    starts[0] = starts[batch];
     batch = 0;
     return true;
   };
@@ -508,25 +519,21 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     have += static_cast<size_t>(got);
     const bool at_end = got == 0 || offset >= end;
     std::memset(data + have, 0, kSlack);
-    size_t pos = 0;  // where the next line starts
     for (size_t chunk = 0; chunk < have; chunk += kChunk) {
       uint64_t bits = LineEndBits(data + chunk);
       if (have - chunk < kChunk) bits &= (uint64_t{1} << (have - chunk)) - 1;
       // Records of more than 32 bytes: two lines with no branch to guess how many there are
-      // (past the last, empty lines that are never counted); a chunk with more is rare.
+      // (past the last, starts that are never read); a chunk with more is rare.
+      uint32_t* const next = starts + batch + 1;
+      const auto base = static_cast<uint32_t>(chunk + 1);
       size_t count = 0;
       for (size_t k = 0; k < 2; ++k) {
-        const bool more = bits != 0;
-        const size_t nl = more ? chunk + static_cast<size_t>(__builtin_ctzll(bits)) : pos;
-        lines[batch + k] = RecordLine(data + pos, nl - pos);
-        pos = more ? nl + 1 : pos;
-        count += more ? 1 : 0;
+        next[k] = base + static_cast<uint32_t>(__builtin_ctzll(bits | uint64_t{1} << 63));
+        count += bits != 0 ? 1 : 0;
         bits &= bits - 1;
       }
       while (bits != 0) {
-        const size_t nl = chunk + static_cast<size_t>(__builtin_ctzll(bits));
-        lines[batch + count++] = RecordLine(data + pos, nl - pos);
-        pos = nl + 1;
+        next[count++] = base + static_cast<uint32_t>(__builtin_ctzll(bits));
         bits &= bits - 1;
       }
       batch += count;
@@ -537,7 +544,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     }
     if (at_end) {
       // The last line of the file may have no line end.
-      if (pos < have) lines[batch++] = RecordLine(data + pos, have - pos);
+      if (starts[batch] < have) starts[++batch] = static_cast<uint32_t>(have + 1);
       if (!run_batch()) tally.gave_up = true;
       return;
     }
@@ -545,6 +552,8 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
       tally.gave_up = true;
       return;
     }
+    const size_t pos = starts[0];  // where the line carried over starts
+    starts[0] = 0;
     std::memmove(data, data + pos, have - pos);
     have -= pos;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <type_traits>
 #include <vector>
 
 #include "runctl/run_files.h"
@@ -43,6 +44,8 @@ class AgeSteps {
   // capture plus the raises between them.
   // [period], for periods 0..nyrs.
   const int32_t* RaisesBefore() const { return raises_before_.data(); }
+  // Some interval raises the class.
+  bool Raises() const { return nage_ > 1 && raises_before_.back() != 0; }
   int32_t At(int32_t iage, int32_t first, int32_t period) const {
     const int64_t age = int64_t{iage} + raises_before_[static_cast<size_t>(period)] -
                         raises_before_[static_cast<size_t>(first)];
@@ -69,7 +72,7 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 // The tables of a converter whose class `Counts` derives from Tabulation<Counts> and counts one
 // decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
 // (see fast_tabulation.h) it also counts a record late, in a part's tally, with
-// CountLate(captures, const LateRecord&, PartTally&) const (the captures one at a time: a
+// CountLate<aging>(captures, const LateRecord&, PartTally&) const (the captures one at a time: a
 // CaptureList or a CaptureBits), and fills its tables from the tallies of
 // every part with Derive(const std::vector<PartTally>&), false when a count passes its limit.
 template <typename Counts>
@@ -186,23 +189,34 @@ class Tabulation {
       tally.last.assign(n_.size(), 0);
       if (files.want_digest) tally.caught.assign(caught_size, 0);
     }
-    auto read_part = [&](size_t k) {
-      try {
-        TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
-                  [&self, strata = s_.nstrata](auto captures, const LateRecord& rec,
-                                               PartTally& tally) __attribute__((always_inline)) {
-                    if (tally.caught.empty()) {
-                      self.CountLate(captures, rec, tally);
-                    } else {
-                      self.CountLate(CountedCaptures(captures, tally.caught.data(), strata, rec.freq),
-                                     rec, tally);
-                    }
-                  });
-      } catch (...) {
-        tallies[k].gave_up = true;
-      }
+    // Counting is compiled twice: with age classes that change from period to period, and
+    // with none that do (no age increments), where a record's class is fixed.
+    auto read_parts = [&](auto aging) {
+      using Aging = decltype(aging);
+      auto read_part = [&](size_t k) {
+        try {
+          TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
+                    [&self, strata = s_.nstrata](auto captures, const LateRecord& rec,
+                                                 PartTally& tally) __attribute__((always_inline)) {
+                      if (tally.caught.empty()) {
+                        self.template CountLate<Aging::value>(captures, rec, tally);
+                      } else {
+                        self.template CountLate<Aging::value>(
+                            CountedCaptures(captures, tally.caught.data(), strata, rec.freq), rec,
+                            tally);
+                      }
+                    });
+        } catch (...) {
+          tallies[k].gave_up = true;
+        }
+      };
+      RunParts(tallies.size(), read_part);
     };
-    RunParts(tallies.size(), read_part);
+    if (steps_.Raises()) {
+      read_parts(std::true_type{});
+    } else {
+      read_parts(std::false_type{});
+    }
 
     RecordChecks checks;
     int64_t nrec = 0;
