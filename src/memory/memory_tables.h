@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "runctl/run_files.h"
@@ -48,45 +49,72 @@ class MemoryTables : public Tabulation<MemoryTables> {
   template <bool kAging, typename Captures>
   [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
                                         PartTally& tally) const {
-    // A window of three captures: the one before, the one counted, and the next.
-    int32_t before_period, before, period, stratum;
-    if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
-    // Everything the counting reads is copied into locals first, as a store to a count could
-    // otherwise be taken to change it.
     const int32_t* const raises = steps_.RaisesBefore();
     const int32_t* const bt_age = bt_age_.data();
+    const int32_t* const n_age = n_age_.data();
     const int32_t* const bt_before = bt_before_.data();
     const int32_t* const bt_at = bt_at_.data();
     const int32_t* const bt_next = bt_next_.data();
-    uint32_t* const bt = tally.bt.data();
-    const ptrdiff_t spare = spare_;
     const uint32_t freq = rec.freq;
-    const ptrdiff_t group = (rec.igrp - 1) * group_bt_;
-    // The record's age class at a period is its class at the first capture raised by the
-    // intervals marked since then: shift + raises[period] indexes bt_age_ and n_age_.
-    const int32_t shift = rec.iage - raises[before_period];
-    auto age = [&](int32_t p) { return kAging ? shift + raises[p] : rec.iage; };
-    size_t before_key = CaptureKey(before_period, before);
-    size_t key = CaptureKey(period, stratum);
-    int32_t next_period;
-    int32_t next;
-    while (captures.Next(next_period, next)) {
-      // A memory release needs a capture in the period just before; the pairs of others add
-      // nothing.
-      const size_t next_key = CaptureKey(next_period, next);
-      AddWhen(bt,
-              group + bt_age[age(period)] + bt_before[before_key] + bt_at[key] +
-                  bt_next[next_key],
-              spare, before_period == period - 1, freq);
-      before_period = period;
-      before_key = key;
-      period = next_period;
-      key = next_key;
-    }
-    if (before_period == period - 1 && rec.released) {
-      tally.last[static_cast<size_t>((rec.igrp - 1) * group_n_ +
-                                     n_age_[static_cast<size_t>(age(period))] +
-                                     n_before_[before_key] + n_at_[key])] += freq;
+    const ptrdiff_t group_bt = (rec.igrp - 1) * group_bt_;
+    const ptrdiff_t group_n = (rec.igrp - 1) * group_n_;
+    if constexpr (std::is_same_v<Captures, CaptureBits>) {
+      // From the bits themselves: a memory release is a capture with a capture in the period
+      // just before, so most records, which have none, cost one test.
+      const uint64_t bits = captures.bits();
+      uint64_t releases = bits & (bits << 1);
+      if (releases == 0) return;
+      const unsigned char* const history = captures.history();
+      const std::array<int8_t, 256>& code_class = captures.code_class();
+      const int32_t shift = rec.iage - raises[__builtin_ctzll(bits) + 1];
+      uint32_t* const bt = tally.bt.data();
+      const ptrdiff_t spare = spare_;
+      do {
+        const auto i = static_cast<unsigned>(__builtin_ctzll(releases));
+        releases &= releases - 1;
+        const auto period = static_cast<int32_t>(i + 1);
+        const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
+        const size_t key = CaptureKey(period, code_class[history[i]]);
+        const int32_t age = kAging ? shift + raises[period] : rec.iage;
+        // The next capture; with none, the release is one at the last capture (the lookups
+        // then read this capture again, and count nothing).
+        const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
+        const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
+        const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
+        const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
+        AddWhen(bt, group_bt + bt_age[age] + bt_before[before_key] + bt_at[key] + bt_next[next_key],
+                spare, later != 0, freq);
+        AddWhen(tally.last.data(), group_n + n_age[age] + n_before_[before_key] + n_at_[key],
+                n_spare_, (later == 0) & rec.released, freq);
+      } while (releases != 0);
+    } else {
+      // A window of three captures: the one before, the one counted, and the next.
+      int32_t before_period, before, period, stratum;
+      if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
+      const int32_t shift = rec.iage - raises[before_period];
+      auto age = [&](int32_t p) { return kAging ? shift + raises[p] : rec.iage; };
+      size_t before_key = CaptureKey(before_period, before);
+      size_t key = CaptureKey(period, stratum);
+      int32_t next_period;
+      int32_t next;
+      for (;;) {
+        const bool more = captures.Next(next_period, next);
+        // A memory release needs a capture in the period just before.
+        if (before_period == period - 1) {
+          if (more) {
+            tally.bt[static_cast<size_t>(group_bt + bt_age[age(period)] + bt_before[before_key] +
+                                         bt_at[key] + bt_next[CaptureKey(next_period, next)])] += freq;
+          } else if (rec.released) {
+            tally.last[static_cast<size_t>(group_n + n_age[age(period)] + n_before_[before_key] +
+                                           n_at_[key])] += freq;
+          }
+        }
+        if (!more) break;
+        before_period = period;
+        before_key = key;
+        period = next_period;
+        key = CaptureKey(next_period, next);
+      }
     }
   }
   bool Derive(const std::vector<PartTally>& tallies);
@@ -106,7 +134,8 @@ class MemoryTables : public Tabulation<MemoryTables> {
   std::vector<int32_t> n_age_;
   ptrdiff_t group_bt_;
   ptrdiff_t group_n_;
-  ptrdiff_t spare_;  // the first count after bt in a part's tally, which only ever add 0
+  ptrdiff_t spare_;    // the first count after bt in a part's tally, which only ever add 0
+  ptrdiff_t n_spare_;  // and after its releases at the last capture
 
   size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const {
     const int64_t S = s_.nstrata;

@@ -124,6 +124,11 @@ class CaptureBits {
     stratum = (code_class_[history_[i]] & keep) | (1 & ~keep);
     return keep != 0;
   }
+  // The captures not yet given, as bits (period i + 1 is bit i), the history and the class
+  // of every byte, for counting that works on the bits themselves.
+  uint64_t bits() const { return bits_; }
+  const unsigned char* history() const { return history_; }
+  const std::array<int8_t, 256>& code_class() const { return code_class_; }
   // Goes past the capture Peek gave, when there was one.
   [[gnu::always_inline]] void Skip() { bits_ &= bits_ - 1; }
   [[gnu::always_inline]] bool Next(int32_t& period, int32_t& stratum) {

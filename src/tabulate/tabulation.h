@@ -186,7 +186,7 @@ class Tabulation {
     const size_t caught_size = static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata);
     for (PartTally& tally : tallies) {
       tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
-      tally.last.assign(n_.size(), 0);
+      tally.last.assign(n_.size() + kSpareCounts, 0);  // and spare counts too
       if (files.want_digest) tally.caught.assign(caught_size, 0);
     }
     // Counting is compiled twice: with age classes that change from period to period, and
