@@ -32,6 +32,15 @@
 #include "tabulate/record.h"
 #include "tabulate/record_stream.h"
 
+// The record path is compiled twice, for the machines of the last decade (256-bit vectors,
+// bit-manipulation instructions) and for any x86-64; the first the machine can run is chosen
+// when the program starts.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define HAPLOVEX_RECORD_PATH_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define HAPLOVEX_RECORD_PATH_CLONES
+#endif
+
 namespace haplovex {
 
 // What one thread counts of its part of the file. A record adds to a count at most once (its
@@ -334,7 +343,7 @@ constexpr size_t kBatchRoom = kBatch + kChunk;
 // `count(captures, const LateRecord&, PartTally&)` with its captures as a CaptureList or
 // CaptureBits.
 template <typename Count>
-void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally, Count count) {
+HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally, Count count) {
   using namespace fast_detail;
   const ConversionSettings& s = r.s;
   const size_t needed = r.decoder.needed();
@@ -409,7 +418,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
   int32_t classes[kBatchRoom];
   int32_t groups[kBatchRoom];
   bool released[kBatchRoom];
-  auto quick_batch = [&]() -> bool {
+  auto quick_batch = [&]() __attribute__((always_inline)) -> bool {
 #if defined(__SSE2__)
     if (!r.quick) return false;
     const auto frequency_at = static_cast<size_t>(r.frequency_at);
@@ -455,12 +464,7 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
   // The lines of one batch: the masks of their histories at once, then every record in order.
   // A line that starts with a blank or "/" may be a comment or empty, and a line too short to
   // hold every field is padded: neither is masked. False when the part gives up.
-  auto run_batch = [&]() -> bool {
-    if (quick_batch()) {
-      starts[0] = starts[batch];
-      batch = 0;
-      return true;
-    }
+  auto careful_batch = [&]() -> bool {
     size_t nmasked = 0;
     for (size_t k = 0; k < batch; ++k) {
       const std::string_view line = line_of(k);
@@ -501,6 +505,11 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
     }
     tally.nrec = nrec;
     tally.nanim = nanim;
+    return true;
+  };
+  // A batch read whole where it can be, with care where not; the next batch then starts.
+  auto run_batch = [&]() __attribute__((always_inline)) -> bool {
+    if (!quick_batch() && !careful_batch()) return false;
     starts[0] = starts[batch];
     batch = 0;
     return true;
@@ -547,16 +556,13 @@ void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& ta
         return;
       }
     }
-    if (at_end) {
-      // The last line of the file may have no line end.
-      if (starts[batch] < have) starts[++batch] = static_cast<uint32_t>(have + 1);
-      if (!run_batch()) tally.gave_up = true;
-      return;
-    }
+    // The last line of the file may have no line end.
+    if (at_end && starts[batch] < have) starts[++batch] = static_cast<uint32_t>(have + 1);
     if (!run_batch()) {
       tally.gave_up = true;
       return;
     }
+    if (at_end) return;
     const size_t pos = starts[0];  // where the line carried over starts
     starts[0] = 0;
     std::memmove(data, data + pos, have - pos);
