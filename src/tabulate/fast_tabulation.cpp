@@ -47,6 +47,7 @@ FastReading::FastReading(const ConversionSettings& settings, const InputFile& in
     quick_age[static_cast<size_t>(c)] = static_cast<int8_t>(age >= 1 && age <= highest_age ? age : 0);
     quick_group[static_cast<size_t>(c)] = static_cast<int8_t>(group >= 1 && group <= s.ngroups ? group : 0);
     quick_released[static_cast<size_t>(c)] = !LostOnCapture(byte);
+    quick_lead[static_cast<size_t>(c)] = byte == ' ' || byte == '/' ? 1 : 0;
   }
 }
 

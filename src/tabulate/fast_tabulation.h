@@ -287,6 +287,7 @@ struct FastReading {
   std::array<int8_t, 256> quick_age{};
   std::array<int8_t, 256> quick_group{};
   std::array<bool, 256> quick_released{};
+  std::array<uint8_t, 256> quick_lead{};  // 1 for the first bytes of comments and empty lines
   size_t quick_age_at;
   size_t quick_group_at;
   size_t quick_fate_at;  // SIZE_MAX when there is no fate column
@@ -418,11 +419,20 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
   int32_t classes[kBatchRoom];
   int32_t groups[kBatchRoom];
   bool released[kBatchRoom];
+  // The last frequency field read whole: its bytes (those past its columns zero), its
+  // columns, and what it held.
+  struct {
+    uint64_t field = 0;
+    size_t columns = 0;  // none yet
+    uint32_t value = 0;
+    bool simple = false;
+  } frequency;
   auto quick_batch = [&]() __attribute__((always_inline)) -> bool {
 #if defined(__SSE2__)
     if (!r.quick) return false;
     const auto frequency_at = static_cast<size_t>(r.frequency_at);
     bool bad = false;
+    int32_t unread = 0;
     for (size_t k = 0; k < batch; ++k) {
       // The record as the plain way sees it, but for its cut at the record width, which no
       // field read here reaches.
@@ -434,16 +444,29 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
       classes[k] = r.quick_age[byte(r.quick_age_at)];
       groups[k] = r.quick_group[byte(r.quick_group_at)];
       released[k] = r.quick_released[r.quick_fate_at < length ? byte(r.quick_fate_at) : ' '];
-      bad |= (line[0] == ' ') | (line[0] == '/') | (classes[k] == 0) | (groups[k] == 0);
+      // Negative for a line that may be a comment or empty, or a class or group of 0.
+      unread |= (classes[k] - 1) | (groups[k] - 1) | -int32_t{r.quick_lead[byte(0)]};
       if (r.frequency_at >= 0) {
-        bad |= !FastReading::QuickFrequency(
-            line + frequency_at, std::min(r.frequency_width, length - frequency_at), freqs[k]);
+        // Most records of a file share a few frequencies: a field as the one before it is
+        // not read again.
+        const size_t columns = std::min(r.frequency_width, length - frequency_at);
+        uint64_t field;
+        std::memcpy(&field, line + frequency_at, sizeof field);
+        field &= ~uint64_t{0} >> (64 - 8 * columns);
+        if (field != frequency.field || columns != frequency.columns) {
+          frequency.simple =
+              FastReading::QuickFrequency(line + frequency_at, columns, frequency.value);
+          frequency.field = field;
+          frequency.columns = columns;
+        }
+        freqs[k] = frequency.value;
+        bad |= !frequency.simple;
       } else {
         freqs[k] = 1;
       }
       histories[k] = reinterpret_cast<const unsigned char*>(line) + code_offset;
     }
-    if (bad) return false;
+    if (bad || unread < 0) return false;
     r.masks.Find(histories, batch, captured, odd);
     for (size_t k = 0; k < batch; ++k) bad |= (captured[k] == 0) | (odd[k] != 0);
     if (bad) return false;
