@@ -43,79 +43,95 @@ class MemoryTables : public Tabulation<MemoryTables> {
 
  private:
   friend class Tabulation<MemoryTables>;
-  // Counted late: bt for every memory release with a next capture, and the release at the
-  // last capture of an animal released there; n and btot follow from them (Derive).
-  // `kAging`: the age class may change between captures (else it is the class at the first).
-  template <bool kAging, typename Captures>
-  [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
-                                        PartTally& tally) const {
-    const int32_t* const raises = steps_.RaisesBefore();
-    const int32_t* const bt_age = bt_age_.data();
-    const int32_t* const n_age = n_age_.data();
-    const int32_t* const bt_before = bt_before_.data();
-    const int32_t* const bt_at = bt_at_.data();
-    const int32_t* const bt_next = bt_next_.data();
-    const uint32_t freq = rec.freq;
-    const ptrdiff_t group_bt = (rec.igrp - 1) * group_bt_;
-    const ptrdiff_t group_n = (rec.igrp - 1) * group_n_;
-    if constexpr (std::is_same_v<Captures, CaptureBits>) {
-      // From the bits themselves: a memory release is a capture with a capture in the period
-      // just before, so most records, which have none, cost one test.
-      const uint64_t bits = captures.bits();
-      uint64_t releases = bits & (bits << 1);
-      if (releases == 0) return;
-      const unsigned char* const history = captures.history();
-      const std::array<int8_t, 256>& code_class = captures.code_class();
-      const int32_t shift = rec.iage - raises[__builtin_ctzll(bits) + 1];
-      uint32_t* const bt = tally.bt.data();
-      const ptrdiff_t spare = spare_;
-      do {
-        const auto i = static_cast<unsigned>(__builtin_ctzll(releases));
-        releases &= releases - 1;
-        const auto period = static_cast<int32_t>(i + 1);
-        const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
-        const size_t key = CaptureKey(period, code_class[history[i]]);
-        const int32_t age = kAging ? shift + raises[period] : rec.iage;
-        // The next capture; with none, the release is one at the last capture (the lookups
-        // then read this capture again, and count nothing).
-        const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
-        const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
-        const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
-        const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-        AddWhen(bt, group_bt + bt_age[age] + bt_before[before_key] + bt_at[key] + bt_next[next_key],
-                spare, later != 0, freq);
-        AddWhen(tally.last.data(), group_n + n_age[age] + n_before_[before_key] + n_at_[key],
-                n_spare_, (later == 0) & rec.released, freq);
-      } while (releases != 0);
-    } else {
-      // A window of three captures: the one before, the one counted, and the next.
-      int32_t before_period, before, period, stratum;
-      if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
-      const int32_t shift = rec.iage - raises[before_period];
-      auto age = [&](int32_t p) { return kAging ? shift + raises[p] : rec.iage; };
-      size_t before_key = CaptureKey(before_period, before);
-      size_t key = CaptureKey(period, stratum);
-      int32_t next_period;
-      int32_t next;
-      for (;;) {
-        const bool more = captures.Next(next_period, next);
-        // A memory release needs a capture in the period just before.
-        if (before_period == period - 1) {
-          if (more) {
-            tally.bt[static_cast<size_t>(group_bt + bt_age[age(period)] + bt_before[before_key] +
-                                         bt_at[key] + bt_next[CaptureKey(next_period, next)])] += freq;
-          } else if (rec.released) {
-            tally.last[static_cast<size_t>(group_n + n_age[age(period)] + n_before_[before_key] +
-                                           n_at_[key])] += freq;
+  // Counted late, into one part's tally: bt for every memory release with a next capture, and
+  // the release at the last capture of an animal released there; n and btot follow from them
+  // (Derive). Made once a part, with every table and count it needs at hand. `kAging`: the
+  // age class may change between captures (else it is the class at the first).
+  template <bool kAging>
+  struct LateCounts {
+    const int32_t* raises;
+    const int32_t* bt_age;
+    const int32_t* n_age;
+    const int32_t* bt_before;
+    const int32_t* bt_at;
+    const int32_t* bt_next;
+    const int32_t* n_before;
+    const int32_t* n_at;
+    uint32_t* bt;
+    uint32_t* last;
+    ptrdiff_t spare;
+    ptrdiff_t n_spare;
+    ptrdiff_t group_bt_size;
+    ptrdiff_t group_n_size;
+
+    template <typename Captures>
+    [[gnu::always_inline]] void operator()(Captures captures, const LateRecord& rec) const {
+      const uint32_t freq = rec.freq;
+      const ptrdiff_t group_bt = (rec.igrp - 1) * group_bt_size;
+      const ptrdiff_t group_n = (rec.igrp - 1) * group_n_size;
+      if constexpr (std::is_same_v<Captures, CaptureBits>) {
+        // From the bits themselves: a memory release is a capture with a capture in the
+        // period just before, so most records, which have none, cost one test.
+        const uint64_t bits = captures.bits();
+        uint64_t releases = bits & (bits << 1);
+        if (releases == 0) return;
+        const unsigned char* const history = captures.history();
+        const std::array<int8_t, 256>& code_class = captures.code_class();
+        const int32_t shift = rec.iage - raises[__builtin_ctzll(bits) + 1];
+        do {
+          const auto i = static_cast<unsigned>(__builtin_ctzll(releases));
+          releases &= releases - 1;
+          const auto period = static_cast<int32_t>(i + 1);
+          const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
+          const size_t key = CaptureKey(period, code_class[history[i]]);
+          const int32_t age = kAging ? shift + raises[period] : rec.iage;
+          // The next capture; with none, the release is one at the last capture (the
+          // lookups then read this capture again, and count nothing).
+          const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
+          const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
+          const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
+          const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
+          AddWhen(bt, group_bt + bt_age[age] + bt_before[before_key] + bt_at[key] + bt_next[next_key],
+                  spare, later != 0, freq);
+          AddWhen(last, group_n + n_age[age] + n_before[before_key] + n_at[key], n_spare,
+                  (later == 0) & rec.released, freq);
+        } while (releases != 0);
+      } else {
+        // A window of three captures: the one before, the one counted, and the next.
+        int32_t before_period, before, period, stratum;
+        if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
+        const int32_t shift = rec.iage - raises[before_period];
+        auto age = [&](int32_t p) { return kAging ? shift + raises[p] : rec.iage; };
+        size_t before_key = CaptureKey(before_period, before);
+        size_t key = CaptureKey(period, stratum);
+        int32_t next_period;
+        int32_t next;
+        for (;;) {
+          const bool more = captures.Next(next_period, next);
+          // A memory release needs a capture in the period just before.
+          if (before_period == period - 1) {
+            if (more) {
+              bt[group_bt + bt_age[age(period)] + bt_before[before_key] + bt_at[key] +
+                 bt_next[CaptureKey(next_period, next)]] += freq;
+            } else if (rec.released) {
+              last[group_n + n_age[age(period)] + n_before[before_key] + n_at[key]] += freq;
+            }
           }
+          if (!more) break;
+          before_period = period;
+          before_key = key;
+          period = next_period;
+          key = CaptureKey(next_period, next);
         }
-        if (!more) break;
-        before_period = period;
-        before_key = key;
-        period = next_period;
-        key = CaptureKey(next_period, next);
       }
     }
+  };
+  template <bool kAging>
+  LateCounts<kAging> LateCountsInto(PartTally& tally) const {
+    return {steps_.RaisesBefore(), bt_age_.data(),  n_age_.data(),    bt_before_.data(),
+            bt_at_.data(),         bt_next_.data(), n_before_.data(), n_at_.data(),
+            tally.bt.data(),       tally.last.data(), spare_,         n_spare_,
+            group_bt_,             group_n_};
   }
   bool Derive(const std::vector<PartTally>& tallies);
 

@@ -17,7 +17,7 @@ CohortTables::CohortTables(const ConversionSettings& s)
   const int64_t S = s.nstrata;
   const int64_t T = s.nyrs;
   const int64_t pairs = npairs_;
-  const auto keys = static_cast<size_t>(T + 1) * kKeyStride;
+  const auto keys = std::max(static_cast<size_t>(T + 1) * kKeyStride, kMaskKeys);
   from_key_.assign(keys, 0);
   to_key_.assign(keys, 0);
   last_key_.assign(keys, 0);

@@ -35,61 +35,72 @@ class CohortTables : public Tabulation<CohortTables> {
  private:
   friend class Tabulation<CohortTables>;
   void Count(const DecodedRecord& rec, int64_t record);
-  // Counted late: bt for every capture with a next one, and the release at the last capture
-  // of an animal released there; n and btot follow from them (Derive).
-  // `kAging`: the age class may change between captures (else it is the class at the first).
-  template <bool kAging, typename Captures>
-  [[gnu::always_inline]] void CountLate(Captures captures, const LateRecord& rec,
-                                        PartTally& tally) const {
-    int32_t period;
-    int32_t stratum;
-    if (!captures.Next(period, stratum)) return;
-    // Everything the counting reads is copied into locals first: a store to a count could
-    // otherwise be taken to change the tables or the record, and have them read again after
-    // every one.
-    const int32_t* const from = from_key_.data();
-    const int32_t* const to = to_key_.data();
-    const int32_t* const bt_age = bt_age_.data();
-    const int32_t* const raises = steps_.RaisesBefore();
-    uint32_t* const bt = tally.bt.data();
-    const ptrdiff_t spare = spare_;
-    const uint32_t freq = rec.freq;
-    const ptrdiff_t group = (rec.igrp - 1) * group_bt_;
-    // The record's age class at a period is its class at the first capture raised by the
-    // intervals marked since then: shift + raises[period] indexes bt_age_ and last_age_.
-    const int32_t shift = rec.iage - raises[period];
-    const int32_t fixed_age = bt_age[rec.iage];
-    auto age_at = [&](int32_t p) { return kAging ? bt_age[shift + raises[p]] : fixed_age; };
-    size_t at = CaptureKey(period, stratum);
-    // The offset in bt of a pair that starts at this capture, but for where it leads.
-    ptrdiff_t out = group + from[at] + age_at(period);
-    int32_t next_period;
-    int32_t next_stratum;
-    if constexpr (std::is_same_v<Captures, CaptureBits>) {
-      // Half the animals are caught once: the first pair is counted with no branch to guess,
-      // a record with none adding nothing to a spare count after the table.
-      // (Masks rather than choices, which the compiler may turn back into a branch.)
-      const bool more = captures.Peek(next_period, next_stratum);
-      const size_t next = CaptureKey(next_period, next_stratum);
-      AddWhen(bt, out + to[next], spare, more, freq);
-      captures.Skip();
-      // (Peek gave period 1, stratum 1 when there was no capture.)
-      const auto all = Opaque(-static_cast<int32_t>(more));
-      at += (next - at) & static_cast<size_t>(static_cast<int64_t>(all));
-      period += (next_period - period) & all;
-      out = group + from[at] + age_at(period);
+  // Counted late, into one part's tally: bt for every capture with a next one, and the
+  // release at the last capture of an animal released there; n and btot follow from them
+  // (Derive). Made once a part, with every table and count it needs at hand, so that
+  // counting a record reads nothing of the tables' owners. `kAging`: the age class may change
+  // between captures (else it is the class at the first).
+  template <bool kAging>
+  struct LateCounts {
+    const int32_t* from;
+    const int32_t* to;
+    const int32_t* bt_age;
+    const int32_t* raises;
+    const int32_t* last_age;
+    const int32_t* last_key;
+    uint32_t* bt;
+    uint32_t* last;
+    ptrdiff_t spare;
+    ptrdiff_t group_bt;
+    ptrdiff_t group_last;
+
+    template <typename Captures>
+    [[gnu::always_inline]] void operator()(Captures captures, const LateRecord& rec) const {
+      int32_t period;
+      int32_t stratum;
+      if (!captures.Next(period, stratum)) return;
+      const uint32_t freq = rec.freq;
+      const ptrdiff_t group = (rec.igrp - 1) * group_bt;
+      const int32_t fixed_age = bt_age[rec.iage];
+      // The record's age class at a period is its class at the first capture raised by the
+      // intervals marked since then: shift + raises[period] indexes bt_age and last_age.
+      const int32_t shift = rec.iage - raises[period];
+      auto age_at = [&](int32_t p) { return kAging ? bt_age[shift + raises[p]] : fixed_age; };
+      size_t at = CaptureKey(period, stratum);
+      // The offset in bt of a pair that starts at this capture, but for where it leads.
+      ptrdiff_t out = group + from[at] + age_at(period);
+      int32_t next_period;
+      int32_t next_stratum;
+      if constexpr (std::is_same_v<Captures, CaptureBits>) {
+        // Half the animals are caught once: the first pair is counted with no branch to
+        // guess, a record with none adding nothing to a spare count after the table.
+        // (Masks rather than choices, which the compiler may turn back into a branch.)
+        const bool more = captures.Peek(next_period, next_stratum);
+        const size_t next = CaptureKey(next_period, next_stratum);
+        AddWhen(bt, out + to[next], spare, more, freq);
+        captures.Skip();
+        const auto all = Opaque(-static_cast<int32_t>(more));
+        at += (next - at) & static_cast<size_t>(static_cast<int64_t>(all));
+        period += (next_period - period) & all;
+        out = group + from[at] + age_at(period);
+      }
+      while (captures.Next(next_period, next_stratum)) {
+        const size_t next = CaptureKey(next_period, next_stratum);
+        bt[out + to[next]] += freq;
+        at = next;
+        period = next_period;
+        out = group + from[at] + age_at(period);
+      }
+      // Nearly every animal is released: counted with no branch, the others adding nothing.
+      const int32_t age = kAging ? shift + raises[period] : rec.iage;
+      last[(rec.igrp - 1) * group_last + last_age[age] + last_key[at]] += rec.released ? freq : 0;
     }
-    while (captures.Next(next_period, next_stratum)) {
-      const size_t next = CaptureKey(next_period, next_stratum);
-      bt[out + to[next]] += freq;
-      at = next;
-      period = next_period;
-      out = group + from[at] + age_at(period);
-    }
-    // Nearly every animal is released: counted with no branch, the others adding nothing.
-    const int32_t age = kAging ? shift + raises[period] : rec.iage;
-    tally.last[static_cast<size_t>((rec.igrp - 1) * group_last_ + last_age_[static_cast<size_t>(age)] +
-                                   last_key_[at])] += rec.released ? freq : 0;
+  };
+  template <bool kAging>
+  LateCounts<kAging> LateCountsInto(PartTally& tally) const {
+    return {from_key_.data(),  to_key_.data(),     bt_age_.data(), steps_.RaisesBefore(),
+            last_age_.data(),  last_key_.data(),   tally.bt.data(), tally.last.data(),
+            spare_,            group_bt_,          group_last_};
   }
   bool Derive(const std::vector<PartTally>& tallies);
 

@@ -62,8 +62,10 @@ struct PartTally {
 inline constexpr size_t kSpareCounts = 64;
 
 // A capture's place in a converter's tables of offsets: kKeyStride places a period, one a
-// stratum (there are at most 26).
+// stratum (there are at most 26). kMaskKeys covers the periods of any capture mask and the
+// key of no capture that CaptureBits::Peek gives.
 inline constexpr size_t kKeyStride = 32;
+inline constexpr size_t kMaskKeys = 66 * kKeyStride;
 [[gnu::always_inline]] inline size_t CaptureKey(int32_t period, int32_t stratum) {
   return static_cast<size_t>(period) * kKeyStride + static_cast<size_t>(stratum);
 }
@@ -123,15 +125,15 @@ class CaptureBits {
  public:
   CaptureBits(uint64_t bits, const unsigned char* history, const std::array<int8_t, 256>& code_class)
       : bits_(bits), history_(history), code_class_(code_class) {}
-  // The next capture without a branch: true and it when there is one; false, with period 1 and
-  // stratum 1, when there is none.
+  // The next capture without a branch: true and it when there is one. When there is none,
+  // false with period 64 and the class of the history's 64th byte as the stratum (from -2 to
+  // 26), not to be counted: a caller's tables must take such a capture's key (CaptureKey
+  // from 64 * kKeyStride - 2 to 64 * kKeyStride + 26).
   [[gnu::always_inline]] bool Peek(int32_t& period, int32_t& stratum) const {
-    // All ones when there is a capture. (The history's 64th byte is read when there is none.)
-    const int32_t keep = Opaque(-static_cast<int32_t>(bits_ != 0));
     const auto i = static_cast<size_t>(__builtin_ctzll(bits_ | uint64_t{1} << 63));
-    period = (static_cast<int32_t>(i + 1) & keep) | (1 & ~keep);
-    stratum = (code_class_[history_[i]] & keep) | (1 & ~keep);
-    return keep != 0;
+    period = static_cast<int32_t>(i + 1);
+    stratum = code_class_[history_[i]];
+    return bits_ != 0;
   }
   // The captures not yet given, as bits (period i + 1 is bit i), the history and the class
   // of every byte, for counting that works on the bits themselves.
@@ -341,7 +343,7 @@ constexpr size_t kBatchRoom = kBatch + kChunk;
 }  // namespace fast_detail
 
 // Reads the part [begin, end) of the file into `tally`, handing every record to
-// `count(captures, const LateRecord&, PartTally&)` with its captures as a CaptureList or
+// `count(captures, const LateRecord&)` with its captures as a CaptureList or
 // CaptureBits.
 template <typename Count>
 HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally, Count count) {
@@ -405,7 +407,7 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
     if (rec.blank_frequency && !empty) checks.blank_frequency.Add(1, number, s.frqcol1);
     tally.nanim += rec.freq;
     if (rec.iage <= 0 || rec.iage > highest_age) return false;
-    count(CaptureList(rec.Captures()), LateOf(rec), tally);
+    count(CaptureList(rec.Captures()), LateOf(rec));
     return true;
   };
 
@@ -415,10 +417,7 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
   // is read so; for any other, nothing is counted and false returned, and the batch is read
   // with care.
   size_t batch = 0;
-  uint32_t freqs[kBatchRoom];
-  int32_t classes[kBatchRoom];
-  int32_t groups[kBatchRoom];
-  bool released[kBatchRoom];
+  LateRecord records[kBatchRoom];
   // The last frequency field read whole: its bytes (those past its columns zero), its
   // columns, and what it held.
   struct {
@@ -441,11 +440,12 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
       length -= line[static_cast<ptrdiff_t>(length) - 1] == '\r' ? 1 : 0;
       if (length < needed) return false;
       auto byte = [line](size_t at) { return static_cast<unsigned char>(line[at]); };
-      classes[k] = r.quick_age[byte(r.quick_age_at)];
-      groups[k] = r.quick_group[byte(r.quick_group_at)];
-      released[k] = r.quick_released[r.quick_fate_at < length ? byte(r.quick_fate_at) : ' '];
+      LateRecord& record = records[k];
+      record.iage = r.quick_age[byte(r.quick_age_at)];
+      record.igrp = r.quick_group[byte(r.quick_group_at)];
+      record.released = r.quick_released[r.quick_fate_at < length ? byte(r.quick_fate_at) : ' '];
       // Negative for a line that may be a comment or empty, or a class or group of 0.
-      unread |= (classes[k] - 1) | (groups[k] - 1) | -int32_t{r.quick_lead[byte(0)]};
+      unread |= (record.iage - 1) | (record.igrp - 1) | -int32_t{r.quick_lead[byte(0)]};
       if (r.frequency_at >= 0) {
         // Most records of a file share a few frequencies: a field as the one before it is
         // not read again.
@@ -459,10 +459,10 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
           frequency.field = field;
           frequency.columns = columns;
         }
-        freqs[k] = frequency.value;
+        record.freq = frequency.value;
         bad |= !frequency.simple;
       } else {
-        freqs[k] = 1;
+        record.freq = 1;
       }
       histories[k] = reinterpret_cast<const unsigned char*>(line) + code_offset;
     }
@@ -472,9 +472,8 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
     if (bad) return false;
     int64_t nanim = 0;
     for (size_t k = 0; k < batch; ++k) {
-      count(CaptureBits(captured[k], histories[k], code_class),
-            LateRecord{classes[k], groups[k], freqs[k], released[k]}, tally);
-      nanim += freqs[k];
+      count(CaptureBits(captured[k], histories[k], code_class), records[k]);
+      nanim += records[k].freq;
     }
     tally.nrec += static_cast<int64_t>(batch);
     tally.nanim += nanim;
@@ -524,7 +523,7 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
       if (rec.blank_frequency) checks.blank_frequency.Add(1, number, frequency_column);
       nanim += rec.freq;
       if (rec.iage <= 0 || rec.iage > highest_age) return false;
-      count(CaptureBits(bits, codes, code_class), LateOf(rec), tally);
+      count(CaptureBits(bits, codes, code_class), LateOf(rec));
     }
     tally.nrec = nrec;
     tally.nanim = nanim;

@@ -71,10 +71,11 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 
 // The tables of a converter whose class `Counts` derives from Tabulation<Counts> and counts one
 // decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
-// (see fast_tabulation.h) it also counts a record late, in a part's tally, with
-// CountLate<aging>(captures, const LateRecord&, PartTally&) const (the captures one at a time: a
-// CaptureList or a CaptureBits), and fills its tables from the tallies of
-// every part with Derive(const std::vector<PartTally>&), false when a count passes its limit.
+// (see fast_tabulation.h) it also counts a record late, in a part's tally, with the object
+// LateCountsInto<aging>(PartTally&) const gives, called as counts(captures, const
+// LateRecord&) (the captures one at a time: a CaptureList or a CaptureBits), and fills its
+// tables from the tallies of every part with Derive(const std::vector<PartTally>&), false
+// when a count passes its limit.
 template <typename Counts>
 class Tabulation {
  public:
@@ -195,17 +196,17 @@ class Tabulation {
       using Aging = decltype(aging);
       auto read_part = [&](size_t k) {
         try {
+          const auto counts = self.template LateCountsInto<Aging::value>(tallies[k]);
+          uint64_t* const caught = tallies[k].caught.empty() ? nullptr : tallies[k].caught.data();
           TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
-                    [&self, strata = s_.nstrata](auto captures, const LateRecord& rec,
-                                                 PartTally& tally) __attribute__((always_inline)) {
-                      if (tally.caught.empty()) {
-                        self.template CountLate<Aging::value>(captures, rec, tally);
-                      } else {
-                        self.template CountLate<Aging::value>(
-                            CountedCaptures(captures, tally.caught.data(), strata, rec.freq), rec,
-                            tally);
-                      }
-                    });
+                    [counts, caught, strata = s_.nstrata](auto captures, const LateRecord& rec)
+                        __attribute__((always_inline)) {
+                          if (caught == nullptr) {
+                            counts(captures, rec);
+                          } else {
+                            counts(CountedCaptures(captures, caught, strata, rec.freq), rec);
+                          }
+                        });
         } catch (...) {
           tallies[k].gave_up = true;
         }
