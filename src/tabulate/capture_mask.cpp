@@ -37,20 +37,17 @@ CaptureMasks::CaptureMasks(const std::array<int8_t, 256>& code_class, size_t per
   halves_ = periods > 32 ? 2 : 1;
 }
 
-void CaptureMasks::Find(const unsigned char* const* histories, size_t count, uint64_t* captures,
+bool CaptureMasks::Find(const unsigned char* const* histories, size_t count, uint64_t* captures,
                         uint64_t* odd) const {
-  if (wide_) {
-    FindWide(histories, count, captures, odd);
-  } else if (vectors_) {
-    FindVectors(histories, count, captures, odd);
-  } else {
-    FindPlain(histories, count, captures, odd);
-  }
+  if (wide_) return FindWide(histories, count, captures, odd);
+  if (vectors_) return FindVectors(histories, count, captures, odd);
+  return FindPlain(histories, count, captures, odd);
 }
 
-void CaptureMasks::FindPlain(const unsigned char* const* histories, size_t count,
+bool CaptureMasks::FindPlain(const unsigned char* const* histories, size_t count,
                              uint64_t* captures, uint64_t* odd) const {
   const size_t periods = static_cast<size_t>(64 - __builtin_clzll(period_bits_ | 1));
+  bool plain = true;
   for (size_t k = 0; k < count; ++k) {
     uint64_t caught = 0;
     uint64_t strange = 0;
@@ -61,11 +58,13 @@ void CaptureMasks::FindPlain(const unsigned char* const* histories, size_t count
     }
     captures[k] = caught & period_bits_;
     odd[k] = strange & period_bits_;
+    plain &= (captures[k] != 0) & (odd[k] == 0);
   }
+  return plain;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx2"))) void CaptureMasks::FindVectors(const unsigned char* const* histories,
+__attribute__((target("avx2"))) bool CaptureMasks::FindVectors(const unsigned char* const* histories,
                                                                 size_t count, uint64_t* captures,
                                                                 uint64_t* odd) const {
   const __m256i lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(lo_.data()));
@@ -75,6 +74,7 @@ __attribute__((target("avx2"))) void CaptureMasks::FindVectors(const unsigned ch
   const __m256i dot = _mm256_set1_epi8('.');
   const __m256i blank = _mm256_set1_epi8(' ');
   const __m256i none = _mm256_setzero_si256();
+  bool plain = true;
   for (size_t k = 0; k < count; ++k) {
     uint64_t caught = 0;
     uint64_t empty = 0;
@@ -93,10 +93,12 @@ __attribute__((target("avx2"))) void CaptureMasks::FindVectors(const unsigned ch
     caught &= period_bits_;
     captures[k] = caught;
     odd[k] = ~(caught | empty) & period_bits_;
+    plain &= (caught != 0) & (odd[k] == 0);
   }
+  return plain;
 }
 
-__attribute__((target("avx512bw"))) void CaptureMasks::FindWide(const unsigned char* const* histories,
+__attribute__((target("avx512bw"))) bool CaptureMasks::FindWide(const unsigned char* const* histories,
                                                                  size_t count, uint64_t* captures,
                                                                  uint64_t* odd) const {
   const __m512i lo = _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(lo_.data())));
@@ -105,6 +107,7 @@ __attribute__((target("avx512bw"))) void CaptureMasks::FindWide(const unsigned c
   const __m512i zero = _mm512_set1_epi8('0');
   const __m512i dot = _mm512_set1_epi8('.');
   const __m512i blank = _mm512_set1_epi8(' ');
+  bool plain = true;
   for (size_t k = 0; k < count; ++k) {
     const __m512i v = _mm512_loadu_si512(histories[k]);
     const __m512i low = _mm512_shuffle_epi8(lo, _mm512_and_si512(v, nibble));
@@ -114,17 +117,19 @@ __attribute__((target("avx512bw"))) void CaptureMasks::FindWide(const unsigned c
                            _mm512_cmpeq_epi8_mask(v, blank);
     captures[k] = caught;
     odd[k] = ~(caught | empty) & period_bits_;
+    plain &= (caught != 0) & (odd[k] == 0);
   }
+  return plain;
 }
 #else
-void CaptureMasks::FindWide(const unsigned char* const* histories, size_t count,
+bool CaptureMasks::FindWide(const unsigned char* const* histories, size_t count,
                             uint64_t* captures, uint64_t* odd) const {
-  FindPlain(histories, count, captures, odd);
+  return FindPlain(histories, count, captures, odd);
 }
 
-void CaptureMasks::FindVectors(const unsigned char* const* histories, size_t count,
+bool CaptureMasks::FindVectors(const unsigned char* const* histories, size_t count,
                                uint64_t* captures, uint64_t* odd) const {
-  FindPlain(histories, count, captures, odd);
+  return FindPlain(histories, count, captures, odd);
 }
 #endif
 

@@ -29,17 +29,18 @@ class CaptureMasks {
   CaptureMasks(const std::array<int8_t, 256>& code_class, size_t periods,
                Width width = Width::kBest);
 
-  // For each of `count` histories, the bits of its captures and of its odd bytes.
+  // For each of `count` histories, the bits of its captures and of its odd bytes. True when
+  // every history has a capture and no odd byte.
   // REQUIRES: kReach bytes readable from each histories[k] (only the first `periods` count).
-  void Find(const unsigned char* const* histories, size_t count, uint64_t* captures,
+  bool Find(const unsigned char* const* histories, size_t count, uint64_t* captures,
             uint64_t* odd) const;
 
  private:
-  void FindPlain(const unsigned char* const* histories, size_t count, uint64_t* captures,
+  bool FindPlain(const unsigned char* const* histories, size_t count, uint64_t* captures,
                  uint64_t* odd) const;
-  void FindVectors(const unsigned char* const* histories, size_t count, uint64_t* captures,
+  bool FindVectors(const unsigned char* const* histories, size_t count, uint64_t* captures,
                    uint64_t* odd) const;
-  void FindWide(const unsigned char* const* histories, size_t count, uint64_t* captures,
+  bool FindWide(const unsigned char* const* histories, size_t count, uint64_t* captures,
                 uint64_t* odd) const;
 
   const std::array<int8_t, 256>& code_class_;

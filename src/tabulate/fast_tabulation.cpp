@@ -23,6 +23,11 @@ FastReading::FastReading(const ConversionSettings& settings, const InputFile& in
       decoder(settings),
       masks(decoder.code_class(), std::min(decoder.periods(), CaptureMasks::kMaxPeriods)),
       use_masks(decoder.consecutive() && decoder.periods() <= CaptureMasks::kMaxPeriods),
+#if defined(__x86_64__) && defined(__GNUC__)
+      wide_lines(__builtin_cpu_supports("avx2")),
+#else
+      wide_lines(false),
+#endif
       highest_age(highest),
       ages(settings.acodes),
       groups(settings.gcodes),

@@ -77,12 +77,24 @@ TEST(CaptureMasksTest, EveryWidthAgreesWithTheHistoryBytes) {
         const CaptureMasks masks(cls, periods, width);
         std::vector<uint64_t> caught(starts.size());
         std::vector<uint64_t> odd(starts.size());
-        masks.Find(starts.data(), starts.size(), caught.data(), odd.data());
+        const bool plain = masks.Find(starts.data(), starts.size(), caught.data(), odd.data());
+        bool want_plain = true;
         for (size_t k = 0; k < starts.size(); ++k) {
           ASSERT_EQ(caught[k], want_caught[k]) << c.what << ", " << periods << " periods, width "
                                                << int(width) << ", history " << k;
           ASSERT_EQ(odd[k], want_odd[k]) << c.what << ", " << periods << " periods, width "
                                          << int(width) << ", history " << k;
+          want_plain = want_plain && want_caught[k] != 0 && want_odd[k] == 0;
+        }
+        ASSERT_EQ(plain, want_plain) << c.what << ", " << periods << " periods, width " << int(width);
+        // Histories that all have a capture and nothing odd: those of the usual bytes that do.
+        std::vector<const unsigned char*> clean;
+        for (size_t k = 0; k < starts.size(); ++k) {
+          if (want_caught[k] != 0 && want_odd[k] == 0) clean.push_back(starts[k]);
+        }
+        if (!clean.empty()) {
+          ASSERT_TRUE(masks.Find(clean.data(), clean.size(), caught.data(), odd.data()))
+              << c.what << ", " << periods << " periods, width " << int(width);
         }
       }
     }
