@@ -98,4 +98,32 @@ bool CohortTables::Derive(const std::vector<PartTally>& tallies) {
       [S](int64_t block) { return (block / (S * S) * S + block % S) * S + block / S % S; });
 }
 
+std::vector<int64_t> CohortTables::CapturesFromPairs(const std::vector<PartTally>& tallies) const {
+  const int64_t S = s_.nstrata;
+  const int64_t T = s_.nyrs;
+  const auto pairs = static_cast<size_t>(npairs_);
+  // The period each packed pair starts at.
+  std::vector<int64_t> starts_at(pairs, 0);
+  for (int64_t i = 1; i < T; ++i) {
+    for (int64_t j = i + 1; j <= T; ++j) starts_at[static_cast<size_t>(PairIndex(i, j, T) - 1)] = i;
+  }
+  std::vector<int64_t> caught(static_cast<size_t>(T * S), 0);
+  const size_t blocks = bt_.size() / pairs;  // (from, to, age, group), from fastest
+  for (const PartTally& tally : tallies) {
+    for (size_t block = 0; block < blocks; ++block) {
+      const auto from = static_cast<int64_t>(block % static_cast<size_t>(S));
+      for (size_t ij = 0; ij < pairs; ++ij) {
+        caught[static_cast<size_t>((starts_at[ij] - 1) * S + from)] += tally.bt[block * pairs + ij];
+      }
+    }
+    // ended is laid out as n: (period, stratum, age, group), period fastest.
+    for (size_t x = 0; x < n_.size(); ++x) {
+      const auto period = static_cast<int64_t>(x % static_cast<size_t>(T));
+      const auto stratum = static_cast<int64_t>(x / static_cast<size_t>(T) % static_cast<size_t>(S));
+      caught[static_cast<size_t>(period * S + stratum)] += tally.ended[x];
+    }
+  }
+  return caught;
+}
+
 }  // namespace haplovex

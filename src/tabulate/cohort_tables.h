@@ -50,6 +50,7 @@ class CohortTables : public Tabulation<CohortTables> {
     const int32_t* last_key;
     uint32_t* bt;
     uint32_t* last;
+    uint32_t* ended;  // null unless a report wants the chart of captures
     ptrdiff_t spare;
     ptrdiff_t group_bt;
     ptrdiff_t group_last;
@@ -93,15 +94,30 @@ class CohortTables : public Tabulation<CohortTables> {
       }
       // Nearly every animal is released: counted with no branch, the others adding nothing.
       const int32_t age = kAging ? shift + raises[period] : rec.iage;
-      last[(rec.igrp - 1) * group_last + last_age[age] + last_key[at]] += rec.released ? freq : 0;
+      const ptrdiff_t release = (rec.igrp - 1) * group_last + last_age[age] + last_key[at];
+      last[release] += rec.released ? freq : 0;
+      if (ended != nullptr) ended[release] += freq;
     }
   };
   template <bool kAging>
   LateCounts<kAging> LateCountsInto(PartTally& tally) const {
-    return {from_key_.data(),  to_key_.data(),     bt_age_.data(), steps_.RaisesBefore(),
-            last_age_.data(),  last_key_.data(),   tally.bt.data(), tally.last.data(),
-            spare_,            group_bt_,          group_last_};
+    return {from_key_.data(),
+            to_key_.data(),
+            bt_age_.data(),
+            steps_.RaisesBefore(),
+            last_age_.data(),
+            last_key_.data(),
+            tally.bt.data(),
+            tally.last.data(),
+            tally.ended.empty() ? nullptr : tally.ended.data(),
+            spare_,
+            group_bt_,
+            group_last_};
   }
+  // Every capture but an animal's last starts a pair; so the captures by period and stratum
+  // are the pairs by where they start, and the last captures.
+  static constexpr bool kCapturesFromPairs = true;
+  std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>& tallies) const;
   bool Derive(const std::vector<PartTally>& tallies);
 
   // Parts of the offsets of a count, so that counting takes additions alone. In bt, a pair

@@ -75,7 +75,9 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 // LateCountsInto<aging>(PartTally&) const gives, called as counts(captures, const
 // LateRecord&) (the captures one at a time: a CaptureList or a CaptureBits), and fills its
 // tables from the tallies of every part with Derive(const std::vector<PartTally>&), false
-// when a count passes its limit.
+// when a count passes its limit. Where kCapturesFromPairs, it also counts a part's last
+// captures in `ended` and gives the report's chart of captures with
+// CapturesFromPairs(const std::vector<PartTally>&).
 template <typename Counts>
 class Tabulation {
  public:
@@ -185,10 +187,17 @@ class Tabulation {
         SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
     std::vector<PartTally> tallies(ranges.size());
     const size_t caught_size = static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata);
+    // The report's chart of captures: told from the pairs and last captures where the
+    // converter can (Counts::kCapturesFromPairs), else counted capture by capture.
+    const bool chart_from_pairs = files.want_digest && Counts::kCapturesFromPairs;
     for (PartTally& tally : tallies) {
       tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
       tally.last.assign(n_.size() + kSpareCounts, 0);  // and spare counts too
-      if (files.want_digest) tally.caught.assign(caught_size, 0);
+      if (chart_from_pairs) {
+        tally.ended.assign(n_.size() + kSpareCounts, 0);
+      } else if (files.want_digest) {
+        tally.caught.assign(caught_size, 0);
+      }
     }
     // Counting is compiled twice: with age classes that change from period to period, and
     // with none that do (no age increments), where a record's class is fixed.
@@ -234,7 +243,9 @@ class Tabulation {
       btot_.Clear();
       return false;
     }
-    if (files.want_digest) {
+    if (chart_from_pairs) {
+      files.digest.caught = self.CapturesFromPairs(tallies);
+    } else if (files.want_digest) {
       std::vector<int64_t>& caught = files.digest.caught;
       caught.assign(caught_size, 0);
       for (const PartTally& tally : tallies) {
