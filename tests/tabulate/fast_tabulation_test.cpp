@@ -1,0 +1,243 @@
+#include "tabulate/fast_tabulation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/fatal.h"
+#include "memory/memory_tables.h"
+#include "tabulate/cohort_tables.h"
+#include "tabulate/frequency.h"
+
+namespace haplovex {
+namespace {
+
+// The quick frequency reader takes a field whole or not at all: what it takes it reads as
+// the full reader does.
+TEST(QuickFrequencyTest, AgreesWithTheFullReaderOnWhatItTakes) {
+  const std::string alphabet = "0123456789  ;;-+x\t";
+  std::mt19937 random(7);
+  int taken = 0;
+  for (int n = 0; n < 200000; ++n) {
+    const size_t columns = 1 + random() % 8;
+    char bytes[8];
+    for (char& b : bytes) b = alphabet[random() % alphabet.size()];
+    uint32_t quick = 0;
+    if (!FastReading::QuickFrequency(bytes, columns, quick)) continue;
+    ++taken;
+    const std::string field(bytes, columns);
+    int32_t full = -1;
+    ASSERT_TRUE(ParseFrequency(field, full)) << '"' << field << '"';
+    ASSERT_EQ(int64_t{quick}, int64_t{full}) << '"' << field << '"';
+    ASSERT_NE(field.substr(0, field.find(';')).find_first_not_of(' '), std::string::npos)
+        << "an all-blank field is read with care: \"" << field << '"';
+  }
+  EXPECT_GT(taken, 1000);
+}
+
+// A file of the records a careless hand or program writes, among clean ones: comments,
+// empty lines, short lines, carriage returns, blank, signed, ";"-ended and spaced frequencies,
+// foreign bytes and codes beyond the strata, and no line end at the last line.
+// `rarity` makes each kind of mess that many times rarer: at 1 nearly every batch of records
+// holds some, at 500 most batches are clean.
+std::string MessyRecords(const ConversionSettings& s, size_t records, uint32_t seed, bool ragged,
+                         int rarity) {
+  std::mt19937 random(seed);
+  auto chance = [&](int in) { return random() % static_cast<unsigned>(in * rarity) == 0; };
+  auto even = [&](int in) { return random() % static_cast<unsigned>(in) == 0; };
+  std::string text;
+  for (size_t r = 0; r < records; ++r) {
+    if (chance(97)) text += "/* a comment */\n";
+    // (An empty line is a record of no animals, but one with no age or group code.)
+    if (s.nage == 1 && s.ngroups == 1 && chance(89)) text += "\n";
+    std::string line(static_cast<size_t>(s.frqcol2) + 2, ' ');
+    for (int32_t i = 0; i < s.nyrs; ++i) {
+      const unsigned roll = random() % 100;
+      // Mostly no capture; now and then a foreign byte, or the code after the strata's.
+      line[static_cast<size_t>(i)] = roll < 70 ? '0' : roll < 72 ? '.' : roll < 73 ? 'z'
+                                   : roll < 74 ? s.scodes[static_cast<size_t>(s.nstrata)]
+                                               : s.scodes[random() % static_cast<unsigned>(s.nstrata)];
+    }
+    if (chance(13)) line.replace(0, static_cast<size_t>(s.nyrs), static_cast<size_t>(s.nyrs), '0');
+    line[static_cast<size_t>(s.agecol - 1)] = s.acodes[random() % static_cast<unsigned>(s.nage)];
+    line[static_cast<size_t>(s.grpcol - 1)] = s.gcodes[random() % static_cast<unsigned>(s.ngroups)];
+    if (chance(10)) line[static_cast<size_t>(s.fatecol - 1)] = 'X';
+    // Whole numbers only (another stops the run), written in every way that reads as one.
+    std::string frequency = std::to_string(even(5) ? 2 + random() % 300 : 1);
+    if (chance(70)) frequency = "0" + frequency;
+    if (chance(80)) frequency.insert(1, " ");
+    if (chance(60)) frequency = "-" + frequency;
+    if (chance(40)) frequency = "";
+    const auto from = static_cast<size_t>(s.frqcol1 - 1);
+    const auto width = static_cast<size_t>(s.frqcol2 - s.frqcol1 + 1);
+    if (frequency.size() > width) frequency = "1";
+    if (ragged) {
+      line.resize(from);
+      line += frequency + ";";
+    } else {
+      line.replace(from + width - frequency.size(), frequency.size(), frequency);
+      line.resize(from + width);
+    }
+    // Cut short, but never before the age and group codes (without them the run stops), nor
+    // inside the frequency (which might leave a sign alone).
+    const auto codes_end = static_cast<size_t>(std::max(s.agecol, s.grpcol));
+    if (chance(50)) line.resize(codes_end + random() % (from + 1 - codes_end));
+    if (chance(7)) line += '\r';
+    text += line;
+    if (r + 1 < records || chance(2)) text += '\n';
+  }
+  return text;
+}
+
+template <typename Tables>
+struct Reading {
+  Tables tables;
+  RecordChecks checks;
+  std::vector<int64_t> caught;
+};
+
+template <typename Tables>
+Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int threads) {
+  std::ostringstream console_text;
+  Console console(console_text);
+  InputFile input;
+  input.OpenMemory(text, "records");
+  OutputFile out("HAPLOVEX.OUT");
+  OutputFile sum("HAPLOVEX.SUM");
+  RunFiles files{console, input, out, sum};
+  files.threads = threads;
+  files.want_digest = true;
+  Reading<Tables> reading{Tables(s), {}, {}};
+  try {
+    reading.tables.ReadAll(files);
+  } catch (const FatalStop& stop) {
+    ADD_FAILURE() << "the run stopped: " << (stop.lines().empty() ? "" : stop.lines().back())
+                  << " " << stop.stop();
+  }
+  reading.checks = files.checks;
+  reading.caught = files.digest.caught;
+  return reading;
+}
+
+void ExpectSameChecks(const RecordChecks& a, const RecordChecks& b, const std::string& what) {
+  const Sighting* sa[] = {&a.foreign, &a.beyond, &a.no_capture, &a.short_record, &a.blank_frequency};
+  const Sighting* sb[] = {&b.foreign, &b.beyond, &b.no_capture, &b.short_record, &b.blank_frequency};
+  for (size_t k = 0; k < 5; ++k) {
+    EXPECT_EQ(sa[k]->count, sb[k]->count) << what << ", sighting " << k;
+    EXPECT_EQ(sa[k]->record, sb[k]->record) << what << ", sighting " << k;
+    EXPECT_EQ(sa[k]->column, sb[k]->column) << what << ", sighting " << k;
+  }
+  EXPECT_EQ(a.comment_lines, b.comment_lines) << what;
+  EXPECT_EQ(a.empty_lines, b.empty_lines) << what;
+  EXPECT_EQ(a.no_releases, b.no_releases) << what;
+}
+
+struct Layout {
+  const char* what;
+  int32_t nstrata, nyrs, nage, ngroups;
+  bool aging;   // age classes rise from period to period
+  int32_t width;  // of the frequency field
+  bool ragged;  // frequencies left-justified and ended by ";", the line ending there
+};
+
+ConversionSettings SettingsFor(const Layout& l, ModelSet model) {
+  ConversionSettings s;
+  s.modset = model;
+  s.nstrata = l.nstrata;
+  s.nyrs = l.nyrs;
+  s.nage = l.nage;
+  s.ngroups = l.ngroups;
+  // The code after the strata's stands for a stratum beyond them.
+  s.scodes = std::string("ABCDEFGHIJ").substr(0, static_cast<size_t>(l.nstrata) + 1);
+  s.scodes.resize(26, ' ');
+  s.acodes = std::string("JAS").substr(0, static_cast<size_t>(l.nage));
+  s.acodes.resize(26, ' ');
+  s.gcodes = std::string("MFU").substr(0, static_cast<size_t>(l.ngroups));
+  s.gcodes.resize(26, ' ');
+  s.ageinc = std::string(40, l.aging ? '1' : '0');
+  for (int32_t i = 1; i <= l.nyrs; ++i) s.codcol.push_back(i);
+  s.agecol = l.nyrs + 2;
+  s.grpcol = l.nyrs + 3;
+  s.fatecol = l.nyrs + 4;
+  s.frqcol1 = l.nyrs + 6;
+  s.frqcol2 = l.nyrs + 5 + l.width;
+  return s;
+}
+
+const Layout kLayouts[] = {
+    {"5 strata, 40 periods, 2 ages rising, 2 groups, 4 columns", 5, 40, 2, 2, true, 4, false},
+    {"5 strata, 40 periods, ragged", 5, 40, 2, 2, true, 4, true},
+    {"3 strata, 12 periods, fixed ages, 8 columns", 3, 12, 2, 3, false, 8, false},
+    {"1 stratum, 63 periods, 1 age, 1 column", 1, 63, 1, 1, true, 1, false},
+    {"2 strata, 70 periods (past the masks), 3 ages", 2, 70, 3, 2, true, 5, false},
+    {"4 strata, 6 periods, 10 columns (past the quick reader)", 4, 6, 2, 1, true, 10, false},
+};
+
+// Every layout, both converters, one to three threads: the same tables, counts, checks and
+// chart of captures as one record at a time.
+TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
+  for (const Layout& layout : kLayouts) {
+    for (const bool memory : {false, true}) {
+      if (memory && layout.nyrs > kMaxMemoryPeriods) continue;
+      const ConversionSettings s =
+          SettingsFor(layout, memory ? ModelSet::kMemoryMovement : ModelSet::kMovementOnly);
+      for (const int rarity : {1, 500}) {
+      const std::string text = MessyRecords(s, 20000, 11, layout.ragged, rarity);
+      for (const int threads : {1, 2, 3}) {
+        const std::string what = std::string(layout.what) + (memory ? ", memory" : ", movement") +
+                                 ", mess 1/" + std::to_string(rarity) + ", " +
+                                 std::to_string(threads) + " threads";
+        if (memory) {
+          const auto plain = Read<MemoryTables>(s, text, -1);
+          const auto quick = Read<MemoryTables>(s, text, threads);
+          for (int g = 1; g <= s.ngroups; ++g)
+            for (int a = 1; a <= s.nage; ++a)
+              for (int q = 1; q <= s.nstrata; ++q)
+                for (int r = 1; r <= s.nstrata; ++r)
+                  for (int i = 1; i <= s.nyrs; ++i) {
+                    ASSERT_EQ(plain.tables.n(i, q, r, a, g), quick.tables.n(i, q, r, a, g)) << what;
+                    for (int j = i + 1; j <= s.nyrs; ++j)
+                      for (int t = 1; t <= s.nstrata; ++t)
+                        ASSERT_EQ(plain.tables.bt(PairIndex(i, j, s.nyrs), q, r, t, a, g),
+                                  quick.tables.bt(PairIndex(i, j, s.nyrs), q, r, t, a, g))
+                            << what;
+                  }
+          EXPECT_EQ(plain.tables.nrec(), quick.tables.nrec()) << what;
+          EXPECT_EQ(plain.tables.nanim(), quick.tables.nanim()) << what;
+          ExpectSameChecks(plain.checks, quick.checks, what);
+          EXPECT_EQ(plain.caught, quick.caught) << what;
+        } else {
+          const auto plain = Read<CohortTables>(s, text, -1);
+          const auto quick = Read<CohortTables>(s, text, threads);
+          for (int g = 1; g <= s.ngroups; ++g)
+            for (int a = 1; a <= s.nage; ++a)
+              for (int st = 1; st <= s.nstrata; ++st) {
+                for (int i = 1; i <= s.nyrs; ++i) {
+                  ASSERT_EQ(plain.tables.n(i, st, a, g), quick.tables.n(i, st, a, g)) << what;
+                  for (int j = i + 1; j <= s.nyrs; ++j)
+                    for (int s2 = 1; s2 <= s.nstrata; ++s2)
+                      ASSERT_EQ(plain.tables.bt(PairIndex(i, j, s.nyrs), st, s2, a, g),
+                                quick.tables.bt(PairIndex(i, j, s.nyrs), st, s2, a, g))
+                          << what;
+                }
+                for (int s2 = 1; s2 <= s.nstrata; ++s2)
+                  ASSERT_EQ(plain.tables.btot(s2, st, a, g), quick.tables.btot(s2, st, a, g)) << what;
+              }
+          EXPECT_EQ(plain.tables.nrec(), quick.tables.nrec()) << what;
+          EXPECT_EQ(plain.tables.nanim(), quick.tables.nanim()) << what;
+          ExpectSameChecks(plain.checks, quick.checks, what);
+          EXPECT_EQ(plain.caught, quick.caught) << what;
+        }
+      }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace haplovex
