@@ -2,7 +2,10 @@
 // into parts that threads read at once, in blocks; the histories of up to kBatch records at a
 // time are turned into capture masks with vector instructions; and each record is counted
 // late: one count per pair of captures and one per release at a last capture, from which the
-// converter derives its tables once every part is read.
+// converter derives its tables once every part is read. A batch whose records are all clean
+// (every field there and simply written, a capture, nothing odd, nothing to warn of) is read
+// whole, its fields looked up with no branch a record; any other batch is read with care,
+// record by record.
 //
 // The quick way only ever gives the tables, counters and record checks the plain way (the
 // record stream, one record at a time) gives. Whatever the plain way would stop the run for
