@@ -1,10 +1,7 @@
 #include "memory/memory_tables.h"
 
-#include <algorithm>
 #include <limits>
 #include <span>
-
-#include "common/limits.h"
 
 namespace haplovex {
 
@@ -23,7 +20,7 @@ MemoryTables::MemoryTables(const ConversionSettings& s)
   const auto keys = static_cast<size_t>(T + 1) * kKeyStride;
   for (auto* table : {&bt_before_, &bt_at_, &bt_next_, &n_before_, &n_at_}) table->assign(keys, 0);
   for (int64_t p = 1; p <= T; ++p) {
-    const int64_t first = (p - 1) * T - (p - 1) * p / 2 - p - 1;
+    const int64_t first = PairStart(p, T);
     for (int64_t k = 1; k <= S; ++k) {
       const size_t at = CaptureKey(static_cast<int32_t>(p), static_cast<int32_t>(k));
       bt_before_[at] = static_cast<int32_t>((k - 1) * pairs);
@@ -33,15 +30,8 @@ MemoryTables::MemoryTables(const ConversionSettings& s)
       n_at_[at] = static_cast<int32_t>((k - 1) * S * T + (p - 1));
     }
   }
-  // Classes before the cap: the class at the first capture (at most 26 codes) plus at most
-  // one raise a period.
-  bt_age_.assign(static_cast<size_t>(kMaxCodes + T + 1), 0);
-  n_age_.assign(bt_age_.size(), 0);
-  for (size_t v = 1; v < bt_age_.size(); ++v) {
-    const int64_t age = std::min<int64_t>(static_cast<int64_t>(v), s.nage) - 1;
-    bt_age_[v] = static_cast<int32_t>(age * S * S * S * pairs);
-    n_age_[v] = static_cast<int32_t>(age * S * S * T);
-  }
+  bt_age_ = AgeOffsets(s.nage, s.nyrs, S * S * S * pairs);
+  n_age_ = AgeOffsets(s.nage, s.nyrs, S * S * T);
   group_bt_ = static_cast<ptrdiff_t>(s.nage * S * S * S * pairs);
   group_n_ = static_cast<ptrdiff_t>(s.nage * S * S * T);
 }

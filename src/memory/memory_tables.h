@@ -128,7 +128,6 @@ class MemoryTables : public Tabulation<MemoryTables> {
   };
   // Memory releases are not every capture: the report's chart is counted capture by capture.
   static constexpr bool kCapturesFromPairs = false;
-  std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>&) const { return {}; }
   template <bool kAging>
   LateCounts<kAging> LateCountsInto(PartTally& tally) const {
     return {steps_.RaisesBefore(), bt_age_.data(),  n_age_.data(),    bt_before_.data(),

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <span>
 
-#include "common/limits.h"
-
 namespace haplovex {
 
 CohortTables::CohortTables(const ConversionSettings& s)
@@ -22,7 +20,7 @@ CohortTables::CohortTables(const ConversionSettings& s)
   to_key_.assign(keys, 0);
   last_key_.assign(keys, 0);
   for (int64_t p = 1; p <= T; ++p) {
-    const int64_t first = (p - 1) * T - (p - 1) * p / 2 - p - 1;
+    const int64_t first = PairStart(p, T);
     for (int64_t k = 1; k <= S; ++k) {
       const size_t at = CaptureKey(static_cast<int32_t>(p), static_cast<int32_t>(k));
       from_key_[at] = static_cast<int32_t>((k - 1) * pairs + first);
@@ -30,15 +28,8 @@ CohortTables::CohortTables(const ConversionSettings& s)
       last_key_[at] = static_cast<int32_t>((k - 1) * T + (p - 1));
     }
   }
-  // Classes before the cap: the class at the first capture (at most 26 codes) plus at most
-  // one raise a period.
-  bt_age_.assign(static_cast<size_t>(kMaxCodes + T + 1), 0);
-  last_age_.assign(bt_age_.size(), 0);
-  for (size_t v = 1; v < bt_age_.size(); ++v) {
-    const int64_t age = std::min<int64_t>(static_cast<int64_t>(v), s.nage) - 1;
-    bt_age_[v] = static_cast<int32_t>(age * pairs * S * S);
-    last_age_[v] = static_cast<int32_t>(age * S * T);
-  }
+  bt_age_ = AgeOffsets(s.nage, s.nyrs, pairs * S * S);
+  last_age_ = AgeOffsets(s.nage, s.nyrs, S * T);
   group_bt_ = static_cast<ptrdiff_t>(s.nage * pairs * S * S);
   group_last_ = static_cast<ptrdiff_t>(s.nage * S * T);
 }

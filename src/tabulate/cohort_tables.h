@@ -132,7 +132,7 @@ class CohortTables : public Tabulation<CohortTables> {
   std::vector<int32_t> last_age_;
   ptrdiff_t group_bt_;
   ptrdiff_t group_last_;
-  ptrdiff_t spare_;  // the count after bt in a part's tally, which only ever has 0 added
+  ptrdiff_t spare_;  // the first of the spare counts after bt in a part's tally
 };
 
 }  // namespace haplovex

@@ -203,37 +203,18 @@ struct FastReading {
     if (fate_at >= 0) rec.fate = at(fate_at);
     if (frequency_at < 0) return true;
 #if defined(__SSE2__)
-    // Nearly every frequency is one run of digits among blanks, in a field of at most eight
-    // columns: read here at once.
-    if (frequency_width <= 8) {
-      const auto from = static_cast<size_t>(frequency_at);
-      const size_t length = from < line.size() ? std::min(frequency_width, line.size() - from) : 0;
-      const char* field = line.data() + from;
-      // Blanks and digits of the field's columns, as bits.
-      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(field));
-      const unsigned keep = (1u << length) - 1;
-      const auto digit = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
-                             _mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
-                             _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1))))) & keep;
-      const auto blank =
-          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')))) & keep;
-      if ((digit | blank) == keep) {
-        uint32_t value = 0;
-        if (digit != 0) {
-          const int low = __builtin_ctz(digit);
-          const int high = 31 - __builtin_clz(digit);
-          // Digits with blanks between them are left to the full reader.
-          if (digit != (2u << high) - (1u << low)) return decoder.DecodeFields(line, rec);
-          for (int i = low; i <= high; ++i) value = value * 10 + static_cast<uint32_t>(field[i] - '0');
-        }
-        rec.freq = static_cast<int32_t>(value);
-        rec.removed = false;
-        rec.blank_frequency = digit == 0;
-        return true;
-      }
+    // Nearly every frequency is simply written: read as a batch read whole reads it.
+    const auto from = static_cast<size_t>(frequency_at);
+    uint32_t value = 0;
+    if (frequency_width <= 8 && from < line.size() &&
+        QuickFrequency(line.data() + from, std::min(frequency_width, line.size() - from), value)) {
+      rec.freq = static_cast<int32_t>(value);
+      rec.removed = false;
+      rec.blank_frequency = false;
+      return true;
     }
 #endif
-    // Anything else (other characters, wider fields, machines without the vector
+    // Anything else (blank or signed fields, wider fields, machines without the vector
     // instructions): the full reader.
     return decoder.DecodeFields(line, rec);
   }
@@ -452,8 +433,7 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
 #if defined(__SSE2__)
     if (!r.quick) return false;
     const auto frequency_at = static_cast<size_t>(r.frequency_at);
-    bool bad = false;
-    int32_t unread = 0;
+    int32_t unread = 0;  // negative when some record must be read with care
     for (size_t k = 0; k < batch; ++k) {
       // The record as the plain way sees it, but for its cut at the record width, which no
       // field read here reaches.
@@ -482,13 +462,13 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
           frequency.columns = columns;
         }
         record.freq = frequency.value;
-        bad |= !frequency.simple;
+        unread |= frequency.simple ? 0 : -1;
       } else {
         record.freq = 1;
       }
       histories[k] = reinterpret_cast<const unsigned char*>(line) + code_offset;
     }
-    if (bad || unread < 0) return false;
+    if (unread < 0) return false;
     if (!r.masks.Find(histories, batch, captured, odd)) return false;
     int64_t nanim = 0;
     for (size_t k = 0; k < batch; ++k) {

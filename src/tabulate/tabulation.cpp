@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/limits.h"
 #include "common/table.h"
 
 namespace haplovex {
@@ -62,6 +63,14 @@ AgeSteps::AgeSteps(const ConversionSettings& s)
     const bool raises = interval <= s.ageinc.size() && s.ageinc[interval - 1] == '1';
     raises_before_[p] = raises_before_[p - 1] + (raises ? 1 : 0);
   }
+}
+
+std::vector<int32_t> AgeOffsets(int32_t nage, int32_t nyrs, int64_t block) {
+  std::vector<int32_t> offsets(static_cast<size_t>(kMaxCodes + nyrs + 1), 0);
+  for (size_t v = 1; v < offsets.size(); ++v) {
+    offsets[v] = static_cast<int32_t>((std::min<int64_t>(static_cast<int64_t>(v), nage) - 1) * block);
+  }
+  return offsets;
 }
 
 }  // namespace haplovex

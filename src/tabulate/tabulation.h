@@ -29,6 +29,9 @@ void RunParts(size_t count, const std::function<void(size_t)>& part);
 inline int64_t PairIndex(int64_t i, int64_t j, int64_t nyrs) {
   return (i - 1) * nyrs - (i - 1) * i / 2 + (j - i);
 }
+// PairIndex(i, j, nyrs) - 1 is PairStart(i, nyrs) + j: where the pairs from period i stand,
+// less j, so that a pair's place is a sum of a part for each period.
+inline int64_t PairStart(int64_t i, int64_t nyrs) { return (i - 1) * nyrs - (i - 1) * i / 2 - i - 1; }
 // Number of period pairs i < j.
 inline int64_t PairCount(int64_t nyrs) { return nyrs * (nyrs - 1) / 2; }
 
@@ -56,6 +59,11 @@ class AgeSteps {
   int32_t nage_;
   std::vector<int32_t> raises_before_;  // [p]: intervals 1..p-1 marked "1"
 };
+
+// For late counting: the offset of every age class, `block` counts apart, indexed by the class
+// before it is capped at the oldest (nage): from 1 to the highest age code (26) plus one raise
+// a period.
+std::vector<int32_t> AgeOffsets(int32_t nage, int32_t nyrs, int64_t block);
 
 // A record that holds one stratum position and one capture per period; its ch is the table the
 // allocation stop calls "ch".
@@ -189,12 +197,13 @@ class Tabulation {
     const size_t caught_size = static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata);
     // The report's chart of captures: told from the pairs and last captures where the
     // converter can (Counts::kCapturesFromPairs), else counted capture by capture.
-    const bool chart_from_pairs = files.want_digest && Counts::kCapturesFromPairs;
+    constexpr bool kFromPairs = Counts::kCapturesFromPairs;
+    const bool chart_from_pairs = files.want_digest && kFromPairs;
     for (PartTally& tally : tallies) {
       tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
       tally.last.assign(n_.size() + kSpareCounts, 0);  // and spare counts too
       if (chart_from_pairs) {
-        tally.ended.assign(n_.size() + kSpareCounts, 0);
+        tally.ended.assign(n_.size(), 0);
       } else if (files.want_digest) {
         tally.caught.assign(caught_size, 0);
       }
@@ -243,9 +252,10 @@ class Tabulation {
       btot_.Clear();
       return false;
     }
-    if (chart_from_pairs) {
-      files.digest.caught = self.CapturesFromPairs(tallies);
-    } else if (files.want_digest) {
+    if constexpr (kFromPairs) {
+      if (chart_from_pairs) files.digest.caught = self.CapturesFromPairs(tallies);
+    }
+    if (files.want_digest && !chart_from_pairs) {
       std::vector<int64_t>& caught = files.digest.caught;
       caught.assign(caught_size, 0);
       for (const PartTally& tally : tallies) {

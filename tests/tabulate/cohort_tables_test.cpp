@@ -287,7 +287,10 @@ TEST(PairIndexTest, PairsArePackedRowByRow) {
   for (int64_t nyrs : {2, 3, 5, 40}) {
     int64_t expected = 0;
     for (int64_t i = 1; i < nyrs; ++i) {
-      for (int64_t j = i + 1; j <= nyrs; ++j) EXPECT_EQ(PairIndex(i, j, nyrs), ++expected);
+      for (int64_t j = i + 1; j <= nyrs; ++j) {
+        EXPECT_EQ(PairIndex(i, j, nyrs), ++expected);
+        EXPECT_EQ(PairStart(i, nyrs) + j, expected - 1) << i << "," << j << " of " << nyrs;
+      }
     }
     EXPECT_EQ(expected, nyrs * (nyrs - 1) / 2);
   }
