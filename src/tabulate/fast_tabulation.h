@@ -90,6 +90,18 @@ inline LateRecord LateOf(const DecodedRecord& rec) {
   return {rec.iage, rec.igrp, static_cast<uint32_t>(rec.freq), !NotReleasedAtLast(rec)};
 }
 
+// The records of a batch read whole, for a converter's late counting: record k's captures
+// are the bits captured[k] (period i + 1 is bit i) of the history at histories[k], and
+// code_class gives the stratum of each byte. Every record has a capture and no odd byte.
+struct CaptureBatch {
+  static constexpr size_t kMost = 128;  // records a batch may hold
+  const uint64_t* captured;
+  const unsigned char* const* histories;
+  const LateRecord* records;
+  size_t size;
+  const std::array<int8_t, 256>& code_class;
+};
+
 // `value`, hidden from the compiler's reasoning: a mask made of a condition stays a mask,
 // and is not turned back into a branch that records with and without the condition would
 // mispredict.
@@ -304,6 +316,7 @@ constexpr size_t kChunk = 64;  // bytes whose line ends are found at once
 // Room for the lines of a batch: a batch is counted once it has kBatch lines, and one chunk
 // can hold kChunk more.
 constexpr size_t kBatchRoom = kBatch + kChunk;
+static_assert(kBatchRoom <= CaptureBatch::kMost);
 
 // Bit k for a line end at at[k]. REQUIRES: kChunk readable bytes at `at`.
 [[gnu::always_inline]] inline uint64_t LineEndBits(const char* at) {
@@ -348,8 +361,9 @@ __attribute__((target("avx2"))) inline uint64_t WideLineEndBits(const char* at) 
 // Reads the part [begin, end) of the file into `tally`, handing every record to
 // `count(captures, const LateRecord&)` with its captures as a CaptureList or
 // CaptureBits.
-template <typename Count>
-HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally, Count count) {
+template <typename Count, typename CountBatch>
+HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin, uint64_t end,
+                                           PartTally& tally, Count count, CountBatch count_batch) {
   using namespace fast_detail;
   const ConversionSettings& s = r.s;
   const size_t needed = r.decoder.needed();
@@ -470,11 +484,9 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
     }
     if (unread < 0) return false;
     if (!r.masks.Find(histories, batch, captured, odd)) return false;
+    count_batch(CaptureBatch{captured, histories, records, batch, code_class});
     int64_t nanim = 0;
-    for (size_t k = 0; k < batch; ++k) {
-      count(CaptureBits(captured[k], histories[k], code_class), records[k]);
-      nanim += records[k].freq;
-    }
+    for (size_t k = 0; k < batch; ++k) nanim += records[k].freq;
     tally.nrec += static_cast<int64_t>(batch);
     tally.nanim += nanim;
     return true;

@@ -224,6 +224,19 @@ class Tabulation {
                           } else {
                             counts(CountedCaptures(captures, caught, strata, rec.freq), rec);
                           }
+                        },
+                    [counts, caught, strata = s_.nstrata](const CaptureBatch& batch)
+                        __attribute__((always_inline)) {
+                          if (caught == nullptr) {
+                            counts.Batch(batch);
+                            return;
+                          }
+                          for (size_t j = 0; j < batch.size; ++j) {
+                            const CaptureBits captures(batch.captured[j], batch.histories[j],
+                                                       batch.code_class);
+                            counts(CountedCaptures(captures, caught, strata, batch.records[j].freq),
+                                   batch.records[j]);
+                          }
                         });
         } catch (...) {
           tallies[k].gave_up = true;
