@@ -435,14 +435,16 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
   // with care.
   size_t batch = 0;
   LateRecord records[kBatchRoom];
-  // The last frequency field read whole: its bytes (those past its columns zero), its
-  // columns, and what it held.
-  struct {
+  // The frequency fields read whole, by a hash of their bytes: the bytes (those past its
+  // columns zero), the columns, and what the field held (-1: not simply written). Most
+  // records of a file share a few frequencies, each read once and then found here, with a
+  // branch that records of different frequencies do not mispredict.
+  struct KnownFrequency {
     uint64_t field = 0;
-    size_t columns = 0;  // none yet
-    uint32_t value = 0;
-    bool simple = false;
-  } frequency;
+    uint32_t columns = 0;  // none yet
+    int32_t value = -1;
+  };
+  KnownFrequency known[64];
   auto quick_batch = [&]() __attribute__((always_inline)) -> bool {
 #if defined(__SSE2__)
     if (!r.quick) return false;
@@ -463,20 +465,18 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
       // Negative for a line that may be a comment or empty, or a class or group of 0.
       unread |= (record.iage - 1) | (record.igrp - 1) | -int32_t{r.quick_lead[byte(0)]};
       if (r.frequency_at >= 0) {
-        // Most records of a file share a few frequencies: a field as the one before it is
-        // not read again.
         const size_t columns = std::min(r.frequency_width, length - frequency_at);
         uint64_t field;
         std::memcpy(&field, line + frequency_at, sizeof field);
         field &= ~uint64_t{0} >> (64 - 8 * columns);
-        if (field != frequency.field || columns != frequency.columns) {
-          frequency.simple =
-              FastReading::QuickFrequency(line + frequency_at, columns, frequency.value);
-          frequency.field = field;
-          frequency.columns = columns;
+        KnownFrequency& frequency = known[(field * 0x9E3779B97F4A7C15ULL) >> 58];
+        if (field != frequency.field || columns != frequency.columns) [[unlikely]] {
+          uint32_t value;
+          const bool simple = FastReading::QuickFrequency(line + frequency_at, columns, value);
+          frequency = {field, static_cast<uint32_t>(columns), simple ? static_cast<int32_t>(value) : -1};
         }
-        record.freq = frequency.value;
-        unread |= frequency.simple ? 0 : -1;
+        record.freq = static_cast<uint32_t>(frequency.value);
+        unread |= frequency.value;
       } else {
         record.freq = 1;
       }
