@@ -45,10 +45,13 @@ class CaptureMasks {
 
   const std::array<int8_t, 256>& code_class_;
   uint64_t period_bits_;
-  // Capture codes as a nibble test: a byte b is a code when lo_[b & 15] & hi_[b >> 4] is not
-  // 0 (each of up to 8 bits stands for a set of high nibbles that share their low nibbles).
+  // The kinds of bytes as a nibble test: a byte b is a capture code when lo_[b & 15] &
+  // hi_[b >> 4] & code_bits_ is not 0, a mark of no capture when lo_[b & 15] & hi_[b >> 4] &
+  // ~code_bits_ is not, and odd when neither is. Each of up to 8 bits stands for a set of high
+  // nibbles that share their low nibbles within one kind.
   alignas(32) std::array<uint8_t, 32> lo_{};
   alignas(32) std::array<uint8_t, 32> hi_{};
+  uint8_t code_bits_ = 0;
   bool vectors_ = false;  // 32-byte vectors
   bool wide_ = false;     // 64-byte vectors
   int halves_ = 2;        // 32-byte halves a history takes

@@ -32,6 +32,8 @@ TEST(CaptureMasksTest, EveryWidthAgreesWithTheHistoryBytes) {
   for (int b = 0x80; b < 0x80 + 26; b += 1) high_bytes += static_cast<char>(b * 5 % 128 + 128);
   std::string many_kinds;  // low-nibble sets that differ under each high nibble: past 8 kinds
   for (int h = 2; h < 16; ++h) many_kinds += static_cast<char>(h * 16 + h % 16);
+  std::string seven_kinds;  // 7 kinds of codes fit the test, but not with the 2 of the marks
+  for (int h = 4; h < 11; ++h) seven_kinds += static_cast<char>(h * 16 + h % 16);
   const std::vector<MaskCase> cases = {
       {"five letters", "ABCDE"},
       {"one code", "A"},
@@ -42,6 +44,8 @@ TEST(CaptureMasksTest, EveryWidthAgreesWithTheHistoryBytes) {
       {"a no-capture mark among the codes", "A0."},
       {"bytes above 127", high_bytes},
       {"more kinds than the test has bits", many_kinds},
+      {"codes and marks of no capture past the bits of the test", seven_kinds},
+      {"digits and letters, a mark under the digits' high nibble", "123ABCpqr"},
   };
   const std::vector<size_t> period_counts = {1, 5, 31, 32, 33, 40, 63};
   std::mt19937 random(20261207);
