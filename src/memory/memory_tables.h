@@ -132,49 +132,43 @@ class MemoryTables : public Tabulation<MemoryTables> {
     [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
       struct Pending {
         uint64_t releases;  // the memory releases left to count
-        uint64_t bits;      // the captures
-        const unsigned char* history;
-        ptrdiff_t group_bt;
-        ptrdiff_t group_n;
-        int32_t shift;  // with classes that change: as in operator()
-        int32_t iage;
-        uint32_t freq;
-        bool released;
+        size_t k;           // of the record
       };
       Pending pending[CaptureBatch::kMost];
       const std::array<int8_t, 256>& code_class = batch.code_class;
       size_t waiting = 0;
       for (size_t k = 0; k < batch.size; ++k) {
         const uint64_t bits = batch.captured[k];
-        const LateRecord& rec = batch.records[k];
         const uint64_t releases = bits & (bits << 1);
-        const int32_t shift = rec.iage - raises[__builtin_ctzll(bits) + 1];
-        pending[waiting] = Pending{releases, bits, batch.histories[k], (rec.igrp - 1) * group_bt_size,
-                                  (rec.igrp - 1) * group_n_size, shift, rec.iage, rec.freq, rec.released};
+        pending[waiting] = Pending{releases, k};
         waiting += releases != 0 ? 1 : 0;
       }
       while (waiting != 0) {
         size_t still = 0;
-        for (size_t k = 0; k < waiting; ++k) {
-          const Pending p = pending[k];
+        for (size_t w = 0; w < waiting; ++w) {
+          const Pending p = pending[w];
+          const uint64_t bits = batch.captured[p.k];
+          const unsigned char* const history = batch.histories[p.k];
+          const LateRecord& rec = batch.records[p.k];
           const auto i = static_cast<unsigned>(__builtin_ctzll(p.releases));
           const auto period = static_cast<int32_t>(i + 1);
-          const size_t before_key = CaptureKey(period - 1, code_class[p.history[i - 1]]);
-          const size_t key = CaptureKey(period, code_class[p.history[i]]);
-          const int32_t age = kAging ? p.shift + raises[period] : p.iage;
+          const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
+          const size_t key = CaptureKey(period, code_class[history[i]]);
+          const int32_t age =
+              kAging ? rec.iage - raises[__builtin_ctzll(bits) + 1] + raises[period] : rec.iage;
           // The next capture; with none, the release is one at the last capture (the lookups
           // then read this capture again, and count nothing).
-          const uint64_t later = p.bits & ~((uint64_t{2} << i) - 1);
+          const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
           const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
           const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
-          const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[p.history[j]]);
-          AddWhen(bt, p.group_bt + bt_age[age] + bt_before[before_key] + bt_at[key] + bt_next[next_key],
-                  spare, later != 0, p.freq);
-          AddWhen(last, p.group_n + n_age[age] + n_before[before_key] + n_at[key], n_spare,
-                  (later == 0) & p.released, p.freq);
+          const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
+          AddWhen(bt, (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
+                          bt_next[next_key],
+                  spare, later != 0, rec.freq);
+          AddWhen(last, (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key],
+                  n_spare, (later == 0) & rec.released, rec.freq);
           const uint64_t rest = p.releases & (p.releases - 1);
-          pending[still] = p;
-          pending[still].releases = rest;
+          pending[still] = Pending{rest, p.k};
           still += rest != 0 ? 1 : 0;
         }
         waiting = still;
