@@ -83,11 +83,13 @@ struct LateRecord {
   int32_t iage;   // age class at the first capture
   int32_t igrp;   // group
   uint32_t freq;  // animals
-  bool released;  // released at the last capture
+  // 1 when released at the last capture, else 0. (Not a bool: a store of one may be taken to
+  // change anything, and would have the compiler read the settings again after each record.)
+  uint32_t released;
 };
 
 inline LateRecord LateOf(const DecodedRecord& rec) {
-  return {rec.iage, rec.igrp, static_cast<uint32_t>(rec.freq), !NotReleasedAtLast(rec)};
+  return {rec.iage, rec.igrp, static_cast<uint32_t>(rec.freq), NotReleasedAtLast(rec) ? 0u : 1u};
 }
 
 // The records of a batch read whole, for a converter's late counting: record k's captures
@@ -290,7 +292,7 @@ struct FastReading {
   bool quick;
   std::array<int8_t, 256> quick_age{};
   std::array<int8_t, 256> quick_group{};
-  std::array<bool, 256> quick_released{};
+  std::array<uint8_t, 256> quick_released{};
   std::array<uint8_t, 256> quick_lead{};  // 1 for the first bytes of comments and empty lines
   size_t quick_age_at;
   size_t quick_group_at;
@@ -450,6 +452,7 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
     if (!r.quick) return false;
     const auto frequency_at = static_cast<size_t>(r.frequency_at);
     int32_t unread = 0;  // negative when some record must be read with care
+    int64_t nanim = 0;
     for (size_t k = 0; k < batch; ++k) {
       // The record as the plain way sees it, but for its cut at the record width, which no
       // field read here reaches.
@@ -477,16 +480,16 @@ HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin,
         }
         record.freq = static_cast<uint32_t>(frequency.value);
         unread |= frequency.value;
+        nanim += frequency.value;
       } else {
         record.freq = 1;
+        ++nanim;
       }
       histories[k] = reinterpret_cast<const unsigned char*>(line) + code_offset;
     }
     if (unread < 0) return false;
     if (!r.masks.Find(histories, batch, captured, odd)) return false;
     count_batch(CaptureBatch{captured, histories, records, batch, code_class});
-    int64_t nanim = 0;
-    for (size_t k = 0; k < batch; ++k) nanim += records[k].freq;
     tally.nrec += static_cast<int64_t>(batch);
     tally.nanim += nanim;
     return true;
