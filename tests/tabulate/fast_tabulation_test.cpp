@@ -102,7 +102,8 @@ struct Reading {
 };
 
 template <typename Tables>
-Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int threads) {
+Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int threads,
+                     bool chart = true) {
   std::ostringstream console_text;
   Console console(console_text);
   InputFile input;
@@ -111,7 +112,7 @@ Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int t
   OutputFile sum("HAPLOVEX.SUM");
   RunFiles files{console, input, out, sum};
   files.threads = threads;
-  files.want_digest = true;
+  files.want_digest = chart;
   Reading<Tables> reading{Tables(s), {}, {}};
   try {
     reading.tables.ReadAll(files);
@@ -188,13 +189,17 @@ TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
           SettingsFor(layout, memory ? ModelSet::kMemoryMovement : ModelSet::kMovementOnly);
       for (const int rarity : {1, 500}) {
       const std::string text = MessyRecords(s, 20000, 11, layout.ragged, rarity);
-      for (const int threads : {1, 2, 3}) {
+      // With a chart of captures to count, and without (batches read whole are then counted
+      // otherwise).
+      const std::pair<int, bool> runs[] = {{1, true}, {1, false}, {2, false}, {3, true}};
+      for (const auto& [threads, chart] : runs) {
         const std::string what = std::string(layout.what) + (memory ? ", memory" : ", movement") +
                                  ", mess 1/" + std::to_string(rarity) + ", " +
-                                 std::to_string(threads) + " threads";
+                                 std::to_string(threads) + " threads" +
+                                 (chart ? ", chart" : "");
         if (memory) {
           const auto plain = Read<MemoryTables>(s, text, -1);
-          const auto quick = Read<MemoryTables>(s, text, threads);
+          const auto quick = Read<MemoryTables>(s, text, threads, chart);
           for (int g = 1; g <= s.ngroups; ++g)
             for (int a = 1; a <= s.nage; ++a)
               for (int q = 1; q <= s.nstrata; ++q)
@@ -210,10 +215,12 @@ TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
           EXPECT_EQ(plain.tables.nrec(), quick.tables.nrec()) << what;
           EXPECT_EQ(plain.tables.nanim(), quick.tables.nanim()) << what;
           ExpectSameChecks(plain.checks, quick.checks, what);
-          EXPECT_EQ(plain.caught, quick.caught) << what;
+          if (chart) {
+            EXPECT_EQ(plain.caught, quick.caught) << what;
+          }
         } else {
           const auto plain = Read<CohortTables>(s, text, -1);
-          const auto quick = Read<CohortTables>(s, text, threads);
+          const auto quick = Read<CohortTables>(s, text, threads, chart);
           for (int g = 1; g <= s.ngroups; ++g)
             for (int a = 1; a <= s.nage; ++a)
               for (int st = 1; st <= s.nstrata; ++st) {
@@ -231,7 +238,9 @@ TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
           EXPECT_EQ(plain.tables.nrec(), quick.tables.nrec()) << what;
           EXPECT_EQ(plain.tables.nanim(), quick.tables.nanim()) << what;
           ExpectSameChecks(plain.checks, quick.checks, what);
-          EXPECT_EQ(plain.caught, quick.caught) << what;
+          if (chart) {
+            EXPECT_EQ(plain.caught, quick.caught) << what;
+          }
         }
       }
       }
