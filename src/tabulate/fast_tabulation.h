@@ -360,9 +360,9 @@ __attribute__((target("avx2"))) inline uint64_t WideLineEndBits(const char* at) 
 
 }  // namespace fast_detail
 
-// Reads the part [begin, end) of the file into `tally`, handing every record to
-// `count(captures, const LateRecord&)` with its captures as a CaptureList or
-// CaptureBits.
+// Reads the part [begin, end) of the file into `tally`, handing the records of a batch read
+// whole to `count_batch(const CaptureBatch&)`, and every other record to
+// `count(captures, const LateRecord&)` with its captures as a CaptureList or CaptureBits.
 template <typename Count, typename CountBatch>
 HAPLOVEX_RECORD_PATH_CLONES void TallyPart(const FastReading& r, uint64_t begin, uint64_t end,
                                            PartTally& tally, Count count, CountBatch count_batch) {

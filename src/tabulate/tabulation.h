@@ -81,7 +81,8 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 // decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
 // (see fast_tabulation.h) it also counts a record late, in a part's tally, with the object
 // LateCountsInto<aging>(PartTally&) const gives, called as counts(captures, const
-// LateRecord&) (the captures one at a time: a CaptureList or a CaptureBits), and fills its
+// LateRecord&) (the captures one at a time: a CaptureList or a CaptureBits) and, for the
+// records of a batch read whole, as counts.Batch(const CaptureBatch&), and fills its
 // tables from the tallies of every part with Derive(const std::vector<PartTally>&), false
 // when a count passes its limit. Where kCapturesFromPairs, it also counts a part's last
 // captures in `ended` and gives the report's chart of captures with
