@@ -199,6 +199,34 @@ class CountedCaptures {
   uint32_t freq_;
 };
 
+// Adds the animals of every capture of a batch read whole to the report's chart of captures,
+// caught[(period - 1) * strata + (stratum - 1)]: in rounds, the first capture left of every
+// record in each, so that records of different numbers of captures cost no mispredicted
+// branches.
+[[gnu::always_inline]] inline void ChartCaptures(const CaptureBatch& batch, uint64_t* caught,
+                                                 int32_t strata) {
+  struct Pending {
+    uint64_t bits;  // the captures left
+    size_t k;       // of the record
+  };
+  Pending pending[CaptureBatch::kMost];
+  for (size_t k = 0; k < batch.size; ++k) pending[k] = Pending{batch.captured[k], k};
+  size_t waiting = batch.size;  // every record of the batch has a capture
+  while (waiting != 0) {
+    size_t still = 0;
+    for (size_t w = 0; w < waiting; ++w) {
+      const Pending p = pending[w];
+      const auto i = static_cast<int32_t>(__builtin_ctzll(p.bits));
+      const int32_t stratum = batch.code_class[batch.histories[p.k][i]];
+      caught[static_cast<size_t>(i * strata + (stratum - 1))] += batch.records[p.k].freq;
+      const uint64_t rest = p.bits & (p.bits - 1);
+      pending[still] = Pending{rest, p.k};
+      still += rest != 0 ? 1 : 0;
+    }
+    waiting = still;
+  }
+}
+
 // What every part reads with.
 struct FastReading {
   FastReading(const ConversionSettings& s, const InputFile& input, int64_t highest_age);

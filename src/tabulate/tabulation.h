@@ -228,16 +228,8 @@ class Tabulation {
                         },
                     [counts, caught, strata = s_.nstrata](const CaptureBatch& batch)
                         __attribute__((always_inline)) {
-                          if (caught == nullptr) {
-                            counts.Batch(batch);
-                            return;
-                          }
-                          for (size_t j = 0; j < batch.size; ++j) {
-                            const CaptureBits captures(batch.captured[j], batch.histories[j],
-                                                       batch.code_class);
-                            counts(CountedCaptures(captures, caught, strata, batch.records[j].freq),
-                                   batch.records[j]);
-                          }
+                          counts.Batch(batch);
+                          if (caught != nullptr) ChartCaptures(batch, caught, strata);
                         });
         } catch (...) {
           tallies[k].gave_up = true;
