@@ -162,11 +162,21 @@ class MemoryTables : public Tabulation<MemoryTables> {
           const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
           const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
           const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-          AddWhen(bt, (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
-                          bt_next[next_key],
-                  spare, later != 0, rec.freq);
-          AddWhen(last, (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key],
-                  n_spare, (later == 0) & rec.released, rec.freq);
+          // One count a release: in bt when there is a next capture, else in last when the
+          // animals were released there, else (adding nothing) a spare count after last;
+          // chosen with masks, with no branch.
+          const auto to_bt = reinterpret_cast<uintptr_t>(
+              bt + (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
+              bt_next[next_key]);
+          const auto to_last = reinterpret_cast<uintptr_t>(
+              last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key]);
+          const auto nowhere = reinterpret_cast<uintptr_t>(
+              last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1)));
+          const uintptr_t onward = Opaque(uintptr_t{0} - (later != 0 ? 1 : 0));
+          const uintptr_t kept = Opaque(uintptr_t{0} - rec.released);
+          const uintptr_t at_last = (to_last & kept) | (nowhere & ~kept);
+          *reinterpret_cast<uint32_t*>((to_bt & onward) | (at_last & ~onward)) +=
+              rec.freq & static_cast<uint32_t>(onward | kept);
           const uint64_t rest = p.releases & (p.releases - 1);
           pending[still] = Pending{rest, p.k};
           still += rest != 0 ? 1 : 0;
