@@ -107,11 +107,12 @@ std::vector<int64_t> CohortTables::CapturesFromPairs(const std::vector<PartTally
         caught[static_cast<size_t>((starts_at[ij] - 1) * S + from)] += tally.bt[block * pairs + ij];
       }
     }
-    // ended is laid out as n: (period, stratum, age, group), period fastest.
+    // The last captures, released there or lost, laid out as n: (period, stratum, age, group),
+    // period fastest.
     for (size_t x = 0; x < n_.size(); ++x) {
       const auto period = static_cast<int64_t>(x % static_cast<size_t>(T));
       const auto stratum = static_cast<int64_t>(x / static_cast<size_t>(T) % static_cast<size_t>(S));
-      caught[static_cast<size_t>(period * S + stratum)] += tally.ended[x];
+      caught[static_cast<size_t>(period * S + stratum)] += tally.last[x] + tally.lost[x];
     }
   }
   return caught;

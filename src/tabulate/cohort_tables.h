@@ -35,9 +35,9 @@ class CohortTables : public Tabulation<CohortTables> {
  private:
   friend class Tabulation<CohortTables>;
   void Count(const DecodedRecord& rec, int64_t record);
-  // Counted late, into one part's tally: bt for every capture with a next one, and the
-  // release at the last capture of an animal released there; n and btot follow from them
-  // (Derive). Made once a part, with every table and count it needs at hand, so that
+  // Counted late, into one part's tally: bt for every capture with a next one, and the last
+  // capture, in last where the animal was released there and in lost where not; n and btot
+  // follow from them (Derive), and the report's chart of captures (CapturesFromPairs). Made once a part, with every table and count it needs at hand, so that
   // counting a record reads nothing of the tables' owners. `kAging`: the age class may change
   // between captures (else it is the class at the first).
   template <bool kAging>
@@ -50,7 +50,7 @@ class CohortTables : public Tabulation<CohortTables> {
     const int32_t* last_key;
     uint32_t* bt;
     uint32_t* last;
-    uint32_t* ended;  // null unless a report wants the chart of captures
+    uint32_t* lost;
     ptrdiff_t spare;
     ptrdiff_t group_bt;
     ptrdiff_t group_last;
@@ -92,11 +92,10 @@ class CohortTables : public Tabulation<CohortTables> {
         period = next_period;
         out = group + from[at] + age_at(period);
       }
-      // Nearly every animal is released: counted with no branch, the others adding nothing.
+      // The last capture: a release there, or animals lost on capture.
       const int32_t age = kAging ? shift + raises[period] : rec.iage;
       const ptrdiff_t release = (rec.igrp - 1) * group_last + last_age[age] + last_key[at];
-      last[release] += rec.released ? freq : 0;
-      if (ended != nullptr) ended[release] += freq;
+      (rec.released != 0 ? last : lost)[release] += freq;
     }
     // Every record of a batch read whole, in rounds: first each record's release at its last
     // capture, then, round after round, the next pair of every record that has one left. A
@@ -124,8 +123,7 @@ class CohortTables : public Tabulation<CohortTables> {
         const size_t at = CaptureKey(final, code_class[history[final - 1]]);
         const int32_t age = kAging ? shift + raises[final] : rec.iage;
         const ptrdiff_t release = (rec.igrp - 1) * group_last + last_age[age] + last_key[at];
-        last[release] += rec.released ? rec.freq : 0;
-        if (ended != nullptr) ended[release] += rec.freq;
+        (rec.released != 0 ? last : lost)[release] += rec.freq;
         const ptrdiff_t base = (rec.igrp - 1) * group_bt + (kAging ? 0 : bt_age[rec.iage]);
         pending[waiting] = Pending{bits, history, base, shift, rec.freq};
         waiting += (bits & (bits - 1)) != 0 ? 1 : 0;
@@ -158,7 +156,7 @@ class CohortTables : public Tabulation<CohortTables> {
             last_key_.data(),
             tally.bt.data(),
             tally.last.data(),
-            tally.ended.empty() ? nullptr : tally.ended.data(),
+            tally.lost.data(),
             spare_,
             group_bt_,
             group_last_};

@@ -59,9 +59,10 @@ struct PartTally {
   int64_t nanim = 0;           // animals read
   RecordChecks checks;         // record numbers counted from the part's first record
   std::vector<uint64_t> caught;  // for a report: animals caught by period and stratum
-  // For a report, where the converter tells the captures from its pairs: the last captures,
-  // released or not, laid out as `last`.
-  std::vector<uint32_t> ended;
+  // Where the converter tells the report's captures from its pairs: the last captures of
+  // animals not released there, laid out as `last` (which, with them, holds every last
+  // capture).
+  std::vector<uint32_t> lost;
   bool gave_up = false;        // the plain way must read the records instead
 };
 

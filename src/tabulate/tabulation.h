@@ -84,8 +84,8 @@ inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 // LateRecord&) (the captures one at a time: a CaptureList or a CaptureBits) and, for the
 // records of a batch read whole, as counts.Batch(const CaptureBatch&), and fills its
 // tables from the tallies of every part with Derive(const std::vector<PartTally>&), false
-// when a count passes its limit. Where kCapturesFromPairs, it also counts a part's last
-// captures in `ended` and gives the report's chart of captures with
+// when a count passes its limit. Where kCapturesFromPairs, it also counts the last captures of
+// animals not released there in a part's `lost`, and gives the report's chart of captures with
 // CapturesFromPairs(const std::vector<PartTally>&).
 template <typename Counts>
 class Tabulation {
@@ -203,8 +203,8 @@ class Tabulation {
     for (PartTally& tally : tallies) {
       tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
       tally.last.assign(n_.size() + kSpareCounts, 0);  // and spare counts too
-      if (chart_from_pairs) {
-        tally.ended.assign(n_.size(), 0);
+      if (kFromPairs) {
+        tally.lost.assign(n_.size(), 0);
       } else if (files.want_digest) {
         tally.caught.assign(caught_size, 0);
       }
