@@ -37,9 +37,10 @@ class CohortTables : public Tabulation<CohortTables> {
   void Count(const DecodedRecord& rec, int64_t record);
   // Counted late, into one part's tally: bt for every capture with a next one, and the last
   // capture, in last where the animal was released there and in lost where not; n and btot
-  // follow from them (Derive), and the report's chart of captures (CapturesFromPairs). Made once a part, with every table and count it needs at hand, so that
-  // counting a record reads nothing of the tables' owners. `kAging`: the age class may change
-  // between captures (else it is the class at the first).
+  // follow from them (Derive), and the report's chart of captures (CapturesFromPairs). Made
+  // once a part, with every table and count it needs at hand, so that counting a record
+  // reads nothing of the tables' owners. `kAging`: the age class may change between captures
+  // (else it is the class at the first).
   template <bool kAging>
   struct LateCounts {
     const int32_t* from;
@@ -97,8 +98,8 @@ class CohortTables : public Tabulation<CohortTables> {
       const ptrdiff_t release = (rec.igrp - 1) * group_last + last_age[age] + last_key[at];
       (rec.released != 0 ? last : lost)[release] += freq;
     }
-    // Every record of a batch read whole, in rounds: first each record's release at its last
-    // capture, then, round after round, the next pair of every record that has one left. A
+    // Every record of a batch read whole, in rounds: first each record's last capture, then,
+    // round after round, the next pair of every record that has one left. A
     // round is a loop of known length with no branch a record, so that records of different
     // numbers of captures cost no mispredicted branches; the pairs of one record are counted
     // in separate rounds, and no record waits for the one before it.
