@@ -10,7 +10,6 @@ MemoryTables::MemoryTables(const ConversionSettings& s)
                  {PairCount(s.nyrs), s.nstrata, s.nstrata, s.nstrata, s.nage, s.ngroups},
                  {s.nstrata, s.nstrata, s.nage, s.ngroups},
                  std::numeric_limits<int64_t>::max()),
-      spare_(static_cast<ptrdiff_t>(bt_.size())),
       n_spare_(static_cast<ptrdiff_t>(n_.size())) {
   // bt is laid out (pair, previous q, stratum r, next t, age, group), n (period, q, r, age,
   // group). The pair (i, j) stands at PairIndex(i, j) - 1 = first(i) + j.

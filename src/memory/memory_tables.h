@@ -59,44 +59,24 @@ class MemoryTables : public Tabulation<MemoryTables> {
     const int32_t* n_at;
     uint32_t* bt;
     uint32_t* last;
-    ptrdiff_t spare;
     ptrdiff_t n_spare;
     ptrdiff_t group_bt_size;
     ptrdiff_t group_n_size;
 
     template <typename Captures>
     [[gnu::always_inline]] void operator()(Captures captures, const LateRecord& rec) const {
-      const uint32_t freq = rec.freq;
-      const ptrdiff_t group_bt = (rec.igrp - 1) * group_bt_size;
-      const ptrdiff_t group_n = (rec.igrp - 1) * group_n_size;
       if constexpr (std::is_same_v<Captures, CaptureBits>) {
         // From the bits themselves: a memory release is a capture with a capture in the
         // period just before, so most records, which have none, cost one test.
         const uint64_t bits = captures.bits();
-        uint64_t releases = bits & (bits << 1);
-        if (releases == 0) return;
-        const unsigned char* const history = captures.history();
-        const std::array<int8_t, 256>& code_class = captures.code_class();
-        const int32_t shift = rec.iage - raises[__builtin_ctzll(bits) + 1];
-        do {
-          const auto i = static_cast<unsigned>(__builtin_ctzll(releases));
-          releases &= releases - 1;
-          const auto period = static_cast<int32_t>(i + 1);
-          const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
-          const size_t key = CaptureKey(period, code_class[history[i]]);
-          const int32_t age = kAging ? shift + raises[period] : rec.iage;
-          // The next capture; with none, the release is one at the last capture (the
-          // lookups then read this capture again, and count nothing).
-          const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
-          const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
-          const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
-          const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-          AddWhen(bt, group_bt + bt_age[age] + bt_before[before_key] + bt_at[key] + bt_next[next_key],
-                  spare, later != 0, freq);
-          AddWhen(last, group_n + n_age[age] + n_before[before_key] + n_at[key], n_spare,
-                  (later == 0) & rec.released, freq);
-        } while (releases != 0);
+        for (uint64_t releases = bits & (bits << 1); releases != 0; releases &= releases - 1) {
+          CountRelease(static_cast<unsigned>(__builtin_ctzll(releases)), bits, captures.history(),
+                       captures.code_class(), rec);
+        }
       } else {
+        const uint32_t freq = rec.freq;
+        const ptrdiff_t group_bt = (rec.igrp - 1) * group_bt_size;
+        const ptrdiff_t group_n = (rec.igrp - 1) * group_n_size;
         // A window of three captures: the one before, the one counted, and the next.
         int32_t before_period, before, period, stratum;
         if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
@@ -125,17 +105,14 @@ class MemoryTables : public Tabulation<MemoryTables> {
         }
       }
     }
-    // Every record of a batch read whole, in rounds: first the records with a memory release
-    // are picked out, then, round after round, the next memory release of every record that
-    // has one left is counted. A round is a loop of known length with no branch a record, so
-    // that records with and without memory releases cost no mispredicted branches.
+    // Every record of a batch read whole: the records with a memory release are picked out,
+    // then, in rounds (InRounds), the next memory release of every one is counted.
     [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
       struct Pending {
         uint64_t releases;  // the memory releases left to count
         size_t k;           // of the record
       };
       Pending pending[CaptureBatch::kMost];
-      const std::array<int8_t, 256>& code_class = batch.code_class;
       size_t waiting = 0;
       for (size_t k = 0; k < batch.size; ++k) {
         const uint64_t bits = batch.captured[k];
@@ -143,46 +120,43 @@ class MemoryTables : public Tabulation<MemoryTables> {
         pending[waiting] = Pending{releases, k};
         waiting += releases != 0 ? 1 : 0;
       }
-      while (waiting != 0) {
-        size_t still = 0;
-        for (size_t w = 0; w < waiting; ++w) {
-          const Pending p = pending[w];
-          const uint64_t bits = batch.captured[p.k];
-          const unsigned char* const history = batch.histories[p.k];
-          const LateRecord& rec = batch.records[p.k];
-          const auto i = static_cast<unsigned>(__builtin_ctzll(p.releases));
-          const auto period = static_cast<int32_t>(i + 1);
-          const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
-          const size_t key = CaptureKey(period, code_class[history[i]]);
-          const int32_t age =
-              kAging ? rec.iage - raises[__builtin_ctzll(bits) + 1] + raises[period] : rec.iage;
-          // The next capture; with none, the release is one at the last capture (the lookups
-          // then read this capture again, and count nothing).
-          const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
-          const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
-          const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
-          const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-          // One count a release: in bt when there is a next capture, else in last when the
-          // animals were released there, else (adding nothing) a spare count after last;
-          // chosen with masks, with no branch.
-          const auto to_bt = reinterpret_cast<uintptr_t>(
-              bt + (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
-              bt_next[next_key]);
-          const auto to_last = reinterpret_cast<uintptr_t>(
-              last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key]);
-          const auto nowhere = reinterpret_cast<uintptr_t>(
-              last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1)));
-          const uintptr_t onward = Opaque(uintptr_t{0} - (later != 0 ? 1 : 0));
-          const uintptr_t kept = Opaque(uintptr_t{0} - rec.released);
-          const uintptr_t at_last = (to_last & kept) | (nowhere & ~kept);
-          *reinterpret_cast<uint32_t*>((to_bt & onward) | (at_last & ~onward)) +=
-              rec.freq & static_cast<uint32_t>(onward | kept);
-          const uint64_t rest = p.releases & (p.releases - 1);
-          pending[still] = Pending{rest, p.k};
-          still += rest != 0 ? 1 : 0;
-        }
-        waiting = still;
-      }
+      InRounds(pending, waiting, [&](Pending& p) __attribute__((always_inline)) {
+        CountRelease(static_cast<unsigned>(__builtin_ctzll(p.releases)), batch.captured[p.k],
+                     batch.histories[p.k], batch.code_class, batch.records[p.k]);
+        p.releases &= p.releases - 1;
+        return p.releases != 0;
+      });
+    }
+    // Counts the memory release at bit i of a record's captures `bits` (a capture with one in
+    // the period just before) once: in bt when there is a next capture, else in last when the
+    // animals were released there, else (adding nothing) in a spare count after last; chosen
+    // with masks, with no branch for records with and without to mispredict.
+    [[gnu::always_inline]] void CountRelease(unsigned i, uint64_t bits, const unsigned char* history,
+                                             const std::array<int8_t, 256>& code_class,
+                                             const LateRecord& rec) const {
+      const auto period = static_cast<int32_t>(i + 1);
+      const size_t before_key = CaptureKey(period - 1, code_class[history[i - 1]]);
+      const size_t key = CaptureKey(period, code_class[history[i]]);
+      const int32_t age =
+          kAging ? rec.iage - raises[__builtin_ctzll(bits) + 1] + raises[period] : rec.iage;
+      // The next capture; with none, the lookups read this capture again, and the count in bt
+      // is not made.
+      const uint64_t later = bits & ~((uint64_t{2} << i) - 1);
+      const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
+      const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
+      const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
+      const auto to_bt = reinterpret_cast<uintptr_t>(
+          bt + (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
+          bt_next[next_key]);
+      const auto to_last = reinterpret_cast<uintptr_t>(
+          last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key]);
+      const auto nowhere =
+          reinterpret_cast<uintptr_t>(last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1)));
+      const uintptr_t onward = Opaque(uintptr_t{0} - (later != 0 ? 1 : 0));
+      const uintptr_t kept = Opaque(uintptr_t{0} - rec.released);
+      const uintptr_t at_last = (to_last & kept) | (nowhere & ~kept);
+      *reinterpret_cast<uint32_t*>((to_bt & onward) | (at_last & ~onward)) +=
+          rec.freq & static_cast<uint32_t>(onward | kept);
     }
   };
   // Memory releases are not every capture: the report's chart is counted capture by capture.
@@ -191,8 +165,8 @@ class MemoryTables : public Tabulation<MemoryTables> {
   LateCounts<kAging> LateCountsInto(PartTally& tally) const {
     return {steps_.RaisesBefore(), bt_age_.data(),  n_age_.data(),    bt_before_.data(),
             bt_at_.data(),         bt_next_.data(), n_before_.data(), n_at_.data(),
-            tally.bt.data(),       tally.last.data(), spare_,         n_spare_,
-            group_bt_,             group_n_};
+            tally.bt.data(),       tally.last.data(), n_spare_,       group_bt_,
+            group_n_};
   }
   bool Derive(const std::vector<PartTally>& tallies);
 
@@ -211,8 +185,7 @@ class MemoryTables : public Tabulation<MemoryTables> {
   std::vector<int32_t> n_age_;
   ptrdiff_t group_bt_;
   ptrdiff_t group_n_;
-  ptrdiff_t spare_;    // the first count after bt in a part's tally, which only ever add 0
-  ptrdiff_t n_spare_;  // and after its releases at the last capture
+  ptrdiff_t n_spare_;  // the first spare count after last in a part's tally, which only add 0
 
   size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const {
     const int64_t S = s_.nstrata;

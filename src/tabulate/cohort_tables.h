@@ -98,11 +98,8 @@ class CohortTables : public Tabulation<CohortTables> {
       const ptrdiff_t release = (rec.igrp - 1) * group_last + last_age[age] + last_key[at];
       (rec.released != 0 ? last : lost)[release] += freq;
     }
-    // Every record of a batch read whole, in rounds: first each record's last capture, then,
-    // round after round, the next pair of every record that has one left. A
-    // round is a loop of known length with no branch a record, so that records of different
-    // numbers of captures cost no mispredicted branches; the pairs of one record are counted
-    // in separate rounds, and no record waits for the one before it.
+    // Every record of a batch read whole: first each record's last capture, then, in rounds
+    // (InRounds), the next pair of every record that has one left.
     [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
       struct Pending {
         uint64_t bits;  // the captures left, the first of them where the next pair starts
@@ -129,22 +126,16 @@ class CohortTables : public Tabulation<CohortTables> {
         pending[waiting] = Pending{bits, history, base, shift, rec.freq};
         waiting += (bits & (bits - 1)) != 0 ? 1 : 0;
       }
-      while (waiting != 0) {
-        size_t still = 0;
-        for (size_t k = 0; k < waiting; ++k) {
-          const Pending p = pending[k];
-          const auto i = static_cast<int32_t>(__builtin_ctzll(p.bits));
-          const uint64_t rest = p.bits & (p.bits - 1);
-          const auto j = static_cast<int32_t>(__builtin_ctzll(rest));
-          const size_t from_at = CaptureKey(i + 1, code_class[p.history[i]]);
-          const size_t to_at = CaptureKey(j + 1, code_class[p.history[j]]);
-          const int32_t age = kAging ? bt_age[p.shift + raises[i + 1]] : 0;
-          bt[p.base + age + from[from_at] + to[to_at]] += p.freq;
-          pending[still] = Pending{rest, p.history, p.base, p.shift, p.freq};
-          still += (rest & (rest - 1)) != 0 ? 1 : 0;
-        }
-        waiting = still;
-      }
+      InRounds(pending, waiting, [&](Pending& p) __attribute__((always_inline)) {
+        const auto i = static_cast<int32_t>(__builtin_ctzll(p.bits));
+        p.bits &= p.bits - 1;
+        const auto j = static_cast<int32_t>(__builtin_ctzll(p.bits));
+        const size_t from_at = CaptureKey(i + 1, code_class[p.history[i]]);
+        const size_t to_at = CaptureKey(j + 1, code_class[p.history[j]]);
+        const int32_t age = kAging ? bt_age[p.shift + raises[i + 1]] : 0;
+        bt[p.base + age + from[from_at] + to[to_at]] += p.freq;
+        return (p.bits & (p.bits - 1)) != 0;
+      });
     }
   };
   template <bool kAging>

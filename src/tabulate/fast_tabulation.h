@@ -200,10 +200,28 @@ class CountedCaptures {
   uint32_t freq_;
 };
 
+// Work on the records of a batch read whole, in rounds: `step(entry)` does one piece of an
+// entry's work, updates the entry, and says whether work is left; each round takes every
+// entry with work left. A round is a loop of known length with no branch an entry, so that
+// records with different amounts of work (captures, pairs, memory releases) cost no
+// mispredicted branches, and no record waits for the one before it.
+template <typename Entry, typename Step>
+[[gnu::always_inline]] inline void InRounds(Entry* entries, size_t waiting, Step step) {
+  while (waiting != 0) {
+    size_t still = 0;
+    for (size_t w = 0; w < waiting; ++w) {
+      Entry entry = entries[w];
+      const bool more = step(entry);
+      entries[still] = entry;
+      still += more ? 1 : 0;
+    }
+    waiting = still;
+  }
+}
+
 // Adds the animals of every capture of a batch read whole to the report's chart of captures,
 // caught[(period - 1) * strata + (stratum - 1)]: in rounds, the first capture left of every
-// record in each, so that records of different numbers of captures cost no mispredicted
-// branches.
+// record in each.
 [[gnu::always_inline]] inline void ChartCaptures(const CaptureBatch& batch, uint64_t* caught,
                                                  int32_t strata) {
   struct Pending {
@@ -212,20 +230,14 @@ class CountedCaptures {
   };
   Pending pending[CaptureBatch::kMost];
   for (size_t k = 0; k < batch.size; ++k) pending[k] = Pending{batch.captured[k], k};
-  size_t waiting = batch.size;  // every record of the batch has a capture
-  while (waiting != 0) {
-    size_t still = 0;
-    for (size_t w = 0; w < waiting; ++w) {
-      const Pending p = pending[w];
-      const auto i = static_cast<int32_t>(__builtin_ctzll(p.bits));
-      const int32_t stratum = batch.code_class[batch.histories[p.k][i]];
-      caught[static_cast<size_t>(i * strata + (stratum - 1))] += batch.records[p.k].freq;
-      const uint64_t rest = p.bits & (p.bits - 1);
-      pending[still] = Pending{rest, p.k};
-      still += rest != 0 ? 1 : 0;
-    }
-    waiting = still;
-  }
+  // Every record of the batch has a capture.
+  InRounds(pending, batch.size, [&](Pending& p) __attribute__((always_inline)) {
+    const auto i = static_cast<int32_t>(__builtin_ctzll(p.bits));
+    const int32_t stratum = batch.code_class[batch.histories[p.k][i]];
+    caught[static_cast<size_t>(i * strata + (stratum - 1))] += batch.records[p.k].freq;
+    p.bits &= p.bits - 1;
+    return p.bits != 0;
+  });
 }
 
 // What every part reads with.
