@@ -509,6 +509,13 @@ TEST_F(RunTest, WarningsAboutTheData) {
     a[at] = answer;
     return a;
   };
+  // n periods and no fate column; the record, caught at periods 1 and 2, is 100 columns long.
+  auto periods = [&](int n) {
+    std::vector<std::string> a = answers(1, "2," + std::to_string(n) + ",1,1");
+    a[4] = "0";
+    return a;
+  };
+  const std::string hundred = "AB" + std::string(98, '0') + "\n";
   const std::vector<Case> cases = {
       {"a clean run", "AB0\nA0A\n0BBX\n", plain, ""},
       {"characters that are no codes", "AB0\nAb0\nx0A\n", plain,
@@ -532,6 +539,11 @@ TEST_F(RunTest, WarningsAboutTheData) {
       {"a quote in the title", "AB0\n", answers(7, "Geese 'pilot' run"),
        "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early"},
       {"ten strata", "AB0\n", answers(1, "10,3,1,1"), ""},
+      // NYRS has two digits.
+      {"a hundred periods", hundred, periods(100),
+       "the model statement writes asterisks for NYRS (100): the numbers do not fit their "
+       "fields"},
+      {"ninety-nine periods", hundred, periods(99), ""},
   };
   for (Case c : cases) {
     SCOPED_TRACE(c.name);
@@ -565,16 +577,44 @@ TEST_F(RunTest, WarningsAboutTheData) {
   }
 }
 
+// Comment lines are counted apart and read as no record, also where their text in the history
+// columns reads like a history; a line with data after its comment is a record.
 TEST_F(RunTest, CommentLinesAreNoRecords) {
-  folder_.Write("records.txt",
-                "/* tag 17, released at the weir */\nAB0\n  /* */  \n/* data after it */ A0A\n");
-  ASSERT_EQ(Run({"records.txt", "2,3,1,1", "AB", "1", "0", "0", "2", "Title"}), kExitFinished);
-  // Two records: the line with data after its comment reads as one, its columns unread.
-  EXPECT_NE(std::find(console_.begin(), console_.end(),
-                      "      2 records read, representing       2 animals"),
-            console_.end());
-  EXPECT_NE(err_.find("haplovex: 2 comment lines (/* ... */) read as no record"),
-            std::string::npos);
+  struct Case {
+    std::string name;
+    std::string records;
+    std::string first_column;
+    std::string records_line;
+    std::string comments;
+    std::vector<std::string> cohorts;  // the COHORT lines of HAPLOVEX.OUT; none: not checked
+  };
+  const std::vector<Case> cases = {
+      {"comments and a line with data after one",
+       "/* tag 17, released at the weir */\nAB0\n  /* */  \n/* data after it */ A0A\n", "1",
+       "      2 records read, representing       2 animals", "2 comment lines", {}},
+      // Periods 1-3 in columns 5-7, where the comment holds "AB.": still no record.
+      {"a comment whose history columns hold codes", "/*  AB. */\n    AB0\n    A0A\n", "5",
+       "      2 records read, representing       2 animals", "1 comment line",
+       {"COHORT=2;0:;1:;1:;0:;", "COHORT=0;0:;0:;0:;0:;", "COHORT=0;0:;0:;", "COHORT=1;0:;0:;"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+    folder_.Write("records.txt", c.records);
+    ASSERT_EQ(Run({"records.txt", "2,3,1,1", "AB", c.first_column, "0", "0", "2", "Title"}),
+              kExitFinished);
+    EXPECT_NE(std::find(console_.begin(), console_.end(), c.records_line), console_.end());
+    EXPECT_NE(err_.find("haplovex: " + c.comments + " (/* ... */) read as no record"),
+              std::string::npos)
+        << err_;
+    if (c.cohorts.empty()) continue;
+    std::vector<std::string> cohorts;
+    std::istringstream out(folder_.Read("HAPLOVEX.OUT"));
+    for (std::string line; std::getline(out, line);) {
+      if (line.rfind("COHORT=", 0) == 0) cohorts.push_back(line);
+    }
+    EXPECT_EQ(cohorts, c.cohorts);
+  }
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "memory/memory_tables.h"
 #include "tabulate/cohort_tables.h"
 #include "tabulate/frequency.h"
+#include "tabulate/record_stream.h"
+#include "tabulate/tabulation.h"
 
 namespace haplovex {
 namespace {
@@ -38,6 +40,36 @@ TEST(QuickFrequencyTest, AgreesWithTheFullReaderOnWhatItTakes) {
         << "an all-blank field is read with care: \"" << field << '"';
   }
   EXPECT_GT(taken, 1000);
+}
+
+// The line-end kernels find every line end of a 64-byte chunk, at any byte, the last included:
+// each width the machine has against a byte-by-byte look.
+TEST(LineEndBitsTest, EveryWidthFindsEveryLineEnd) {
+  std::mt19937 random(3);
+  std::vector<std::string> chunks;
+  for (size_t at = 0; at < fast_detail::kChunk; ++at) {
+    std::string chunk(fast_detail::kChunk, 'A');
+    chunk[at] = '\n';
+    chunks.push_back(chunk);
+    chunk.assign(fast_detail::kChunk, '\n');
+    chunk[at] = '\r';  // a carriage return is no line end of its own here
+    chunks.push_back(chunk);
+  }
+  for (int n = 0; n < 2000; ++n) {
+    std::string chunk(fast_detail::kChunk, ' ');
+    for (char& c : chunk) c = "\n\r A0\x8a\x0a"[random() % 7];
+    chunks.push_back(chunk);
+  }
+  for (const std::string& chunk : chunks) {
+    uint64_t want = 0;
+    for (size_t k = 0; k < chunk.size(); ++k) want |= uint64_t{chunk[k] == '\n'} << k;
+    ASSERT_EQ(fast_detail::LineEndBits(chunk.data()), want) << "narrow";
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) {
+      ASSERT_EQ(fast_detail::WideLineEndBits(chunk.data()), want) << "wide";
+    }
+#endif
+  }
 }
 
 // A file of the records a careless hand or program writes, among clean ones: comments,
@@ -179,6 +211,121 @@ const Layout kLayouts[] = {
     {"4 strata, 6 periods, 10 columns (past the quick reader)", 4, 6, 2, 1, true, 10, false},
 };
 
+// Every record of a text as the record stream reads it, one line a record: its captures, age
+// class, group, animals and whether they are released at the last capture.
+std::string Described(int32_t iage, int32_t igrp, uint32_t freq, uint32_t released,
+                      const std::vector<std::pair<int32_t, int32_t>>& captures) {
+  std::string d = std::to_string(iage) + " " + std::to_string(igrp) + " " + std::to_string(freq) +
+                  (released != 0 ? " r" : " l");
+  for (const auto& [period, stratum] : captures) {
+    d += " " + std::to_string(period) + ":" + std::to_string(stratum);
+  }
+  return d;
+}
+
+std::vector<std::string> PlainRecords(const ConversionSettings& s, const std::string& text,
+                                      RecordChecks& checks, int64_t& nanim) {
+  std::ostringstream console_text;
+  Console console(console_text);
+  InputFile input;
+  input.OpenMemory(text, "records");
+  OutputFile out("HAPLOVEX.OUT");
+  OutputFile sum("HAPLOVEX.SUM");
+  RunFiles files{console, input, out, sum};
+  RecordStream stream(s, files);
+  DecodedRecord rec = RecordOfPeriods(s.nyrs);
+  std::vector<std::string> records;
+  for (;;) {
+    try {
+      if (!stream.Next(rec)) break;
+    } catch (const FatalStop& stop) {
+      ADD_FAILURE() << "record " << stream.nrec() + 1 << ": " << stop.lines().back();
+      break;
+    }
+    std::vector<std::pair<int32_t, int32_t>> captures;
+    for (const Capture& c : rec.Captures()) captures.emplace_back(c.period, c.stratum);
+    const LateRecord late = LateOf(rec);
+    records.push_back(Described(late.iage, late.igrp, late.freq, late.released, captures));
+  }
+  checks = files.checks;
+  nanim = stream.nanim();
+  return records;
+}
+
+// The same records as one part of the quick way reads them, with line ends found `wide` or not.
+std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::string& text,
+                                      bool wide, PartTally& tally) {
+  InputFile input;
+  input.OpenMemory(text, "records");
+  FastReading reading(s, input, s.nage);
+  reading.wide_lines = wide;
+  std::vector<std::string> records;
+  auto count = [&](auto captures, const LateRecord& rec) {
+    std::vector<std::pair<int32_t, int32_t>> list;
+    for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);) {
+      list.emplace_back(period, stratum);
+    }
+    records.push_back(Described(rec.iage, rec.igrp, rec.freq, rec.released, list));
+  };
+  auto count_batch = [&](const CaptureBatch& batch) {
+    for (size_t k = 0; k < batch.size; ++k) {
+      count(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
+    }
+  };
+  TallyPart(reading, 0, text.size(), tally, count, count_batch);
+  return records;
+}
+
+// A record across the edge of the blocks a part reads, at every offset around it, and a file
+// that ends at every byte of its last record: each line-end width reads every record as the
+// record stream does.
+TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
+  const Layout layout = {"3 strata, 20 periods", 3, 20, 2, 2, true, 5, false};
+  const ConversionSettings s = SettingsFor(layout, ModelSet::kMovementOnly);
+  std::string body = MessyRecords(s, 400, 5, false, 1);
+  if (body.back() != '\n') body += '\n';
+  body += "0A0B.000C000A000B00. AFX   123\r\n";
+  const std::string edge = "AB0C0000A00B000C0000 JM  00017\r\n";  // the record at the block edge
+  std::vector<std::pair<std::string, std::string>> files;
+  for (size_t before = 0; before <= edge.size() + 1; ++before) {
+    // Comment lines up to the edge (quick to read; within the record width), the last of them
+    // long enough to put the edge record's start `before` bytes ahead of the block's end.
+    const std::string comment = "/*" + std::string(95, ' ') + "*/\n";
+    std::string text;
+    while (text.size() + 2 * comment.size() < fast_detail::kBlock - before) text += comment;
+    const size_t pad = fast_detail::kBlock - before - text.size();
+    text += "/*" + std::string(pad - 5, ' ') + "*/\n";
+    text += edge + body;
+    files.emplace_back("edge record " + std::to_string(before) + " bytes before the block's end", text);
+  }
+  // (From its group code on: a record without one stops the run.)
+  const size_t last = body.rfind('\n', body.size() - 2) + 1;
+  for (size_t cut = last + static_cast<size_t>(s.grpcol); cut <= body.size(); ++cut) {
+    files.emplace_back("file ending at byte " + std::to_string(cut - last) + " of its last record",
+                       body.substr(0, cut));
+  }
+  for (const auto& [what, text] : files) {
+    RecordChecks checks;
+    int64_t nanim = 0;
+    const std::vector<std::string> plain = PlainRecords(s, text, checks, nanim);
+    for (const bool wide : {false, true}) {
+#if defined(__x86_64__) && defined(__GNUC__)
+      if (wide && !__builtin_cpu_supports("avx2")) continue;
+#else
+      if (wide) continue;
+#endif
+      PartTally tally;
+      const std::vector<std::string> quick = QuickRecords(s, text, wide, tally);
+      const std::string where = what + (wide ? ", wide" : ", narrow");
+      ASSERT_FALSE(tally.gave_up) << where;
+      ASSERT_EQ(quick, plain) << where;
+      EXPECT_EQ(tally.nrec, static_cast<int64_t>(plain.size())) << where;
+      EXPECT_EQ(tally.nanim, nanim) << where;
+      ExpectSameChecks(checks, tally.checks, where);
+    }
+  }
+}
+
 // Every layout, both converters, one to three threads: the same tables, counts, checks and
 // chart of captures as one record at a time.
 TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
@@ -212,6 +359,11 @@ TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
                                   quick.tables.bt(PairIndex(i, j, s.nyrs), q, r, t, a, g))
                             << what;
                   }
+          for (int g = 1; g <= s.ngroups; ++g)
+            for (int a = 1; a <= s.nage; ++a)
+              for (int r = 1; r <= s.nstrata; ++r)
+                for (int t = 1; t <= s.nstrata; ++t)
+                  ASSERT_EQ(plain.tables.btot(t, r, a, g), quick.tables.btot(t, r, a, g)) << what;
           EXPECT_EQ(plain.tables.nrec(), quick.tables.nrec()) << what;
           EXPECT_EQ(plain.tables.nanim(), quick.tables.nanim()) << what;
           ExpectSameChecks(plain.checks, quick.checks, what);
