@@ -2,10 +2,11 @@
 #   make run    build the release binary and convert a shipped example in scratch/
 #   make test   build the developer build and run every test through CTest
 #   make sanitize   the whole test suite again under address and undefined-behaviour sanitizers
+#   make portable   the whole test suite with the portable kernels only
 #   make fuzz   each fuzz target for FUZZ_SECONDS seconds
 #   make bench  throughput and memory on generated data
 #   make deb    the Debian package: binary, man page, README, examples, copyright, changelog
-.PHONY: run test sanitize fuzz bench deb release debug check-tools check-gtest clean
+.PHONY: run test sanitize portable fuzz bench deb release debug check-tools check-gtest clean
 
 EXAMPLE_DIR ?= examples/geese
 SCRATCH := scratch
@@ -48,6 +49,11 @@ sanitize: check-tools check-gtest
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 	@ctest --preset sanitize -j $(JOBS)
+
+portable: check-tools check-gtest
+	@cmake --preset portable >/dev/null
+	@cmake --build --preset portable
+	@ctest --preset portable -j $(JOBS)
 
 # Each fuzz target for FUZZ_SECONDS (clang-14 and libclang-rt-14-dev needed).
 FUZZ_SECONDS ?= 60

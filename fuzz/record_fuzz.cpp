@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/fatal.h"
 #include "common/text_file.h"
@@ -15,6 +16,7 @@
 #include "movement/convert_movement_only.h"
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/kernels/kernel_set.h"
 #include "common/table.h"
 
 namespace {
@@ -69,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // several threads, so that parts meet at any line.
   const size_t block = bytes.Next() & 1 ? 64 + bytes.Next() : InputFile::kDefaultBlock;
   const int threads = 1 + bytes.Next() % 4;
+  // Any set of kernels the machine has: they all read alike.
+  const std::vector<KernelSet> sets = KernelSetsHere();
+  const KernelSet kernels = sets[bytes.Next() % sets.size()];
   const std::string records = bytes.Rest();
 
   // The records read the quick way and the plain way give the same console and files.
@@ -88,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sum.OpenMemory();
     RunFiles files{console, input, out, sum};
     files.threads = part_threads;
+    files.kernels = kernels;
     ConversionSettings settings = s;
     try {
       if (memory) {

@@ -26,7 +26,7 @@ if [ ! -x "$build/$pkg" ]; then
 fi
 
 version=$(dpkg-parsechangelog -l "$src/packaging/changelog" -S Version)
-reported=$("$build/$pkg" --version)
+reported=$("$build/$pkg" --version | head -n 1)
 if [ "$reported" != "$pkg $version" ]; then
   echo "build-deb: packaging/changelog is at $version but the binary says \"$reported\";" \
        "add a changelog entry for the new version" >&2

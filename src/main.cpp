@@ -5,12 +5,14 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <string_view>
 
 #include "common/work_folder.h"
 #include "runctl/driver.h"
+#include "tabulate/kernels/kernel_set.h"
 #include "version.h"
 
 namespace {
@@ -60,12 +62,22 @@ int Usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
   haplovex::RunOptions options;
+  // The instructions the records are read with: the machine's best, or those named.
+  std::string problem;
+  const std::optional<haplovex::KernelSet> kernels =
+      haplovex::ChooseKernels(std::getenv("HAPLOVEX_KERNELS"), problem);
+  if (!kernels) {
+    std::cerr << "haplovex: " << problem << "\n";
+    return 2;
+  }
+  options.kernels = *kernels;
   const char* answers_file = nullptr;
   for (int k = 1; k < argc; ++k) {
     const std::string_view arg = argv[k];
     if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(kUsage);
     if (argc == 2 && arg == "--version") {
-      return Print(std::string("haplovex ") + HAPLOVEX_VERSION + "\n");
+      return Print(std::string("haplovex ") + HAPLOVEX_VERSION + "\nkernels: " +
+                   haplovex::KernelName(*kernels) + "\n");
     }
     if (arg == "-y" || arg == "--yes") {
       options.yes = true;

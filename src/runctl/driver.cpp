@@ -167,6 +167,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
 
   RunFiles files{run.console, input, out, sum};
   files.threads = run.options.threads;
+  files.kernels = run.options.kernels;
   std::vector<FinishedFile> finished = {{&out, output_existed}, {&sum, true}};
   if (run.options.csv) {
     OpenAlongside(run, other.releases);

@@ -12,6 +12,8 @@
 #include <ostream>
 #include <string>
 
+#include "tabulate/kernels/kernel_set.h"
+
 namespace haplovex {
 
 inline constexpr int kExitFinished = 0;
@@ -34,6 +36,9 @@ struct RunOptions {
   // Threads that may read the records at once (--threads); 0: as many as help here. The files
   // and the transcript are the same for every number.
   int threads = 0;
+  // The instructions the records are read with (HAPLOVEX_KERNELS): the same files for every
+  // set.
+  KernelSet kernels = BestKernels();
 };
 
 // Runs one conversion reading answers from `in`, writing the console to `out` and the words

@@ -9,6 +9,7 @@
 
 #include "common/console.h"
 #include "common/text_file.h"
+#include "tabulate/kernels/kernel_set.h"
 
 namespace haplovex {
 
@@ -80,6 +81,8 @@ struct RunFiles {
   // Threads that may read the records at once; 0: as many as help on this machine; below 0:
   // one record at a time only (the plain way, which the quick way is held to in tests).
   int threads = 0;
+  // The instructions the quick way reads with (one of KernelSetsHere()).
+  KernelSet kernels = BestKernels();
 };
 
 }  // namespace haplovex

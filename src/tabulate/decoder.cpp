@@ -80,45 +80,34 @@ void RecordDecoder::DecodeCaptures(std::string_view line, DecodedRecord& rec) co
 
 void RecordDecoder::Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
                            bool positions) const {
-  rec.iage = 1;
-  if (s_.nage > 1) rec.iage = ages_(line[static_cast<size_t>(s_.agecol - 1)]);
-
-  rec.igrp = 1;
-  if (s_.ngroups > 1 && s_.grpcol > 0) {
-    const char code = line[static_cast<size_t>(s_.grpcol - 1)];
-    rec.igrp = groups_(code);
-    if (rec.igrp <= 0 || rec.igrp > s_.ngroups) {
+  switch (DecodeFields(line, rec)) {
+    case FieldProblem::kNone:
+      break;
+    case FieldProblem::kGroup: {
+      const char code = line[static_cast<size_t>(s_.grpcol - 1)];
       throw FatalStop({FreeLine().Text("GROUP OUT OF RANGE:").Text(std::string(1, code)).str(),
                        " *** Record " + std::to_string(record_number) + ": the group code in column " +
                            std::to_string(s_.grpcol) + " is not one of the " +
                            std::to_string(s_.ngroups) + " group codes"});
     }
-  }
-
-  DecodeCaptures(line, rec);
-  if (positions) DecodePositions(line, rec);
-
-  if (s_.fatecol > 0) rec.fate = line[static_cast<size_t>(s_.fatecol - 1)];
-
-  if (s_.frqcol1 > 0) {
-    const std::string_view field = line.substr(static_cast<size_t>(s_.frqcol1 - 1),
-                                               static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1));
-    int32_t value = 0;
-    // The most negative 32-bit number has no positive counterpart; it is no count anyway.
-    if (!ParseFrequency(field, value) || value == INT32_MIN) {
+    case FieldProblem::kFrequency:
       throw FatalStop::Message("Record " + std::to_string(record_number) +
                                ": the frequency in columns " + std::to_string(s_.frqcol1) + "-" +
-                               std::to_string(s_.frqcol2) +
-                               " is not a number of animals: \"" + std::string(field) + "\"");
-    }
-    rec.blank_frequency =
-        value == 0 && field.substr(0, field.find(';')).find_first_not_of(' ') == std::string_view::npos;
-    rec.removed = value < 0;
-    rec.freq = value < 0 ? -value : value;
+                               std::to_string(s_.frqcol2) + " is not a number of animals: \"" +
+                               std::string(FrequencyField(line)) + "\"");
   }
+  DecodeCaptures(line, rec);
+  if (positions) DecodePositions(line, rec);
 }
 
-bool RecordDecoder::DecodeFields(std::string_view line, DecodedRecord& rec) const {
+std::string_view RecordDecoder::FrequencyField(std::string_view line) const {
+  const auto from = static_cast<size_t>(s_.frqcol1 - 1);
+  if (from >= line.size()) return {};
+  return line.substr(from, static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1));
+}
+
+RecordDecoder::FieldProblem RecordDecoder::DecodeFields(std::string_view line,
+                                                        DecodedRecord& rec) const {
   // Columns past the end of the line read as blanks.
   auto at = [&](int32_t column) {
     const auto offset = static_cast<size_t>(column - 1);
@@ -128,22 +117,20 @@ bool RecordDecoder::DecodeFields(std::string_view line, DecodedRecord& rec) cons
   rec.igrp = 1;
   if (s_.ngroups > 1 && s_.grpcol > 0) {
     rec.igrp = groups_(at(s_.grpcol));
-    if (rec.igrp <= 0 || rec.igrp > s_.ngroups) return false;
+    if (rec.igrp <= 0 || rec.igrp > s_.ngroups) return FieldProblem::kGroup;
   }
   if (s_.fatecol > 0) rec.fate = at(s_.fatecol);
   if (s_.frqcol1 > 0) {
-    const auto from = static_cast<size_t>(s_.frqcol1 - 1);
-    const std::string_view field =
-        from < line.size() ? line.substr(from, static_cast<size_t>(s_.frqcol2 - s_.frqcol1 + 1))
-                           : std::string_view();
+    const std::string_view field = FrequencyField(line);
     int32_t value = 0;
-    if (!ParseFrequency(field, value) || value == INT32_MIN) return false;
+    // The most negative 32-bit number has no positive counterpart; it is no count anyway.
+    if (!ParseFrequency(field, value) || value == INT32_MIN) return FieldProblem::kFrequency;
     rec.blank_frequency =
         value == 0 && field.substr(0, field.find(';')).find_first_not_of(' ') == std::string_view::npos;
     rec.removed = value < 0;
     rec.freq = value < 0 ? -value : value;
   }
-  return true;
+  return FieldProblem::kNone;
 }
 
 void RecordDecoder::CountOddities(std::string_view line, int64_t record_number,

@@ -47,10 +47,15 @@ class RecordDecoder {
   // REQUIRES: line.size() >= width() (a shorter line is padded with blanks by the caller).
   void Decode(std::string_view line, int64_t record_number, DecodedRecord& rec,
               bool positions = true) const;
-  // Decodes all but the history: age, group, fate and frequency, as Decode does, from a line
-  // that may end before the last column read (the columns past its end read as blanks).
-  // Returns false where Decode would stop the run.
-  bool DecodeFields(std::string_view line, DecodedRecord& rec) const;
+  // What can be wrong with a record's fields: a group code that is none of the groups, a
+  // frequency that is not a whole number of animals.
+  enum class FieldProblem { kNone, kGroup, kFrequency };
+  // Decodes all but the history: age, group, fate and frequency, from a line that may end
+  // before the last column read (the columns past its end read as blanks). What Decode stops
+  // the run for is returned, with the fields read so far.
+  FieldProblem DecodeFields(std::string_view line, DecodedRecord& rec) const;
+  // Fills the captures of `rec` from `line`, and `rec.odd`. REQUIRES: as for Decode.
+  void DecodeCaptures(std::string_view line, DecodedRecord& rec) const;
   // Fills rec.ch from `line`. REQUIRES: as for Decode.
   void DecodePositions(std::string_view line, DecodedRecord& rec) const;
 
@@ -78,7 +83,8 @@ class RecordDecoder {
   std::string EchoLine(int64_t nrec, const DecodedRecord& rec) const;
 
  private:
-  void DecodeCaptures(std::string_view line, DecodedRecord& rec) const;
+  // The frequency columns of `line`, as far as it reaches them.
+  std::string_view FrequencyField(std::string_view line) const;
 
   const ConversionSettings& s_;
   CodeLookup strata_;

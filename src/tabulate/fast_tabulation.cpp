@@ -21,38 +21,28 @@ FastReading::FastReading(const ConversionSettings& settings, const InputFile& in
     : s(settings),
       input(in),
       decoder(settings),
+      screen(settings, decoder),
       masks(decoder.code_class(), std::min(decoder.periods(), CaptureMasks::kMaxPeriods)),
       use_masks(decoder.consecutive() && decoder.periods() <= CaptureMasks::kMaxPeriods),
-#if defined(__x86_64__) && defined(__GNUC__)
-      wide_lines(__builtin_cpu_supports("avx2")),
-#else
-      wide_lines(false),
-#endif
       highest_age(highest),
-      ages(settings.acodes),
-      groups(settings.gcodes),
-      age_at(settings.nage > 1 ? settings.agecol - 1 : -1),
-      group_at(settings.ngroups > 1 && settings.grpcol > 0 ? settings.grpcol - 1 : -1),
-      fate_at(settings.fatecol > 0 ? settings.fatecol - 1 : -1),
-      frequency_at(settings.frqcol1 > 0 ? settings.frqcol1 - 1 : -1),
-      frequency_width(settings.frqcol1 > 0
-                          ? static_cast<size_t>(settings.frqcol2 - settings.frqcol1 + 1)
-                          : 0),
-      quick(use_masks && (frequency_at < 0 || frequency_width <= 8)),
-      quick_age_at(age_at >= 0 ? static_cast<size_t>(age_at) : 0),
-      quick_group_at(group_at >= 0 ? static_cast<size_t>(group_at) : 0),
-      quick_fate_at(fate_at >= 0 ? static_cast<size_t>(fate_at) : SIZE_MAX) {
-#if !defined(__SSE2__)
-  quick = false;
-#endif
+      age_at(settings.nage > 1 ? static_cast<size_t>(settings.agecol - 1) : 0),
+      group_at(settings.ngroups > 1 && settings.grpcol > 0 ? static_cast<size_t>(settings.grpcol - 1) : 0),
+      fate_at(settings.fatecol > 0 ? static_cast<size_t>(settings.fatecol - 1) : 0),
+      frequency(settings.frqcol1 > 0),
+      frequency_at(frequency ? static_cast<size_t>(settings.frqcol1 - 1) : 0),
+      frequency_width(frequency ? static_cast<size_t>(settings.frqcol2 - settings.frqcol1 + 1) : 0) {
+  quick = use_masks && frequency_width <= 8;
+  const CodeLookup ages(settings.acodes);
+  const CodeLookup groups(settings.gcodes);
   for (int c = 0; c < 256; ++c) {
     const auto byte = static_cast<char>(c);
-    const int32_t age = age_at >= 0 ? ages(byte) : 1;
-    const int32_t group = group_at >= 0 ? groups(byte) : 1;
+    const int32_t age = settings.nage > 1 ? ages(byte) : 1;
+    const int32_t group = settings.ngroups > 1 && settings.grpcol > 0 ? groups(byte) : 1;
     quick_age[static_cast<size_t>(c)] = static_cast<int8_t>(age >= 1 && age <= highest_age ? age : 0);
-    quick_group[static_cast<size_t>(c)] = static_cast<int8_t>(group >= 1 && group <= s.ngroups ? group : 0);
-    quick_released[static_cast<size_t>(c)] = !LostOnCapture(byte);
-    quick_lead[static_cast<size_t>(c)] = byte == ' ' || byte == '/' ? 1 : 0;
+    quick_group[static_cast<size_t>(c)] =
+        static_cast<int8_t>(group >= 1 && group <= settings.ngroups ? group : 0);
+    quick_released[static_cast<size_t>(c)] = settings.fatecol > 0 && LostOnCapture(byte) ? 0 : 1;
+    quick_lead[static_cast<size_t>(c)] = RecordScreen::MaybeNoRecord(byte) ? 1 : 0;
   }
 }
 

@@ -13,12 +13,9 @@
 #include "runctl/settings.h"
 #include "tabulate/decoder.h"
 #include "tabulate/record.h"
+#include "tabulate/record_screen.h"
 
 namespace haplovex {
-
-// True for a line whose first characters but blanks are "/*", and which holds only blanks
-// after the "*/" that closes it.
-bool IsCommentLine(std::string_view line);
 
 class RecordStream {
  public:
@@ -38,6 +35,7 @@ class RecordStream {
   const ConversionSettings& s_;
   RunFiles& files_;
   RecordDecoder decoder_;
+  RecordScreen screen_;
   std::string padded_;  // a line shorter than the columns in use, padded with blanks
   std::string_view line_;  // the record just read
   int64_t nrec_ = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <type_traits>
@@ -13,6 +14,7 @@
 #include "runctl/settings.h"
 #include "tabulate/count_table.h"
 #include "tabulate/fast_tabulation.h"
+#include "tabulate/part_reader.h"
 #include "tabulate/record.h"
 #include "tabulate/record_stream.h"
 
@@ -189,65 +191,90 @@ class Tabulation {
   // The quick way: parts read by threads at once, counted late. False when a part gave up, or
   // a count passed its limit; the tables are then as they were.
   bool ReadQuickly(RunFiles& files) {
-    Counts& self = static_cast<Counts&>(*this);
     if (bt_.size() + n_.size() > kMostPartCounts) return false;
     const FastReading reading(s_, files.input, highest_age_);
     const std::vector<std::pair<uint64_t, uint64_t>> ranges =
         SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
-    std::vector<PartTally> tallies(ranges.size());
-    const size_t caught_size = static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata);
-    // The report's chart of captures: told from the pairs and last captures where the
-    // converter can (Counts::kCapturesFromPairs), else counted capture by capture.
-    constexpr bool kFromPairs = Counts::kCapturesFromPairs;
-    const bool chart_from_pairs = files.want_digest && kFromPairs;
+    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), files.want_digest);
+    // Counting is compiled twice: with age classes that change from period to period, and
+    // with none that do (no age increments), where a record's class is fixed.
+    if (steps_.Raises()) {
+      ReadParts<true>(reading, ranges, files.kernels, tallies);
+    } else {
+      ReadParts<false>(reading, ranges, files.kernels, tallies);
+    }
+    return MergeParts(tallies, files);
+  }
+
+  // A tally for each of `parts`, all zero. The report's chart of captures is told from the pairs
+  // and last captures where the converter can (Counts::kCapturesFromPairs), else counted capture
+  // by capture.
+  std::vector<PartTally> EmptyTallies(size_t parts, bool want_digest) const {
+    std::vector<PartTally> tallies(parts);
     for (PartTally& tally : tallies) {
       tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
       tally.last.assign(n_.size() + kSpareCounts, 0);  // and spare counts too
-      if (kFromPairs) {
+      if (Counts::kCapturesFromPairs) {
         tally.lost.assign(n_.size(), 0);
-      } else if (files.want_digest) {
-        tally.caught.assign(caught_size, 0);
+      } else if (want_digest) {
+        tally.caught.assign(CaughtSize(), 0);
       }
     }
-    // Counting is compiled twice: with age classes that change from period to period, and
-    // with none that do (no age increments), where a record's class is fixed.
-    auto read_parts = [&](auto aging) {
-      using Aging = decltype(aging);
-      auto read_part = [&](size_t k) {
-        try {
-          const auto counts = self.template LateCountsInto<Aging::value>(tallies[k]);
-          uint64_t* const caught = tallies[k].caught.empty() ? nullptr : tallies[k].caught.data();
-          TallyPart(reading, ranges[k].first, ranges[k].second, tallies[k],
-                    [counts, caught, strata = s_.nstrata](auto captures, const LateRecord& rec)
-                        __attribute__((always_inline)) {
-                          if (caught == nullptr) {
-                            counts(captures, rec);
-                          } else {
-                            counts(CountedCaptures(captures, caught, strata, rec.freq), rec);
-                          }
-                        },
-                    [counts, caught, strata = s_.nstrata](const CaptureBatch& batch)
-                        __attribute__((always_inline)) {
-                          counts.Batch(batch);
-                          if (caught != nullptr) ChartCaptures(batch, caught, strata);
-                        });
-        } catch (...) {
-          tallies[k].gave_up = true;
-        }
-      };
-      RunParts(tallies.size(), read_part);
-    };
-    if (steps_.Raises()) {
-      read_parts(std::true_type{});
-    } else {
-      read_parts(std::false_type{});
-    }
+    return tallies;
+  }
 
+  size_t CaughtSize() const { return static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata); }
+
+  // Reads every part into its tally, as many at once as there are parts. What a part's thread
+  // throws is carried back and thrown again here once every part is done.
+  template <bool kAging>
+  void ReadParts(const FastReading& reading, const std::vector<std::pair<uint64_t, uint64_t>>& ranges,
+                 KernelSet kernels, std::vector<PartTally>& tallies) const {
+    std::vector<std::exception_ptr> failures(tallies.size());
+    RunParts(tallies.size(), [&](size_t k) {
+      try {
+        tallies[k].read = ReadPartCounted<kAging>(reading, ranges[k], kernels, tallies[k]);
+      } catch (...) {
+        failures[k] = std::current_exception();
+      }
+    });
+    for (const std::exception_ptr& failure : failures) {
+      if (failure) std::rethrow_exception(failure);
+    }
+  }
+
+  // One part, counted late by the converter, and capture by capture for the report's chart
+  // where the tally has one.
+  template <bool kAging>
+  PartRead ReadPartCounted(const FastReading& reading, std::pair<uint64_t, uint64_t> range,
+                           KernelSet kernels, PartTally& tally) const {
+    const auto counts = static_cast<const Counts&>(*this).template LateCountsInto<kAging>(tally);
+    uint64_t* const caught = tally.caught.empty() ? nullptr : tally.caught.data();
+    const int32_t strata = s_.nstrata;
+    return ReadPart(
+        kernels, reading, range.first, range.second, tally,
+        [counts, caught, strata](auto captures, const LateRecord& rec) __attribute__((always_inline)) {
+          if (caught == nullptr) {
+            counts(captures, rec);
+          } else {
+            counts(CountedCaptures(captures, caught, strata, rec.freq), rec);
+          }
+        },
+        [counts, caught, strata](const CaptureBatch& batch) __attribute__((always_inline)) {
+          counts.Batch(batch);
+          if (caught != nullptr) ChartCaptures(batch, caught, strata);
+        });
+  }
+
+  // The tables, counters, checks and chart from the parts' tallies; false (the tables as they
+  // were) when a part gave up or a count passed its limit.
+  bool MergeParts(const std::vector<PartTally>& tallies, RunFiles& files) {
+    Counts& self = static_cast<Counts&>(*this);
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
     for (const PartTally& tally : tallies) {
-      if (tally.gave_up) return false;
+      if (tally.read == PartRead::kPlainWay) return false;
       MergeChecks(checks, tally.checks, nrec);
       nrec += tally.nrec;
       nanim += tally.nanim;
@@ -258,14 +285,15 @@ class Tabulation {
       btot_.Clear();
       return false;
     }
-    if constexpr (kFromPairs) {
-      if (chart_from_pairs) files.digest.caught = self.CapturesFromPairs(tallies);
-    }
-    if (files.want_digest && !chart_from_pairs) {
+    if (files.want_digest) {
       std::vector<int64_t>& caught = files.digest.caught;
-      caught.assign(caught_size, 0);
-      for (const PartTally& tally : tallies) {
-        for (size_t x = 0; x < caught_size; ++x) caught[x] += static_cast<int64_t>(tally.caught[x]);
+      if constexpr (Counts::kCapturesFromPairs) {
+        caught = self.CapturesFromPairs(tallies);
+      } else {
+        caught.assign(CaughtSize(), 0);
+        for (const PartTally& tally : tallies) {
+          for (size_t x = 0; x < caught.size(); ++x) caught[x] += static_cast<int64_t>(tally.caught[x]);
+        }
       }
     }
     nrec_ = nrec;

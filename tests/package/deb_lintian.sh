@@ -109,7 +109,7 @@ check "copyright holds the licence terms of LICENSE" cmp -s "$tmp/terms" "$tmp/c
 check "copyright is in the machine-readable format" \
   grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$doc/copyright"
 check "the packaged binary reports haplovex $version" \
-  test "$("$tmp/root/usr/bin/haplovex" --version)" = "haplovex $version"
+  test "$("$tmp/root/usr/bin/haplovex" --version | head -n 1)" = "haplovex $version"
 # Every installed path the man page names is in the package.
 named=$(grep -o '/usr/share/doc/haplovex/[^ ,]*' doc/haplovex.1 | sort -u)
 check "the man page names the installed README and examples" test -n "$named"

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tabulate/kernels/kernels.h"
+
 namespace haplovex {
 namespace {
 
@@ -25,7 +27,7 @@ struct MaskCase {
   std::string codes;
 };
 
-// Every width the machine has must give the masks a byte-by-byte walk gives, for every byte at
+// Every set of kernels the machine has must give the masks a byte-by-byte walk gives, for every byte at
 // every period, whatever the code set: a wrong nibble table would drop or invent captures.
 TEST(CaptureMasksTest, EveryWidthAgreesWithTheHistoryBytes) {
   std::string high_bytes;
@@ -76,29 +78,29 @@ TEST(CaptureMasksTest, EveryWidthAgreesWithTheHistoryBytes) {
         want_caught.push_back(caught);
         want_odd.push_back(odd);
       }
-      for (auto width : {CaptureMasks::Width::kBest, CaptureMasks::Width::kAtMost32,
-                         CaptureMasks::Width::kPlain}) {
-        const CaptureMasks masks(cls, periods, width);
+      const CaptureMasks masks(cls, periods);
+      for (const KernelSet set : KernelSetsHere()) {
+        const std::string width = KernelName(set);
         std::vector<uint64_t> caught(starts.size());
         std::vector<uint64_t> odd(starts.size());
-        const bool plain = masks.Find(starts.data(), starts.size(), caught.data(), odd.data());
+        const bool plain = MasksWith(set, masks, starts.data(), starts.size(), caught.data(), odd.data());
         bool want_plain = true;
         for (size_t k = 0; k < starts.size(); ++k) {
           ASSERT_EQ(caught[k], want_caught[k]) << c.what << ", " << periods << " periods, width "
-                                               << int(width) << ", history " << k;
+                                               << width << ", history " << k;
           ASSERT_EQ(odd[k], want_odd[k]) << c.what << ", " << periods << " periods, width "
-                                         << int(width) << ", history " << k;
+                                         << width << ", history " << k;
           want_plain = want_plain && want_caught[k] != 0 && want_odd[k] == 0;
         }
-        ASSERT_EQ(plain, want_plain) << c.what << ", " << periods << " periods, width " << int(width);
+        ASSERT_EQ(plain, want_plain) << c.what << ", " << periods << " periods, width " << width;
         // Histories that all have a capture and nothing odd: those of the usual bytes that do.
         std::vector<const unsigned char*> clean;
         for (size_t k = 0; k < starts.size(); ++k) {
           if (want_caught[k] != 0 && want_odd[k] == 0) clean.push_back(starts[k]);
         }
         if (!clean.empty()) {
-          ASSERT_TRUE(masks.Find(clean.data(), clean.size(), caught.data(), odd.data()))
-              << c.what << ", " << periods << " periods, width " << int(width);
+          ASSERT_TRUE(MasksWith(set, masks, clean.data(), clean.size(), caught.data(), odd.data()))
+              << c.what << ", " << periods << " periods, width " << width;
         }
       }
     }

@@ -13,6 +13,8 @@
 #include "memory/memory_tables.h"
 #include "tabulate/cohort_tables.h"
 #include "tabulate/frequency.h"
+#include "tabulate/kernels/kernels.h"
+#include "tabulate/part_reader.h"
 #include "tabulate/record_stream.h"
 #include "tabulate/tabulation.h"
 
@@ -20,9 +22,9 @@ namespace haplovex {
 namespace {
 
 // The quick frequency reader takes a field whole or not at all: what it takes it reads as
-// the full reader does.
+// the full reader does; every set of kernels takes the same fields.
 TEST(QuickFrequencyTest, AgreesWithTheFullReaderOnWhatItTakes) {
-  const std::string alphabet = "0123456789  ;;-+x\t";
+  const std::string alphabet = "0123456789  ;;-+x\t\x80\xb9";
   std::mt19937 random(7);
   int taken = 0;
   for (int n = 0; n < 200000; ++n) {
@@ -30,7 +32,15 @@ TEST(QuickFrequencyTest, AgreesWithTheFullReaderOnWhatItTakes) {
     char bytes[8];
     for (char& b : bytes) b = alphabet[random() % alphabet.size()];
     uint32_t quick = 0;
-    if (!FastReading::QuickFrequency(bytes, columns, quick)) continue;
+    const bool took = QuickFrequencyWith(KernelSet::kPortable, bytes, columns, quick);
+    for (const KernelSet set : KernelSetsHere()) {
+      uint32_t value = 0;
+      ASSERT_EQ(QuickFrequencyWith(set, bytes, columns, value), took) << KernelName(set);
+      if (took) {
+        ASSERT_EQ(value, quick) << KernelName(set);
+      }
+    }
+    if (!took) continue;
     ++taken;
     const std::string field(bytes, columns);
     int32_t full = -1;
@@ -42,33 +52,35 @@ TEST(QuickFrequencyTest, AgreesWithTheFullReaderOnWhatItTakes) {
   EXPECT_GT(taken, 1000);
 }
 
-// The line-end kernels find every line end of a 64-byte chunk, at any byte, the last included:
-// each width the machine has against a byte-by-byte look.
-TEST(LineEndBitsTest, EveryWidthFindsEveryLineEnd) {
+// The line-end kernels find every byte of their set in a 64-byte chunk, at any place, the
+// last included: each set of kernels the machine has against a byte-by-byte look.
+TEST(LineEndBitsTest, EverySetFindsEveryLineEnd) {
   std::mt19937 random(3);
   std::vector<std::string> chunks;
-  for (size_t at = 0; at < fast_detail::kChunk; ++at) {
-    std::string chunk(fast_detail::kChunk, 'A');
+  for (size_t at = 0; at < kChunk; ++at) {
+    std::string chunk(kChunk, 'A');
     chunk[at] = '\n';
     chunks.push_back(chunk);
-    chunk.assign(fast_detail::kChunk, '\n');
-    chunk[at] = '\r';  // a carriage return is no line end of its own here
+    chunk.assign(kChunk, '\n');
+    chunk[at] = '\r';
     chunks.push_back(chunk);
   }
   for (int n = 0; n < 2000; ++n) {
-    std::string chunk(fast_detail::kChunk, ' ');
+    std::string chunk(kChunk, ' ');
     for (char& c : chunk) c = "\n\r A0\x8a\x0a"[random() % 7];
     chunks.push_back(chunk);
   }
-  for (const std::string& chunk : chunks) {
-    uint64_t want = 0;
-    for (size_t k = 0; k < chunk.size(); ++k) want |= uint64_t{chunk[k] == '\n'} << k;
-    ASSERT_EQ(fast_detail::LineEndBits(chunk.data()), want) << "narrow";
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2")) {
-      ASSERT_EQ(fast_detail::WideLineEndBits(chunk.data()), want) << "wide";
+  const LineEndBytes sets[] = {{'\n', '\n'}, {'\n', '\r'}, {'\x8a', ';'}};
+  for (const LineEndBytes ends : sets) {
+    for (const std::string& chunk : chunks) {
+      uint64_t want = 0;
+      for (size_t k = 0; k < chunk.size(); ++k) {
+        want |= uint64_t{chunk[k] == ends.first || chunk[k] == ends.second} << k;
+      }
+      for (const KernelSet set : KernelSetsHere()) {
+        ASSERT_EQ(LineEndsWith(set, chunk.data(), ends), want) << KernelName(set);
+      }
     }
-#endif
   }
 }
 
@@ -135,7 +147,7 @@ struct Reading {
 
 template <typename Tables>
 Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int threads,
-                     bool chart = true) {
+                     bool chart = true, KernelSet set = BestKernels()) {
   std::ostringstream console_text;
   Console console(console_text);
   InputFile input;
@@ -145,6 +157,7 @@ Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int t
   RunFiles files{console, input, out, sum};
   files.threads = threads;
   files.want_digest = chart;
+  files.kernels = set;
   Reading<Tables> reading{Tables(s), {}, {}};
   try {
     reading.tables.ReadAll(files);
@@ -252,13 +265,12 @@ std::vector<std::string> PlainRecords(const ConversionSettings& s, const std::st
   return records;
 }
 
-// The same records as one part of the quick way reads them, with line ends found `wide` or not.
+// The same records as one part of the quick way reads them with the kernels of `set`.
 std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::string& text,
-                                      bool wide, PartTally& tally) {
+                                      KernelSet set, PartTally& tally) {
   InputFile input;
   input.OpenMemory(text, "records");
-  FastReading reading(s, input, s.nage);
-  reading.wide_lines = wide;
+  const FastReading reading(s, input, s.nage);
   std::vector<std::string> records;
   auto count = [&](auto captures, const LateRecord& rec) {
     std::vector<std::pair<int32_t, int32_t>> list;
@@ -272,12 +284,12 @@ std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::st
       count(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
     }
   };
-  TallyPart(reading, 0, text.size(), tally, count, count_batch);
+  tally.read = ReadPart(set, reading, 0, text.size(), tally, count, count_batch);
   return records;
 }
 
 // A record across the edge of the blocks a part reads, at every offset around it, and a file
-// that ends at every byte of its last record: each line-end width reads every record as the
+// that ends at every byte of its last record: each set of kernels reads every record as the
 // record stream does.
 TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
   const Layout layout = {"3 strata, 20 periods", 3, 20, 2, 2, true, 5, false};
@@ -292,8 +304,8 @@ TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
     // long enough to put the edge record's start `before` bytes ahead of the block's end.
     const std::string comment = "/*" + std::string(95, ' ') + "*/\n";
     std::string text;
-    while (text.size() + 2 * comment.size() < fast_detail::kBlock - before) text += comment;
-    const size_t pad = fast_detail::kBlock - before - text.size();
+    while (text.size() + 2 * comment.size() < kPartBlock - before) text += comment;
+    const size_t pad = kPartBlock - before - text.size();
     text += "/*" + std::string(pad - 5, ' ') + "*/\n";
     text += edge + body;
     files.emplace_back("edge record " + std::to_string(before) + " bytes before the block's end", text);
@@ -308,16 +320,11 @@ TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
     RecordChecks checks;
     int64_t nanim = 0;
     const std::vector<std::string> plain = PlainRecords(s, text, checks, nanim);
-    for (const bool wide : {false, true}) {
-#if defined(__x86_64__) && defined(__GNUC__)
-      if (wide && !__builtin_cpu_supports("avx2")) continue;
-#else
-      if (wide) continue;
-#endif
+    for (const KernelSet set : KernelSetsHere()) {
       PartTally tally;
-      const std::vector<std::string> quick = QuickRecords(s, text, wide, tally);
-      const std::string where = what + (wide ? ", wide" : ", narrow");
-      ASSERT_FALSE(tally.gave_up) << where;
+      const std::vector<std::string> quick = QuickRecords(s, text, set, tally);
+      const std::string where = what + ", " + KernelName(set);
+      ASSERT_EQ(tally.read, PartRead::kRead) << where;
       ASSERT_EQ(quick, plain) << where;
       EXPECT_EQ(tally.nrec, static_cast<int64_t>(plain.size())) << where;
       EXPECT_EQ(tally.nanim, nanim) << where;
@@ -326,19 +333,28 @@ TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
   }
 }
 
-// Every layout, both converters, one to three threads: the same tables, counts, checks and
-// chart of captures as one record at a time.
-TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
+// Every layout, both converters, one to three threads, each set of kernels the machine has:
+// the same tables, counts, checks and chart of captures as one record at a time.
+class QuickPathSetTest : public ::testing::TestWithParam<KernelSet> {};
+
+INSTANTIATE_TEST_SUITE_P(EverySet, QuickPathSetTest, ::testing::ValuesIn(KernelSetsHere()),
+                         [](const auto& info) { return std::string(KernelName(info.param)); });
+
+TEST_P(QuickPathSetTest, AgreesWithThePlainWayOnMessyFiles) {
+  const KernelSet set = GetParam();
   for (const Layout& layout : kLayouts) {
     for (const bool memory : {false, true}) {
       if (memory && layout.nyrs > kMaxMemoryPeriods) continue;
       const ConversionSettings s =
           SettingsFor(layout, memory ? ModelSet::kMemoryMovement : ModelSet::kMovementOnly);
       for (const int rarity : {1, 500}) {
-      const std::string text = MessyRecords(s, 20000, 11, layout.ragged, rarity);
+      const std::string text = MessyRecords(s, 12000, 11, layout.ragged, rarity);
       // With a chart of captures to count, and without (batches read whole are then counted
       // otherwise).
-      const std::pair<int, bool> runs[] = {{1, true}, {1, false}, {2, false}, {3, true}};
+      // (The machine's best set reads every way; the others, which differ from it in their
+      // kernels alone, one thread with a chart and two without.)
+      std::vector<std::pair<int, bool>> runs = {{1, true}, {2, false}};
+      if (set == BestKernels()) runs = {{1, true}, {1, false}, {2, false}, {3, true}};
       for (const auto& [threads, chart] : runs) {
         const std::string what = std::string(layout.what) + (memory ? ", memory" : ", movement") +
                                  ", mess 1/" + std::to_string(rarity) + ", " +
@@ -346,7 +362,7 @@ TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
                                  (chart ? ", chart" : "");
         if (memory) {
           const auto plain = Read<MemoryTables>(s, text, -1);
-          const auto quick = Read<MemoryTables>(s, text, threads, chart);
+          const auto quick = Read<MemoryTables>(s, text, threads, chart, set);
           for (int g = 1; g <= s.ngroups; ++g)
             for (int a = 1; a <= s.nage; ++a)
               for (int q = 1; q <= s.nstrata; ++q)
@@ -372,7 +388,7 @@ TEST(QuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
           }
         } else {
           const auto plain = Read<CohortTables>(s, text, -1);
-          const auto quick = Read<CohortTables>(s, text, threads, chart);
+          const auto quick = Read<CohortTables>(s, text, threads, chart, set);
           for (int g = 1; g <= s.ngroups; ++g)
             for (int a = 1; a <= s.nage; ++a)
               for (int st = 1; st <= s.nstrata; ++st) {

@@ -1,0 +1,44 @@
+// The sets of instructions the record path is compiled for. The part reader (part_reader.h)
+// is compiled once for each set this build has, kernels and counting together; one place
+// (ChooseKernels) picks the set a run reads with: the best this machine can run, unless
+// HAPLOVEX_KERNELS names another. Every set gives the same tables, byte for byte.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The x86-64 sets are built with g++ or clang on x86-64, unless the build asks for the
+// portable kernels only (the CMake option HAPLOVEX_PORTABLE_KERNELS).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(HAPLOVEX_PORTABLE_KERNELS)
+#define HAPLOVEX_X86_KERNELS 1
+#else
+#define HAPLOVEX_X86_KERNELS 0
+#endif
+
+namespace haplovex {
+
+enum class KernelSet {
+  kPortable,  // plain C++, for any machine
+  kSse2,      // 16-byte vectors, which every x86-64 machine has
+  kAvx2,      // 32-byte vectors and the bit instructions of x86-64-v3
+  kAvx512,    // 64-byte vectors (AVX-512 BW) and x86-64-v4
+};
+
+// "portable", "sse2", "avx2", "avx512".
+const char* KernelName(KernelSet set);
+std::optional<KernelSet> KernelNamed(std::string_view name);
+
+// The sets this build has and this machine can run, plainest first.
+std::vector<KernelSet> KernelSetsHere();
+
+// The best of KernelSetsHere().
+KernelSet BestKernels();
+
+// The set a run reads with: the best of KernelSetsHere(), or the one `forced` names (the value
+// of HAPLOVEX_KERNELS; none when null or empty). A name that is no set, or a set this build
+// or machine lacks, leaves `problem` saying so and gives nothing.
+std::optional<KernelSet> ChooseKernels(const char* forced, std::string& problem);
+
+}  // namespace haplovex
