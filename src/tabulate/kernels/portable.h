@@ -4,6 +4,7 @@
 // they have no instructions for.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,8 +41,8 @@ inline constexpr size_t kChunk = 64;
   const int low = __builtin_ctz(digit);
   const int high = 31 - __builtin_clz(digit);
   if (digit != (2u << high) - (1u << low)) return false;
-  uint64_t x;
-  std::memcpy(&x, field, sizeof x);
+  uint64_t x = 0;  // column k in byte k, whatever the machine's byte order
+  for (unsigned k = 0; k < 8; ++k) x |= uint64_t{static_cast<unsigned char>(field[k])} << (8 * k);
   // Digits to their values and blanks to 0; the last digit moved to the top byte, so that
   // zeros lead. Then pairs, fours and the eight digits are combined by multiplication.
   x = (x & 0x0F0F0F0F0F0F0F0FULL) << (8 * (7 - high));
@@ -56,10 +57,27 @@ struct PortableKernels {
   static constexpr KernelSet kSet = KernelSet::kPortable;
 
   // Bit k for a byte of `ends` at chunk[k]. REQUIRES: kChunk readable bytes at `chunk`.
+  // Eight bytes at a time (on a little-endian machine): the top bit of each byte of a word that
+  // equals a byte sought, then the eight top bits gathered into one byte by a multiplication.
   [[gnu::always_inline]] static uint64_t LineEnds(const char* chunk, LineEndBytes ends) {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    auto zero_bytes = [](uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
+    if constexpr (std::endian::native != std::endian::little) {
+      uint64_t bits = 0;
+      for (size_t k = 0; k < kChunk; ++k) {
+        bits |= uint64_t{chunk[k] == ends.first || chunk[k] == ends.second} << k;
+      }
+      return bits;
+    }
+    const uint64_t first = kOnes * static_cast<unsigned char>(ends.first);
+    const uint64_t second = kOnes * static_cast<unsigned char>(ends.second);
     uint64_t bits = 0;
-    for (size_t k = 0; k < kChunk; ++k) {
-      bits |= uint64_t{chunk[k] == ends.first || chunk[k] == ends.second} << k;
+    for (size_t w = 0; w < kChunk / 8; ++w) {
+      uint64_t word;
+      std::memcpy(&word, chunk + 8 * w, sizeof word);
+      const uint64_t hit = zero_bytes(word ^ first) | zero_bytes(word ^ second);
+      bits |= ((hit >> 7) * 0x0102040810204080ULL >> 56) << (8 * w);
     }
     return bits;
   }
