@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <optional>
 #include <iostream>
 #include <string>
@@ -56,6 +58,60 @@ int Print(std::string_view text) {
 int Usage(const std::string& problem) {
   std::cerr << "haplovex: " << problem << "\n" << kUsage;
   return 2;
+}
+
+// A line as a person would name what it holds: its first field (up to a blank, tab or ";").
+std::string_view FirstField(std::string_view line) {
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return {};
+  line.remove_prefix(start);
+  return line.substr(0, line.find_first_of(" \t;"));
+}
+
+// The first two lines of a file look like capture histories rather than answers: a comment
+// ("/*"), a record ended by ";", or two lines that each begin with a history of the same length
+// (letters, digits and dots), where an answers file has a file name, then the counts "2,3,1,1".
+bool LooksLikeRecords(const std::string& first, const std::string& second) {
+  const size_t text = std::min(first.find_first_not_of(" \t"), first.size());
+  if (first.compare(text, 2, "/*") == 0) return true;
+  if (first.find(';') != std::string::npos && first.find(',') == std::string::npos) return true;
+  const std::string_view lead = FirstField(first);
+  auto history = [](std::string_view field) {
+    return field.size() >= 2 && field.find_first_not_of(
+                                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789.") ==
+                                    std::string_view::npos;
+  };
+  const std::string_view next = FirstField(second);
+  return history(lead) && history(next) && lead.size() == next.size() &&
+         second.find(',') == std::string::npos;
+}
+
+// What is wrong with `name` as an answers file, in words; empty when nothing is.
+std::string AnswersFileProblem(const char* name) {
+  const std::string quoted = "'" + std::string(name) + "'";
+  std::error_code error;
+  const auto status = std::filesystem::status(name, error);
+  if (!std::filesystem::exists(status)) {
+    return "there is no answers file " + quoted + " (no such file)";
+  }
+  if (std::filesystem::is_directory(status)) return quoted + " is a folder, not an answers file";
+  std::ifstream file(name, std::ios::binary);
+  std::string first;
+  std::string second;
+  std::getline(file, first);
+  std::getline(file, second);
+  for (std::string* line : {&first, &second}) {
+    if (line->starts_with("\xEF\xBB\xBF")) line->erase(0, 3);
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+  }
+  const std::string named(FirstField(first));
+  if (!LooksLikeRecords(first, second) || (!named.empty() && std::filesystem::exists(named, error))) {
+    return "";
+  }
+  return quoted + " looks like a file of capture histories, not an answers file (which holds the "
+         "answers to the questions, one a line, the file's name first). Run haplovex and give " +
+         quoted + " at the FILE question; the answers are then kept in HAPLOVEX.ANS to repeat the "
+         "run with: haplovex -y < HAPLOVEX.ANS";
 }
 
 }  // namespace
@@ -112,6 +168,10 @@ int main(int argc, char** argv) {
   }
   std::ifstream answers;
   if (answers_file != nullptr && std::string_view(answers_file) != "-") {
+    if (const std::string problem = AnswersFileProblem(answers_file); !problem.empty()) {
+      std::cerr << "haplovex: " << problem << "\n";
+      return 2;
+    }
     answers.open(answers_file, std::ios::binary);
     if (!answers) return Usage("can't read the answers file '" + std::string(answers_file) + "'");
   }

@@ -100,12 +100,21 @@ int InputFile::Open(const std::filesystem::path& path, std::string display_name,
     block_.resize(block_size_);
     pos_ = end_ = 0;
     eof_ = false;
+    after_cr_ = false;
+    char lead[kByteOrderMark.size()];
+    const ssize_t marked = ReadAt(0, lead, sizeof lead);
+    data_start_ = marked == sizeof lead && std::string_view(lead, sizeof lead) == kByteOrderMark
+                      ? kByteOrderMark.size()
+                      : 0;
+    to_skip_ = data_start_;
     const ssize_t got = ReadBytes(block_.data(), block_.size());
     if (got < 0) {
       refused = errno != 0 ? errno : EIO;
     } else {
       end_ = static_cast<size_t>(got);
       eof_ = end_ < block_.size();
+      pos_ = std::min(to_skip_, end_);
+      to_skip_ -= pos_;
     }
   }
   if (refused != 0) {
@@ -119,6 +128,7 @@ void InputFile::OpenMemory(std::string bytes, std::string display_name) {
   name_ = std::move(display_name);
   in_memory_ = true;
   memory_ = std::move(bytes);
+  data_start_ = std::string_view(memory_).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   block_.resize(block_size_);
   Rewind();
 }
@@ -161,50 +171,51 @@ ssize_t InputFile::ReadAt(uint64_t offset, char* to, size_t size) const {
 }
 
 bool InputFile::Fill() {
-  if (eof_) return false;
-  const ssize_t got = ReadBytes(block_.data(), block_.size());
-  if (got < 0) {
-    throw FatalStop::Message("Can't read the input file " + name_ + ": " + Reason(errno));
+  for (;;) {
+    if (eof_) return false;
+    const ssize_t got = ReadBytes(block_.data(), block_.size());
+    if (got < 0) {
+      throw FatalStop::Message("Can't read the input file " + name_ + ": " + Reason(errno));
+    }
+    end_ = static_cast<size_t>(got);
+    if (end_ < block_.size()) eof_ = true;
+    // The byte-order mark at the start of the file, in as many blocks as it takes.
+    pos_ = std::min(to_skip_, end_);
+    to_skip_ -= pos_;
+    if (pos_ < end_) return true;
   }
-  pos_ = 0;
-  end_ = static_cast<size_t>(got);
-  if (end_ < block_.size()) eof_ = true;
-  return end_ > 0;
 }
 
 bool InputFile::NextLineSlow(std::string_view& line) {
   if (pos_ == end_ && !Fill()) return false;
+  if (after_cr_) {
+    after_cr_ = false;
+    if (block_[pos_] == '\n' && ++pos_ == end_ && !Fill()) return false;
+  }
   const char* start = block_.data() + pos_;
   const size_t avail = end_ - pos_;
-  const void* nl = std::memchr(start, '\n', avail);
-  size_t len;
-  if (nl != nullptr) {
-    len = static_cast<size_t>(static_cast<const char*>(nl) - start);
+  size_t len = LineEndAt(start, avail);
+  if (len < avail) {
+    after_cr_ = start[len] == '\r';
     pos_ += len + 1;
-    if (len > 0 && start[len - 1] == '\r') --len;
     line = std::string_view(start, std::min(len, kLineKept));
     return true;
   }
-  // The line runs on into the next block (or ends the file without a line end). Keep one
-  // character more than is ever looked at: it may be the carriage return before the line end.
-  constexpr size_t keep = kLineKept + 1;
-  carry_.assign(start, std::min(avail, keep));
+  // The line runs on into the next block (or ends the file without a line end). Only its
+  // first kLineKept characters are kept.
+  carry_.assign(start, std::min(avail, kLineKept));
   pos_ = end_;
   while (Fill()) {
     const char* more = block_.data();
-    nl = std::memchr(more, '\n', end_);
-    len = nl != nullptr ? static_cast<size_t>(static_cast<const char*>(nl) - more) : end_;
-    if (carry_.size() < keep) carry_.append(more, std::min(len, keep - carry_.size()));
-    if (nl != nullptr) {
+    len = LineEndAt(more, end_);
+    if (carry_.size() < kLineKept) carry_.append(more, std::min(len, kLineKept - carry_.size()));
+    if (len < end_) {
+      after_cr_ = more[len] == '\r';
       pos_ = len + 1;
       break;
     }
     pos_ = end_;
   }
-  // A carriage return kept at the end is the one before the line end, or lies beyond the
-  // characters looked at: dropping it is right either way.
-  if (!carry_.empty() && carry_.back() == '\r') carry_.pop_back();
-  if (carry_.size() > kLineKept) carry_.resize(kLineKept);
   line = carry_;
   return true;
 }
@@ -220,6 +231,8 @@ bool InputFile::ReadRecord(std::string& record, size_t width) {
 void InputFile::Rewind() {
   pos_ = end_ = 0;
   eof_ = false;
+  after_cr_ = false;
+  to_skip_ = data_start_;
   if (in_memory_) {
     memory_pos_ = 0;
     return;

@@ -114,21 +114,48 @@ class InputFile {
   // Longest part of a line that is ever looked at: the record width.
   static constexpr size_t kLineKept = kLineWidth;
 
-  // Points `line` at the next line: its characters without the line end and one carriage
-  // return in front of it, cut at kLineKept characters. The view stays valid until the next
-  // call. Returns false at the end of the file. A read error stops the run.
+  // Points `line` at the next line: its characters up to its line end, cut at kLineKept
+  // characters. A line ends at a line feed, at a carriage return, or at a carriage return and
+  // the line feed right after it (one line end, also where a block ends between the two); a
+  // UTF-8 byte-order mark at the start of the file is not part of the first line. The view
+  // stays valid until the next call. Returns false at the end of the file. A read error stops
+  // the run.
   bool NextLine(std::string_view& line) {
     // The usual case, inline: the whole line lies in the block and is handed out where it
     // stands.
-    const char* start = block_.data() + pos_;
-    const void* nl = std::memchr(start, '\n', end_ - pos_);
-    if (nl == nullptr) return NextLineSlow(line);
-    size_t len = static_cast<size_t>(static_cast<const char*>(nl) - start);
-    pos_ += len + 1;
-    if (len > 0 && start[len - 1] == '\r') --len;
-    line = std::string_view(start, len < kLineKept ? len : kLineKept);
-    return true;
+    if (pos_ < end_) {
+      const char* start = block_.data() + pos_;
+      size_t avail = end_ - pos_;
+      if (after_cr_) {
+        after_cr_ = false;
+        if (*start == '\n') {
+          ++start;
+          ++pos_;
+          --avail;
+        }
+      }
+      const size_t len = LineEndAt(start, avail);
+      if (len < avail) {
+        after_cr_ = start[len] == '\r';
+        pos_ += len + 1;
+        line = std::string_view(start, len < kLineKept ? len : kLineKept);
+        return true;
+      }
+    }
+    return NextLineSlow(line);
   }
+  // Where the first line end (a line feed or a carriage return) among `n` bytes stands; `n`
+  // when there is none.
+  static size_t LineEndAt(const char* bytes, size_t n) {
+    for (size_t k = 0; k < n; ++k) {
+      if (bytes[k] == '\n' || bytes[k] == '\r') return k;
+    }
+    return n;
+  }
+  // The bytes of a UTF-8 byte-order mark, which is not part of a file's first line.
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  // Where the file's first line starts: after its byte-order mark, if it has one.
+  uint64_t DataStart() const { return data_start_; }
   // Reads the next line into `record` as exactly `width` characters (width <= kLineKept): cut
   // at `width`, padded with blanks. Returns false at the end of the file.
   bool ReadRecord(std::string& record, size_t width);
@@ -143,7 +170,7 @@ class InputFile {
   ssize_t ReadAt(uint64_t offset, char* to, size_t size) const;
 
  private:
-  bool Fill();  // Reads the next block; false at end of file.
+  bool Fill();  // Reads the next block (past a byte-order mark); false at end of file.
   // NextLine at the end of a block: the line runs on into the next one, or the file ends.
   bool NextLineSlow(std::string_view& line);
 
@@ -160,10 +187,13 @@ class InputFile {
   size_t memory_pos_ = 0;    // next byte of memory_ to hand out
   std::string name_;
   std::vector<char> block_;
-  std::string carry_;  // a line that runs past the end of a block, up to kLineKept + 1 characters
+  std::string carry_;  // a line that runs past the end of a block, up to kLineKept characters
   size_t pos_ = 0;   // next unread byte in block_
   size_t end_ = 0;   // bytes of block_ holding data
   bool eof_ = false;
+  bool after_cr_ = false;     // the last line ended at a carriage return: a line feed next is its
+  uint64_t data_start_ = 0;   // 3 after a byte-order mark, else 0
+  size_t to_skip_ = 0;        // bytes of the byte-order mark not yet read past
 };
 
 }  // namespace haplovex

@@ -22,7 +22,7 @@ void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tabl
   }
   row.WriteTo(transitions);
   const CodeFields strata(s.scodes, s.nstrata);
-  const CodeFields ages(s.acodes, s.nage);
+  const CodeFields ages(AgeCodes(s), s.nage);
   const CodeFields groups(s.gcodes, s.ngroups);
   for (int32_t g = 1; g <= s.ngroups; ++g) {
     for (int32_t a = 1; a <= s.nage; ++a) {

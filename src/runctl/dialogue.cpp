@@ -150,10 +150,19 @@ void Dialogue::CheckColumn(int64_t column, const std::string& what) {
 
 void Dialogue::CheckCodes(const std::string& codes, int32_t count, const std::string& code,
                           const std::string& each) {
-  if (codes.find(' ') >= static_cast<size_t>(count)) return;
-  Refuse("Expected " + std::to_string(count) + " " + code + (count == 1 ? "" : "s") +
-         " (one for each " + each + ") with no blank among them, got \"" +
-         std::string(TrimmedRight(codes)) + "\"");
+  const std::string expected = "Expected " + std::to_string(count) + " " + code +
+                               (count == 1 ? "" : "s") + " (one for each " + each + ")";
+  const std::string got = ", got \"" + std::string(TrimmedRight(codes)) + "\"";
+  const auto used = static_cast<size_t>(count);
+  if (codes.find(' ') < used) Refuse(expected + " with no blank among them" + got);
+  // A code given twice would name two of them, and the later could never be read.
+  for (size_t k = 1; k < used && k < codes.size(); ++k) {
+    if (codes.find(codes[k]) < k) {
+      Refuse(expected + " with no code twice among them" + got + ": \"" + std::string(1, codes[k]) +
+             "\" would stand for " + each + " " + std::to_string(codes.find(codes[k]) + 1) +
+             " and for " + each + " " + std::to_string(k + 1));
+    }
+  }
 }
 
 void Dialogue::CheckCodeCount(int64_t count, const std::string& what) {
@@ -354,7 +363,10 @@ void Dialogue::AskFrequency() {
   Answer("STARTING COLUMN:", [&] {
     s_.frqcol1 = answers_.Number("STARTING COLUMN");
     s_.frqcol2 = 0;
-    if (s_.frqcol1 <= 0) return;
+    if (s_.frqcol1 <= 0) {
+      err_ << "haplovex: no frequency field: every record is one animal\n";
+      return;
+    }
     console_.Plain("Enter ending column of cap-history frequency.");
     console_.Plain("ENDING COLUMN:");
     s_.frqcol2 = answers_.Number("ENDING COLUMN");

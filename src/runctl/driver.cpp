@@ -101,7 +101,11 @@ bool GuardOutput(RunContext& run, OutputFile& out) {
   run.console.Plain(" ");
   run.console.Plain("*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)");
   const char answer = run.options.yes ? 'y' : run.answers.FirstCharacter("the overwrite question");
-  if (answer != 'Y' && answer != 'y') throw FatalStop({});
+  if (answer != 'Y' && answer != 'y') {
+    run.err << "haplovex: HAPLOVEX.OUT exists and the answer to the overwrite question was not y: "
+               "nothing was replaced (answer y, or run with -y, to replace it)\n";
+    throw FatalStop({});
+  }
   int ios = Replaceable(run.folder, kOutputName);
   if (ios == 0) ios = out.OpenPartial(run.folder);
   if (ios != 0) {

@@ -187,7 +187,7 @@ void Transitions(const ReportInput& in, std::string& page) {
       const std::vector<int64_t>& table = in.digest.transitions[k];
       int64_t most = 0;
       for (int64_t c : table) most = std::max(most, c);
-      page += "<h3>Group " + Label(s.gcodes, g) + ", age class " + Label(s.acodes, a) + "</h3>\n";
+      page += "<h3>Group " + Label(s.gcodes, g) + ", age class " + Label(AgeCodes(s), a) + "</h3>\n";
       page += "<table class=\"heat\"><tr><th>from \\ to</th>";
       for (int32_t to = 1; to <= S; ++to) page += "<th>" + Label(s.scodes, to) + "</th>";
       page += "</tr>\n";

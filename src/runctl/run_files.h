@@ -25,12 +25,14 @@ inline constexpr const char* kReportName = "HAPLOVEX.html";                  // 
 struct Sighting {
   int64_t count = 0;
   int64_t record = 0;  // the first record it was seen in, counted as the records are
+  int64_t line = 0;    // that record's line in the file (comment lines count there)
   int32_t column = 0;  // its column there (for a short record: the record's length)
   char byte = 0;       // the character seen there, where there is one
 
-  void Add(int64_t n, int64_t at_record, int32_t at_column, char at_byte = 0) {
+  void Add(int64_t n, int64_t at_record, int64_t at_line, int32_t at_column, char at_byte = 0) {
     if (count == 0) {
       record = at_record;
+      line = at_line;
       column = at_column;
       byte = at_byte;
     }
@@ -45,6 +47,7 @@ struct RecordChecks {
   Sighting no_capture;       // records with no capture
   Sighting short_record;     // records shorter than the last column read
   Sighting blank_frequency;  // frequency fields all blank, read as no animals
+  Sighting spaced_frequency;  // frequency fields with blanks between digits, read as one number
   int64_t comment_lines = 0;  // "/* ... */" lines, which are not records
   int64_t empty_lines = 0;    // blank records of no animals, with a frequency field
   bool no_releases = false;   // every release count is zero

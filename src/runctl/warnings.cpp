@@ -17,8 +17,14 @@ std::string Shown(char c) {
   return std::string("the byte 0x") + kHex[byte >> 4] + kHex[byte & 15];
 }
 
+// The record a sighting was first made in, and its line in the file where the two differ.
+std::string Record(const Sighting& seen) {
+  return "record " + GroupedDigits(seen.record) +
+         (seen.line != seen.record ? " (line " + GroupedDigits(seen.line) + ")" : "");
+}
+
 std::string Where(const Sighting& seen) {
-  return "record " + GroupedDigits(seen.record) + ", column " + std::to_string(seen.column);
+  return Record(seen) + ", column " + std::to_string(seen.column);
 }
 
 }  // namespace
@@ -44,20 +50,24 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
   }
   if (checks.no_capture.count > 0) {
     warnings.push_back(Counted(checks.no_capture.count, "record") +
-                       " with no capture; the first is record " +
-                       GroupedDigits(checks.no_capture.record));
+                       " with no capture; the first is " + Record(checks.no_capture));
   }
   if (checks.short_record.count > 0) {
     warnings.push_back(Counted(checks.short_record.count, "record") +
                        " too short to reach every column read, the missing columns read as "
-                       "blanks; the first is record " +
-                       GroupedDigits(checks.short_record.record) + ", " +
+                       "blanks; the first is " + Record(checks.short_record) + ", " +
                        Counted(checks.short_record.column, "column") + " long");
   }
   if (checks.blank_frequency.count > 0) {
     warnings.push_back(Counted(checks.blank_frequency.count, "record") +
                        " with a blank frequency field, read as no animals; the first is " +
                        Where(checks.blank_frequency));
+  }
+  if (checks.spaced_frequency.count > 0) {
+    warnings.push_back(Counted(checks.spaced_frequency.count, "record") +
+                       " with blanks between the digits of the frequency field, read as one "
+                       "number (\"8 10\" as 810); the first is " + Where(checks.spaced_frequency) +
+                       ". A file with one count for each group is read with --inp");
   }
   if (checks.no_releases) {
     warnings.push_back("no animal is released in any cohort: every release count is 0");

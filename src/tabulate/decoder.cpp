@@ -124,7 +124,9 @@ RecordDecoder::FieldProblem RecordDecoder::DecodeFields(std::string_view line,
     const std::string_view field = FrequencyField(line);
     int32_t value = 0;
     // The most negative 32-bit number has no positive counterpart; it is no count anyway.
-    if (!ParseFrequency(field, value) || value == INT32_MIN) return FieldProblem::kFrequency;
+    if (!ParseFrequency(field, value, rec.spaced_frequency) || value == INT32_MIN) {
+      return FieldProblem::kFrequency;
+    }
     rec.blank_frequency =
         value == 0 && field.substr(0, field.find(';')).find_first_not_of(' ') == std::string_view::npos;
     rec.removed = value < 0;
@@ -133,13 +135,13 @@ RecordDecoder::FieldProblem RecordDecoder::DecodeFields(std::string_view line,
   return FieldProblem::kNone;
 }
 
-void RecordDecoder::CountOddities(std::string_view line, int64_t record_number,
+void RecordDecoder::CountOddities(std::string_view line, int64_t record_number, int64_t line_number,
                                   Sighting& foreign, Sighting& beyond) const {
   for (size_t offset : code_offsets_) {
     const char c = line[offset];
     const int kind = code_class_[static_cast<unsigned char>(c)];
     Sighting* seen = kind == kForeign ? &foreign : kind == kBeyondStrata ? &beyond : nullptr;
-    if (seen != nullptr) seen->Add(1, record_number, static_cast<int32_t>(offset + 1), c);
+    if (seen != nullptr) seen->Add(1, record_number, line_number, static_cast<int32_t>(offset + 1), c);
   }
 }
 

@@ -59,11 +59,12 @@ class RecordDecoder {
   // Fills rec.ch from `line`. REQUIRES: as for Decode.
   void DecodePositions(std::string_view line, DecodedRecord& rec) const;
 
-  // Adds to `foreign` every stratum-code character of `line` that is neither a code nor a
-  // mark of no capture ("0", "." or a blank), and to `beyond` every code typed beyond the
-  // strata. For records marked `odd`. REQUIRES: as for Decode.
-  void CountOddities(std::string_view line, int64_t record_number, Sighting& foreign,
-                     Sighting& beyond) const;
+  // Adds to `foreign` every stratum-code character of `line` (record `record_number`, on line
+  // `line_number` of the file) that is neither a code nor a mark of no capture ("0", "." or a
+  // blank), and to `beyond` every code typed beyond the strata. For records marked `odd`.
+  // REQUIRES: as for Decode.
+  void CountOddities(std::string_view line, int64_t record_number, int64_t line_number,
+                     Sighting& foreign, Sighting& beyond) const;
 
   // What each byte is in a history: above 0 the stratum of a capture, 0 a mark of no capture,
   // below 0 odd.

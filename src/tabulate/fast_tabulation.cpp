@@ -53,25 +53,41 @@ int PartsFor(int threads, uint64_t bytes) {
   return std::clamp(static_cast<int>(cores), 1, kMostParts);
 }
 
+// Where the line that holds the byte at `at` or starts after it ends: the first byte after its
+// line end (a line feed, a lone carriage return, or a carriage return and line feed); 0 when
+// the file ends first.
+uint64_t NextLineStart(const InputFile& input, uint64_t at) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = input.ReadAt(at, buffer, sizeof buffer);
+    if (got <= 0) return 0;
+    const size_t end = InputFile::LineEndAt(buffer, static_cast<size_t>(got));
+    if (end == static_cast<size_t>(got)) {
+      at += static_cast<uint64_t>(got);
+      continue;
+    }
+    uint64_t start = at + end + 1;
+    if (buffer[end] == '\r') {
+      char next = 0;
+      if (end + 1 < static_cast<size_t>(got)) {
+        next = buffer[end + 1];
+      } else if (input.ReadAt(start, &next, 1) != 1) {
+        next = 0;
+      }
+      if (next == '\n') ++start;
+    }
+    return start;
+  }
+}
+
 std::vector<std::pair<uint64_t, uint64_t>> SplitAtLines(const InputFile& input, int parts) {
   const uint64_t size = input.size();
-  std::vector<uint64_t> starts = {0};
-  char buffer[4096];
+  std::vector<uint64_t> starts = {input.DataStart()};
   for (int k = 1; k < parts; ++k) {
     // The part starts after the first line end at or past its share of the file.
     uint64_t at = std::max(starts.back(), size / static_cast<uint64_t>(parts) * static_cast<uint64_t>(k));
     if (at > 0) --at;
-    uint64_t start = 0;
-    while (at < size && start == 0) {
-      const ssize_t got = input.ReadAt(at, buffer, sizeof buffer);
-      if (got <= 0) break;
-      const void* nl = std::memchr(buffer, '\n', static_cast<size_t>(got));
-      if (nl != nullptr) {
-        start = at + static_cast<uint64_t>(static_cast<const char*>(nl) - buffer) + 1;
-      } else {
-        at += static_cast<uint64_t>(got);
-      }
-    }
+    const uint64_t start = at < size ? NextLineStart(input, at) : 0;
     if (start == 0 || start >= size || start <= starts.back()) break;
     starts.push_back(start);
   }

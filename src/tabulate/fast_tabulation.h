@@ -238,7 +238,6 @@ struct FastReading {
   RecordDecoder decoder;
   RecordScreen screen;
   CaptureMasks masks;
-  LineEndBytes line_ends;
   bool use_masks;  // the histories stand in consecutive columns and fit a mask
   int64_t highest_age;
 

@@ -64,7 +64,7 @@ class PartReader {
       have += static_cast<size_t>(got);
       const bool at_end = got == 0 || offset >= end;
       std::memset(data_ + have, 0, kSlack);
-      if (LinesOfBlock(have) == PartRead::kPlainWay) return PartRead::kPlainWay;
+      if (LinesOfBlock(have, at_end) == PartRead::kPlainWay) return PartRead::kPlainWay;
       // The last line of the file may have no line end.
       if (at_end && starts_[batch_] < have) starts_[++batch_] = static_cast<uint32_t>(have + 1);
       if (RunBatch() == PartRead::kPlainWay) return PartRead::kPlainWay;
@@ -78,11 +78,23 @@ class PartReader {
 
  private:
   // Finds the line ends of the block's `have` bytes chunk by chunk, counting each batch as it
-  // fills.
-  [[gnu::always_inline]] PartRead LinesOfBlock(size_t have) {
-    const LineEndBytes ends = r_.line_ends;
+  // fills. A line ends at a line feed, or at a carriage return with no line feed right after
+  // it, which is made a line feed in the block, so that every line ends at one (a carriage
+  // return before a line feed is the record's, and RecordScreen::Line takes it off); a
+  // carriage return at the end of a block that is not the last waits for the next byte, in the
+  // next block.
+  [[gnu::always_inline]] PartRead LinesOfBlock(size_t have, bool at_end) {
     for (size_t chunk = 0; chunk < have; chunk += kChunk) {
-      uint64_t bits = Kernels::LineEnds(data_ + chunk, ends);
+      uint64_t bits = Kernels::LineEnds(data_ + chunk, LineEndBytes{'\n', '\n'});
+      uint64_t returns = Kernels::LineEnds(data_ + chunk, LineEndBytes{'\r', '\r'});
+      if (returns != 0) [[unlikely]] {
+        const uint64_t feed_next = data_[chunk + kChunk] == '\n' ? 1 : 0;
+        returns &= ~((bits >> 1) | feed_next << 63);
+        const size_t last = have - 1 - chunk;
+        if (!at_end && last < kChunk) returns &= ~(uint64_t{1} << last);
+        bits |= returns;
+        for (; returns != 0; returns &= returns - 1) data_[chunk + static_cast<size_t>(__builtin_ctzll(returns))] = '\n';
+      }
       if (have - chunk < kChunk) bits &= (uint64_t{1} << (have - chunk)) - 1;
       // Records of more than 32 bytes: two lines with no branch to guess how many there are
       // (past the last, starts that are never read); a chunk with more is rare.
@@ -211,12 +223,7 @@ class PartReader {
     }
     const uint64_t bits = captured_[m];
     const int64_t number = ++tally_.nrec;
-    RecordChecks& checks = tally_.checks;
-    if (bits == 0) checks.no_capture.Add(1, number, 0);
-    if (odd_[m] != 0) [[unlikely]] {
-      r_.decoder.CountOddities(line, number, checks.foreign, checks.beyond);
-    }
-    if (rec_.blank_frequency) checks.blank_frequency.Add(1, number, r_.s.frqcol1);
+    r_.screen.Note(line, number, bits != 0, odd_[m] != 0, rec_, false, tally_.checks);
     tally_.nanim += rec_.freq;
     if (rec_.iage <= 0 || rec_.iage > r_.highest_age) return PartRead::kPlainWay;
     const auto* codes = reinterpret_cast<const unsigned char*>(line.data()) + r_.decoder.first_code_offset();
@@ -235,10 +242,7 @@ class PartReader {
     }
     r_.decoder.DecodeCaptures(line, rec_);
     tally_.nrec = number;
-    RecordChecks& checks = tally_.checks;
-    if (rec_.ncaptures == 0 && !empty) checks.no_capture.Add(1, number, 0);
-    if (rec_.odd) r_.decoder.CountOddities(line, number, checks.foreign, checks.beyond);
-    if (rec_.blank_frequency && !empty) checks.blank_frequency.Add(1, number, r_.s.frqcol1);
+    r_.screen.Note(line, number, rec_.ncaptures > 0, rec_.odd, rec_, empty, tally_.checks);
     tally_.nanim += rec_.freq;
     if (rec_.iage <= 0 || rec_.iage > r_.highest_age) return PartRead::kPlainWay;
     count_(CaptureList(rec_.Captures()), LateOf(rec_));

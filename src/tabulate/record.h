@@ -34,6 +34,8 @@ struct DecodedRecord {
   bool odd = false;
   // The frequency field is all blank (read as no animals).
   bool blank_frequency = false;
+  // Blanks stand between the digits of the frequency field, which are read as one number.
+  bool spaced_frequency = false;
 
   std::span<const Capture> Captures() const { return {captures.data(), ncaptures}; }
 };

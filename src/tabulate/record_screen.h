@@ -24,11 +24,16 @@ bool IsCommentLine(std::string_view line);
 class RecordScreen {
  public:
   RecordScreen(const ConversionSettings& s, const RecordDecoder& decoder)
-      : frequency_field_(s.frqcol1 > 0), needed_(decoder.needed()), width_(decoder.width()) {}
+      : decoder_(decoder),
+        frequency_column_(s.frqcol1),
+        frequency_field_(s.frqcol1 > 0),
+        needed_(decoder.needed()),
+        width_(decoder.width()) {}
 
   // A line of the file as a record is read from it: `length` bytes from `start` up to its line
-  // end, less one carriage return before the line end, cut at the record width. REQUIRES:
-  // start[-1] readable, so that an empty line needs no branch.
+  // feed, less the carriage return of a carriage return and line feed, cut at the record width.
+  // REQUIRES: start[-1] a line feed (the line end before the line, or a byte put before the
+  // block), so that an empty line needs no branch.
   [[gnu::always_inline]] static std::string_view Line(const char* start, size_t length) {
     length -= start[static_cast<ptrdiff_t>(length) - 1] == '\r' ? 1 : 0;
     return std::string_view(start, length < kLineWidth ? length : kLineWidth);
@@ -50,7 +55,15 @@ class RecordScreen {
   bool Screen(std::string_view& line, int64_t number, std::string& padded, RecordChecks& checks,
               bool& empty) const;
 
+  // Adds to `checks` what record `number` shows, its fields decoded into `rec`: no capture
+  // (`caught` false), history bytes that are no codes (`odd`), a blank frequency, digits of its
+  // frequency with blanks between them. An empty record (Screen) shows none of these.
+  void Note(std::string_view line, int64_t number, bool caught, bool odd, const DecodedRecord& rec,
+            bool empty, RecordChecks& checks) const;
+
  private:
+  const RecordDecoder& decoder_;
+  int32_t frequency_column_;
   bool frequency_field_;
   size_t needed_;
   size_t width_;

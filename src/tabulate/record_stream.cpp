@@ -20,11 +20,7 @@ bool RecordStream::Next(DecodedRecord& rec) {
   } while (!screen_.Screen(line_, number, padded_, checks, empty));
   decoder_.Decode(line_, number, rec, s_.listdata);
   ++nrec_;
-  if (rec.ncaptures == 0 && !empty) checks.no_capture.Add(1, nrec_, 0);
-  if (rec.odd) [[unlikely]] {
-    decoder_.CountOddities(line_, nrec_, checks.foreign, checks.beyond);
-  }
-  if (rec.blank_frequency && !empty) checks.blank_frequency.Add(1, nrec_, s_.frqcol1);
+  screen_.Note(line_, nrec_, rec.ncaptures > 0, rec.odd, rec, empty, checks);
   if (s_.listdata) files_.console.Line(decoder_.EchoLine(nrec_, rec));
   AddToTotal(nanim_, rec.freq, "animals read", nrec_);
   return true;

@@ -31,11 +31,14 @@ bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
 }
 
 void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before) {
-  auto merge = [records_before](Sighting& to, const Sighting& from) {
+  // Every line before the part is a record or a comment.
+  const int64_t lines_before = records_before + into.comment_lines;
+  auto merge = [records_before, lines_before](Sighting& to, const Sighting& from) {
     if (from.count == 0) return;
     if (to.count == 0) {
       to = from;
       to.record += records_before;
+      to.line += lines_before;
     } else {
       to.count += from.count;
     }
@@ -45,6 +48,7 @@ void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_b
   merge(into.no_capture, part.no_capture);
   merge(into.short_record, part.short_record);
   merge(into.blank_frequency, part.blank_frequency);
+  merge(into.spaced_frequency, part.spaced_frequency);
   into.comment_lines += part.comment_lines;
   into.empty_lines += part.empty_lines;
 }

@@ -51,6 +51,10 @@ std::string CodeLabel(const std::string& codes, int32_t k) {
   return code == ' ' ? std::to_string(k) : std::string(1, code);
 }
 
+std::string AgeCodes(const ConversionSettings& s) {
+  return s.nage > 1 ? s.acodes : std::string(kCodesWidth, ' ');
+}
+
 CodeFields::CodeFields(const std::string& codes, int32_t count) : fields_(static_cast<size_t>(count)) {
   for (int32_t k = 1; k <= count; ++k) fields_[static_cast<size_t>(k - 1)].Text(CodeLabel(codes, k));
 }
@@ -58,7 +62,7 @@ CodeFields::CodeFields(const std::string& codes, int32_t count) : fields_(static
 void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
                              OutputFile& releases, OutputFile& transitions) {
   const CodeFields strata(s.scodes, s.nstrata);
-  const CodeFields ages(s.acodes, s.nage);
+  const CodeFields ages(AgeCodes(s), s.nage);
   const CodeFields groups(s.gcodes, s.ngroups);
   CsvRow row;
   for (const char* name : {"group", "age", "release_period", "release_stratum", "released",

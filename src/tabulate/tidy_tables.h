@@ -72,6 +72,9 @@ void HandOver(const ConversionSettings& s, RunFiles& files, const Tables& tables
 // The label of code k (1-based) of `codes`: the code typed, or the number k where none was
 // (a single group or age class, whose code is never asked).
 std::string CodeLabel(const std::string& codes, int32_t k);
+// The age codes as the tables label the age classes: those typed, or none for a single class
+// (whose code is never asked, though the labels of HAPLOVEX.OUT call it A).
+std::string AgeCodes(const ConversionSettings& s);
 // The labels of codes 1..count as fields, formatted once for the many rows that repeat them.
 class CodeFields {
  public:

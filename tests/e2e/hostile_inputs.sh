@@ -215,6 +215,25 @@ expect version-to-full-device [ $? = 1 ]
 "$bin" --help > /dev/full 2>/dev/null
 expect help-to-full-device [ $? = 1 ]
 
+# A data file, a missing file or a folder named where an answers file goes: said as such, exit 2,
+# nothing asked. A file whose first line names a file in the folder is an answers file.
+args="$work_root/arguments"
+mkdir -p "$args/folder"
+printf '/* Alpine newts */\n0011 3;\n' > "$args/newts.inp"
+printf '0AB0A\n00BB0\n' > "$args/histories.txt"
+printf 'AB0\n2,3,1,1\n' > "$args/AB0"
+for arg in newts.inp histories.txt missing folder AB0; do
+  (cd "$args" && "$bin" "$arg" < /dev/null > "$arg.out" 2>&1; echo $? > "$arg.status")
+done
+expect data-as-answers-exit-2 [ "$(cat "$args/newts.inp.status") $(cat "$args/histories.txt.status")" = "2 2" ]
+expect data-as-answers-said has "$args/newts.inp.out" "'newts.inp' looks like a file of capture histories, not an answers file"
+expect data-as-answers-how has "$args/histories.txt.out" "give 'histories.txt' at the FILE question"
+expect missing-answers [ "$(cat "$args/missing.status")" = 2 ]
+expect missing-answers-said has "$args/missing.out" "there is no answers file 'missing' (no such file)"
+expect folder-as-answers [ "$(cat "$args/folder.status")" = 2 ]
+expect folder-as-answers-said has "$args/folder.out" "'folder' is a folder, not an answers file"
+expect answers-naming-a-file-are-answers lacks "$args/AB0.out" "looks like a file of capture histories"
+
 # --version names the kernels on its second line; HAPLOVEX_KERNELS naming no set, or a set the
 # machine lacks, is refused with exit status 2 before anything else.
 expect version-names-kernels [ "$("$bin" --version | sed -n 2p | grep -cE '^kernels: (portable|sse2|avx2|avx512)$')" = 1 ]

@@ -69,6 +69,34 @@ for modset in 1 2 3 4; do
   agree "generated model set $modset" "$dir" "$work/answers-$modset.txt" "${kernel_sets[@]}"
 done
 
+# The same records with other line ends (a carriage return and line feed, a carriage return
+# alone) or after a byte-order mark give the same files and transcript as with line feeds, read
+# by one thread or by three (parts then begin after each kind of line end).
+for variant in crlf cr bom; do
+  other="$work/$variant"
+  mkdir -p "$other"
+  case $variant in
+    crlf) sed 's/$/\r/' "$dir/d.txt" > "$other/d.txt" ;;
+    cr) tr '\n' '\r' < "$dir/d.txt" > "$other/d.txt" ;;
+    bom) { printf '\357\273\277'; cat "$dir/d.txt"; } > "$other/d.txt" ;;
+  esac
+  for threads in 1 3; do
+    prints=()
+    for from in "$dir" "$other"; do
+      run="$work/run-$variant"
+      rm -rf "$run" && cp -a "$from" "$run"
+      prints+=("$(cd "$run" && "$bin" --threads "$threads" < "$work/answers-1.txt" 2> /dev/null | sha256sum
+                  sha256sum HAPLOVEX.OUT HAPLOVEX.SUM | cut -c1-64)")
+    done
+    if [ "${prints[0]}" = "${prints[1]}" ]; then
+      passes=$((passes + 1))
+    else
+      echo "[$variant line ends, $threads threads] differ from line feeds"
+      failures=$((failures + 1))
+    fi
+  done
+done
+
 # A record that stops the run (a group code that is not one, an age code that is not one, a
 # frequency that is no number), in the first half, the second half, or right where the file
 # is split in two; and counts that pass their limit only when the halves are added.

@@ -120,6 +120,9 @@ TEST_F(RunTest, OverwriteAnswer) {
       EXPECT_EQ(console_.size(), 30u);
       EXPECT_EQ(console_.back(), "*** HAPLOVEX ERROR ***");
       EXPECT_NE(err_.find("the files in the folder are as they were"), std::string::npos);
+      EXPECT_NE(err_.find("haplovex: HAPLOVEX.OUT exists and the answer to the overwrite question "
+                          "was not y: nothing was replaced (answer y, or run with -y, to replace it)"),
+                std::string::npos);
     }
     EXPECT_EQ(OtherNames(), (std::vector<std::string>{"HAPLOVEX.OUT", "HAPLOVEX.SUM"}));
   }
@@ -237,6 +240,27 @@ TEST_F(RunTest, SettingsTheConvertersCannotHandleAreRefusedAtOnce) {
       {"a blank among the stratum codes", With([](Answers& a) { a.strata_codes = "A B"; }),
        " STRATA CODES(no quotes or spaces- eg 123):",
        "Expected 2 stratum codes (one for each stratum) with no blank among them, got \"A B\""},
+      {"a stratum code twice", With([](Answers& a) {
+         a.counts = "3,3,1,1";
+         a.strata_codes = "ABA";
+       }),
+       " STRATA CODES(no quotes or spaces- eg 123):",
+       "Expected 3 stratum codes (one for each stratum) with no code twice among them, got "
+       "\"ABA\": \"A\" would stand for stratum 1 and for stratum 3"},
+      {"an age code twice", With([](Answers& a) {
+         a.counts = "2,3,3,1";
+         a.age_codes = "JAJ";
+       }),
+       " AGE-CODES:",
+       "Expected 3 age codes (one for each age class) with no code twice among them, got "
+       "\"JAJ\": \"J\" would stand for age class 1 and for age class 3"},
+      {"a group code twice, after its echo", With([](Answers& a) {
+         a.counts = "2,3,1,2";
+         a.group_codes = "MM";
+       }),
+       " GCODES=MM                        <",
+       "Expected 2 group codes (one for each group) with no code twice among them, got "
+       "\"MM\": \"M\" would stand for group 1 and for group 2"},
       {"fewer age codes than age classes", With([](Answers& a) {
          a.counts = "2,3,3,1";
          a.age_codes = "YA";
@@ -357,6 +381,7 @@ TEST_F(RunTest, SettingsAtTheLimitsAreAccepted) {
        })},
       {"250 periods", With([](Answers& a) { a.counts = "1,250,1,1"; })},
       {"more stratum codes than strata", With([](Answers& a) { a.strata_codes = "ABC D"; })},
+      {"a code repeated past the codes used", With([](Answers& a) { a.strata_codes = "ABA"; })},
       {"model set 1 with 3 periods", With([](Answers& a) {
          a.counts = "2,3,1,1";
          a.model_set = "1";
@@ -532,6 +557,13 @@ TEST_F(RunTest, WarningsAboutTheData) {
       {"blank frequencies", "AB0 2\nA0A  \n0BB 1\n", answers(5, "5\n5"),
        "1 record with a blank frequency field, read as no animals; the first is record 2, "
        "column 5"},
+      {"a frequency with blanks between its digits", "AB0 2\nA0A 1 1\n0BB 1\n",
+       answers(5, "5\n7"),
+       "1 record with blanks between the digits of the frequency field, read as one number "
+       "(\"8 10\" as 810); the first is record 2, column 5. A file with one count for each "
+       "group is read with --inp"},
+      {"the line of a record after comment lines", "/* a */\nAB0\n/* b */\n/* c */\n000\n", plain,
+       "1 record with no capture; the first is record 2 (line 5)"},
       {"no release at all", "A00X\n0A0X\n", plain,
        "no animal is released in any cohort: every release count is 0"},
       {"a title cut", "AB0\n", answers(7, std::string(64, 't') + "cut"),
@@ -607,6 +639,8 @@ TEST_F(RunTest, CommentLinesAreNoRecords) {
     EXPECT_NE(err_.find("haplovex: " + c.comments + " (/* ... */) read as no record"),
               std::string::npos)
         << err_;
+    EXPECT_NE(err_.find("haplovex: no frequency field: every record is one animal\n"),
+              std::string::npos);
     if (c.cohorts.empty()) continue;
     std::vector<std::string> cohorts;
     std::istringstream out(folder_.Read("HAPLOVEX.OUT"));

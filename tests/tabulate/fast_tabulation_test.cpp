@@ -131,9 +131,10 @@ std::string MessyRecords(const ConversionSettings& s, size_t records, uint32_t s
     // inside the frequency (which might leave a sign alone).
     const auto codes_end = static_cast<size_t>(std::max(s.agecol, s.grpcol));
     if (chance(50)) line.resize(codes_end + random() % (from + 1 - codes_end));
-    if (chance(7)) line += '\r';
+    // Line ends of every kind: a line feed, a carriage return and line feed, a carriage return.
+    const bool returns = chance(7);
     text += line;
-    if (r + 1 < records || chance(2)) text += '\n';
+    if (r + 1 < records || chance(2)) text += returns ? "\r\n" : chance(11) ? "\r" : "\n";
   }
   return text;
 }
@@ -171,11 +172,14 @@ Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int t
 }
 
 void ExpectSameChecks(const RecordChecks& a, const RecordChecks& b, const std::string& what) {
-  const Sighting* sa[] = {&a.foreign, &a.beyond, &a.no_capture, &a.short_record, &a.blank_frequency};
-  const Sighting* sb[] = {&b.foreign, &b.beyond, &b.no_capture, &b.short_record, &b.blank_frequency};
-  for (size_t k = 0; k < 5; ++k) {
+  const Sighting* sa[] = {&a.foreign, &a.beyond, &a.no_capture, &a.short_record, &a.blank_frequency,
+                          &a.spaced_frequency};
+  const Sighting* sb[] = {&b.foreign, &b.beyond, &b.no_capture, &b.short_record, &b.blank_frequency,
+                          &b.spaced_frequency};
+  for (size_t k = 0; k < std::size(sa); ++k) {
     EXPECT_EQ(sa[k]->count, sb[k]->count) << what << ", sighting " << k;
     EXPECT_EQ(sa[k]->record, sb[k]->record) << what << ", sighting " << k;
+    EXPECT_EQ(sa[k]->line, sb[k]->line) << what << ", sighting " << k;
     EXPECT_EQ(sa[k]->column, sb[k]->column) << what << ", sighting " << k;
   }
   EXPECT_EQ(a.comment_lines, b.comment_lines) << what;
@@ -297,8 +301,10 @@ TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
   std::string body = MessyRecords(s, 400, 5, false, 1);
   if (body.back() != '\n') body += '\n';
   body += "0A0B.000C000A000B00. AFX   123\r\n";
-  const std::string edge = "AB0C0000A00B000C0000 JM  00017\r\n";  // the record at the block edge
+  // The record at the block edge, ended by a carriage return and line feed, or a carriage
+  // return alone.
   std::vector<std::pair<std::string, std::string>> files;
+  for (const std::string edge : {"AB0C0000A00B000C0000 JM  00017\r\n", "AB0C0000A00B000C0000 JM  00017\r"}) {
   for (size_t before = 0; before <= edge.size() + 1; ++before) {
     // Comment lines up to the edge (quick to read; within the record width), the last of them
     // long enough to put the edge record's start `before` bytes ahead of the block's end.
@@ -308,7 +314,9 @@ TEST(QuickPathTest, RecordsAcrossBlockEdgesAndAtTheEnd) {
     const size_t pad = kPartBlock - before - text.size();
     text += "/*" + std::string(pad - 5, ' ') + "*/\n";
     text += edge + body;
-    files.emplace_back("edge record " + std::to_string(before) + " bytes before the block's end", text);
+    files.emplace_back("edge record " + std::to_string(before) + " bytes before the block's end, " +
+                           (edge.back() == '\n' ? "CR LF" : "CR"), text);
+  }
   }
   // (From its group code on: a record without one stops the run.)
   const size_t last = body.rfind('\n', body.size() - 2) + 1;

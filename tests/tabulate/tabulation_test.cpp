@@ -37,6 +37,11 @@ TEST(SplitAtLinesTest, PartsBeginAtLineStartsAndCoverTheFile) {
       // Shares at 9, 18, 27: 9 is a line end itself.
       {"share on a line end", "AAAAAAAAA\nBBBBBBBBB\nCCCCCCCCC\nDDDDDD", 4, {0, 10, 20, 30}},
       {"carriage returns", "AB\r\nCD\r\nEF\r\nGH\r\n", 2, {0, 8}},
+      // Share 8 falls between a carriage return and its line feed: one line end.
+      {"a share inside a carriage return and line feed", "ABCDEF\r\nGHIJK\r\n", 2, {0, 8}},
+      {"carriage returns alone", "AB\rCD\rEF\rGH\r", 2, {0, 6}},
+      // The first part starts after the byte-order mark.
+      {"a byte-order mark", "\xEF\xBB\xBF" "AB\nCD\nEF\nGH\n", 2, {3, 9}},
       // Share 8 falls in the last line, which has no line end.
       {"last line unended", "AAAA\nBBBBBBBBBBB", 4, {0, 5}},
       // Share 7 falls in the only line: no part would begin at the end of the file.
@@ -60,7 +65,9 @@ TEST(SplitAtLinesTest, PartsBeginAtLineStartsAndCoverTheFile) {
       for (size_t k = 0; k < ranges.size(); ++k) {
         const uint64_t begin = ranges[k].first;
         begins.push_back(begin);
-        EXPECT_TRUE(begin == 0 || (begin < c.text.size() && c.text[begin - 1] == '\n'))
+        EXPECT_TRUE(begin == input->DataStart() ||
+                    (begin < c.text.size() && (c.text[begin - 1] == '\n' ||
+                                               (c.text[begin - 1] == '\r' && c.text[begin] != '\n'))))
             << c.name << ": part " << k << " begins at " << begin;
         const uint64_t end = k + 1 < ranges.size() ? ranges[k + 1].first
                                                    : std::numeric_limits<uint64_t>::max();
@@ -95,17 +102,18 @@ TEST(PartsForTest, ThreadsAskedForElseOneForASmallFile) {
 void ExpectSighting(const Sighting& got, const Sighting& want, const std::string& where) {
   EXPECT_EQ(got.count, want.count) << where;
   EXPECT_EQ(got.record, want.record) << where;
+  EXPECT_EQ(got.line, want.line) << where;
   EXPECT_EQ(got.column, want.column) << where;
   EXPECT_EQ(got.byte, want.byte) << where;
 }
 
 // Every kind of sighting, seen in parts read one after the other, and merged as the converter
-// merges its parts: the first sighting in the file keeps its column and byte, its record
-// counted from the start of the file.
+// merges its parts: the first sighting in the file keeps its column and byte, its record and
+// its line counted from the start of the file (part k holds k + 1 comment lines).
 TEST(MergeChecksTest, FirstSightingInFileOrderAndCountsAddUp) {
   struct Part {
     int64_t records;
-    Sighting seen;  // numbered from the part's first record
+    Sighting seen;  // numbered from the part's first record and line
   };
   struct Case {
     const char* name;
@@ -114,14 +122,17 @@ TEST(MergeChecksTest, FirstSightingInFileOrderAndCountsAddUp) {
   };
   const std::vector<Case> cases = {
       {"seen nowhere", {{10, {}}, {5, {}}}, {}},
+      // Record 3 of the second part, on its line 5: after 10 records and 1 comment line.
       {"first seen in a later part",
-       {{10, {}}, {5, {2, 3, 7, 'z'}}, {6, {}}, {4, {1, 1, 9, 'q'}}},
-       {3, 13, 7, 'z'}},
-      {"first seen in the first part", {{10, {1, 4, 2, 'x'}}, {5, {2, 1, 3, 'y'}}}, {3, 4, 2, 'x'}},
+       {{10, {}}, {5, {2, 3, 5, 7, 'z'}}, {6, {}}, {4, {1, 1, 1, 9, 'q'}}},
+       {3, 13, 16, 7, 'z'}},
+      {"first seen in the first part", {{10, {1, 4, 5, 2, 'x'}}, {5, {2, 1, 2, 3, 'y'}}},
+       {3, 4, 5, 2, 'x'}},
   };
   Sighting RecordChecks::*const kinds[] = {&RecordChecks::foreign, &RecordChecks::beyond,
                                            &RecordChecks::no_capture, &RecordChecks::short_record,
-                                           &RecordChecks::blank_frequency};
+                                           &RecordChecks::blank_frequency,
+                                           &RecordChecks::spaced_frequency};
   for (const Case& c : cases) {
     for (size_t kind = 0; kind < std::size(kinds); ++kind) {
       RecordChecks merged;

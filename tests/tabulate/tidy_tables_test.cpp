@@ -37,6 +37,18 @@ TEST(CsvRowTest, FieldsAreQuotedOnlyWhereNeededAndCountsWrittenInFull) {
        [&](CsvRow& r) { r.Fields(odd_codes[1]).Fields(odd_codes[2]).Fields(odd_codes[3]); },
        "A,\",\",\"\"\"\"\r\n"},
       {"a blank code is its number", [&](CsvRow& r) { r.Fields(odd_codes[4]).Number(1); }, "4,1\r\n"},
+      // A single age class, whose code is never asked (HAPLOVEX.OUT's labels call it A).
+      {"a single age class is 1", [](CsvRow& r) { r.Fields(CodeFields(AgeCodes(ConversionSettings{}), 1)[1]); },
+       "1\r\n"},
+      {"age classes by their codes",
+       [](CsvRow& r) {
+         ConversionSettings s;
+         s.nage = 2;
+         s.acodes = "JA" + std::string(24, ' ');
+         const CodeFields ages(AgeCodes(s), 2);
+         r.Fields(ages[1]).Fields(ages[2]);
+       },
+       "J,A\r\n"},
       {"a cohort's fields repeated",
        [](CsvRow& r) {
          CsvRow cohort;
