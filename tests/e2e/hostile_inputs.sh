@@ -59,6 +59,9 @@ reference_out="$work_root/plain/HAPLOVEX.OUT"
 
 # Data files as they come from other programs.
 run_case crlf same "=== HAPLOVEX FINISHED OK ===" "printf 'AB0\r\nA0A\r\n0BBX\r\n' > d.txt" "${base_answers[@]}"
+run_case cr-alone same "=== HAPLOVEX FINISHED OK ===" "printf 'AB0\rA0A\r0BBX\r' > d.txt" "${base_answers[@]}"
+run_case byte-order-mark-and-comment same "=== HAPLOVEX FINISHED OK ===" \
+  "printf '\357\273\277/* Geese */\r\nAB0\r\nA0A\r\n0BBX\r\n' > d.txt" "${base_answers[@]}"
 run_case no-final-newline same "=== HAPLOVEX FINISHED OK ===" "printf 'AB0\nA0A\n0BBX' > d.txt" "${base_answers[@]}"
 run_case nul-bytes same "=== HAPLOVEX FINISHED OK ===" "printf 'AB0\0\nA0A\n0BBX\n' > d.txt" "${base_answers[@]}"
 run_case long-line same "=== HAPLOVEX FINISHED OK ===" \
