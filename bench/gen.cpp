@@ -1,7 +1,7 @@
 // haplovex_gen: writes a realistic capture-history file, and the answers that convert it.
 //
-//   haplovex_gen [--ragged] RECORDS STRATA PERIODS AGES GROUPS SEED > data.txt
-//   haplovex_gen --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS > answers.txt
+//   haplovex_gen [--ragged | --inp] RECORDS STRATA PERIODS AGES GROUPS SEED > data.txt
+//   haplovex_gen [--inp] --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS > answers.txt
 //
 // Each record is one animal marked at a random period in a random stratum, then followed with
 // fixed survival (0.8), staying (0.7) and capture (0.3) probabilities, so that most periods are
@@ -13,6 +13,11 @@
 //   columns T+6..T+9  frequency, right-justified
 // --ragged writes the frequency left-justified and ended by ";", as encounter-history files do,
 // and ends the line there: the lines are shorter than the last column read.
+// --inp writes the same animals as summarised histories, one record a line: the history, then
+// one count for each group (the record's group its frequency, the others 0; negative when the
+// animals were not released after their last capture), then ";". It takes one age class (the
+// age codes of the other layouts are drawn all the same, so that the histories are the same),
+// and its answers are those of an --inp run.
 // The same seed gives the same file on every machine (no library distributions are used).
 #include <cstdint>
 #include <cstdio>
@@ -42,13 +47,23 @@ struct Random {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: haplovex_gen [--ragged] RECORDS STRATA PERIODS AGES GROUPS SEED\n"
-               "       haplovex_gen --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS\n");
+               "usage: haplovex_gen [--ragged | --inp] RECORDS STRATA PERIODS AGES GROUPS SEED\n"
+               "       haplovex_gen [--inp] --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS\n");
   return 2;
 }
 
-int Answers(int modset, const char* data, int strata, int periods, int ages, int groups) {
+// `inp`: the answers of an --inp run.
+int Answers(bool inp, int modset, const char* data, int strata, int periods, int ages, int groups) {
   const int T = periods;
+  if (inp) {
+    if (ages != 1) return Usage();
+    std::printf("#haplovex --inp\n%s\n%d,%d,1,%d\n%.*s\n", data, strata, T, groups, strata, kStrata);
+    if (groups > 1) std::printf("%.*s\n", groups, kGroups);
+    std::printf("%d\n", modset);
+    if (modset >= 3) std::printf("0\n");
+    std::printf("Generated %d strata %d periods\n", strata, T);
+    return 0;
+  }
   std::printf("%s\n%d,%d,%d,%d\n%.*s\n1\n%d\n", data, strata, T, ages, groups, strata, kStrata,
               T + 2);
   if (ages > 1) std::printf("%d\n%.*s\n", T + 3, ages, kAges);
@@ -63,12 +78,13 @@ int Answers(int modset, const char* data, int strata, int periods, int ages, int
 
 int main(int argc, char** argv) {
   const bool ragged = argc > 1 && std::string(argv[1]) == "--ragged";
-  if (ragged) {
+  const bool inp = argc > 1 && std::string(argv[1]) == "--inp";
+  if (ragged || inp) {
     --argc;
     ++argv;
   }
   if (argc == 8 && std::string(argv[1]) == "--answers") {
-    return Answers(std::atoi(argv[2]), argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
+    return Answers(inp, std::atoi(argv[2]), argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
                    std::atoi(argv[6]), std::atoi(argv[7]));
   }
   if (argc != 7) return Usage();
@@ -76,6 +92,7 @@ int main(int argc, char** argv) {
   const int S = std::atoi(argv[2]), T = std::atoi(argv[3]), A = std::atoi(argv[4]),
             G = std::atoi(argv[5]);
   if (records < 0 || S < 1 || S > 26 || T < 2 || A < 1 || A > 26 || G < 1 || G > 26) return Usage();
+  if (inp && A != 1) return Usage();
   Random rng{std::strtoull(argv[6], nullptr, 10)};
 
   std::vector<char> line(static_cast<size_t>(T) + 9);
@@ -98,7 +115,20 @@ int main(int argc, char** argv) {
     line[static_cast<size_t>(T + 2)] = kAges[rng.Uniform() < 0.6 ? 0 : rng.Below(A)];
     line[static_cast<size_t>(T + 3)] = kGroups[rng.Below(G)];
     const int freq = rng.Uniform() < 0.9 ? 1 : 2 + rng.Below(4);
-    if (ragged) {
+    if (inp) {
+      out.append(line.data(), static_cast<size_t>(T));
+      const bool lost = line[static_cast<size_t>(T + 1)] == 'X';
+      for (int g = 0; g < G; ++g) {
+        out += ' ';
+        if (line[static_cast<size_t>(T + 3)] != kGroups[g]) {
+          out += '0';
+        } else {
+          if (lost) out += '-';
+          out += static_cast<char>('0' + freq);
+        }
+      }
+      out += ';';
+    } else if (ragged) {
       line[static_cast<size_t>(T + 5)] = static_cast<char>('0' + freq);
       line[static_cast<size_t>(T + 6)] = ';';
       out.append(line.data(), static_cast<size_t>(T) + 7);

@@ -11,16 +11,18 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/work_folder.h"
 #include "runctl/driver.h"
+#include "runctl/options.h"
 #include "tabulate/kernels/kernel_set.h"
 #include "version.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: haplovex [-y] [--strict] [--csv] [--report] [--threads N] [ANSWERS]\n"
+    "Usage: haplovex [--inp] [-y] [--strict] [--csv] [--report] [--threads N] [ANSWERS]\n"
     "       haplovex --help | --version\n"
     "\n"
     "Converts a text file of capture histories of marked animals into the input file of a\n"
@@ -37,7 +39,10 @@ constexpr std::string_view kUsage =
     "  HAPLOVEX.html with --report: one page showing the settings, the counts, the warnings,\n"
     "                the captures per period, the movements, and what HAPLOVEX.OUT holds\n"
     "\n"
-    "  ANSWERS       read the answers from this file, one a line (as haplovex < ANSWERS)\n"
+    "  --inp         the input file holds summarised histories: each record a history, one\n"
+    "                count for each group, covariates, ended by \";\" (no column questions)\n"
+    "  ANSWERS       read the answers from this file, one a line (as haplovex < ANSWERS); a\n"
+    "                first line \"#haplovex --inp --csv\" gives the options the run needs\n"
     "  -y, --yes     answer yes when asked whether to replace an existing HAPLOVEX.OUT\n"
     "  --strict      stop, writing nothing, when the data checks give a warning\n"
     "  --threads N   read the records with N threads (default: as many as help here);\n"
@@ -128,42 +133,27 @@ int main(int argc, char** argv) {
   }
   options.kernels = *kernels;
   const char* answers_file = nullptr;
-  for (int k = 1; k < argc; ++k) {
-    const std::string_view arg = argv[k];
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  for (size_t k = 0; k < words.size(); ++k) {
+    const std::string_view arg = words[k];
     if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(kUsage);
     if (argc == 2 && arg == "--version") {
       return Print(std::string("haplovex ") + HAPLOVEX_VERSION + "\nkernels: " +
                    haplovex::KernelName(*kernels) + "\n");
     }
+    std::string problem;
+    const haplovex::OptionRead read = haplovex::ReadRunOption(words, k, options, problem);
+    if (read == haplovex::OptionRead::kRefused) return Usage(problem);
+    if (read == haplovex::OptionRead::kTaken) continue;
     if (arg == "-y" || arg == "--yes") {
       options.yes = true;
-    } else if (arg == "--strict") {
-      options.strict = true;
-    } else if (arg == "--csv") {
-      options.csv = true;
-    } else if (arg == "--report") {
-      options.report = true;
-    } else if (arg == "--threads" || arg.starts_with("--threads=")) {
-      std::string value;
-      if (arg == "--threads") {
-        if (k + 1 == argc) return Usage("--threads needs a number");
-        value = argv[++k];
-      } else {
-        value = std::string(arg.substr(10));
-      }
-      char* rest = nullptr;
-      const long n = std::strtol(value.c_str(), &rest, 10);
-      if (value.empty() || *rest != '\0' || n < 1 || n > 64) {
-        return Usage("--threads takes a number from 1 to 64, got '" + value + "'");
-      }
-      options.threads = static_cast<int>(n);
     } else if (arg.starts_with("-") && arg != "-") {
       return Usage("unknown option '" + std::string(arg) + "'");
     } else if (answers_file != nullptr) {
       return Usage("one answers file at most, got '" + std::string(answers_file) + "' and '" +
                    std::string(arg) + "'");
     } else {
-      answers_file = argv[k];
+      answers_file = argv[k + 1];
     }
   }
   std::ifstream answers;

@@ -47,14 +47,29 @@ void AnswerReader::Refuse(const std::string& message) const {
   throw FatalStop::Message(message);
 }
 
+std::optional<std::string> AnswerReader::Peek() {
+  if (!peeked_) {
+    std::string line;
+    if (!std::getline(in_, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    peeked_ = std::move(line);
+  }
+  return peeked_;
+}
+
 std::string AnswerReader::NextLine(std::string_view question, bool keep) {
   console_.Flush();
   std::string line;
-  if (!std::getline(in_, line)) {
-    throw FatalStop::Message("The input ended while waiting for the answer to " +
-                             std::string(question));
+  if (peeked_) {
+    line = std::move(*peeked_);
+    peeked_.reset();
+  } else {
+    if (!std::getline(in_, line)) {
+      throw FatalStop::Message("The input ended while waiting for the answer to " +
+                               std::string(question));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
   if (keep) kept_.push_back(line);
   return line;
 }

@@ -55,6 +55,11 @@ class AnswerReader {
   std::vector<int32_t> Numbers(size_t count, std::string_view question);
   int32_t Number(std::string_view question) { return Numbers(1, question)[0]; }
 
+  // The next line, read ahead and left for the next answer; none at the end of the input.
+  std::optional<std::string> Peek();
+  // Forgets the line Peek read ahead, which is no answer.
+  void DropPeeked() { peeked_.reset(); }
+
   // The lines read for answers so far, as typed (without their line ends).
   const std::vector<std::string>& kept() const { return kept_; }
   // Where the next answer's lines will start in kept(); Drop(mark) forgets them again.
@@ -68,6 +73,7 @@ class AnswerReader {
   Console& console_;
   bool interactive_;
   std::vector<std::string> kept_;
+  std::optional<std::string> peeked_;  // a line read ahead, its line end taken off
 };
 
 }  // namespace haplovex

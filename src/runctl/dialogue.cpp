@@ -97,6 +97,8 @@ class Dialogue {
   void AskAge();
   void AskGroups();
   void AskFrequency();
+  void SetSummarisedFields();
+  void AskGroupCodes();
   void AskModelSet();
   void AskSmChoice();
   std::string AskTitle();
@@ -254,8 +256,19 @@ void Dialogue::AskCounts() {
     }
     CheckCodeCount(s_.nage, "age classes");
     CheckCodeCount(s_.ngroups, "groups");
+    if (s_.inp && s_.nage != 1) {
+      Refuse("A file of summarised histories (--inp) is read with one age class, got " +
+             std::to_string(s_.nage) + "; read a file with age codes by its columns (without --inp)");
+    }
   });
   s_.codcol = AllocateTable<int32_t>({s_.nyrs}, "codcol");
+}
+
+void Dialogue::SetSummarisedFields() {
+  // The history is read as the first field of each record, one character a period.
+  for (size_t i = 0; i < s_.codcol.size(); ++i) s_.codcol[i] = static_cast<int32_t>(i + 1);
+  s_.fatecol = s_.agecol = s_.grpcol = 0;
+  s_.frqcol1 = s_.frqcol2 = 0;
 }
 
 void Dialogue::AskStratumCodes() {
@@ -346,6 +359,11 @@ void Dialogue::AskGroups() {
     s_.grpcol = answers_.Number("GROUP COLUMN");
     if (s_.grpcol > kLineWidth) CheckColumn(s_.grpcol, "The group column");
   });
+  AskGroupCodes();
+}
+
+void Dialogue::AskGroupCodes() {
+  if (s_.ngroups <= 1) return;
   console_.Plain("Enter groupe-codes");
   console_.Plain("  (eg. MF for male, female)");
   Answer("GROUP-CODES:", [&] {
@@ -454,6 +472,14 @@ std::string RunDialogue(AnswerReader& answers, Console& console, std::ostream& e
   dialogue.AskInputFile();
   dialogue.AskCounts();
   dialogue.AskStratumCodes();
+  if (settings.inp) {
+    // Summarised histories: no column questions; the group codes label the counts.
+    dialogue.SetSummarisedFields();
+    dialogue.AskGroupCodes();
+    dialogue.AskModelSet();
+    dialogue.AskSmChoice();
+    return dialogue.AskTitle();
+  }
   dialogue.AskStratumColumns();
   dialogue.AskFate();
   dialogue.AskAge();

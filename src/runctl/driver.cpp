@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "movement/convert_movement_only.h"
 #include "runctl/answers.h"
 #include "runctl/dialogue.h"
+#include "runctl/options.h"
 #include "runctl/run_files.h"
 #include "runctl/report.h"
 #include "runctl/settings.h"
@@ -140,6 +142,9 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
     run.err << "haplovex: " << Counted(checks.empty_lines, "empty line")
             << " read as a record of no animals\n";
   }
+  // How a file of summarised histories was read: a file answered with too few or too many
+  // groups shows at once.
+  if (!checks.first_split.empty()) run.err << "haplovex: " << checks.first_split << "\n";
   for (const std::string& warning : warnings) run.err << "haplovex: warning: " << warning << "\n";
   run.err.flush();
   if (run.options.strict && !warnings.empty()) {
@@ -161,6 +166,7 @@ struct OtherFiles {
 // The whole run but its end. Returns whether the answers were saved in HAPLOVEX.ANS.
 bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, InputFile& input) {
   ConversionSettings settings;
+  settings.inp = run.options.inp;
   for (std::string_view row : kBanner) run.console.Plain(row);
   const bool output_existed = GuardOutput(run, out);
   const std::string title_typed =
@@ -202,6 +208,9 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   // A person's answers at a terminal are kept, so that the run can be repeated.
   if (run.answers.interactive()) {
     OpenAlongside(run, other.answers);
+    if (const std::string options = OptionsLine(run.options); !options.empty()) {
+      other.answers.WriteLine(options);
+    }
     for (const std::string& line : run.answers.kept()) other.answers.WriteLine(line);
     finished.push_back({&other.answers, true});
   }
@@ -246,7 +255,18 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
     OutputFile summary(kSummaryName);
     OtherFiles other;
     InputFile input;
-    RunContext run{answers, console, err, options, folder};
+    // Answers read from a file or a pipe may begin with the options their run needs.
+    RunOptions run_options = options;
+    if (!answers.interactive()) {
+      if (const std::optional<std::string> first = answers.Peek(); first && IsOptionsLine(*first)) {
+        std::string problem;
+        if (!ReadOptionsLine(*first, run_options, problem)) {
+          throw FatalStop::Message("The options line of the answers (" + *first + "): " + problem);
+        }
+        answers.DropPeeked();
+      }
+    }
+    RunContext run{answers, console, err, run_options, folder};
     answers_saved = Run(run, output, summary, other, input);
     finished = true;
   } catch (const FatalStop& stop) {

@@ -29,6 +29,8 @@ struct RunOptions {
   bool yes = false;
   // A warning about the data stops the run (--strict).
   bool strict = false;
+  // The input file holds summarised histories, read without columns (--inp).
+  bool inp = false;
   // Also write the tidy tables HAPLOVEX.releases.csv and HAPLOVEX.transitions.csv (--csv).
   bool csv = false;
   // Also write the report HAPLOVEX.html (--report).

@@ -48,6 +48,12 @@ struct RecordChecks {
   Sighting short_record;     // records shorter than the last column read
   Sighting blank_frequency;  // frequency fields all blank, read as no animals
   Sighting spaced_frequency;  // frequency fields with blanks between digits, read as one number
+  // Summarised histories (--inp): how the first record was split ("line 3: history 0000AA,
+  // counts 8 10 (groups M, F), 1 covariate ignored"), its number of fields, and the records
+  // with another number (column: that number).
+  std::string first_split;
+  int64_t first_fields = 0;
+  Sighting other_fields;
   int64_t comment_lines = 0;  // "/* ... */" lines, which are not records
   int64_t empty_lines = 0;    // blank records of no animals, with a frequency field
   bool no_releases = false;   // every release count is zero

@@ -57,6 +57,11 @@ struct ConversionSettings {
   int32_t frqcol2 = 0;   // last column of the frequency
   std::vector<int32_t> codcol;  // codcol[i-1]: column of the stratum code of period i
   std::string obsfmt = std::string(kCodesWidth, ' ');  // "(I w)": frequency field width
+  // The input file holds summarised histories (--inp): each record a history of nyrs
+  // characters, then one count for each group (the group codes' order), then covariates,
+  // ended by ";", with /* ... */ comments. Such a run has one age class, no fate, age or group
+  // column and no frequency columns; codcol is 1..nyrs.
+  bool inp = false;
 
   // Shared text settings.
   bool listdata = false;  // echo columns and records on the console

@@ -69,6 +69,13 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
                        "number (\"8 10\" as 810); the first is " + Where(checks.spaced_frequency) +
                        ". A file with one count for each group is read with --inp");
   }
+  if (checks.other_fields.count > 0) {
+    warnings.push_back(Counted(checks.other_fields.count, "record") +
+                       " with another number of fields than the first record's " +
+                       std::to_string(checks.first_fields) + " (the history, the counts and " +
+                       "the covariates); the first is " + Record(checks.other_fields) + ", with " +
+                       std::to_string(checks.other_fields.column));
+  }
   if (checks.no_releases) {
     warnings.push_back("no animal is released in any cohort: every release count is 0");
   }

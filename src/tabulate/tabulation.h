@@ -8,12 +8,15 @@
 #include <functional>
 #include <initializer_list>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/count_table.h"
 #include "tabulate/fast_tabulation.h"
+#include "tabulate/inp_part_reader.h"
+#include "tabulate/inp_stream.h"
 #include "tabulate/part_reader.h"
 #include "tabulate/record.h"
 #include "tabulate/record_stream.h"
@@ -94,10 +97,15 @@ class Tabulation {
  public:
   // Reads every record of `files.input` from its start, with the console diagnostics, and
   // counts it. An age position below 1, or above the highest the converter takes, stops the
-  // run with the age-code error before the record is counted.
+  // run with the age-code error before the record is counted. A file of summarised histories
+  // (s.inp) is read by its own readers (inp_stream.h, inp_part_reader.h).
   void ReadAll(RunFiles& files) {
     const bool plain_only = files.threads < 0 || !files.input.is_open() || s_.listdata;
-    if (plain_only || !ReadQuickly(files)) ReadPlainly(files);
+    if (s_.inp) {
+      if (plain_only || !ReadInpQuickly(files)) ReadPlainly<InpStream>(files);
+    } else if (plain_only || !ReadQuickly(files)) {
+      ReadPlainly<RecordStream>(files);
+    }
   }
 
   int64_t nrec() const { return nrec_; }
@@ -164,6 +172,7 @@ class Tabulation {
  private:
   // The plain way: one record at a time, with the record echo, stopping at the first record
   // the run cannot take, with its message.
+  template <typename Stream>
   void ReadPlainly(RunFiles& files) {
     n_.Clear();
     bt_.Clear();
@@ -171,11 +180,14 @@ class Tabulation {
     files.checks = RecordChecks{};
     std::vector<int64_t>& caught = files.digest.caught;
     if (files.want_digest) caught.assign(static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata), 0);
-    RecordStream records(s_, files);
+    Stream records(s_, files);
     while (records.Next(rec_)) {
       nrec_ = records.nrec();
       nanim_ = records.nanim();
-      if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
+      // (Summarised histories are all of age class 1.)
+      if constexpr (std::is_same_v<Stream, RecordStream>) {
+        if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
+      }
       static_cast<Counts*>(this)->Count(rec_, nrec_);
       if (files.want_digest) {
         for (const Capture& c : rec_.Captures()) {
@@ -206,6 +218,35 @@ class Tabulation {
     return MergeParts(tallies, files);
   }
 
+  // The quick way through summarised histories: every part read at once, assuming it starts
+  // between records, then joined in order, a part whose assumption was wrong read again (see
+  // inp_part_reader.h). False, the tables as they were, when the plain way must read the file.
+  bool ReadInpQuickly(RunFiles& files) {
+    if (bt_.size() + n_.size() > kMostPartCounts) return false;
+    const FastReading reading(s_, files.input, highest_age_);
+    const std::vector<std::pair<uint64_t, uint64_t>> ranges =
+        SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
+    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), files.want_digest);
+    std::vector<InpPart> parts(ranges.size());
+    // One age class: no class changes between captures.
+    auto read = [&](size_t k, uint64_t begin) {
+      const auto [count, count_batch] = LateCounting<false>(tallies[k]);
+      tallies[k].read = ReadInpPart(files.kernels, reading, begin, ranges[k].second, tallies[k], parts[k],
+                                    count, count_batch);
+    };
+    RunPartsCarried(ranges.size(), [&](size_t k) { read(k, ranges[k].first); });
+    RecordChecks checks;
+    int64_t nrec = 0;
+    int64_t nanim = 0;
+    auto reread = [&](size_t k, uint64_t begin) {
+      tallies[k] = std::move(EmptyTallies(1, files.want_digest).front());
+      parts[k] = InpPart{};
+      read(k, begin);
+    };
+    return JoinInpParts(ranges, tallies, parts, reread, checks, nrec, nanim) &&
+           FinishParts(tallies, files, checks, nrec, nanim);
+  }
+
   // A tally for each of `parts`, all zero. The report's chart of captures is told from the pairs
   // and last captures where the converter can (Counts::kCapturesFromPairs), else counted capture
   // by capture.
@@ -225,15 +266,14 @@ class Tabulation {
 
   size_t CaughtSize() const { return static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata); }
 
-  // Reads every part into its tally, as many at once as there are parts. What a part's thread
+  // Runs part(k) for every part, as many at once as there are parts. What a part's thread
   // throws is carried back and thrown again here once every part is done.
-  template <bool kAging>
-  void ReadParts(const FastReading& reading, const std::vector<std::pair<uint64_t, uint64_t>>& ranges,
-                 KernelSet kernels, std::vector<PartTally>& tallies) const {
-    std::vector<std::exception_ptr> failures(tallies.size());
-    RunParts(tallies.size(), [&](size_t k) {
+  template <typename Part>
+  static void RunPartsCarried(size_t count, Part part) {
+    std::vector<std::exception_ptr> failures(count);
+    RunParts(count, [&](size_t k) {
       try {
-        tallies[k].read = ReadPartCounted<kAging>(reading, ranges[k], kernels, tallies[k]);
+        part(k);
       } catch (...) {
         failures[k] = std::current_exception();
       }
@@ -243,16 +283,24 @@ class Tabulation {
     }
   }
 
-  // One part, counted late by the converter, and capture by capture for the report's chart
-  // where the tally has one.
+  // Reads every part into its tally, as many at once as there are parts.
   template <bool kAging>
-  PartRead ReadPartCounted(const FastReading& reading, std::pair<uint64_t, uint64_t> range,
-                           KernelSet kernels, PartTally& tally) const {
+  void ReadParts(const FastReading& reading, const std::vector<std::pair<uint64_t, uint64_t>>& ranges,
+                 KernelSet kernels, std::vector<PartTally>& tallies) const {
+    RunPartsCarried(tallies.size(), [&](size_t k) {
+      tallies[k].read = ReadPartCounted<kAging>(reading, ranges[k], kernels, tallies[k]);
+    });
+  }
+
+  // How a part's records are counted late by the converter, and capture by capture for the
+  // report's chart where the tally has one: count(captures, const LateRecord&) and
+  // count_batch(const CaptureBatch&), for a part reader.
+  template <bool kAging>
+  auto LateCounting(PartTally& tally) const {
     const auto counts = static_cast<const Counts&>(*this).template LateCountsInto<kAging>(tally);
     uint64_t* const caught = tally.caught.empty() ? nullptr : tally.caught.data();
     const int32_t strata = s_.nstrata;
-    return ReadPart(
-        kernels, reading, range.first, range.second, tally,
+    return std::pair{
         [counts, caught, strata](auto captures, const LateRecord& rec) __attribute__((always_inline)) {
           if (caught == nullptr) {
             counts(captures, rec);
@@ -263,13 +311,20 @@ class Tabulation {
         [counts, caught, strata](const CaptureBatch& batch) __attribute__((always_inline)) {
           counts.Batch(batch);
           if (caught != nullptr) ChartCaptures(batch, caught, strata);
-        });
+        }};
+  }
+
+  // One part of a fixed-column file, counted late.
+  template <bool kAging>
+  PartRead ReadPartCounted(const FastReading& reading, std::pair<uint64_t, uint64_t> range,
+                           KernelSet kernels, PartTally& tally) const {
+    const auto [count, count_batch] = LateCounting<kAging>(tally);
+    return ReadPart(kernels, reading, range.first, range.second, tally, count, count_batch);
   }
 
   // The tables, counters, checks and chart from the parts' tallies; false (the tables as they
   // were) when a part gave up or a count passed its limit.
   bool MergeParts(const std::vector<PartTally>& tallies, RunFiles& files) {
-    Counts& self = static_cast<Counts&>(*this);
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
@@ -279,6 +334,15 @@ class Tabulation {
       nrec += tally.nrec;
       nanim += tally.nanim;
     }
+    return FinishParts(tallies, files, checks, nrec, nanim);
+  }
+
+  // The tables, counters, checks and chart from the parts' tallies, once every part was read,
+  // with the parts' checks, records and animals merged; false (the tables as they were) when a
+  // count passed its limit.
+  bool FinishParts(const std::vector<PartTally>& tallies, RunFiles& files, RecordChecks checks,
+                   int64_t nrec, int64_t nanim) {
+    Counts& self = static_cast<Counts&>(*this);
     if (nanim > kMaxCount || !self.Derive(tallies)) {
       n_.Clear();
       bt_.Clear();

@@ -120,8 +120,9 @@ for answers in "$root"/examples/*/answers*.txt; do
   expect "$name finishes" [ $? = 0 ]
   expected="$example_dir/expected/$(basename "$answers" .txt)"
   for f in HAPLOVEX.OUT HAPLOVEX.SUM; do expect "$name $f unchanged" cmp -s "$dir/$f" "$expected/$f"; done
-  counts=$(sed -n 2p "$answers" | tr -d '\r')
-  strata=$(sed -n 3p "$answers" | tr -d '\r' | cut -c1-"${counts%%,*}")
+  # (The answers after an options line "#haplovex ...".)
+  counts=$(grep -v '^#haplovex' "$answers" | sed -n 2p | tr -d '\r')
+  strata=$(grep -v '^#haplovex' "$answers" | sed -n 3p | tr -d '\r' | cut -c1-"${counts%%,*}")
   periods=$(echo "$counts" | cut -d, -f2)
   modset=$(grep -xE '[1-4]' "$answers" | tail -n 1)
   memory=0; { [ "$modset" = 1 ] || [ "$modset" = 3 ]; } && memory=1

@@ -132,6 +132,48 @@ for how in stdin argument; do
   expect "replay-$how-asked-and-answered" has "$again/.console" "*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)"
 done
 
+# A file of summarised histories typed at a terminal with --inp: two age classes are refused
+# (--inp reads one), no column is asked, the saved answers carry the option and are the shipped
+# answers file, and they repeat the run byte for byte; the files are the run by columns'.
+inp="$work/inp"
+mkdir -p "$inp"
+cp "$root/examples/skagit/skagit.inp" "$inp/"
+cat > "$work/inp.script" <<'EOF'
+expect FILE:
+send skagit.inp
+expect GROUPS(eg 3,7,1,1):
+send 2,6,2,2
+expect read with one age class, got 2
+expect GROUPS(eg 3,7,1,1):
+send 2,6,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send AB
+expect GROUP-CODES:
+send 79
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Skagit River fish routes by tag type
+expect line 5: history A00000, counts 1 0 (groups 7, 9), 1 covariate ignored
+expect === HAPLOVEX FINISHED OK ===
+expect to repeat this run: haplovex -y < HAPLOVEX.ANS
+EOF
+(cd "$inp" && "$pty" "$work/inp.script" "$work/inp.transcript" -- "$bin" --inp)
+expect inp-terminal-run-finishes [ $? = 0 ]
+expect inp-no-column-asked bash -c "! grep -q COLUMN \"$work/inp.transcript\""
+expect inp-saved-answers cmp -s "$inp/HAPLOVEX.ANS" "$root/examples/skagit/answers-inp.txt"
+for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
+  expect "inp-same-as-columns-$f" cmp -s "$inp/$f" "$root/examples/skagit/expected/answers/$f"
+done
+inp_again="$work/inp-again"
+mkdir -p "$inp_again"
+cp "$inp/skagit.inp" "$inp/HAPLOVEX.ANS" "$inp/HAPLOVEX.OUT" "$inp_again/"
+(cd "$inp_again" && "$bin" -y < HAPLOVEX.ANS > .console 2> .err)
+expect inp-replay [ $? = 0 ]
+for f in HAPLOVEX.OUT HAPLOVEX.SUM HAPLOVEX.ANS; do
+  expect "inp-replay-$f" cmp -s "$inp/$f" "$inp_again/$f"
+done
+
 # Ctrl-D ends the run at a terminal as anywhere: nothing is written.
 eof="$work/eof"
 mkdir -p "$eof"

@@ -519,6 +519,33 @@ TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {
   EXPECT_EQ(folder_.Read("HAPLOVEX.ANS"), ans) << "a piped run leaves the saved answers alone";
 }
 
+// A first line "#haplovex ..." of piped answers gives the run its options; at a terminal the
+// saved answers begin with the options that shape the files, so that they repeat the run.
+TEST_F(RunTest, AnswersCarryTheRunsOptions) {
+  const std::vector<std::string> answers = {"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Opts"};
+  std::vector<std::string> with_line = {"#haplovex --csv"};
+  with_line.insert(with_line.end(), answers.begin(), answers.end());
+  ASSERT_EQ(Run(with_line), kExitFinished);
+  EXPECT_TRUE(std::filesystem::exists(folder_.path() / "HAPLOVEX.releases.csv"));
+  EXPECT_EQ(std::count(console_.begin(), console_.end(), " #haplovex --csv"), 0)
+      << "the options line is no answer";
+
+  // (The options line comes first, before the overwrite answer.)
+  std::vector<std::string> bad = {"#haplovex --cvs", "y"};
+  bad.insert(bad.end(), answers.begin(), answers.end());
+  EXPECT_EQ(Run(bad), kExitError);
+  EXPECT_NE(Tail(2)[0].find("The options line of the answers (#haplovex --cvs): '--cvs' is no option"),
+            std::string::npos);
+
+  options_.answers_from_terminal = true;
+  options_.report = true;
+  std::vector<std::string> typed = {"y"};
+  typed.insert(typed.end(), answers.begin(), answers.end());
+  ASSERT_EQ(Run(typed), kExitFinished);
+  EXPECT_EQ(folder_.Read("HAPLOVEX.ANS"),
+            "#haplovex --report\nrecords.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nOpts\n");
+}
+
 // Each warning about the data, with data that gives it; a clean run gives none.
 TEST_F(RunTest, WarningsAboutTheData) {
   struct Case {
