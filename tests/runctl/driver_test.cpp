@@ -546,6 +546,32 @@ TEST_F(RunTest, AnswersCarryTheRunsOptions) {
             "#haplovex --report\nrecords.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nOpts\n");
 }
 
+// A file of summarised histories answered with too few or too many groups: the line that says
+// how the first record was split shows the count out of place at once.
+TEST_F(RunTest, SummarisedHistoriesShowTheirFirstRecordsSplit) {
+  folder_.Write("geese.inp", "/* two groups, one covariate */\nAB0 8 10 31;\nA0A 1 2 40;\n");
+  struct Case {
+    std::string groups;
+    std::vector<std::string> codes;  // the group-codes answer, when asked
+    std::string split;
+  };
+  const std::vector<Case> cases = {
+      {"2,3,1,1", {}, "line 2: history AB0, count 8, 2 covariates ignored"},
+      {"2,3,1,2", {"MF"}, "line 2: history AB0, counts 8 10 (groups M, F), 1 covariate ignored"},
+      {"2,3,1,3", {"MFU"}, "line 2: history AB0, counts 8 10 31 (groups M, F, U)"},
+  };
+  options_.inp = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.groups);
+    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+    std::vector<std::string> answers = {"geese.inp", c.groups, "AB"};
+    answers.insert(answers.end(), c.codes.begin(), c.codes.end());
+    answers.insert(answers.end(), {"2", "Geese"});
+    EXPECT_EQ(Run(answers), kExitFinished);
+    EXPECT_NE(err_.find("haplovex: " + c.split + "\n"), std::string::npos) << err_;
+  }
+}
+
 // Each warning about the data, with data that gives it; a clean run gives none.
 TEST_F(RunTest, WarningsAboutTheData) {
   struct Case {
