@@ -7,7 +7,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <sstream>
 
 #include "common/fatal.h"
 #include "common/text_file.h"
@@ -66,52 +69,140 @@ class StopSignalsHeld {
   sigset_t before_;
 };
 
-// A free name for a file beside `name` in the folder, marked with `mark`.
-std::string FreeNameBeside(int folder_fd, const std::string& name, const char* mark) {
-  static unsigned counter = 0;
-  for (;;) {
-    const unsigned long tag = (static_cast<unsigned long>(getpid()) << 16) ^ ++counter;
-    std::string candidate = "." + name + mark + std::to_string(tag);
-    struct stat st;
-    if (fstatat(folder_fd, candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
-      return candidate;
+// Every name in the folder.
+std::vector<std::string> Names(int folder_fd) {
+  std::vector<std::string> names;
+  const int scan = dup(folder_fd);
+  if (scan < 0) return names;
+  DIR* dir = fdopendir(scan);
+  if (dir == nullptr) {
+    close(scan);
+    return names;
+  }
+  rewinddir(dir);
+  while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+  closedir(dir);
+  return names;
+}
+
+// The process that made a hidden file of the program's, from its name: "." + "HAPLOVEX." + a
+// name + `mark` + process + "-" + number (or, for a record of moves, nothing after the
+// process); none for any other name, a user's ".HAPLOVEX.OUT.partial-notes" included.
+std::optional<pid_t> MakerOf(std::string_view name, std::string_view mark, bool numbered) {
+  if (!name.starts_with(".HAPLOVEX.")) return std::nullopt;
+  const size_t at = name.find(mark);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view rest = name.substr(at + mark.size());
+  const size_t dash = rest.find('-');
+  const std::string_view process = numbered ? rest.substr(0, dash) : rest;
+  if (numbered) {
+    if (dash == std::string_view::npos) return std::nullopt;
+    const std::string_view number = rest.substr(dash + 1);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos) {
+      return std::nullopt;
     }
   }
+  if (process.empty() || process.size() > 9 ||
+      process.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return static_cast<pid_t>(std::stol(std::string(process)));
+}
+
+bool ProcessGone(pid_t pid) { return pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH; }
+
+void SyncFolder(int folder_fd) { fsync(folder_fd); }
+
+}  // namespace
+
+// Partial files are named "." + the file's name + this mark + process + "-" + a number.
+constexpr const char* kPartialMark = ".partial-";
+// What a file replaced is kept as until the run's files are in place.
+constexpr const char* kBackupMark = ".previous-";
+// The record of a run's moves while it puts its files in place: ".HAPLOVEX.moves-" + process.
+constexpr const char* kMovesName = ".HAPLOVEX.moves-";
+
+namespace {
+
+std::string BackupName(const std::string& name) {
+  static unsigned counter = 0;
+  return "." + name + kBackupMark + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+// One move of a run's file into place, as its record of moves holds it: the name, the partial
+// file, and where the file it replaces is kept ("-": the name was free).
+struct Move {
+  std::string name;
+  std::string partial;
+  std::string backup;
+};
+
+// Finishes the moves of a run killed while putting its files in place, so that the files are
+// again of one run: what is still a partial file is renamed onto its name, and the kept
+// earlier files are removed. Returns the names it put in place.
+std::vector<std::string> FinishMoves(int fd, const std::string& record) {
+  std::vector<std::string> finished;
+  std::string text;
+  const int file = openat(fd, record.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (file < 0) return finished;
+  char buffer[4096];
+  for (ssize_t got; (got = read(file, buffer, sizeof buffer)) > 0 && text.size() < (1u << 20);) {
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  close(file);
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    Move move;
+    if (!std::getline(fields, move.name, '\t') || !std::getline(fields, move.partial, '\t') ||
+        !std::getline(fields, move.backup, '\t')) {
+      continue;
+    }
+    struct stat st;
+    if (fstatat(fd, move.partial.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        renameat(fd, move.partial.c_str(), fd, move.name.c_str()) == 0) {
+      finished.push_back(move.name);
+    }
+    if (move.backup != "-") unlinkat(fd, move.backup.c_str(), 0);
+  }
+  return finished;
 }
 
 }  // namespace
 
-// Partial files are named "." + the file's name + this mark + a number.
-constexpr const char* kPartialMark = ".partial-";
-
-WorkFolder::WorkFolder(const std::filesystem::path& path) {
+WorkFolder::WorkFolder(const std::filesystem::path& path, std::ostream* err) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) throw FatalStop::Message("Can't open the working folder: " + Reason(errno));
+  Hold();
+  // Moves a run killed outright left half done come first: they may still need its files.
+  for (const std::string& name : Names(fd_)) {
+    const std::optional<pid_t> maker = MakerOf(name, "moves-", false);
+    if (!maker || !name.starts_with(kMovesName) || !ProcessGone(*maker)) continue;
+    const std::vector<std::string> finished = FinishMoves(fd_, name);
+    unlinkat(fd_, name.c_str(), 0);
+    SyncFolder(fd_);
+    if (err != nullptr) {
+      *err << "haplovex: a run stopped while putting its files in place; this run finished its "
+              "moves, so the folder holds that run's files";
+      for (size_t k = 0; k < finished.size(); ++k) *err << (k == 0 ? " (" : ", ") << finished[k];
+      *err << (finished.empty() ? "" : ")") << "\n";
+    }
+  }
+  // Partial and kept files of runs whose process is gone; nothing else.
+  for (const std::string& name : Names(fd_)) {
+    std::optional<pid_t> maker = MakerOf(name, kPartialMark, true);
+    if (!maker) maker = MakerOf(name, kBackupMark, true);
+    if (maker && ProcessGone(*maker)) unlinkat(fd_, name.c_str(), 0);
+  }
+  // Free for other runs while this one waits for its answers.
+  flock(fd_, LOCK_UN);
+}
+
+void WorkFolder::Hold() {
   if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    close(fd_);
-    fd_ = -1;
     throw FatalStop::Message(
         "Another HAPLOVEX run is converting in this folder; run again when it has finished");
   }
-  // The folder is this run's now: a partial file in it was left by a run that was killed
-  // outright, before it could remove it.
-  const int scan = dup(fd_);
-  if (scan < 0) return;
-  DIR* dir = fdopendir(scan);
-  if (dir == nullptr) {
-    close(scan);
-    return;
-  }
-  rewinddir(dir);
-  std::vector<std::string> stale;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (name.starts_with(".HAPLOVEX.") && name.find(kPartialMark) != std::string_view::npos) {
-      stale.emplace_back(name);
-    }
-  }
-  closedir(dir);
-  for (const std::string& name : stale) unlinkat(fd_, name.c_str(), 0);
 }
 
 WorkFolder::~WorkFolder() {
@@ -130,7 +221,34 @@ std::string PartialName(const std::string& name, unsigned attempt) {
   return "." + name + kPartialMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
 }
 
-void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files) {
+namespace {
+
+// The record of a run's moves, written and made durable before the first of them.
+std::string WriteMoves(int fd, const std::vector<Move>& moves) {
+  const std::string record = kMovesName + std::to_string(getpid());
+  std::string text;
+  for (const Move& m : moves) text += m.name + "\t" + m.partial + "\t" + m.backup + "\n";
+  const int file = openat(fd, record.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (file < 0) return "";
+  const bool written = write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                       fsync(file) == 0;
+  close(file);
+  if (!written) {
+    unlinkat(fd, record.c_str(), 0);
+    return "";
+  }
+  SyncFolder(fd);
+  return record;
+}
+
+bool NoHardLinks(int error) {
+  return error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == EMLINK ||
+         error == ENOSYS;
+}
+
+}  // namespace
+
+void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err) {
   const int fd = folder.fd();
   struct stat st;
   for (const FinishedFile& f : files) {
@@ -145,45 +263,78 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files) {
     }
   }
 
-  const StopSignalsHeld held;
-  struct Placed {
-    const std::string* name;
-    std::string previous;  // where the file that stood at the name was moved; empty: none
-  };
-  std::vector<Placed> placed;
-  // Puts back every name as it was before the run, the last placed first.
-  auto undo = [&]() {
-    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
-      if (!it->previous.empty()) {
-        renameat(fd, it->previous.c_str(), fd, it->name->c_str());
-      } else {
-        unlinkat(fd, it->name->c_str(), 0);
-      }
+  // What putting back needs: a hard link to each file replaced, its permission bits given to
+  // the file that replaces it. Where the file system has no hard links, the file is moved
+  // aside just before its name is taken, as before.
+  std::vector<Move> moves;
+  std::vector<bool> moved_aside;  // the backup is the earlier file itself, not a link to it
+  auto forget_backups = [&]() {
+    for (size_t k = 0; k < moves.size(); ++k) {
+      if (moves[k].backup != "-" && !moved_aside[k]) unlinkat(fd, moves[k].backup.c_str(), 0);
     }
   };
   for (const FinishedFile& f : files) {
     const std::string& name = f.file->name();
-    Placed now{&name, ""};
+    Move move{name, f.file->partial_name(), "-"};
+    bool aside = false;
     if (folder.Look(name, st) == 0) {
-      now.previous = FreeNameBeside(fd, name, ".previous-");
-      if (renameat(fd, name.c_str(), fd, now.previous.c_str()) != 0) {
+      if (!S_ISLNK(st.st_mode)) fchmodat(fd, move.partial.c_str(), st.st_mode & 07777, 0);
+      move.backup = BackupName(name);
+      if (linkat(fd, name.c_str(), fd, move.backup.c_str(), 0) != 0) {
         const int error = errno;
-        undo();
-        throw FatalStop::Message("Can't replace " + name + ": " + Reason(error));
+        if (!NoHardLinks(error)) {
+          forget_backups();
+          throw FatalStop::Message("Can't replace " + name + ": " + Reason(error));
+        }
+        err << "haplovex: this file system has no hard links: " << name
+            << " is moved aside for a moment before the new one takes its name\n";
+        aside = true;
       }
     }
-    if (renameat(fd, f.file->partial_name().c_str(), fd, name.c_str()) != 0) {
+    moves.push_back(std::move(move));
+    moved_aside.push_back(aside);
+  }
+  const std::string record = WriteMoves(fd, moves);
+
+  const StopSignalsHeld held;
+  size_t placed = 0;
+  // Puts back every name as it was before the run, the last placed first.
+  auto undo = [&]() {
+    for (size_t k = placed; k-- > 0;) {
+      if (moves[k].backup != "-") {
+        renameat(fd, moves[k].backup.c_str(), fd, moves[k].name.c_str());
+      } else {
+        unlinkat(fd, moves[k].name.c_str(), 0);
+      }
+    }
+    for (size_t k = placed; k < moves.size(); ++k) {
+      if (moves[k].backup != "-" && !moved_aside[k]) unlinkat(fd, moves[k].backup.c_str(), 0);
+    }
+    if (!record.empty()) unlinkat(fd, record.c_str(), 0);
+    SyncFolder(fd);
+  };
+  for (const FinishedFile& f : files) {
+    const Move& move = moves[placed];
+    if (moved_aside[placed] && renameat(fd, move.name.c_str(), fd, move.backup.c_str()) != 0) {
       const int error = errno;
-      if (!now.previous.empty()) renameat(fd, now.previous.c_str(), fd, name.c_str());
       undo();
-      throw FatalStop::Message("Can't put " + name + " in place: " + Reason(error));
+      throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
+    }
+    if (renameat(fd, move.partial.c_str(), fd, move.name.c_str()) != 0) {
+      const int error = errno;
+      if (moved_aside[placed]) renameat(fd, move.backup.c_str(), fd, move.name.c_str());
+      undo();
+      throw FatalStop::Message("Can't put " + move.name + " in place: " + Reason(error));
     }
     f.file->Placed();
-    placed.push_back(std::move(now));
+    ++placed;
   }
-  for (const Placed& p : placed) {
-    if (!p.previous.empty()) unlinkat(fd, p.previous.c_str(), 0);
+  SyncFolder(fd);
+  for (const Move& m : moves) {
+    if (m.backup != "-") unlinkat(fd, m.backup.c_str(), 0);
   }
+  if (!record.empty()) unlinkat(fd, record.c_str(), 0);
+  SyncFolder(fd);
   files_in_place = 1;
 }
 

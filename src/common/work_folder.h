@@ -1,11 +1,16 @@
 // The working folder of a run: where the capture-history file is found and where the run's
 // own files appear, whole or not at all.
 //
-// A run holds the folder for itself while it converts (an advisory lock the system releases
-// when the process ends, however it ends), writes each of its files as a partial file beside
-// the name it will have, and renames the partial files onto their names only when the run has
-// finished. Until then every file that was in the folder stays as it was; a partial file is
-// removed on every stop, and on a stop signal (see InstallStopHandlers).
+// A run takes the folder for itself (an advisory lock the system releases when the process
+// ends, however it ends) briefly when it starts, to mend what a run killed outright left, and
+// again for its conversion (Hold), not while it waits for answers. It writes each of its files
+// as a partial file beside the name it will have, and puts them in place only when the run has
+// finished: each partial file is renamed straight onto its name, so that the name holds the
+// earlier file or the new one at every instant, after a hard link to the earlier file has kept
+// what putting it back needs; a record of the moves left in the folder lets the next run finish
+// them when a run is killed in their midst. Until then every file that was in the folder stays
+// as it was; a partial file is removed on every stop, and on a stop signal (see
+// InstallStopHandlers).
 //
 // Names are looked up relative to the folder, not through its path, so a folder whose path is
 // very long, or that was removed while the run stood in it, is handled as any other.
@@ -14,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,13 +29,18 @@ class OutputFile;
 
 class WorkFolder {
  public:
-  // Opens the folder and takes it for this run; partial files that a run killed outright
-  // left behind are removed. Another run converting in the folder, or a folder that cannot
-  // be opened, stops the run.
-  explicit WorkFolder(const std::filesystem::path& path);
+  // Opens the folder and takes it for a moment: the moves a run killed while putting its files
+  // in place left half done are finished (said on `err`), and the partial and backup files of
+  // runs whose process is gone are removed. Another run converting in the folder, or a folder
+  // that cannot be opened, stops the run.
+  explicit WorkFolder(const std::filesystem::path& path, std::ostream* err = nullptr);
   ~WorkFolder();
   WorkFolder(const WorkFolder&) = delete;
   WorkFolder& operator=(const WorkFolder&) = delete;
+
+  // Takes the folder for this run's conversion, until the run ends; another run converting in
+  // it stops this one.
+  void Hold();
 
   // The folder's descriptor, for names relative to it.
   int fd() const { return fd_; }
@@ -53,9 +64,11 @@ struct FinishedFile {
 };
 
 // Puts every finished file in place under its name, replacing what stands there (a symbolic
-// link is replaced itself, never the file it leads to). All or nothing: when one of them
-// cannot be put in place, the others are put back as they were and the run stops.
-void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files);
+// link is replaced itself, never the file it leads to) and keeping the permission bits of the
+// file it replaces. All or nothing: when one of them cannot be put in place, the others are
+// put back as they were and the run stops. On a file system without hard links a file is moved
+// aside before its name is taken, as `err` is told.
+void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err);
 
 // The name of a partial file for `name`, the `attempt`-th one tried (a creation that finds it
 // taken tries the next).

@@ -82,6 +82,8 @@ struct RunContext {
   std::ostream& err;
   const RunOptions& options;
   WorkFolder& folder;
+  // The run's last line ("=== HAPLOVEX FINISHED OK ===") is on the console.
+  bool final_line_written = false;
 };
 
 // Starts HAPLOVEX.OUT as a partial file. When a file of that name exists it is replaced at the
@@ -111,6 +113,33 @@ bool GuardOutput(RunContext& run, OutputFile& out) {
   int ios = Replaceable(run.folder, kOutputName);
   if (ios == 0) ios = out.OpenPartial(run.folder);
   if (ios != 0) {
+    throw FatalStop({" *** Can't open the output file, HAPLOVEX.OUT", ErrorNumberLine(ios)});
+  }
+  return true;
+}
+
+// Before the conversion, with the folder held for it: a HAPLOVEX.OUT that appeared while the
+// run waited for its answers is the overwrite question's business (asked at a terminal;
+// elsewhere the run stops, unless --yes). Returns whether HAPLOVEX.OUT may be replaced.
+bool GuardOutputAgain(RunContext& run, bool output_existed) {
+  struct stat st;
+  if (output_existed || run.folder.Look(kOutputName, st) == ENOENT) return output_existed;
+  if (!run.options.yes) {
+    if (!run.answers.interactive()) {
+      throw FatalStop::Message(std::string(kOutputName) +
+                               " appeared in this folder while the run waited for its answers; "
+                               "it was left as it is and nothing was written (-y replaces it)");
+    }
+    run.console.Plain(" ");
+    run.console.Plain("*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)");
+    const char answer = run.answers.FirstCharacter("the overwrite question");
+    if (answer != 'Y' && answer != 'y') {
+      run.err << "haplovex: HAPLOVEX.OUT appeared while the run waited for its answers, and the "
+                 "answer to the overwrite question was not y: nothing was replaced\n";
+      throw FatalStop({});
+    }
+  }
+  if (const int ios = Replaceable(run.folder, kOutputName); ios != 0) {
     throw FatalStop({" *** Can't open the output file, HAPLOVEX.OUT", ErrorNumberLine(ios)});
   }
   return true;
@@ -171,6 +200,9 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   const bool output_existed = GuardOutput(run, out);
   const std::string title_typed =
       RunDialogue(run.answers, run.console, run.err, run.folder, settings, input);
+  // The folder is this run's from here to its end; it was free while the answers were awaited.
+  run.folder.Hold();
+  const bool output_replaced = GuardOutputAgain(run, output_existed);
 
   out.WriteLine("PROC TITLE '" + settings.title.substr(0, TitleLength(settings.title)) + "';");
   OpenAlongside(run, sum);
@@ -178,7 +210,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   RunFiles files{run.console, input, out, sum};
   files.threads = run.options.threads;
   files.kernels = run.options.kernels;
-  std::vector<FinishedFile> finished = {{&out, output_existed}, {&sum, true}};
+  std::vector<FinishedFile> finished = {{&out, output_replaced}, {&sum, true}};
   if (run.options.csv) {
     OpenAlongside(run, other.releases);
     OpenAlongside(run, other.transitions);
@@ -215,10 +247,14 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
     finished.push_back({&other.answers, true});
   }
   for (const FinishedFile& f : finished) f.file->Finish();
-  // A console lost by now stops the run before anything is put in place.
+  // The run's last line comes before its files are put in place: a console that cannot take
+  // it stops the run with the folder as it was.
+  run.console.Line(kFinishedStop);
   run.console.Flush();
+  if (run.console.lost()) throw FatalStop({});
+  run.final_line_written = true;
   // The other files are always replaced; HAPLOVEX.OUT only as the overwrite question allowed.
-  PutInPlace(run.folder, finished);
+  PutInPlace(run.folder, finished, run.err);
   return run.answers.interactive();
 }
 
@@ -246,10 +282,11 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
   Console console(out, options.console_is_terminal);
   AnswerReader answers(in, console, options.answers_from_terminal);
   bool finished = false;
+  bool final_line_written = false;
   bool answers_saved = false;
   std::vector<std::string> stop_lines;
   try {
-    WorkFolder folder(workdir);
+    WorkFolder folder(workdir, &err);
     // Declared after the folder, so that their partial files are removed while it is open.
     OutputFile output(kOutputName);
     OutputFile summary(kSummaryName);
@@ -267,7 +304,12 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
       }
     }
     RunContext run{answers, console, err, run_options, folder};
-    answers_saved = Run(run, output, summary, other, input);
+    try {
+      answers_saved = Run(run, output, summary, other, input);
+    } catch (...) {
+      final_line_written = run.final_line_written;
+      throw;
+    }
     finished = true;
   } catch (const FatalStop& stop) {
     stop_lines = stop.lines();
@@ -278,16 +320,21 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
     stop_lines = {std::string(" *** The run failed: ") + failure.what(), kErrorStop};
   }
   if (finished) {
-    WriteStop(console, {kFinishedStop});
-    if (console.lost()) {
-      err << "haplovex: the console output could not be written; the run's files were written\n";
-      return kExitError;
-    }
     if (answers_saved) {
       err << "haplovex: the answers are saved in " << kAnswersName
           << "; to repeat this run: haplovex -y < " << kAnswersName << "\n";
     }
     return kExitFinished;
+  }
+  if (final_line_written) {
+    // The console has said the run finished; its files could not be put in place after all.
+    for (const std::string& line : stop_lines) {
+      if (line.rfind(" *** ", 0) == 0) err << "haplovex: " << line.substr(5) << "\n";
+    }
+    err << "haplovex: the run's files could not be put in place: the files in the folder are as "
+           "they were\n";
+    err.flush();
+    return kExitError;
   }
   WriteStop(console, stop_lines);
   if (console.lost()) err << "haplovex: the console output could not be written\n";

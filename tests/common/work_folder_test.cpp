@@ -1,10 +1,13 @@
 #include "common/work_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,8 +98,9 @@ TEST(PutInPlaceTest, AllOrNothing) {
       sum.Finish();
       if (c.meanwhile) c.meanwhile(folder, out, sum);
       bool placed = true;
+      std::ostringstream err;
       try {
-        PutInPlace(work, {{&out, c.out_may_replace}, {&sum, true}});
+        PutInPlace(work, {{&out, c.out_may_replace}, {&sum, true}}, err);
       } catch (const FatalStop& stop) {
         placed = false;
         ASSERT_EQ(stop.lines().size(), 1u);
@@ -109,29 +113,98 @@ TEST(PutInPlaceTest, AllOrNothing) {
   }
 }
 
+// A run holds the folder while it converts, not while it waits for answers.
 TEST(WorkFolderTest, OneRunAFolderAtATime) {
   testing::ScratchFolder folder;
-  const WorkFolder first(folder.path());
-  try {
-    const WorkFolder second(folder.path());
-    ADD_FAILURE() << "a second run took the folder";
-  } catch (const FatalStop& stop) {
-    ASSERT_EQ(stop.lines().size(), 1u);
-    EXPECT_NE(stop.lines()[0].find("Another HAPLOVEX run"), std::string::npos);
+  WorkFolder waiting(folder.path());
+  WorkFolder converting(folder.path());
+  converting.Hold();
+  for (const bool hold : {false, true}) {
+    try {
+      WorkFolder other(folder.path());
+      if (hold) other.Hold();
+      ADD_FAILURE() << "a second run took the folder";
+    } catch (const FatalStop& stop) {
+      ASSERT_EQ(stop.lines().size(), 1u);
+      EXPECT_NE(stop.lines()[0].find("Another HAPLOVEX run is converting in this folder"),
+                std::string::npos);
+    }
   }
+  EXPECT_THROW(waiting.Hold(), FatalStop);
 }
 
-TEST(WorkFolderTest, PartialFilesOfAKilledRunAreRemovedAndNothingElse) {
+// The number of a process that has ended.
+pid_t GoneProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+// At its start a run removes the partial and kept files of runs whose process is gone, by
+// their exact names, and nothing else.
+TEST(WorkFolderTest, HiddenFilesOfRunsGoneAreRemovedAndNothingElse) {
   testing::ScratchFolder folder;
-  folder.Write(".HAPLOVEX.OUT.partial-77-1", "half");
-  folder.Write(".HAPLOVEX.SUM.partial-77-2", "half");
-  folder.Write(".HAPLOVEX.OUT.previous-9", "the old HAPLOVEX.OUT of a run killed while placing");
+  const std::string gone = std::to_string(GoneProcess());
+  const std::string alive = std::to_string(getpid());
+  folder.Write(".HAPLOVEX.OUT.partial-" + gone + "-1", "half");
+  folder.Write(".HAPLOVEX.SUM.partial-" + gone + "-2", "half");
+  folder.Write(".HAPLOVEX.OUT.previous-" + gone + "-3", "kept by a run killed while placing");
+  folder.Write(".HAPLOVEX.html.partial-" + alive + "-1", "a run still going");
+  folder.Write(".HAPLOVEX.OUT.partial-notes", "a user's");
+  folder.Write(".HAPLOVEX.OUT.partial-" + gone + "-1x", "a user's too");
   folder.Write("d.partial-1", "data");
   { const WorkFolder work(folder.path()); }
+  EXPECT_EQ(Listing(folder), (std::vector<std::string>{
+                                 ".HAPLOVEX.OUT.partial-" + gone + "-1x: a user's too",
+                                 ".HAPLOVEX.OUT.partial-notes: a user's",
+                                 ".HAPLOVEX.html.partial-" + alive + "-1: a run still going",
+                                 "d.partial-1: data"}));
+}
+
+// A run killed in the midst of putting its files in place: the next run finishes its moves,
+// says so, and no hidden file is left.
+TEST(WorkFolderTest, MovesOfAKilledRunAreFinished) {
+  testing::ScratchFolder folder;
+  const std::string gone = std::to_string(GoneProcess());
+  // HAPLOVEX.OUT was put in place (its earlier file kept), HAPLOVEX.SUM not yet.
+  folder.Write("HAPLOVEX.OUT", "new out\n");
+  folder.Write(".HAPLOVEX.OUT.previous-" + gone + "-1", "old out\n");
+  folder.Write("HAPLOVEX.SUM", "old sum\n");
+  folder.Write(".HAPLOVEX.SUM.previous-" + gone + "-2", "old sum\n");
+  folder.Write(".HAPLOVEX.SUM.partial-" + gone + "-1", "new sum\n");
+  folder.Write(".HAPLOVEX.moves-" + gone,
+               "HAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-" + gone + "-1\t.HAPLOVEX.OUT.previous-" + gone +
+                   "-1\nHAPLOVEX.SUM\t.HAPLOVEX.SUM.partial-" + gone + "-1\t.HAPLOVEX.SUM.previous-" +
+                   gone + "-2\n");
+  std::ostringstream err;
+  { const WorkFolder work(folder.path(), &err); }
   EXPECT_EQ(Listing(folder),
-            (std::vector<std::string>{
-                ".HAPLOVEX.OUT.previous-9: the old HAPLOVEX.OUT of a run killed while placing",
-                "d.partial-1: data"}));
+            (std::vector<std::string>{"HAPLOVEX.OUT: new out\n", "HAPLOVEX.SUM: new sum\n"}));
+  EXPECT_NE(err.str().find("this run finished its moves, so the folder holds that run's files "
+                           "(HAPLOVEX.SUM)"),
+            std::string::npos)
+      << err.str();
+}
+
+// A file replaced keeps its permission bits.
+TEST(PutInPlaceTest, AReplacedFileKeepsItsMode) {
+  testing::ScratchFolder folder;
+  folder.Write("HAPLOVEX.OUT", "old\n");
+  chmod((folder.path() / "HAPLOVEX.OUT").c_str(), 0600);
+  {
+    WorkFolder work(folder.path());
+    OutputFile out("HAPLOVEX.OUT");
+    ASSERT_EQ(out.OpenPartial(work), 0);
+    out.WriteLine("new");
+    out.Finish();
+    std::ostringstream err;
+    PutInPlace(work, {{&out, true}}, err);
+  }
+  struct stat st;
+  ASSERT_EQ(stat((folder.path() / "HAPLOVEX.OUT").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(folder.Read("HAPLOVEX.OUT"), "new\n");
 }
 
 TEST(WorkFolderTest, APartialFileNotPutInPlaceIsRemoved) {

@@ -138,8 +138,10 @@ if [ "$(cat "$dir/.status")" != 1 ]; then fail console-closed "exit status $(cat
 elif [ "$(folder_print "$dir" | grep -v '^\.status')" != "$before" ]; then fail console-closed "the folder changed"
 else pass; fi
 
-# Two runs in one folder: the second is refused at once while the first waits for an answer;
-# the first then finishes.
+# Two runs in one folder. A run waiting for an answer keeps no other out: the second finishes,
+# and the first, finding the HAPLOVEX.OUT the second made where there was none when it began,
+# stops when its conversion starts, leaving that file. A run that is converting holds the
+# folder: a second run then is refused at once.
 dir=$(fresh two-runs)
 rm "$dir/HAPLOVEX.OUT"
 mkfifo "$dir/.answers"
@@ -149,17 +151,85 @@ printf 'd.txt\n' >&3
 for _ in $(seq 1 500); do compgen -G "$dir/.HAPLOVEX.OUT.partial-*" > /dev/null && break; sleep 0.01; done
 (cd "$dir" && printf '%s' "$answers_after_guard" | timeout 10 "$bin" > .second 2>&1)
 second=$?
+second_out=$(cat "$dir/HAPLOVEX.OUT" 2> /dev/null)
 printf '%s' "${answers_after_guard#d.txt$'\n'}" >&3
 exec 3>&-
 wait
-if [ "$second" != 1 ] || ! grep -q "Another HAPLOVEX run is converting in this folder" "$dir/.second"; then
-  fail two-runs "the second run was not refused (status $second)"
-elif [ "$(cat "$dir/.first")" != 0 ] || [ "$(grep -c 'PROC STOP' "$dir/HAPLOVEX.OUT")" != 1 ]; then
-  fail two-runs "the first run did not finish alone"
+if [ "$second" != 0 ]; then
+  fail two-runs "the second run did not finish while the first waited (status $second)"
+elif [ "$(cat "$dir/.first")" != 1 ] || ! grep -q "HAPLOVEX.OUT appeared in this folder while the run waited for its answers" "$dir/.console"; then
+  fail two-runs "the first run did not stop on the HAPLOVEX.OUT that appeared"
+elif [ "$(cat "$dir/HAPLOVEX.OUT")" != "$second_out" ]; then
+  fail two-runs "the second run's HAPLOVEX.OUT was replaced"
 else pass; fi
 
-# A HAPLOVEX.OUT that appears while a run converts, where there was none when it began, is
-# not replaced.
+dir=$(fresh converting)
+rm "$dir/d.txt" && ln "$work/big.txt" "$dir/d.txt"
+(cd "$dir" && "$bin" < <(printf 'y\nd.txt\n2,2,1,1\nAB\n1\n0\n0\n2\nBig\n') > .console 2> .err; echo $? > .first) &
+for _ in $(seq 1 500); do compgen -G "$dir/.HAPLOVEX.SUM.partial-*" > /dev/null && break; sleep 0.01; done
+(cd "$dir" && printf 'y\n%s' "$answers_after_guard" | timeout 10 "$bin" > .second 2>&1)
+second=$?
+wait
+if [ "$second" != 1 ] || ! grep -q "Another HAPLOVEX run is converting in this folder" "$dir/.second"; then
+  fail converting "the second run was not refused (status $second)"
+elif [ "$(cat "$dir/.first")" != 0 ]; then
+  fail converting "the first run did not finish"
+else pass; fi
+
+# A run killed outright at each of its renames (the first, HAPLOVEX.OUT's, and the second,
+# HAPLOVEX.SUM's): every name holds a whole file, the earlier one or the new one, and the next
+# run in the folder finishes the moves, so that both are the new run's, and leaves no hidden
+# file.
+if command -v strace > /dev/null; then
+  for when in 1 2; do
+    name="killed-at-rename-$when"
+    dir=$(fresh "$name")
+    (cd "$dir" && printf 'y\n%s' "$answers_after_guard" |
+       strace -f -o /dev/null -e trace=renameat,renameat2 -e inject=renameat,renameat2:signal=SIGKILL:when=$when \
+         "$bin" > .console 2> .err)
+    whole=1
+    for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
+      grep -q "last week" "$dir/$f" || grep -q "^PROC TITLE 'Safe';\|MOVEMENT TRANSITIONS" "$dir/$f" || whole=0
+    done
+    (cd "$dir" && printf 'n\n' | "$bin" > .next 2> .next-err)
+    if [ "$whole" != 1 ]; then fail "$name" "a file was not whole after the kill"
+    elif [ -n "$(cd "$dir" && ls -A | grep '^\.HAPLOVEX')" ]; then fail "$name" "a hidden file outlived the next run"
+    elif grep -q "last week" "$dir/HAPLOVEX.SUM" && ! grep -q "last week" "$dir/HAPLOVEX.OUT"; then
+      fail "$name" "the files are of two runs"
+    elif [ "$when" = 2 ] && ! grep -q "finished its moves" "$dir/.next-err"; then
+      fail "$name" "the next run said nothing of the moves it finished"
+    else pass; fi
+  done
+else
+  echo "data safety: no strace here: the kills at each rename were not tried"
+fi
+
+# A closed console at the end of the run, tried often: the run either finishes (exit 0, files
+# replaced) or stops (exit 1, the folder as it was), never both.
+for try in $(seq 1 12); do
+  dir=$(fresh "closed-late-$try")
+  before=$(folder_print "$dir")
+  (cd "$dir" && printf 'y\n%s' "$answers_after_guard" | "$bin" 2> .err | head -n 1 > /dev/null
+   echo "${PIPESTATUS[1]}" > .status)
+  status=$(cat "$dir/.status")
+  if [ "$status" = 1 ] && [ "$(folder_print "$dir" | grep -v '^\.status')" != "$before" ]; then
+    fail "closed-late-$try" "exit 1, yet the folder changed"
+  elif [ "$status" = 0 ] && grep -q "last week" "$dir/HAPLOVEX.OUT"; then
+    fail "closed-late-$try" "exit 0, yet the files were not replaced"
+  else pass; fi
+done
+
+# A replaced file keeps its mode; a user's file that looks like a partial file is kept.
+dir=$(fresh modes)
+chmod 600 "$dir/HAPLOVEX.OUT"
+printf 'my notes\n' > "$dir/.HAPLOVEX.OUT.partial-notes"
+(cd "$dir" && printf 'y\n%s' "$answers_after_guard" | "$bin" > .console 2> .err)
+if [ "$(stat -c %a "$dir/HAPLOVEX.OUT")" != 600 ]; then fail modes "mode $(stat -c %a "$dir/HAPLOVEX.OUT")"
+elif [ "$(cat "$dir/.HAPLOVEX.OUT.partial-notes")" != "my notes" ]; then fail modes "the user's file went"
+else pass; fi
+
+# A HAPLOVEX.OUT that appears while a run waits for its answers, where there was none when it
+# began, is not replaced: the scripted run stops.
 dir=$(fresh appeared-meanwhile)
 rm "$dir/HAPLOVEX.OUT" "$dir/HAPLOVEX.SUM"
 mkfifo "$dir/.answers"
@@ -174,7 +244,7 @@ wait
 if [ "$(cat "$dir/.status")" != 1 ]; then fail appeared-meanwhile "exit status $(cat "$dir/.status")"
 elif [ "$(cat "$dir/HAPLOVEX.OUT")" != "written by someone else" ]; then fail appeared-meanwhile "the new file was replaced"
 elif [ -e "$dir/HAPLOVEX.SUM" ]; then fail appeared-meanwhile "HAPLOVEX.SUM was written"
-elif ! grep -q "HAPLOVEX.OUT appeared in this folder while the run was converting" "$dir/.console"; then
+elif ! grep -q "HAPLOVEX.OUT appeared in this folder while the run waited for its answers" "$dir/.console"; then
   fail appeared-meanwhile "no message"
 else pass; fi
 
