@@ -51,6 +51,24 @@ void OnStopSignal(int signal) {
   std::raise(signal);
 }
 
+// The signals that end a process by default and that a program may catch, but those that
+// mean a fault (SEGV, ABRT, BUS, FPE, ILL, SYS, TRAP) and the two a write failure reports
+// instead (PIPE, XFSZ): a stop asked for from outside.
+std::vector<int> StopSignals() {
+  std::vector<int> signals = {SIGHUP, SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                              SIGVTALRM, SIGPROF, SIGXCPU, SIGIO};
+#ifdef SIGPWR
+  signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+  signals.push_back(SIGSTKFLT);
+#endif
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+#endif
+  return signals;
+}
+
 // Holds the stop signals back while files are renamed into place, so that a stop never leaves
 // half of the run's files replaced.
 class StopSignalsHeld {
@@ -58,7 +76,7 @@ class StopSignalsHeld {
   StopSignalsHeld() {
     sigset_t stops;
     sigemptyset(&stops);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    for (int signal : StopSignals()) sigaddset(&stops, signal);
     sigprocmask(SIG_BLOCK, &stops, &before_);
   }
   ~StopSignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
@@ -358,7 +376,9 @@ void InstallStopHandlers() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // Each stop signal holds back the others while its handler runs.
+  for (int signal : StopSignals()) sigaddset(&action.sa_mask, signal);
+  for (int signal : StopSignals()) sigaction(signal, &action, nullptr);
   // A closed console pipe and the file-size limit make the write fail instead, and the run
   // stops through its usual path.
   std::signal(SIGPIPE, SIG_IGN);

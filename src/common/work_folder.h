@@ -78,8 +78,10 @@ std::string PartialName(const std::string& name, unsigned attempt);
 void RegisterPartialFile(int folder_fd, const std::string& name);
 void ForgetPartialFile(int folder_fd, const std::string& name);
 
-// Makes the process stop cleanly: SIGINT, SIGTERM and SIGHUP remove the partial files, say so
-// on standard error and end the process as the signal would; a console or file that can no
+// Makes the process stop cleanly: every signal that ends a process by default and is asked
+// for from outside (INT, TERM, HUP, QUIT, USR1, USR2, ALRM, the timers, XCPU, the real-time
+// signals ...; not those of a fault) removes the partial files, says so on standard error and
+// ends the process as the signal would; a console or file that can no
 // longer be written (a closed pipe, the file-size limit) is reported by the write that fails
 // instead of killing the process.
 void InstallStopHandlers();
