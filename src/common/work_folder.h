@@ -66,9 +66,12 @@ struct FinishedFile {
 // Puts every finished file in place under its name, replacing what stands there (a symbolic
 // link is replaced itself, never the file it leads to) and keeping the permission bits of the
 // file it replaces. All or nothing: when one of them cannot be put in place, the others are
-// put back as they were and the run stops. On a file system without hard links a file is moved
-// aside before its name is taken, as `err` is told.
-void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err);
+// put back as they were and the run stops. In the same step the files named in `remove` are
+// removed where they are (an earlier run's files that this run does not write), as `err` is
+// told. On a file system without hard links a file is moved aside before its name is taken, as
+// `err` is told too.
+void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err,
+                const std::vector<std::string>& remove = {});
 
 // The name of a partial file for `name`, the `attempt`-th one tried (a creation that finds it
 // taken tries the next).
