@@ -5,13 +5,6 @@
 
 namespace haplovex {
 
-namespace {
-
-// Bytes a terminal takes as commands: the control characters but tab, and DEL.
-bool ControlsATerminal(char c) { return IsControlByte(c) && c != '\t'; }
-
-}  // namespace
-
 void Console::Line(std::string_view text) {
   if (lost_) return;
   if (terminal_) {

@@ -132,4 +132,97 @@ std::string_view TrimmedRight(std::string_view text) {
   return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
+std::string Harmless(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    if (ControlsATerminal(c)) c = '?';
+  }
+  return shown;
+}
+
+namespace {
+
+// The characters of Windows-1252 at 0x80-0x9F; 0 where it has none.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+void AppendWindows1252(std::string& out, char byte) {
+  const auto b = static_cast<unsigned char>(byte);
+  if (b < 0x80) {
+    out += byte;
+  } else if (b < 0xA0) {
+    const char16_t c = kWindows1252High[b - 0x80];
+    AppendUtf8(out, c != 0 ? c : 0xFFFD);
+  } else {
+    AppendUtf8(out, b);
+  }
+}
+
+bool IsValidUtf8(std::string_view text) {
+  size_t k = 0;
+  while (k < text.size()) {
+    const auto b = static_cast<unsigned char>(text[k]);
+    size_t more = 0;
+    char32_t c = 0;
+    if (b < 0x80) {
+      ++k;
+      continue;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      more = 1;
+      c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      more = 2;
+      c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      more = 3;
+      c = b & 0x07;
+    } else {
+      return false;
+    }
+    if (k + more >= text.size()) return false;  // the sequence runs past the end
+    for (size_t m = 1; m <= more; ++m) {
+      const auto next = static_cast<unsigned char>(text[k + m]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
+        (c >= 0xD800 && c <= 0xDFFF)) {
+      return false;
+    }
+    k += more + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string TextAsUtf8(std::string_view text) {
+  if (IsValidUtf8(text)) return std::string(text);
+  std::string out;
+  for (char c : text) AppendWindows1252(out, c);
+  return out;
+}
+
+std::string CodeAsUtf8(char code) {
+  std::string out;
+  AppendWindows1252(out, code);
+  return out;
+}
+
 }  // namespace haplovex

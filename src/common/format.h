@@ -36,6 +36,18 @@ inline bool IsControlByte(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte < 0x20 || byte == 0x7f;
 }
+// Bytes a terminal takes as commands: the control characters but tab, and DEL.
+inline bool ControlsATerminal(char c) { return IsControlByte(c) && c != '\t'; }
+// `text` as a terminal may be shown it: each byte that would control it as "?".
+std::string Harmless(std::string_view text);
+
+// Text as UTF-8, for pages and tables declared so: `text` itself where it is valid UTF-8,
+// otherwise read as Windows-1252 (Latin-1, with the printable characters of 0x80-0x9F; a byte
+// with none becomes U+FFFD), decided for the whole text.
+std::string TextAsUtf8(std::string_view text);
+// One code byte as UTF-8: itself below 0x80, else its Windows-1252 character.
+std::string CodeAsUtf8(char code);
+
 // `text` without its trailing blanks (answers and titles are kept padded to their fields).
 std::string_view TrimmedRight(std::string_view text);
 // `value` with its digits in groups of three for a reader: 999999999 gives "999,999,999".

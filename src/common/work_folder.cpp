@@ -51,6 +51,24 @@ void OnStopSignal(int signal) {
   std::raise(signal);
 }
 
+// The signals that end a process by default and that a program may catch, but those that
+// mean a fault (SEGV, ABRT, BUS, FPE, ILL, SYS, TRAP) and the two a write failure reports
+// instead (PIPE, XFSZ): a stop asked for from outside.
+std::vector<int> StopSignals() {
+  std::vector<int> signals = {SIGHUP, SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                              SIGVTALRM, SIGPROF, SIGXCPU, SIGIO};
+#ifdef SIGPWR
+  signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+  signals.push_back(SIGSTKFLT);
+#endif
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+#endif
+  return signals;
+}
+
 // Holds the stop signals back while files are renamed into place, so that a stop never leaves
 // half of the run's files replaced.
 class StopSignalsHeld {
@@ -58,7 +76,7 @@ class StopSignalsHeld {
   StopSignalsHeld() {
     sigset_t stops;
     sigemptyset(&stops);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    for (int signal : StopSignals()) sigaddset(&stops, signal);
     sigprocmask(SIG_BLOCK, &stops, &before_);
   }
   ~StopSignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
@@ -159,8 +177,13 @@ std::vector<std::string> FinishMoves(int fd, const std::string& record) {
       continue;
     }
     struct stat st;
-    if (fstatat(fd, move.partial.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        renameat(fd, move.partial.c_str(), fd, move.name.c_str()) == 0) {
+    if (move.partial == "-") {
+      // A removal: the earlier file goes, wherever the killed run left it.
+      if (move.backup != "-" && fstatat(fd, move.backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        unlinkat(fd, move.name.c_str(), 0);
+      }
+    } else if (fstatat(fd, move.partial.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               renameat(fd, move.partial.c_str(), fd, move.name.c_str()) == 0) {
       finished.push_back(move.name);
     }
     if (move.backup != "-") unlinkat(fd, move.backup.c_str(), 0);
@@ -248,7 +271,8 @@ bool NoHardLinks(int error) {
 
 }  // namespace
 
-void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err) {
+void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err,
+                const std::vector<std::string>& remove) {
   const int fd = folder.fd();
   struct stat st;
   for (const FinishedFile& f : files) {
@@ -263,71 +287,91 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std:
     }
   }
 
-  // What putting back needs: a hard link to each file replaced, its permission bits given to
-  // the file that replaces it. Where the file system has no hard links, the file is moved
-  // aside just before its name is taken, as before.
+  // The moves: each file put in place, then each earlier file removed. What putting back needs
+  // is kept: a hard link to each file replaced or removed (a file replaced gives its permission
+  // bits to the one that replaces it). Where the file system has no hard links, the earlier
+  // file is moved aside at its move instead.
   std::vector<Move> moves;
-  std::vector<bool> moved_aside;  // the backup is the earlier file itself, not a link to it
+  std::vector<OutputFile*> placing;  // the file put in place by each move; none: a removal
+  std::vector<bool> moved_aside;     // the backup is the earlier file itself, not a link to it
   auto forget_backups = [&]() {
     for (size_t k = 0; k < moves.size(); ++k) {
       if (moves[k].backup != "-" && !moved_aside[k]) unlinkat(fd, moves[k].backup.c_str(), 0);
     }
   };
-  for (const FinishedFile& f : files) {
-    const std::string& name = f.file->name();
-    Move move{name, f.file->partial_name(), "-"};
+  auto keep_earlier = [&](Move& move, bool replaced) {
     bool aside = false;
-    if (folder.Look(name, st) == 0) {
-      if (!S_ISLNK(st.st_mode)) fchmodat(fd, move.partial.c_str(), st.st_mode & 07777, 0);
-      move.backup = BackupName(name);
-      if (linkat(fd, name.c_str(), fd, move.backup.c_str(), 0) != 0) {
-        const int error = errno;
-        if (!NoHardLinks(error)) {
-          forget_backups();
-          throw FatalStop::Message("Can't replace " + name + ": " + Reason(error));
-        }
-        err << "haplovex: this file system has no hard links: " << name
-            << " is moved aside for a moment before the new one takes its name\n";
-        aside = true;
+    if (replaced && !S_ISLNK(st.st_mode)) fchmodat(fd, move.partial.c_str(), st.st_mode & 07777, 0);
+    move.backup = BackupName(move.name);
+    if (linkat(fd, move.name.c_str(), fd, move.backup.c_str(), 0) != 0) {
+      const int error = errno;
+      if (!NoHardLinks(error)) {
+        forget_backups();
+        throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
       }
+      err << "haplovex: this file system has no hard links: " << move.name
+          << " is moved aside for a moment\n";
+      aside = true;
     }
+    return aside;
+  };
+  for (const FinishedFile& f : files) {
+    Move move{f.file->name(), f.file->partial_name(), "-"};
+    const bool aside = folder.Look(move.name, st) == 0 && keep_earlier(move, true);
     moves.push_back(std::move(move));
+    placing.push_back(f.file);
+    moved_aside.push_back(aside);
+  }
+  for (const std::string& name : remove) {
+    if (folder.Look(name, st) != 0 || S_ISDIR(st.st_mode)) continue;
+    Move move{name, "-", "-"};
+    const bool aside = keep_earlier(move, false);
+    moves.push_back(std::move(move));
+    placing.push_back(nullptr);
     moved_aside.push_back(aside);
   }
   const std::string record = WriteMoves(fd, moves);
 
   const StopSignalsHeld held;
-  size_t placed = 0;
-  // Puts back every name as it was before the run, the last placed first.
+  size_t done = 0;
+  // Puts back every name as it was before the run, the last move first.
   auto undo = [&]() {
-    for (size_t k = placed; k-- > 0;) {
+    for (size_t k = done; k-- > 0;) {
       if (moves[k].backup != "-") {
         renameat(fd, moves[k].backup.c_str(), fd, moves[k].name.c_str());
       } else {
         unlinkat(fd, moves[k].name.c_str(), 0);
       }
     }
-    for (size_t k = placed; k < moves.size(); ++k) {
+    for (size_t k = done; k < moves.size(); ++k) {
       if (moves[k].backup != "-" && !moved_aside[k]) unlinkat(fd, moves[k].backup.c_str(), 0);
     }
     if (!record.empty()) unlinkat(fd, record.c_str(), 0);
     SyncFolder(fd);
   };
-  for (const FinishedFile& f : files) {
-    const Move& move = moves[placed];
-    if (moved_aside[placed] && renameat(fd, move.name.c_str(), fd, move.backup.c_str()) != 0) {
+  for (; done < moves.size(); ++done) {
+    const Move& move = moves[done];
+    if (moved_aside[done] && renameat(fd, move.name.c_str(), fd, move.backup.c_str()) != 0) {
       const int error = errno;
       undo();
       throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
     }
+    if (placing[done] == nullptr) {
+      // A removal: the earlier file is kept as the backup until the moves are done.
+      if (!moved_aside[done] && unlinkat(fd, move.name.c_str(), 0) != 0 && errno != ENOENT) {
+        const int error = errno;
+        undo();
+        throw FatalStop::Message("Can't remove " + move.name + ": " + Reason(error));
+      }
+      continue;
+    }
     if (renameat(fd, move.partial.c_str(), fd, move.name.c_str()) != 0) {
       const int error = errno;
-      if (moved_aside[placed]) renameat(fd, move.backup.c_str(), fd, move.name.c_str());
+      if (moved_aside[done]) renameat(fd, move.backup.c_str(), fd, move.name.c_str());
       undo();
       throw FatalStop::Message("Can't put " + move.name + " in place: " + Reason(error));
     }
-    f.file->Placed();
-    ++placed;
+    placing[done]->Placed();
   }
   SyncFolder(fd);
   for (const Move& m : moves) {
@@ -336,6 +380,12 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std:
   if (!record.empty()) unlinkat(fd, record.c_str(), 0);
   SyncFolder(fd);
   files_in_place = 1;
+  for (size_t k = 0; k < moves.size(); ++k) {
+    if (placing[k] == nullptr) {
+      err << "haplovex: removed " << moves[k].name
+          << ", an earlier run's file that this run does not write\n";
+    }
+  }
 }
 
 void RegisterPartialFile(int folder_fd, const std::string& name) {
@@ -358,7 +408,9 @@ void InstallStopHandlers() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // Each stop signal holds back the others while its handler runs.
+  for (int signal : StopSignals()) sigaddset(&action.sa_mask, signal);
+  for (int signal : StopSignals()) sigaction(signal, &action, nullptr);
   // A closed console pipe and the file-size limit make the write fail instead, and the run
   // stops through its usual path.
   std::signal(SIGPIPE, SIG_IGN);

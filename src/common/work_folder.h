@@ -66,9 +66,12 @@ struct FinishedFile {
 // Puts every finished file in place under its name, replacing what stands there (a symbolic
 // link is replaced itself, never the file it leads to) and keeping the permission bits of the
 // file it replaces. All or nothing: when one of them cannot be put in place, the others are
-// put back as they were and the run stops. On a file system without hard links a file is moved
-// aside before its name is taken, as `err` is told.
-void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err);
+// put back as they were and the run stops. In the same step the files named in `remove` are
+// removed where they are (an earlier run's files that this run does not write), as `err` is
+// told. On a file system without hard links a file is moved aside before its name is taken, as
+// `err` is told too.
+void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err,
+                const std::vector<std::string>& remove = {});
 
 // The name of a partial file for `name`, the `attempt`-th one tried (a creation that finds it
 // taken tries the next).
@@ -78,8 +81,10 @@ std::string PartialName(const std::string& name, unsigned attempt);
 void RegisterPartialFile(int folder_fd, const std::string& name);
 void ForgetPartialFile(int folder_fd, const std::string& name);
 
-// Makes the process stop cleanly: SIGINT, SIGTERM and SIGHUP remove the partial files, say so
-// on standard error and end the process as the signal would; a console or file that can no
+// Makes the process stop cleanly: every signal that ends a process by default and is asked
+// for from outside (INT, TERM, HUP, QUIT, USR1, USR2, ALRM, the timers, XCPU, the real-time
+// signals ...; not those of a fault) removes the partial files, says so on standard error and
+// ends the process as the signal would; a console or file that can no
 // longer be written (a closed pipe, the file-size limit) is reported by the write that fails
 // instead of killing the process.
 void InstallStopHandlers();

@@ -117,7 +117,8 @@ class Dialogue {
         return;
       } catch (const AnswerRefused& refused) {
         answers_.Drop(mark);
-        err_ << "haplovex: " << refused.message << "; please answer again\n";
+        // (What was typed, or a name in the folder, may hold bytes a terminal takes as commands.)
+        err_ << "haplovex: " << Harmless(refused.message) << "; please answer again\n";
         err_.flush();
       }
     }

@@ -254,7 +254,15 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   if (run.console.lost()) throw FatalStop({});
   run.final_line_written = true;
   // The other files are always replaced; HAPLOVEX.OUT only as the overwrite question allowed.
-  PutInPlace(run.folder, finished, run.err);
+  // An earlier run's report and tables that this run does not write go in the same step: the
+  // folder never holds two runs' files side by side.
+  std::vector<std::string> earlier;
+  if (!run.options.report) earlier.push_back(kReportName);
+  if (!run.options.csv) {
+    earlier.push_back(kReleasesName);
+    earlier.push_back(kTransitionsName);
+  }
+  PutInPlace(run.folder, finished, run.err, earlier);
   return run.answers.interactive();
 }
 

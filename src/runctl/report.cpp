@@ -11,8 +11,10 @@ namespace haplovex {
 
 namespace {
 
-// Text as HTML shows it: the characters that mark up escaped, control bytes as "?".
-std::string Html(std::string_view text) {
+// Text as HTML shows it: in UTF-8 (see TextAsUtf8), the characters that mark up escaped,
+// control bytes as "?".
+std::string Html(std::string_view raw) {
+  const std::string text = TextAsUtf8(raw);
   std::string out;
   for (char c : text) {
     switch (c) {
@@ -31,9 +33,13 @@ std::string Html(std::string_view text) {
 // The label of code k (1-based), as the tidy tables have it.
 std::string Label(const std::string& codes, int32_t k) { return Html(CodeLabel(codes, k)); }
 
-// The first `count` codes of a code text, as typed.
+// The first `count` codes of a code text, as typed, each code byte a character of its own.
 std::string Codes(const std::string& codes, int32_t count) {
-  return Html(codes.substr(0, static_cast<size_t>(std::max(count, 0))));
+  std::string shown;
+  for (char code : std::string_view(codes).substr(0, static_cast<size_t>(std::max(count, 0)))) {
+    shown += CodeAsUtf8(code);
+  }
+  return Html(shown);
 }
 
 constexpr std::string_view kStyle =

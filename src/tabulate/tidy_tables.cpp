@@ -48,7 +48,7 @@ void CsvRow::WriteTo(OutputFile& file) {
 
 std::string CodeLabel(const std::string& codes, int32_t k) {
   const char code = k >= 1 && static_cast<size_t>(k) <= codes.size() ? codes[static_cast<size_t>(k - 1)] : ' ';
-  return code == ' ' ? std::to_string(k) : std::string(1, code);
+  return code == ' ' ? std::to_string(k) : CodeAsUtf8(code);
 }
 
 std::string AgeCodes(const ConversionSettings& s) {

@@ -146,5 +146,32 @@ TEST(FreeLineTest, Layout) {
             " allocating n(          10           2           1           1)...");
 }
 
+// What reaches a page or a table is UTF-8: valid text as it is, anything else read as
+// Windows-1252 as a whole; a code byte by byte.
+TEST(Utf8Test, TextAndCodes) {
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"Geese 1984-1989", "Geese 1984-1989"},
+      {"caf\xC3\xA9", "caf\xC3\xA9"},                      // valid UTF-8 stays
+      {"Ch\xE8vres", "Ch\xC3\xA8vres"},                     // Latin-1 \xE8: U+00E8
+      {"\x80 and \x9F", "\xE2\x82\xAC and \xC5\xB8"},       // the euro sign, Y with diaeresis
+      {"\x81", "\xEF\xBF\xBD"},                              // no character: U+FFFD
+      {"caf\xE9 \xC3\xA9", "caf\xC3\xA9 \xC3\x83\xC2\xA9"},  // decided for the whole text
+      {"\xC3", "\xC3\x83"},                                  // a sequence cut short
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                      // an overlong form
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},      // a surrogate
+      {"\xF0\x9F\x90\xA6", "\xF0\x9F\x90\xA6"},              // four bytes, valid
+  };
+  for (const auto& [text, utf8] : texts) EXPECT_EQ(TextAsUtf8(text), utf8) << text;
+  EXPECT_EQ(CodeAsUtf8('M'), "M");
+  EXPECT_EQ(CodeAsUtf8('\xE9'), "\xC3\xA9");
+  EXPECT_EQ(CodeAsUtf8('\x8A'), "\xC5\xA0");
+  EXPECT_EQ(CodeAsUtf8('\x90'), "\xEF\xBF\xBD");
+}
+
+TEST(HarmlessTest, BytesThatControlATerminal) {
+  EXPECT_EQ(Harmless("notes\x1B]0;owned\x07.txt"), "notes?]0;owned?.txt");
+  EXPECT_EQ(Harmless("a\tb\x7F\xE9"), "a\tb?\xE9");  // a tab stays; so do bytes of 0x80 and more
+}
+
 }  // namespace
 }  // namespace haplovex

@@ -187,6 +187,46 @@ TEST(WorkFolderTest, MovesOfAKilledRunAreFinished) {
       << err.str();
 }
 
+// An earlier run's files that this run does not write go in the same step as its own are put in
+// place, and come back when that step is undone.
+TEST(PutInPlaceTest, EarlierFilesOfAnotherRunGoInTheSameStep) {
+  for (const bool fails : {false, true}) {
+    SCOPED_TRACE(fails ? "undone" : "done");
+    testing::ScratchFolder folder;
+    folder.Write("HAPLOVEX.html", "an earlier run's page\n");
+    folder.Write("HAPLOVEX.releases.csv", "an earlier run's table\n");
+    const std::vector<std::string> before = Listing(folder);
+    std::ostringstream err;
+    {
+      WorkFolder work(folder.path());
+      OutputFile out("HAPLOVEX.OUT");
+      ASSERT_EQ(out.OpenPartial(work), 0);
+      out.WriteLine("new out");
+      out.Finish();
+      OutputFile sum("HAPLOVEX.SUM");
+      ASSERT_EQ(sum.OpenPartial(work), 0);
+      sum.Finish();
+      if (fails) fs::remove(folder.path() / sum.partial_name());
+      try {
+        PutInPlace(work, {{&out, false}, {&sum, false}}, err,
+                   {"HAPLOVEX.html", "HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv"});
+        EXPECT_FALSE(fails);
+      } catch (const FatalStop&) {
+        EXPECT_TRUE(fails);
+      }
+    }
+    if (fails) {
+      EXPECT_EQ(Listing(folder), before);
+    } else {
+      EXPECT_EQ(Listing(folder), (std::vector<std::string>{"HAPLOVEX.OUT: new out\n", "HAPLOVEX.SUM: "}));
+      EXPECT_NE(err.str().find("haplovex: removed HAPLOVEX.html, an earlier run's file that this "
+                               "run does not write\nhaplovex: removed HAPLOVEX.releases.csv"),
+                std::string::npos)
+          << err.str();
+    }
+  }
+}
+
 // A file replaced keeps its permission bits.
 TEST(PutInPlaceTest, AReplacedFileKeepsItsMode) {
   testing::ScratchFolder folder;

@@ -152,6 +152,22 @@ else
   echo "csv report: no browser (chromium) on this machine; the pages were not rendered"
 fi
 
+# The folder never holds two runs' files: a run without --csv and --report after one with them
+# removes the earlier page and tables, also after the earlier HAPLOVEX.OUT and HAPLOVEX.SUM
+# were removed by hand.
+for clear in keep remove; do
+  two="$work/two-runs-$clear"
+  mkdir -p "$two"
+  cp "$root/examples/geese/geese.inp" "$root/examples/geese/answers.txt" "$two/"
+  (cd "$two" && "$bin" --csv --report answers.txt > /dev/null 2>&1)
+  [ "$clear" = remove ] && rm "$two/HAPLOVEX.OUT" "$two/HAPLOVEX.SUM"
+  (cd "$two" && "$bin" -y answers.txt > /dev/null 2> .err)
+  expect "second run without them ($clear) finishes" [ $? = 0 ]
+  expect "no earlier page or tables ($clear)" \
+    [ -z "$(cd "$two" && ls HAPLOVEX.html HAPLOVEX.releases.csv HAPLOVEX.transitions.csv 2> /dev/null)" ]
+  expect "the removal said ($clear)" grep -q "removed HAPLOVEX.html, an earlier run's file" "$two/.err"
+done
+
 # A run that stops leaves none of the files.
 stop="$work/stop"
 mkdir -p "$stop"

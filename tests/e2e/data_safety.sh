@@ -103,9 +103,11 @@ for link in "ln -s d.txt HAPLOVEX.OUT" "ln d.txt HAPLOVEX.OUT" "ln -s d.txt HAPL
   else pass; fi
 done
 
-# A signal in the middle of a conversion of twenty million records.
+# A signal in the middle of a conversion of twenty million records: every signal asked for from
+# outside (Ctrl-C, Ctrl-\\, kill, a timer, a user's signal).
 yes AB | head -n 20000000 > "$work/big.txt"
-for signal in INT TERM HUP; do
+ulimit -c 0  # (QUIT's default action would leave a core file)
+for signal in INT TERM HUP QUIT USR1 USR2 ALRM VTALRM XCPU RTMIN; do
   name="signal-$signal"
   dir=$(fresh "$name")
   rm "$dir/d.txt" && ln "$work/big.txt" "$dir/d.txt"
