@@ -16,6 +16,7 @@ check-tools:
 	command -v g++ >/dev/null 2>&1 || missing="$$missing g++"; \
 	command -v cmake >/dev/null 2>&1 || missing="$$missing cmake"; \
 	command -v ninja >/dev/null 2>&1 || missing="$$missing ninja-build"; \
+	[ -e /usr/include/boost/math/distributions/chi_squared.hpp ] || missing="$$missing libboost-dev"; \
 	if [ -n "$$missing" ]; then \
 	  echo "Missing tools. Install them with: sudo apt-get install$$missing"; exit 1; fi
 
