@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,11 @@ PartialSlot partial_slots[kPartialSlots];
 // Set once a run's files are in place: a signal after that no longer means nothing was written.
 volatile std::sig_atomic_t files_in_place = 0;
 
+// What a stop signal adds to its message (the answers kept at a terminal); a fixed buffer the
+// handler reads without allocating, set before it is marked used.
+char stop_note[640] = {};
+volatile std::sig_atomic_t stop_note_length = 0;
+
 void OnStopSignal(int signal) {
   for (PartialSlot& slot : partial_slots) {
     if (slot.used) unlinkat(slot.folder_fd, slot.name, 0);
@@ -44,9 +50,17 @@ void OnStopSignal(int signal) {
       "\nhaplovex: stopped by a signal; no file was written, and the files in the folder are as "
       "they were\n";
   static const char kPlaced[] = "\nhaplovex: stopped by a signal after the run's files were written\n";
+  static const char kKeptButTyped[] =
+      "\nhaplovex: stopped by a signal; the files in the folder are as they were\n";
+  const bool noted = stop_note_length > 0 && !files_in_place;
   const ssize_t ignored = files_in_place ? write(STDERR_FILENO, kPlaced, sizeof kPlaced - 1)
+                          : noted        ? write(STDERR_FILENO, kKeptButTyped, sizeof kKeptButTyped - 1)
                                          : write(STDERR_FILENO, kKept, sizeof kKept - 1);
   (void)ignored;
+  if (noted) {
+    const ssize_t also_ignored = write(STDERR_FILENO, stop_note, static_cast<size_t>(stop_note_length));
+    (void)also_ignored;
+  }
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -402,6 +416,13 @@ void ForgetPartialFile(int folder_fd, const std::string& name) {
   for (PartialSlot& slot : partial_slots) {
     if (slot.used && slot.folder_fd == folder_fd && name == slot.name) slot.used = 0;
   }
+}
+
+void SetStopSignalNote(const std::string& note) {
+  stop_note_length = 0;
+  const size_t length = std::min(note.size(), sizeof stop_note);
+  std::memcpy(stop_note, note.data(), length);
+  stop_note_length = static_cast<std::sig_atomic_t>(length);
 }
 
 void InstallStopHandlers() {

@@ -81,6 +81,10 @@ std::string PartialName(const std::string& name, unsigned attempt);
 void RegisterPartialFile(int folder_fd, const std::string& name);
 void ForgetPartialFile(int folder_fd, const std::string& name);
 
+// A line a stop signal's message is followed by, while nothing of the run is in place (say,
+// where the answers typed so far are kept); empty for none.
+void SetStopSignalNote(const std::string& note);
+
 // Makes the process stop cleanly: every signal that ends a process by default and is asked
 // for from outside (INT, TERM, HUP, QUIT, USR1, USR2, ALRM, the timers, XCPU, the real-time
 // signals ...; not those of a fault) removes the partial files, says so on standard error and

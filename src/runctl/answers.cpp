@@ -47,12 +47,59 @@ void AnswerReader::Refuse(const std::string& message) const {
   throw FatalStop::Message(message);
 }
 
+AnswerReader::LineRead AnswerReader::ReadLine(std::string& line) {
+  line.clear();
+  std::streambuf* const buffer = in_.rdbuf();
+  if (buffer == nullptr || !in_.good()) return LineRead::kEnd;
+  using Traits = std::char_traits<char>;
+  bool read_any = false;
+  for (;;) {
+    const Traits::int_type c = buffer->sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) {
+      in_.setstate(std::ios::eofbit);
+      if (!read_any) return LineRead::kEnd;
+      break;
+    }
+    read_any = true;
+    if (Traits::to_char_type(c) == '\n') break;
+    // One byte more than an answer may have, for a carriage return before the line end.
+    if (line.size() > kMaxAnswerBytes) {
+      if (interactive_) {
+        for (;;) {
+          const Traits::int_type rest = buffer->sbumpc();
+          if (Traits::eq_int_type(rest, Traits::eof())) {
+            in_.setstate(std::ios::eofbit);
+            break;
+          }
+          if (Traits::to_char_type(rest) == '\n') break;
+        }
+      }
+      line.clear();
+      return LineRead::kTooLong;
+    }
+    line.push_back(Traits::to_char_type(c));
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.size() > kMaxAnswerBytes) {
+    line.clear();
+    return LineRead::kTooLong;
+  }
+  return LineRead::kLine;
+}
+
 std::optional<std::string> AnswerReader::Peek() {
-  if (!peeked_) {
+  if (!peeked_ && !peeked_too_long_) {
     std::string line;
-    if (!std::getline(in_, line)) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    peeked_ = std::move(line);
+    switch (ReadLine(line)) {
+      case LineRead::kEnd:
+        return std::nullopt;
+      case LineRead::kTooLong:
+        peeked_too_long_ = true;
+        return std::nullopt;
+      case LineRead::kLine:
+        peeked_ = std::move(line);
+        break;
+    }
   }
   return peeked_;
 }
@@ -64,13 +111,25 @@ std::string AnswerReader::NextLine(std::string_view question, bool keep) {
     line = std::move(*peeked_);
     peeked_.reset();
   } else {
-    if (!std::getline(in_, line)) {
+    LineRead read = LineRead::kTooLong;
+    if (peeked_too_long_) {
+      peeked_too_long_ = false;
+    } else {
+      read = ReadLine(line);
+    }
+    if (read == LineRead::kEnd) {
       throw FatalStop::Message("The input ended while waiting for the answer to " +
                                std::string(question));
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (read == LineRead::kTooLong) {
+      Refuse("Answer to " + std::string(question) + " is a line longer than " +
+             GroupedDigits(static_cast<int64_t>(kMaxAnswerBytes)) + " bytes");
+    }
   }
-  if (keep) kept_.push_back(line);
+  if (keep) {
+    kept_.push_back(line);
+    if (on_kept_) on_kept_(kept_);
+  }
   return line;
 }
 
@@ -79,7 +138,13 @@ std::string AnswerReader::Line(size_t width, std::string_view question) {
 }
 
 char AnswerReader::FirstCharacter(std::string_view question) {
-  const std::string line = NextLine(question, false);
+  std::string line;
+  try {
+    line = NextLine(question, false);
+  } catch (const AnswerRefused& refused) {
+    // Its question is not asked again: a line too long is no answer to it.
+    throw FatalStop::Message(refused.message);
+  }
   return line.empty() ? '\0' : line[0];
 }
 

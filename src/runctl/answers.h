@@ -5,7 +5,8 @@
 // numbers after the last one asked for on the last line read are ignored. Every line loses
 // its line end and one carriage return in front of it (answers files saved with CRLF ends).
 // The end of the input while an answer is awaited stops the run with a message naming the
-// question. An answer that is not a whole number, and any answer the dialogue refuses, stop
+// question. An answer line is at most kMaxAnswerBytes long: a longer one is refused (memory
+// stays bounded on any stream, an endless line included). An answer that is not a whole number, and any answer the dialogue refuses, stop
 // the run too, unless the answers come from a person at a terminal: then the refusal is an
 // AnswerRefused, and the dialogue asks the same question again.
 //
@@ -14,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -23,6 +25,9 @@
 #include "common/console.h"
 
 namespace haplovex {
+
+// The longest answer line taken, without its line end.
+inline constexpr size_t kMaxAnswerBytes = 4096;
 
 // Parses one item of a number answer: an optional sign followed by digits that fit in 32 bits.
 std::optional<int32_t> ParseWholeNumber(std::string_view text);
@@ -64,9 +69,21 @@ class AnswerReader {
   const std::vector<std::string>& kept() const { return kept_; }
   // Where the next answer's lines will start in kept(); Drop(mark) forgets them again.
   size_t Mark() const { return kept_.size(); }
-  void Drop(size_t mark) { kept_.resize(mark); }
+  void Drop(size_t mark) {
+    kept_.resize(mark);
+    if (on_kept_) on_kept_(kept_);
+  }
+  // Called with the kept lines each time they change.
+  void OnKept(std::function<void(const std::vector<std::string>&)> on_kept) {
+    on_kept_ = std::move(on_kept);
+  }
 
  private:
+  enum class LineRead { kLine, kEnd, kTooLong };
+  // One line of at most kMaxAnswerBytes, its line end and a carriage return before it taken
+  // off. At a terminal the rest of a line too long is read and forgotten, so that the question
+  // can be asked again; elsewhere nothing more is read.
+  LineRead ReadLine(std::string& line);
   std::string NextLine(std::string_view question, bool keep);
 
   std::istream& in_;
@@ -74,6 +91,8 @@ class AnswerReader {
   bool interactive_;
   std::vector<std::string> kept_;
   std::optional<std::string> peeked_;  // a line read ahead, its line end taken off
+  bool peeked_too_long_ = false;       // the line read ahead was longer than an answer may be
+  std::function<void(const std::vector<std::string>&)> on_kept_;
 };
 
 }  // namespace haplovex

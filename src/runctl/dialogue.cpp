@@ -458,8 +458,8 @@ void Dialogue::AskSmChoice() {
 
 std::string Dialogue::AskTitle() {
   console_.Plain("Enter a title to appear on the TORVELAN output");
-  console_.Plain("TITLE(no quotes):");
-  const std::string typed = answers_.Text("TITLE");
+  std::string typed;
+  Answer("TITLE(no quotes):", [&] { typed = answers_.Text("TITLE"); });
   s_.title = Padded(typed, kTitleWidth);
   return typed;
 }

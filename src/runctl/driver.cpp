@@ -26,6 +26,7 @@
 #include "runctl/run_files.h"
 #include "runctl/report.h"
 #include "runctl/settings.h"
+#include "runctl/typed_answers.h"
 #include "runctl/warnings.h"
 
 namespace haplovex {
@@ -292,6 +293,7 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
   bool finished = false;
   bool final_line_written = false;
   bool answers_saved = false;
+  std::string typed_note;  // where the answers typed are kept, when the run stopped
   std::vector<std::string> stop_lines;
   try {
     WorkFolder folder(workdir, &err);
@@ -311,17 +313,30 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
         answers.DropPeeked();
       }
     }
+    // At a terminal the answers are kept in a file of their own as they are typed, so that a
+    // run that stops does not lose them.
+    TypedAnswers typed(folder.fd(), OptionsLine(run_options), err);
+    if (answers.interactive()) {
+      answers.OnKept([&typed](const std::vector<std::string>& kept) { typed.Save(kept); });
+    }
     RunContext run{answers, console, err, run_options, folder};
     try {
       answers_saved = Run(run, output, summary, other, input);
     } catch (...) {
       final_line_written = run.final_line_written;
+      typed_note = typed.name().empty() ? std::string() : typed.HowToFinish();
+      answers.OnKept(nullptr);
       throw;
     }
+    answers.OnKept(nullptr);
+    typed.Remove();
     finished = true;
   } catch (const FatalStop& stop) {
     stop_lines = stop.lines();
     if (!stop.stop().empty()) stop_lines.push_back(stop.stop());
+  } catch (const AnswerRefused& refused) {
+    // (Every question a person may answer again catches its refusals; this is the net.)
+    stop_lines = {" *** " + refused.message, kErrorStop};
   } catch (const std::bad_alloc&) {
     stop_lines = {" *** Not enough memory to finish the run", kErrorStop};
   } catch (const std::exception& failure) {
@@ -341,13 +356,19 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
     }
     err << "haplovex: the run's files could not be put in place: the files in the folder are as "
            "they were\n";
+    if (!typed_note.empty()) err << "haplovex: " << typed_note << "\n";
     err.flush();
     return kExitError;
   }
   WriteStop(console, stop_lines);
   if (console.lost()) err << "haplovex: the console output could not be written\n";
-  err << "haplovex: the run stopped before its end: no file was written, and the files in the "
-         "folder are as they were\n";
+  if (typed_note.empty()) {
+    err << "haplovex: the run stopped before its end: no file was written, and the files in the "
+           "folder are as they were\n";
+  } else {
+    err << "haplovex: the run stopped before its end: the files in the folder are as they were\n"
+        << "haplovex: " << typed_note << "\n";
+  }
   err.flush();
   return kExitError;
 }

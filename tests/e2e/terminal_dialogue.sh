@@ -174,7 +174,8 @@ for f in HAPLOVEX.OUT HAPLOVEX.SUM HAPLOVEX.ANS; do
   expect "inp-replay-$f" cmp -s "$inp/$f" "$inp_again/$f"
 done
 
-# Ctrl-D ends the run at a terminal as anywhere: nothing is written.
+# Ctrl-D ends the run at a terminal as anywhere: nothing of the run is written, but for the
+# answers typed so far, kept for the run to be finished from them.
 eof="$work/eof"
 mkdir -p "$eof"
 cp "$root/examples/green-river/pass3mstrata5.inp" "$eof/"
@@ -182,7 +183,9 @@ printf 'expect FILE:\nsend pass3mstrata5.inp\nexpect GROUPS(eg 3,7,1,1):\neof\n'
 (cd "$eof" && "$pty" "$work/eof.script" "$work/eof.transcript" -- "$bin")
 expect ctrl-d-ends [ $? = 1 ]
 expect ctrl-d-message has "$work/eof.transcript" "The input ended while waiting for the answer"
-expect ctrl-d-nothing-written [ -z "$(cd "$eof" && ls -A | grep -v pass3mstrata5.inp)" ]
+expect ctrl-d-nothing-written [ "$(cd "$eof" && ls -A | grep -v pass3mstrata5.inp)" = HAPLOVEX.ANS.partial ]
+expect ctrl-d-answers-kept [ "$(cat "$eof/HAPLOVEX.ANS.partial")" = pass3mstrata5.inp ]
+expect ctrl-d-how-to-finish has "$work/eof.transcript" "then run: haplovex -y HAPLOVEX.ANS.partial"
 
 # The same mistakes in an answers file stop the run, as they always did.
 piped="$work/piped"

@@ -37,5 +37,19 @@ for modset in 2 1; do
     fi
   done
 done
+# An endless answer line (a device or a binary file piped in by mistake) stops the run with the
+# memory of a short one: under 10 MB.
+mkdir -p "$work/endless"
+for source in /dev/zero /dev/urandom; do
+  checks=$((checks + 1))
+  status=0
+  (cd "$work/endless" && /usr/bin/time -f %M -o rss "$bin" < "$source" > console 2>&1) || status=$?
+  rss=$(tail -n 1 "$work/endless/rss")
+  echo "answers from $source: exit status $status, peak resident memory $rss kB"
+  if [ "$status" -ne 1 ] || [ "$rss" -ge 10240 ]; then
+    echo "answers from $source: not stopped within 10 MB"
+    failures=$((failures + 1))
+  fi
+done
 echo "peak memory: $((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

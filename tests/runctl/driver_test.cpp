@@ -237,6 +237,10 @@ TEST_F(RunTest, SettingsTheConvertersCannotHandleAreRefusedAtOnce) {
       {"fewer stratum codes than strata", With([](Answers& a) { a.counts = "3,3,1,1"; }),
        " STRATA CODES(no quotes or spaces- eg 123):",
        "Expected 3 stratum codes (one for each stratum) with no blank among them, got \"AB\""},
+      {"a stratum-code line of 5,000 bytes (no answers file at all?)",
+       With([](Answers& a) { a.strata_codes = std::string(5000, 'A'); }),
+       " STRATA CODES(no quotes or spaces- eg 123):",
+       "Answer to STRATA CODES is a line longer than 4,096 bytes"},
       {"a blank among the stratum codes", With([](Answers& a) { a.strata_codes = "A B"; }),
        " STRATA CODES(no quotes or spaces- eg 123):",
        "Expected 2 stratum codes (one for each stratum) with no blank among them, got \"A B\""},
@@ -478,6 +482,9 @@ TEST_F(RunTest, ARefusedAnswerIsAskedAgainOnATerminal) {
       {"a model set that is no number, then one out of range (asked again as ever)",
        with(6, {"two", "5"}), "Answer to MODEL SETS must be a whole number, read \"two\"",
        " MODEL SETS (1,2,3, or 4):", 3, {}},
+      {"a title line of 5,000 bytes: the rest of the line is no answer",
+       with(7, {std::string(5000, 'T')}), "Answer to TITLE is a line longer than 4,096 bytes",
+       " TITLE(no quotes):", 2, {}},
       {"a memory model set with 3 periods is fine, with 2 it is not",
        {"records.txt", "2,2,1,1", "AB", "1", "3", "0", "1", "2", "Title"},
        "The memory-movement model sets need 3 to 40 time periods, got 2",
@@ -496,6 +503,71 @@ TEST_F(RunTest, ARefusedAnswerIsAskedAgainOnATerminal) {
     EXPECT_EQ(folder_.Read("HAPLOVEX.ANS"), saved);
     EXPECT_NE(err_.find("to repeat this run: haplovex -y < HAPLOVEX.ANS"), std::string::npos);
   }
+}
+
+// At a terminal the answers are kept as they are typed in a file of the run's own, which a run
+// that stops leaves (named with the way to finish it) and a run that finishes removes.
+TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> typed;
+    std::string user_file;  // HAPLOVEX.ANS.partial of an earlier run, when not empty
+    bool csv = false;
+    int status = kExitError;
+    std::string kept_in;  // the partial answers file left; empty: none
+    std::string kept;     // what it holds
+  };
+  const std::vector<Case> cases = {
+      {"the input ends after the seventh answer",
+       {"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2"}, "", false, kExitError,
+       "HAPLOVEX.ANS.partial", "records.txt\n2,3,1,1\nAB\n1\n4\n0\n2\n"},
+      {"refused answers are not kept, their corrections are",
+       {"records.txt", "2,300,1,1", "2,3,1,1", "A", "AB"}, "", false, kExitError,
+       "HAPLOVEX.ANS.partial", "records.txt\n2,3,1,1\nAB\n"},
+      {"the options of the run come first", {"records.txt", "2,3,1,1"}, "", true, kExitError,
+       "HAPLOVEX.ANS.partial", "#haplovex --csv\nrecords.txt\n2,3,1,1\n"},
+      {"an earlier run's file is left alone", {"records.txt"}, "mine\n", false, kExitError,
+       "HAPLOVEX.ANS.partial-2", "records.txt\n"},
+      {"a finished run removes its own file and no other",
+       {"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Title"}, "mine\n", false,
+       kExitFinished, "", ""},
+      {"no answer, no file", {}, "", false, kExitError, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
+    if (!c.user_file.empty()) folder_.Write("HAPLOVEX.ANS.partial", c.user_file);
+    options_ = RunOptions{};
+    options_.answers_from_terminal = true;
+    options_.csv = c.csv;
+    EXPECT_EQ(Run(c.typed), c.status) << err_;
+    std::vector<std::string> partial;
+    for (const std::string& name : OtherNames()) {
+      if (name.rfind("HAPLOVEX.ANS.partial", 0) == 0 && folder_.Read(name) != c.user_file) {
+        partial.push_back(name);
+      }
+    }
+    if (c.kept_in.empty()) {
+      EXPECT_TRUE(partial.empty());
+      EXPECT_EQ(err_.find(".partial"), std::string::npos) << err_;
+    } else {
+      ASSERT_EQ(partial, std::vector<std::string>{c.kept_in});
+      EXPECT_EQ(folder_.Read(c.kept_in), c.kept);
+      EXPECT_NE(err_.find("the answers typed so far are kept in " + c.kept_in +
+                          ": to finish the run, complete the remaining answers in it, then run: "
+                          "haplovex -y " + c.kept_in + "\n"),
+                std::string::npos)
+          << err_;
+    }
+    if (!c.user_file.empty()) {
+      EXPECT_EQ(folder_.Read("HAPLOVEX.ANS.partial"), c.user_file);
+    }
+  }
+  // Piped answers keep no such file.
+  options_ = RunOptions{};
+  for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
+  EXPECT_EQ(Run({"records.txt", "2,3,1,1"}), kExitError);
+  EXPECT_TRUE(OtherNames().empty());
 }
 
 TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {
