@@ -1,0 +1,185 @@
+#include "gof/fit_files.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "common/format.h"
+#include "gof/distributions.h"
+#include "tabulate/tidy_tables.h"
+
+namespace haplovex::gof {
+
+namespace {
+
+std::string Printed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// A statistic as the tables give it: six decimals, unrounded before.
+std::string Statistic(double value) { return Printed("%.6f", value); }
+// A probability: six significant digits.
+std::string Probability(double p) { return Printed("%.6g", p); }
+
+bool Tested(const Component& c) { return c.method != Method::kNone && c.df > 0; }
+
+std::string Padded(std::string text, size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+std::string Right(const std::string& text, size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// A total's line: name, statistic, df, p.
+std::string TotalLine(const TestResult& test) {
+  return "  " + Padded(test.name, 8) + Right(Printed("%.3f", test.statistic), 12) +
+         Right(std::to_string(test.df), 6) +
+         Right(test.df > 0 ? Printed("%.4f", test.p) : std::string("-"), 10);
+}
+
+void WriteComponents(const TestResult& test, OutputFile& file) {
+  for (const Component& c : test.components) {
+    std::string line = "  " + Padded(test.name, 8) + Right(std::to_string(c.occasion), 7) +
+                       Right(c.stratum > 0 ? std::to_string(c.stratum) : std::string("-"), 8);
+    if (Tested(c)) {
+      line += Right(Printed("%.4f", c.statistic), 12) + Right(std::to_string(c.df), 6) +
+              Right(Printed("%.4f", c.p), 10) + "  " + MethodName(c.method);
+    } else {
+      line += Right("-", 12) + Right("0", 6) + Right("-", 10) + "  not tested";
+    }
+    file.WriteLine(line);
+  }
+}
+
+void CsvTotal(const std::string& group, const TestResult& test, OutputFile& file) {
+  CsvRow row;
+  row.Text(group).Text(test.name).Empty().Empty().Text(Statistic(test.statistic)).Number(test.df);
+  if (test.df > 0) {
+    row.Text(Probability(test.p)).Text(MethodName(Method::kChiSquare));
+  } else {
+    row.Empty().Text(MethodName(Method::kNone));
+  }
+  row.WriteTo(file);
+}
+
+void CsvTest(const std::string& group, const TestResult& test, OutputFile& file) {
+  for (const Component& c : test.components) {
+    CsvRow row;
+    row.Text(group).Text(test.name).Number(c.occasion);
+    if (c.stratum > 0) {
+      row.Number(c.stratum);
+    } else {
+      row.Empty();
+    }
+    if (Tested(c)) {
+      row.Text(Statistic(c.statistic)).Number(c.df).Text(Probability(c.p)).Text(MethodName(c.method));
+    } else {
+      row.Text(Statistic(0)).Number(0).Empty().Text(MethodName(Method::kNone));
+    }
+    row.WriteTo(file);
+  }
+  CsvTotal(group, test, file);
+}
+
+}  // namespace
+
+TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests) {
+  TestResult sum;
+  sum.name = name;
+  for (const TestResult& test : tests) {
+    sum.statistic += test.statistic;
+    sum.df += test.df;
+  }
+  sum.p = sum.df > 0 ? ChiSquareUpper(sum.statistic, sum.df) : 1.0;
+  return sum;
+}
+
+double CHat(const TestResult& overall) {
+  return overall.df > 0 ? overall.statistic / overall.df : 0.0;
+}
+
+std::string CHatReading(double c_hat) {
+  if (c_hat < 1.5) return "fits acceptably";
+  if (c_hat <= 3.0) return "overdispersed: carry c-hat into model selection";
+  return "structural lack of fit: look at the components (transience 3G.SR, trap-dependence "
+         "M.ITEC, memory WBWA)";
+}
+
+const char* MethodName(Method method) {
+  switch (method) {
+    case Method::kChiSquare:
+      return "chi-square";
+    case Method::kFisher:
+      return "fisher";
+    case Method::kNone:
+      break;
+  }
+  return "none";
+}
+
+void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups, OutputFile& file) {
+  file.WriteLine("HAPLOVEX goodness-of-fit tests");
+  file.WriteLine("Title: " + TextAsUtf8(setting.title));
+  file.WriteLine(std::to_string(setting.periods) + " periods, " + std::to_string(setting.strata) +
+                 (setting.strata == 1 ? " stratum" : " strata") + ", " +
+                 std::to_string(groups.size()) + (groups.size() == 1 ? " group" : " groups") +
+                 "; the tests of each group are computed on its records as read.");
+  if (setting.ages_pooled) {
+    file.WriteLine("The age classes were pooled: the tests take all animals of a group together.");
+  }
+  for (const GroupFit& g : groups) {
+    file.WriteLine("");
+    file.WriteLine("Group " + g.group);
+    const double c_hat = CHat(g.jmv);
+    file.WriteLine("  c-hat = " + Printed("%.3f", c_hat) + " (JMV " + Printed("%.3f", g.jmv.statistic) +
+                   " on " + std::to_string(g.jmv.df) + " df): " +
+                   (g.jmv.df > 0 ? CHatReading(c_hat) : std::string("nothing could be tested")));
+    file.WriteLine("");
+    file.WriteLine("  Test       statistic    df         p");
+    for (const TestResult& t : g.multi) file.WriteLine(TotalLine(t));
+    file.WriteLine(TotalLine(g.jmv));
+    file.WriteLine("");
+    file.WriteLine("  Strata pooled (single-state tests):");
+    for (const TestResult& t : g.single) file.WriteLine(TotalLine(t));
+    file.WriteLine(TotalLine(g.cjs));
+    const double cjs_c_hat = CHat(g.cjs);
+    file.WriteLine("  c-hat (CJS) = " + Printed("%.3f", cjs_c_hat));
+    bool noted = false;
+    for (const std::vector<TestResult>* tests : {&g.multi, &g.single}) {
+      for (const TestResult& t : *tests) {
+        for (const std::string& note : t.notes) {
+          if (!noted) {
+            file.WriteLine("");
+            file.WriteLine("  Notes:");
+            noted = true;
+          }
+          file.WriteLine("  " + t.name + ": " + note);
+        }
+      }
+    }
+    file.WriteLine("");
+    file.WriteLine("  Components");
+    file.WriteLine("  Test       period stratum  statistic    df         p  method");
+    for (const TestResult& t : g.multi) WriteComponents(t, file);
+    for (const TestResult& t : g.single) WriteComponents(t, file);
+  }
+}
+
+void WriteFitCsv(const std::vector<GroupFit>& groups, OutputFile& file) {
+  CsvRow header;
+  for (const char* name : {"group", "test", "occasion", "stratum", "statistic", "df", "p", "method"}) {
+    header.Text(name);
+  }
+  header.WriteTo(file);
+  for (const GroupFit& g : groups) {
+    for (const TestResult& t : g.multi) CsvTest(g.group, t, file);
+    CsvTotal(g.group, g.jmv, file);
+    for (const TestResult& t : g.single) CsvTest(g.group, t, file);
+    CsvTotal(g.group, g.cjs, file);
+  }
+}
+
+}  // namespace haplovex::gof

@@ -1,0 +1,44 @@
+// What the goodness-of-fit tests of a run give, and how they are written: HAPLOVEX.GOF, a
+// table a person reads, and with --csv HAPLOVEX.gof.csv, a row per component and per total.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/text_file.h"
+#include "gof/fit_result.h"
+
+namespace haplovex::gof {
+
+// The tests of one group.
+struct GroupFit {
+  std::string group;                 // the group's label, as in the run's other tables
+  std::vector<TestResult> multi;     // 3G.SR, 3G.Sm, WBWA, M.ITEC, M.LTEC
+  TestResult jmv;                    // their sum
+  std::vector<TestResult> single;    // 3.SR, 3.SM, 2.CT, 2.CL, of the strata pooled
+  TestResult cjs;                    // their sum
+};
+
+// The overall test named `name`: the sum of the tests' totals and df, p from that sum.
+TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests);
+
+// The overdispersion factor of an overall test: its statistic over its df (0 for no df).
+double CHat(const TestResult& overall);
+// What c-hat says, in a few words.
+std::string CHatReading(double c_hat);
+
+// What a run's tests were computed on.
+struct FitSetting {
+  std::string title;
+  int periods = 0;
+  int strata = 0;
+  bool ages_pooled = false;  // more than one age class, tested as one
+};
+
+void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups, OutputFile& file);
+void WriteFitCsv(const std::vector<GroupFit>& groups, OutputFile& file);
+
+// The method's name in the CSV table: "chi-square", "fisher" or "none".
+const char* MethodName(Method method);
+
+}  // namespace haplovex::gof

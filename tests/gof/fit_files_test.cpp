@@ -1,0 +1,95 @@
+#include "gof/fit_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace haplovex::gof {
+namespace {
+
+TestResult Test(const std::string& name, std::vector<Component> components, double statistic,
+                int df, double p) {
+  TestResult t;
+  t.name = name;
+  t.components = std::move(components);
+  t.statistic = statistic;
+  t.df = df;
+  t.p = p;
+  return t;
+}
+
+// One group with a component of each kind: tested by chi-square, by Fisher, not tested.
+GroupFit OneGroup() {
+  GroupFit g;
+  g.group = "M";
+  g.multi = {Test("3G.SR",
+                  {{2, 1, 3.894777e-03, 1, 9.502378e-01, Method::kChiSquare},
+                   {2, 2, 0.4843141, 1, 0.486512, Method::kFisher},
+                   {3, 1, 0, 0, 1, Method::kNone}},
+                  0.4882089, 2, 0.78338),
+             Test("M.ITEC", {{2, 0, 4.081403, 1, 0.0433576, Method::kChiSquare}}, 4.081403, 1,
+                  0.0433576)};
+  g.jmv = SumOfTests("JMV", g.multi);
+  g.single = {Test("2.CL", {{2, 0, 0, 0, 1, Method::kNone}}, 0, 0, 1)};
+  g.cjs = SumOfTests("CJS", g.single);
+  return g;
+}
+
+TEST(FitFilesTest, TheCsvTableHasARowPerComponentAndPerTotal) {
+  OutputFile file("HAPLOVEX.gof.csv");
+  file.OpenMemory();
+  WriteFitCsv({OneGroup()}, file);
+  EXPECT_EQ(file.contents(),
+            "group,test,occasion,stratum,statistic,df,p,method\r\n"
+            "M,3G.SR,2,1,0.003895,1,0.950238,chi-square\r\n"
+            "M,3G.SR,2,2,0.484314,1,0.486512,fisher\r\n"
+            "M,3G.SR,3,1,0.000000,0,,none\r\n"
+            "M,3G.SR,,,0.488209,2,0.78338,chi-square\r\n"
+            "M,M.ITEC,2,,4.081403,1,0.0433576,chi-square\r\n"
+            "M,M.ITEC,,,4.081403,1,0.0433576,chi-square\r\n"
+            "M,JMV,,,4.569612,3,0.206164,chi-square\r\n"
+            "M,2.CL,2,,0.000000,0,,none\r\n"
+            "M,2.CL,,,0.000000,0,,none\r\n"
+            "M,CJS,,,0.000000,0,,none\r\n");
+}
+
+TEST(FitFilesTest, CHatAndItsReading) {
+  struct Case {
+    double statistic;
+    int df;
+    double c_hat;
+    std::string reading;
+  };
+  const std::vector<Case> cases = {
+      {982.59, 197, 4.98777, "structural lack of fit"},
+      {14.9, 10, 1.49, "fits acceptably"},
+      {15.0, 10, 1.5, "overdispersed: carry c-hat into model selection"},
+      {30.0, 10, 3.0, "overdispersed"},
+      {0, 0, 0, "fits acceptably"},
+  };
+  for (const Case& c : cases) {
+    TestResult overall;
+    overall.statistic = c.statistic;
+    overall.df = c.df;
+    EXPECT_NEAR(CHat(overall), c.c_hat, 1e-5);
+    EXPECT_EQ(CHatReading(CHat(overall)).rfind(c.reading, 0), 0u) << c.statistic;
+  }
+}
+
+TEST(FitFilesTest, ThePlainTableLeadsWithCHatAndSaysWhatWasPooled) {
+  OutputFile file("HAPLOVEX.GOF");
+  file.OpenMemory();
+  WriteFitText({"Geese", 6, 3, true}, {OneGroup()}, file);
+  const std::string& text = file.contents();
+  EXPECT_NE(text.find("The age classes were pooled"), std::string::npos);
+  EXPECT_NE(text.find("Group M\n  c-hat = 1.523 (JMV 4.570 on 3 df): overdispersed"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("  3G.SR         3       1           -     0         -  not tested"),
+            std::string::npos)
+      << text;
+}
+
+}  // namespace
+}  // namespace haplovex::gof
