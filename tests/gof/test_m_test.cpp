@@ -17,14 +17,13 @@
 namespace haplovex::gof {
 namespace {
 
-using Rows = std::vector<std::vector<int64_t>>;
-
 // The reference computation starts its fits from random points, so its figures move in the
-// third or fourth significant digit. Its fit also bounds every probability's log-ratio to the
-// first column's within 10, which keeps a base's empty cell at about 4.5e-5 of its first one
-// instead of 0: the maximum it finds is then a little lower and its statistic about
-// (base total) x 4.5e-5 higher (0.024 at geese period 2). Agreement is taken as within 0.02
-// or 2%, whichever is wider.
+// third or fourth significant digit. Its fit also bounds the log-ratio of every probability to
+// the first of its row within 10, which keeps a base's empty cell at about 4.5e-5 of that
+// first probability instead of 0: its maximum is a little below the true one and its statistic
+// higher by about the base's total times that probability, 0.024 at M.ITEC period 2 of the
+// geese (a fit under the same bounds gives its 14.267). Agreement is taken as within 0.02 or
+// 2%, whichever is wider.
 void ExpectNear(double ours, double reference, const std::string& what) {
   EXPECT_LE(std::fabs(ours - reference), std::max(0.02, 0.02 * std::fabs(reference)))
       << what << ": " << ours << " against " << reference;
