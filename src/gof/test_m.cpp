@@ -258,6 +258,8 @@ MixtureTable PoolMixtures(MixtureTable table) {
   return table;
 }
 
+int DefaultRandomStarts(size_t bases) { return std::max(24, 8 * static_cast<int>(bases)); }
+
 MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
   Counts k;
   k.mixtures = pooled.mixtures.size();

@@ -46,14 +46,19 @@ struct MixtureFit {
   int starts_used = 0;   // starting points tried (the bases' own proportions, then random ones)
 };
 
-inline constexpr int kRandomStarts = 24;
-
 // Every base row must have a positive total, and every mixture row too. The fit is the best of
 // expectation-maximisation runs from the bases' own proportions (weights equal) and from
 // `random_starts` starting points of a fixed-seed generator, so the same table always gives
 // the same figures. The likelihood can have several local maxima: the bases' proportions alone
 // may stop on a lower one.
-MixtureFit FitMixture(const MixtureTable& pooled, int random_starts = kRandomStarts);
+MixtureFit FitMixture(const MixtureTable& pooled, int random_starts);
+
+// The random starts a fit makes unless told: 24, and 8 a base where there are more than three
+// (the more strata, the more local maxima there are to climb past).
+int DefaultRandomStarts(size_t bases);
+inline MixtureFit FitMixture(const MixtureTable& pooled) {
+  return FitMixture(pooled, DefaultRandomStarts(pooled.bases.size()));
+}
 
 // M.ITEC (itec) over periods 2..k-2, or M.LTEC over periods 2..k-3; the statistic of each
 // period is compared with a chi-square of (mixture rows) x (columns - bases) degrees.

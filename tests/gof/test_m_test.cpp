@@ -51,7 +51,7 @@ TEST(MixtureFitTest, ReachesTheMaximumPastALocalOne) {
     int random_starts;
     double log_likelihood, statistic;
   };
-  const Case cases[] = {{0, -43.0423, 1.7163}, {kRandomStarts, -43.0385, 1.6708}};
+  const Case cases[] = {{0, -43.0423, 1.7163}, {DefaultRandomStarts(3), -43.0385, 1.6708}};
   for (const Case& c : cases) {
     const MixtureFit fit = FitMixture(table, c.random_starts);
     EXPECT_NEAR(fit.log_likelihood, c.log_likelihood, 5e-5) << c.random_starts << " random starts";
