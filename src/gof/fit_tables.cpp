@@ -20,15 +20,22 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
   return __builtin_add_overflow(a, b, &sum) ? kMostBytes : sum;
 }
 
-// Cells of all the basic tables T(i, l), i = 2..periods-1, l = 1..strata.
+// Cells of all the basic tables T(i, l), i = 2..periods-1, l = 1..strata: strata x (strata+1)
+// rows x columns, where the columns over i add up to strata x (1 + ... + periods-2) + periods-2.
 uint64_t BasicTableCells(int periods, int strata) {
+  if (periods < 3) return 0;
   const uint64_t a = static_cast<uint64_t>(strata);
-  uint64_t cells = 0;
-  for (int i = 2; i <= periods - 1; ++i) {
-    const uint64_t columns = SaturatingAdd(SaturatingMul(static_cast<uint64_t>(periods - i), a), 1);
-    cells = SaturatingAdd(cells, SaturatingMul(SaturatingMul(a, a + 1), columns));
-  }
-  return cells;
+  const uint64_t k = static_cast<uint64_t>(periods);
+  const uint64_t triangle = (k - 2) % 2 == 0 ? SaturatingMul((k - 2) / 2, k - 1)
+                                             : SaturatingMul(k - 2, (k - 1) / 2);
+  const uint64_t columns = SaturatingAdd(SaturatingMul(a, triangle), k - 2);
+  return SaturatingMul(SaturatingMul(a, a + 1), columns);
+}
+
+// The m-array's cells (marray.h): (periods x strata)^2 recaptures and periods x strata releases.
+uint64_t MArrayCells(int periods, int strata) {
+  const uint64_t releases = SaturatingMul(static_cast<uint64_t>(periods), static_cast<uint64_t>(strata));
+  return SaturatingAdd(SaturatingMul(releases, releases), releases);
 }
 
 // The position of the first capture at or after `from`, or sites.size() when there is none.
@@ -104,10 +111,8 @@ void FitTables::Merge(const FitTables& other) {
 }
 
 uint64_t FitTables::BytesFor(int periods, int strata) {
-  uint64_t bytes = SaturatingMul(BasicTableCells(periods, strata), sizeof(int64_t));
-  bytes = SaturatingAdd(bytes, MultiStateMArray::BytesFor(periods, strata));
-  bytes = SaturatingAdd(bytes, SaturatingMul(static_cast<uint64_t>(periods) + 1, sizeof(size_t)));
-  return SaturatingAdd(bytes, sizeof(FitTables));
+  const uint64_t cells = SaturatingAdd(BasicTableCells(periods, strata), MArrayCells(periods, strata));
+  return SaturatingMul(cells, sizeof(int64_t));
 }
 
 }  // namespace haplovex::gof

@@ -46,7 +46,7 @@ class FitTables {
   // REQUIRES: other has the same periods and strata.
   void Merge(const FitTables& other);
 
-  // Memory the tables of `periods` x `strata` take (saturating at the largest uint64_t), so
+  // Memory the counts of `periods` x `strata` take (saturating at the largest uint64_t), so
   // that a run can refuse the tests before allocating them.
   static uint64_t BytesFor(int periods, int strata);
 
