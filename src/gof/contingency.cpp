@@ -1,12 +1,11 @@
 #include "gof/contingency.h"
 
 #include <algorithm>
+#include <boost/math/distributions/binomial.hpp>
+#include <boost/math/distributions/hypergeometric.hpp>
 #include <cassert>
 #include <cmath>
 #include <limits>
-
-#include <boost/math/distributions/hypergeometric.hpp>
-#include <boost/math/special_functions/gamma.hpp>
 
 #include "gof/distributions.h"
 
@@ -18,6 +17,11 @@ constexpr double kOneMinus = 1e-15;
 // Tables whose probability is within this relative distance of the observed one's count as
 // equally likely.
 constexpr double kTieTolerance = 1e-7;
+
+// Up to this many animals Fisher's probabilities come from the hypergeometric distribution
+// itself, whose cost grows with the number of animals; beyond it from binomial ones, whose
+// cost does not.
+constexpr int64_t kFewAnimals = 10'000;
 
 // The probabilities of the 2x2 tables with the margins of `table`, by the value x of the
 // top-left cell from `lowest` on, and the index of the observed table among them.
@@ -35,7 +39,7 @@ Hypergeometric TablesWithMargins(const CountTable& table) {
   Hypergeometric h;
   h.observed = static_cast<size_t>(table.at(0, 0) - lowest);
   h.probability.reserve(static_cast<size_t>(highest - lowest + 1));
-  if (n <= std::numeric_limits<unsigned>::max()) {
+  if (n <= kFewAnimals) {
     const boost::math::hypergeometric_distribution<double> tables(
         static_cast<unsigned>(column1), static_cast<unsigned>(row1), static_cast<unsigned>(n));
     for (int64_t x = lowest; x <= highest; ++x) {
@@ -43,17 +47,17 @@ Hypergeometric TablesWithMargins(const CountTable& table) {
     }
     return h;
   }
-  // More animals than the distribution's arguments hold: the same probabilities from the
-  // logarithms of the binomial coefficients.
-  const auto log_choose = [](int64_t m, int64_t k) {
-    return boost::math::lgamma(static_cast<double>(m) + 1) -
-           boost::math::lgamma(static_cast<double>(k) + 1) -
-           boost::math::lgamma(static_cast<double>(m - k) + 1);
+  // The hypergeometric probability as a ratio of binomial ones, each taking its x of its
+  // animals with the same chance row1 / n: b(x; column1) b(row1 - x; n - column1) / b(row1; n).
+  const double chance = static_cast<double>(row1) / static_cast<double>(n);
+  const auto binomial = [chance](int64_t trials, int64_t successes) {
+    return boost::math::pdf(
+        boost::math::binomial_distribution<double>(static_cast<double>(trials), chance),
+        static_cast<double>(successes));
   };
-  const double log_all = log_choose(n, row1);
+  const double all = binomial(n, row1);
   for (int64_t x = lowest; x <= highest; ++x) {
-    h.probability.push_back(
-        std::exp(log_choose(column1, x) + log_choose(n - column1, row1 - x) - log_all));
+    h.probability.push_back(binomial(column1, x) * binomial(n - column1, row1 - x) / all);
   }
   return h;
 }
@@ -138,7 +142,8 @@ TableTest Pearson(const CountTable& table) {
 TableTest FisherOrPearson(const CountTable& table, int fisher_df) {
   if (!table.AnyExpectedSmall()) return Pearson(table);
   // With one non-empty row or column Fisher's p is 1 on no degree of freedom.
-  if (fisher_df <= 0) return TableTest{.method = Method::kFisher, .statistic = 0, .df = 0, .p = 1, .far_tail = false};
+  if (fisher_df <= 0)
+    return TableTest{.method = Method::kFisher, .statistic = 0, .df = 0, .p = 1, .far_tail = false};
   return FisherAsChiSquare(FisherExactP(table), fisher_df);
 }
 

@@ -26,15 +26,16 @@ uint64_t BasicTableCells(int periods, int strata) {
   if (periods < 3) return 0;
   const uint64_t a = static_cast<uint64_t>(strata);
   const uint64_t k = static_cast<uint64_t>(periods);
-  const uint64_t triangle = (k - 2) % 2 == 0 ? SaturatingMul((k - 2) / 2, k - 1)
-                                             : SaturatingMul(k - 2, (k - 1) / 2);
+  const uint64_t triangle =
+      (k - 2) % 2 == 0 ? SaturatingMul((k - 2) / 2, k - 1) : SaturatingMul(k - 2, (k - 1) / 2);
   const uint64_t columns = SaturatingAdd(SaturatingMul(a, triangle), k - 2);
   return SaturatingMul(SaturatingMul(a, a + 1), columns);
 }
 
 // The m-array's cells (marray.h): (periods x strata)^2 recaptures and periods x strata releases.
 uint64_t MArrayCells(int periods, int strata) {
-  const uint64_t releases = SaturatingMul(static_cast<uint64_t>(periods), static_cast<uint64_t>(strata));
+  const uint64_t releases =
+      SaturatingMul(static_cast<uint64_t>(periods), static_cast<uint64_t>(strata));
   return SaturatingAdd(SaturatingMul(releases, releases), releases);
 }
 
@@ -81,7 +82,8 @@ void FitTables::Add(std::span<const uint8_t> sites, int64_t count) {
     assert(stratum <= strata_);
     largest_seen_ = std::max(largest_seen_, stratum);
     const bool has_table = period >= 2 && period <= periods_ - 1;
-    const size_t row = has_table ? Offset(period, stratum) + static_cast<size_t>(before) * Columns(period) : 0;
+    const size_t row =
+        has_table ? Offset(period, stratum) + static_cast<size_t>(before) * Columns(period) : 0;
 
     const size_t next = NextCapture(sites, at + 1);
     if (next == end) {
@@ -96,7 +98,8 @@ void FitTables::Add(std::span<const uint8_t> sites, int64_t count) {
     const int next_stratum = sites[next];
     marray_.AddPair(period, stratum, next_period, next_stratum, animals);
     if (has_table) {
-      cells_[row + static_cast<size_t>(next_period - period - 1) * strata_ + next_stratum - 1] += animals;
+      cells_[row + static_cast<size_t>(next_period - period - 1) * strata_ + next_stratum - 1] +=
+          animals;
     }
     before = stratum;
     at = next;
@@ -111,7 +114,8 @@ void FitTables::Merge(const FitTables& other) {
 }
 
 uint64_t FitTables::BytesFor(int periods, int strata) {
-  const uint64_t cells = SaturatingAdd(BasicTableCells(periods, strata), MArrayCells(periods, strata));
+  const uint64_t cells =
+      SaturatingAdd(BasicTableCells(periods, strata), MArrayCells(periods, strata));
   return SaturatingMul(cells, sizeof(int64_t));
 }
 

@@ -42,7 +42,9 @@ void NoteFarTail(const Places& places, TestResult* test) {
   test->notes.push_back(
       "Fisher's p-value was too small for the reference computation, which gives an infinite "
       "statistic, at " +
-      places.list() + "; the statistic given is the finite chi-square value of that p-value.");
+      places.list() +
+      "; the statistic given is the finite chi-square value of that p-value (of the smallest "
+      "p-value that can be held, where it is smaller still).");
 }
 
 // The sum of the sub-tables of a 3G.Sm component.

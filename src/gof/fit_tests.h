@@ -4,10 +4,12 @@
 // single-state tests on the same animals with the strata pooled (3.SR, 3.SM, 2.CT, 2.CL), with
 // one component per period.
 //
-// A component is a contingency table tested for independence (contingency.h). A component
-// whose table has nothing to compare (an empty row or column, no degree of freedom left) is
-// not tested: Method::kNone, statistic 0, df 0. A test's total is the unrounded sum of its
-// components' statistics and df, with the chi-square p of that sum (1 on 0 df).
+// A component is a contingency table tested for independence (contingency.h); in 3G.Sm the
+// sum of up to 2 + strata sub-tables, labelled with the method of the last one tested, as the
+// reference computation labels it. A component whose tables have nothing to compare (an empty
+// row or column, no degree of freedom left) is not tested: Method::kNone, statistic 0, df 0.
+// A test's total is the unrounded sum of its components' statistics and df, with the
+// chi-square p of that sum (1 on 0 df).
 //
 // Where the reference computation is unsound these tests do the sound thing, and say so in
 // TestResult::notes when it changed something: the strata are those declared, not the largest
@@ -16,7 +18,9 @@
 // finite statistic. Component statistics are not rounded.
 //
 // Example (geese data, 3 strata, 6 periods): 3G.SR 117.7527 on 12 df, 3G.Sm 302.7690 on 119,
-// WBWA 472.8549 on 20; 3.SR 54.239 on 4, 3.SM 8.009 on 6, 2.CT 45.820 on 3, 2.CL 3.532 on 3.
+// WBWA 472.8549 on 20; 3.SR 54.2389 on 4, 3.SM 8.0091 on 6, 2.CT 45.8212 on 3, 2.CL 3.5321 on
+// 3 (the reference computation, which rounds the single-state components to 3 decimals before
+// adding them: 54.239, 8.009, 45.820, 3.532).
 #pragma once
 
 #include <vector>

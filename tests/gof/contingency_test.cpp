@@ -44,10 +44,9 @@ TEST(ContingencyTest, PoolCategories) {
       {"partner tied between columns 1 and 2 (total 10): the first is added into column 0",
        {{1, 4, 6, 20}, {1, 6, 4, 20}},
        {{5, 6, 20}, {7, 4, 20}}},
-      {"row mean 6/3 equal to column mean 6/3: rows pooled (row 1 into row 0), then columns "
-       "as two rows are left",
-       {{1, 0, 5}, {0, 1, 5}, {5, 5, 20}},
-       {{2, 10}, {10, 20}}},
+      {"row mean 5/3 equal to column mean 5/3: rows pooled (row 1 into row 0)",
+       {{2, 2, 1}, {0, 3, 3}, {3, 1, 5}},
+       {{2, 5, 4}, {3, 1, 5}}},
       {"row mean 10/3 above column mean 4/3: columns pooled (column 1 into 0); then two "
        "columns are left, so rows (row 1 into row 0)",
        {{1, 0, 9}, {0, 2, 8}, {3, 3, 30}},
@@ -98,8 +97,19 @@ TEST(ContingencyTest, FisherExactP) {
       {{{2, 0}, {0, 2}}, 2.0 / 6},    // 1 4 1 (/6)
       {{{1, 1}, {1, 1}}, 1.0},        // the most likely table
       {{{0, 3}, {0, 4}}, 1.0},        // an empty column: nothing to compare
+      // The observed table is the least likely, C(N - 2, 1) / C(N, 3) = 6 / (N (N - 1)): few
+      // animals, and many (probabilities from binomial ones), beyond 2^32 too.
+      {{{2, 1}, {0, 9'997}}, 6.0 / (10'000.0 * 9'999.0)},
+      {{{2, 1}, {0, 9'998}}, 6.0 / (10'001.0 * 10'000.0)},
+      {{{2, 1}, {0, 5'000'000'000}}, 6.0 / (5'000'000'003.0 * 5'000'000'002.0)},
+      // Margins 2, N - 2: C(N - 2, 2), 2 (N - 2) and 1 over C(N, 2); x = 1 and the less likely
+      // x = 2 give 2 (2N - 3) / (N (N - 1)).
+      {{{1, 1}, {1, 19'997}}, 2.0 * 39'997 / (20'000.0 * 19'999.0)},
+      // Rows of 10000 each, column of 3: x = 0 and x = 3 are equally likely, C(10000, 3) /
+      // C(20000, 3) each.
+      {{{3, 9'997}, {0, 10'000}}, 2.0 * 10'000 * 9'999 * 9'998 / (20'000.0 * 19'999 * 19'998)},
   };
-  for (const Case& c : cases) EXPECT_NEAR(FisherExactP(Table(c.table)), c.p, 1e-12) << c.p;
+  for (const Case& c : cases) EXPECT_NEAR(FisherExactP(Table(c.table)) / c.p, 1.0, 1e-9) << c.p;
 }
 
 TEST(ContingencyTest, PearsonWithoutCorrection) {

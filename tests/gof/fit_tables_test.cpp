@@ -52,6 +52,19 @@ FitTables Count(const std::vector<Record>& records, int periods, int strata) {
   return tables;
 }
 
+void ExpectSameMArray(const MultiStateMArray& got, const MultiStateMArray& want) {
+  for (int t = 1; t <= want.periods(); ++t) {
+    for (int s = 1; s <= want.strata(); ++s) {
+      EXPECT_EQ(got.released(t, s), want.released(t, s)) << t << " " << s;
+      for (int t2 = t + 1; t2 <= want.periods(); ++t2) {
+        for (int s2 = 1; s2 <= want.strata(); ++s2) {
+          EXPECT_EQ(got.next(t, s, t2, s2), want.next(t, s, t2, s2)) << t << " " << s;
+        }
+      }
+    }
+  }
+}
+
 void ExpectSameCounts(const FitTables& got, const FitTables& want) {
   for (int i = 2; i <= want.periods() - 1; ++i) {
     for (int l = 1; l <= want.strata(); ++l) {
@@ -62,16 +75,7 @@ void ExpectSameCounts(const FitTables& got, const FitTables& want) {
       }
     }
   }
-  for (int t = 1; t <= want.periods(); ++t) {
-    for (int s = 1; s <= want.strata(); ++s) {
-      EXPECT_EQ(got.marray().released(t, s), want.marray().released(t, s));
-      for (int t2 = t + 1; t2 <= want.periods(); ++t2) {
-        for (int s2 = 1; s2 <= want.strata(); ++s2) {
-          EXPECT_EQ(got.marray().next(t, s, t2, s2), want.marray().next(t, s, t2, s2));
-        }
-      }
-    }
-  }
+  ExpectSameMArray(got.marray(), want.marray());
 }
 
 TEST(FitTablesTest, BasicTablesCountedByHand) {
@@ -99,16 +103,7 @@ TEST(FitTablesTest, MArrayCountedByHand) {
   want.AddPair(2, 2, 4, 1, 5);
   want.AddLast(3, 1, 3 + 4);
   const FitTables tables = Count(kHandCounted, 4, 2);
-  for (int t = 1; t <= 4; ++t) {
-    for (int s = 1; s <= 2; ++s) {
-      EXPECT_EQ(tables.marray().released(t, s), want.released(t, s)) << t << " " << s;
-      for (int t2 = 1; t2 <= 4; ++t2) {
-        for (int s2 = 1; s2 <= 2; ++s2) {
-          EXPECT_EQ(tables.marray().next(t, s, t2, s2), want.next(t, s, t2, s2));
-        }
-      }
-    }
-  }
+  ExpectSameMArray(tables.marray(), want);
   EXPECT_EQ(tables.marray().never(3, 1), 7);
   EXPECT_EQ(tables.marray().never(2, 2), 0);
 }
@@ -116,11 +111,10 @@ TEST(FitTablesTest, MArrayCountedByHand) {
 // The same counts whichever thread read which records, and whether the captures fall within
 // or across the runs of empty periods that are skipped eight at a time.
 TEST(FitTablesTest, MergedThreadsAgreeWithOneReader) {
-  const std::vector<Record> records = {
-      {"100000000200000001030", 6},  {"000000000000000000003", 2},
-      {"000000001000000000000", -4}, {"010000000000000020000", -1},
-      {"000000000000000000000", 9},  {"222222222222222222222", 1},
-      {"300000003000000030000", 3}};
+  const std::vector<Record> records = {{"100000000200000001030", 6},  {"000000000000000000003", 2},
+                                       {"000000001000000000000", -4}, {"010000000000000020000", -1},
+                                       {"000000000000000000000", 9},  {"222222222222222222222", 1},
+                                       {"300000003000000030000", 3}};
   const FitTables one = Count(records, 21, 3);
   for (size_t split = 0; split <= records.size(); ++split) {
     FitTables first = Count({records.begin(), records.begin() + split}, 21, 3);
@@ -191,17 +185,7 @@ TEST(FitTablesTest, GeeseTablesAsDocumented) {
       }
     }
   }
-  const MultiStateMArray plain = testing::MArrayOf(histories, 3);
-  for (int t = 1; t <= 6; ++t) {
-    for (int s = 1; s <= 3; ++s) {
-      EXPECT_EQ(tables.marray().released(t, s), plain.released(t, s));
-      for (int t2 = t + 1; t2 <= 6; ++t2) {
-        for (int s2 = 1; s2 <= 3; ++s2) {
-          EXPECT_EQ(tables.marray().next(t, s, t2, s2), plain.next(t, s, t2, s2));
-        }
-      }
-    }
-  }
+  ExpectSameMArray(tables.marray(), testing::MArrayOf(histories, 3));
 }
 
 TEST(FitTablesTest, BytesFor) {
