@@ -1,0 +1,334 @@
+#include "gof/contingency.h"
+
+#include <algorithm>
+#include <boost/math/distributions/binomial.hpp>
+#include <boost/math/distributions/hypergeometric.hpp>
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+#include "gof/distributions.h"
+
+namespace haplovex::gof {
+namespace {
+
+// Fisher's p this close to 1 is 1: what is left is rounding in the sum of the probabilities.
+constexpr double kOneMinus = 1e-15;
+// Tables whose probability is within this relative distance of the observed one's count as
+// equally likely.
+constexpr double kTieTolerance = 1e-7;
+
+// Up to this many animals Fisher's probabilities come from the hypergeometric distribution
+// itself, whose cost grows with the number of animals; beyond it from binomial ones, whose
+// cost does not.
+constexpr int64_t kFewAnimals = 10'000;
+
+// The probabilities of the 2x2 tables with the margins of `table`, by the value x of the
+// top-left cell from `lowest` on, and the index of the observed table among them.
+struct Hypergeometric {
+  std::vector<double> probability;
+  size_t observed = 0;
+};
+
+Hypergeometric TablesWithMargins(const CountTable& table) {
+  const int64_t row1 = table.RowTotal(0);
+  const int64_t column1 = table.ColumnTotal(0);
+  const int64_t n = table.Total();
+  const int64_t lowest = std::max<int64_t>(0, row1 + column1 - n);
+  const int64_t highest = std::min(row1, column1);
+  Hypergeometric h;
+  h.observed = static_cast<size_t>(table.at(0, 0) - lowest);
+  h.probability.reserve(static_cast<size_t>(highest - lowest + 1));
+  if (n <= kFewAnimals) {
+    const boost::math::hypergeometric_distribution<double> tables(
+        static_cast<unsigned>(column1), static_cast<unsigned>(row1), static_cast<unsigned>(n));
+    for (int64_t x = lowest; x <= highest; ++x) {
+      h.probability.push_back(boost::math::pdf(tables, static_cast<unsigned>(x)));
+    }
+    return h;
+  }
+  // The hypergeometric probability as a ratio of binomial ones, each taking its x of its
+  // animals with the same chance row1 / n: b(x; column1) b(row1 - x; n - column1) / b(row1; n).
+  const double chance = static_cast<double>(row1) / static_cast<double>(n);
+  const auto binomial = [chance](int64_t trials, int64_t successes) {
+    return boost::math::pdf(
+        boost::math::binomial_distribution<double>(static_cast<double>(trials), chance),
+        static_cast<double>(successes));
+  };
+  const double all = binomial(n, row1);
+  for (int64_t x = lowest; x <= highest; ++x) {
+    h.probability.push_back(binomial(column1, x) * binomial(n - column1, row1 - x) / all);
+  }
+  return h;
+}
+
+// The row and column totals of a table, kept up to date while it is pooled so that each
+// pooling step costs rows + columns rather than rows x columns.
+struct Margins {
+  explicit Margins(const CountTable& t) : rows(t.rows(), 0), columns(t.columns(), 0) {
+    for (int r = 0; r < t.rows(); ++r) {
+      for (int c = 0; c < t.columns(); ++c) {
+        rows[r] += t.at(r, c);
+        columns[c] += t.at(r, c);
+        total += t.at(r, c);
+      }
+    }
+  }
+
+  double Expected(int r, int c) const {
+    if (total == 0) return 0;
+    return static_cast<double>(rows[r]) * static_cast<double>(columns[c]) /
+           static_cast<double>(total);
+  }
+
+  // The cell with the smallest expected count, the first in column order on ties. Within a
+  // column the expected count grows with the row total, so each column's smallest is at a
+  // smallest row total.
+  void Smallest(int* row, int* column, double* expected) const {
+    const int fewest = static_cast<int>(std::min_element(rows.begin(), rows.end()) - rows.begin());
+    *column = 0;
+    *expected = Expected(fewest, 0);
+    for (int c = 1; c < static_cast<int>(columns.size()); ++c) {
+      const double e = Expected(fewest, c);
+      if (e < *expected) {
+        *expected = e;
+        *column = c;
+      }
+    }
+    *row = 0;
+    while (Expected(*row, *column) != *expected) ++*row;
+  }
+
+  std::vector<int64_t> rows;
+  std::vector<int64_t> columns;
+  int64_t total = 0;
+};
+
+// The line other than `keep` with the smallest total, the first on ties.
+int SmallestOther(const std::vector<int64_t>& totals, int keep) {
+  int partner = -1;
+  for (int other = 0; other < static_cast<int>(totals.size()); ++other) {
+    if (other != keep && (partner < 0 || totals[other] < totals[partner])) partner = other;
+  }
+  return partner;
+}
+
+void Pool(std::vector<int64_t>* totals, int from, int into) {
+  (*totals)[into] += (*totals)[from];
+  totals->erase(totals->begin() + from);
+}
+
+int NonZeroRows(const CountTable& t) {
+  int rows = 0;
+  for (int r = 0; r < t.rows(); ++r) rows += t.RowTotal(r) != 0;
+  return rows;
+}
+
+int NonZeroColumns(const CountTable& t) {
+  int columns = 0;
+  for (int c = 0; c < t.columns(); ++c) columns += t.ColumnTotal(c) != 0;
+  return columns;
+}
+
+TableTest Pearson(const CountTable& table) {
+  TableTest test;
+  test.method = Method::kChiSquare;
+  test.df = (table.rows() - 1) * (table.columns() - 1);
+  test.statistic = PearsonChiSquare(table);
+  test.p = ChiSquareUpper(test.statistic, test.df);
+  return test;
+}
+
+TableTest FisherOrPearson(const CountTable& table, int fisher_df) {
+  if (!table.AnyExpectedSmall()) return Pearson(table);
+  // With one non-empty row or column Fisher's p is 1 on no degree of freedom.
+  if (fisher_df <= 0)
+    return TableTest{.method = Method::kFisher, .statistic = 0, .df = 0, .p = 1, .far_tail = false};
+  return FisherAsChiSquare(FisherExactP(table), fisher_df);
+}
+
+}  // namespace
+
+CountTable::CountTable(int rows, int columns, std::initializer_list<int64_t> cells)
+    : rows_(rows), columns_(columns), cells_(cells) {
+  assert(cells_.size() == Size(rows, columns));
+}
+
+int64_t CountTable::RowTotal(int r) const {
+  int64_t total = 0;
+  for (int c = 0; c < columns_; ++c) total += at(r, c);
+  return total;
+}
+
+int64_t CountTable::ColumnTotal(int c) const {
+  int64_t total = 0;
+  for (int r = 0; r < rows_; ++r) total += at(r, c);
+  return total;
+}
+
+int64_t CountTable::Total() const {
+  int64_t total = 0;
+  for (int64_t cell : cells_) total += cell;
+  return total;
+}
+
+bool CountTable::AnyExpectedSmall() const {
+  if (rows_ == 0 || columns_ == 0) return false;
+  const Margins margins(*this);
+  int row = 0;
+  int column = 0;
+  double smallest = 0;
+  margins.Smallest(&row, &column, &smallest);
+  return smallest < kSmallExpected;
+}
+
+void CountTable::PoolColumns(int from, int into) {
+  std::vector<int64_t> pooled;
+  pooled.reserve(Size(rows_, columns_ - 1));
+  for (int r = 0; r < rows_; ++r) {
+    for (int c = 0; c < columns_; ++c) {
+      if (c == from) continue;
+      pooled.push_back(at(r, c) + (c == into ? at(r, from) : 0));
+    }
+  }
+  cells_ = std::move(pooled);
+  --columns_;
+}
+
+void CountTable::PoolRows(int from, int into) {
+  for (int c = 0; c < columns_; ++c) at(into, c) += at(from, c);
+  cells_.erase(cells_.begin() + static_cast<std::ptrdiff_t>(Size(from, columns_)),
+               cells_.begin() + static_cast<std::ptrdiff_t>(Size(from + 1, columns_)));
+  --rows_;
+}
+
+CountTable CountTable::WithoutEmptyLines() const {
+  std::vector<int> rows;
+  std::vector<int> columns;
+  for (int r = 0; r < rows_; ++r) {
+    if (RowTotal(r) != 0) rows.push_back(r);
+  }
+  for (int c = 0; c < columns_; ++c) {
+    if (ColumnTotal(c) != 0) columns.push_back(c);
+  }
+  CountTable kept(static_cast<int>(rows.size()), static_cast<int>(columns.size()));
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < columns.size(); ++c) {
+      kept.at(static_cast<int>(r), static_cast<int>(c)) = at(rows[r], columns[c]);
+    }
+  }
+  return kept;
+}
+
+double PearsonChiSquare(const CountTable& table) {
+  const Margins margins(table);
+  double statistic = 0;
+  for (int r = 0; r < table.rows(); ++r) {
+    for (int c = 0; c < table.columns(); ++c) {
+      const double expected = margins.Expected(r, c);
+      const double deviation = static_cast<double>(table.at(r, c)) - expected;
+      statistic += deviation * deviation / expected;
+    }
+  }
+  return statistic;
+}
+
+double FisherExactP(const CountTable& table) {
+  assert(table.rows() == 2 && table.columns() == 2);
+  if (table.RowTotal(0) == 0 || table.RowTotal(1) == 0 || table.ColumnTotal(0) == 0 ||
+      table.ColumnTotal(1) == 0) {
+    return 1.0;
+  }
+  const Hypergeometric h = TablesWithMargins(table);
+  const double bound = h.probability[h.observed] * (1 + kTieTolerance);
+  double p = 0;
+  for (double probability : h.probability) {
+    if (probability <= bound) p += probability;
+  }
+  return std::min(p, 1.0);
+}
+
+CountTable PoolCategories(CountTable t) {
+  assert(t.rows() >= 2 && t.columns() >= 2);
+  Margins margins(t);
+  for (;;) {
+    int row = 0;
+    int column = 0;
+    double smallest = 0;
+    margins.Smallest(&row, &column, &smallest);
+    if (smallest >= kSmallExpected) break;
+    if (t.rows() == 2 && t.columns() == 2) break;
+    bool pool_columns = static_cast<double>(margins.rows[row]) / t.columns() >
+                        static_cast<double>(margins.columns[column]) / t.rows();
+    if (t.rows() == 2) pool_columns = true;
+    if (t.columns() == 2) pool_columns = false;
+    if (pool_columns) {
+      const int partner = SmallestOther(margins.columns, column);
+      t.PoolColumns(partner, column);
+      Pool(&margins.columns, partner, column);
+    } else {
+      const int partner = SmallestOther(margins.rows, row);
+      t.PoolRows(partner, row);
+      Pool(&margins.rows, partner, row);
+    }
+  }
+  return t;
+}
+
+CountTable PoolTwoByC(CountTable t) {
+  assert(t.rows() == 2);
+  if (t.Total() == 0) return CountTable(2, 2);
+  bool turned = false;
+  while (t.columns() > 2 && t.AnyExpectedSmall()) {
+    const int last = t.columns() - 1;
+    t.PoolColumns(last, last - 1);
+    if (t.ColumnTotal(0) < t.ColumnTotal(t.columns() - 1)) {
+      for (int r = 0; r < 2; ++r) {
+        for (int c = 0, d = t.columns() - 1; c < d; ++c, --d) std::swap(t.at(r, c), t.at(r, d));
+      }
+      turned = !turned;
+    }
+  }
+  if (turned) {
+    for (int r = 0; r < 2; ++r) {
+      for (int c = 0, d = t.columns() - 1; c < d; ++c, --d) std::swap(t.at(r, c), t.at(r, d));
+    }
+  }
+  return t;
+}
+
+TableTest FisherAsChiSquare(double p, int df) {
+  TableTest test;
+  test.method = Method::kFisher;
+  test.df = df;
+  test.p = p >= 1 - kOneMinus ? 1.0 : p;
+  // Far in the tail 1 - p is 1 in double precision, and the reference computation's
+  // quantile of 1 - p is infinite; the upper-tail quantile of p itself stays finite. A p
+  // too small to hold at all is taken as the smallest that can be.
+  test.far_tail = 1.0 - p == 1.0;
+  if (test.p < std::numeric_limits<double>::min()) test.p = std::numeric_limits<double>::min();
+  test.statistic = ChiSquareUpperQuantile(test.p, df);
+  return test;
+}
+
+TableTest TestPooledTable(const CountTable& table) {
+  const int rows = NonZeroRows(table);
+  const int columns = NonZeroColumns(table);
+  return FisherOrPearson(table, rows < 2 || columns < 2 ? 0 : (rows - 1) * (columns - 1));
+}
+
+TableTest TestTwoByTwo(const CountTable& table) {
+  assert(table.rows() == 2 && table.columns() == 2);
+  if (NonZeroRows(table) < 2 || NonZeroColumns(table) < 2) return TableTest{};
+  return FisherOrPearson(table, 1);
+}
+
+TableTest TestTwoByC(const CountTable& table) {
+  const CountTable kept = table.WithoutEmptyLines();
+  if (kept.rows() < 2 || kept.columns() < 2) return TableTest{};
+  // PoolTwoByC leaves more than 2 columns only when no expected count is small.
+  assert(!kept.AnyExpectedSmall() || (kept.rows() == 2 && kept.columns() == 2));
+  return FisherOrPearson(kept, 1);
+}
+
+}  // namespace haplovex::gof
