@@ -13,6 +13,7 @@
 // saved and replayed; the dialogue drops the lines of an answer it asks again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -65,6 +66,16 @@ class AnswerReader {
   // Where the next answer's lines will start in kept(); Drop(mark) forgets them again.
   size_t Mark() const { return kept_.size(); }
   void Drop(size_t mark) { kept_.resize(mark); }
+  // Puts the lines kept from `mark` on in the place of those kept from `from` up to `to`
+  // (from <= to <= mark): an answer asked again after later ones takes the place of the one it
+  // mends, so that the answers stay in question order.
+  void Replace(size_t from, size_t to, size_t mark) {
+    const auto at = [this](size_t k) { return kept_.begin() + static_cast<std::ptrdiff_t>(k); };
+    std::vector<std::string> again(at(mark), kept_.end());
+    kept_.resize(mark);
+    kept_.erase(at(from), at(to));
+    kept_.insert(at(from), again.begin(), again.end());
+  }
 
  private:
   std::string NextLine(std::string_view question, bool keep);
