@@ -289,10 +289,15 @@ printf 'AB0\nAb0\n0BBX\n' > "$strict/d.txt"
 printf 'd.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nStrict\n' > "$strict/answers"
 (cd "$strict" && "$bin" --strict answers > .console 2> .err)
 expect strict-stops [ $? = 1 ]
-expect strict-says-why has "$strict/.err" 'haplovex: warning: 1 history character neither a stratum code nor 0, . or blank'
+# (One character in nine that is no code: the look at the first records says so before any
+# record is converted, and the conversion again once they are read.)
+expect strict-says-why has "$strict/.err" 'haplovex: warning: 1 of the 9 characters in the history in columns 1-3 of the 3 records are neither stratum codes nor 0, . or blank'
+expect strict-stops-before-converting bash -c "! grep -q 'records read' '$strict/.console'"
 expect strict-nothing-written [ ! -e "$strict/HAPLOVEX.OUT" ]
 (cd "$strict" && "$bin" answers > .console 2> .err)
 expect warning-alone-finishes [ $? = 0 ]
+expect warning-after-reading has "$strict/.err" 'haplovex: warning: 1 history character neither a stratum code nor 0, . or blank'
+expect piped-shows-no-field bash -c "! grep -q 'holds, in' '$strict/.console' '$strict/.err'"
 
 # What the command line refuses.
 "$bin" --frobnicate < /dev/null > /dev/null 2> "$work/bad-option"
