@@ -67,7 +67,8 @@ std::string BytesSeen(const ByteCounts& bytes, std::string_view lead) {
 std::string ColumnsText(const std::vector<int32_t>& columns) {
   if (columns.size() == 1) return "column " + std::to_string(columns.front());
   bool consecutive = true;
-  for (size_t i = 1; i < columns.size(); ++i) consecutive = consecutive && columns[i] == columns[i - 1] + 1;
+  for (size_t i = 1; i < columns.size(); ++i)
+    consecutive = consecutive && columns[i] == columns[i - 1] + 1;
   if (consecutive) {
     return "columns " + std::to_string(columns.front()) + "-" + std::to_string(columns.back());
   }
@@ -141,7 +142,8 @@ int32_t LikelyFirstColumn(const DataLook& look, const ConversionSettings& s,
     for (int32_t i = 0; i < periods; ++i) tally += column[static_cast<size_t>(first + i)];
     if (!tally.Fits() || first == typed) continue;
     if (best == 0 || tally.captured > best_tally.captured ||
-        (tally.captured == best_tally.captured && std::abs(first - typed) < std::abs(best - typed))) {
+        (tally.captured == best_tally.captured &&
+         std::abs(first - typed) < std::abs(best - typed))) {
       best = first;
       best_tally = tally;
     }
@@ -186,8 +188,9 @@ void DataLook::ReadRecords(InputFile& input, const ConversionSettings& s) {
     ++f.fields;
     if (decoder.DecodeFields(line, rec) != RecordDecoder::FieldProblem::kNone) {
       if (f.not_numbers++ == 0) {
-        f.first_bad = Harmless(TrimmedRight(line.substr(static_cast<size_t>(fields.frqcol1 - 1),
-                                                        static_cast<size_t>(fields.frqcol2 - fields.frqcol1 + 1))));
+        f.first_bad = Harmless(
+            TrimmedRight(line.substr(static_cast<size_t>(fields.frqcol1 - 1),
+                                     static_cast<size_t>(fields.frqcol2 - fields.frqcol1 + 1))));
         f.first_bad_record = records_;
       }
     } else if (rec.blank_frequency) {
@@ -273,9 +276,10 @@ std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s) {
   const DataLook::Frequencies& f = look.frequencies();
   if (f.fields == 0) return "";
   const int64_t numbers = f.fields - f.blank - f.not_numbers;
-  std::string what = numbers == 0       ? "no count"
-                     : f.least == f.most ? "counts all " + GroupedDigits(f.least)
-                                         : "counts " + GroupedDigits(f.least) + " to " + GroupedDigits(f.most);
+  std::string what = numbers == 0 ? "no count"
+                     : f.least == f.most
+                         ? "counts all " + GroupedDigits(f.least)
+                         : "counts " + GroupedDigits(f.least) + " to " + GroupedDigits(f.most);
   what += ", " + GroupedDigits(f.blank) + " blank, " + GroupedDigits(f.not_numbers) +
           (f.not_numbers == 1 ? " not a number" : " not numbers");
   return FrequencyPlace(s) + " holds, in " + look.RecordsText() + ": " + what;
@@ -341,7 +345,8 @@ std::string JudgeCodes(const DataLook* look, const std::string& codes, int32_t c
     }
     return "the " + name + " codes " + typed +
            " were typed with commas between them, which makes a comma a code: without them "
-           "they are " + without;
+           "they are " +
+           without;
   }
   if (!read) return "";
   for (const char c : used) {
@@ -353,9 +358,11 @@ std::string JudgeCodes(const DataLook* look, const std::string& codes, int32_t c
   std::string file_case = used;
   for (char& c : file_case) {
     const char other = OtherCase(c);
-    if (other != c && bytes[Byte(other)] > 0 && file_case.find(other) == std::string::npos) c = other;
+    if (other != c && bytes[Byte(other)] > 0 && file_case.find(other) == std::string::npos)
+      c = other;
   }
-  if (file_case != used) said += "; the file writes them " + file_case + " (codes are case-sensitive)";
+  if (file_case != used)
+    said += "; the file writes them " + file_case + " (codes are case-sensitive)";
   return said;
 }
 

@@ -37,7 +37,7 @@ class DataLook {
     int64_t not_numbers = 0;  // no whole number of animals
     int64_t least = 0;        // the counts read, as signed (a negative count: removed)
     int64_t most = 0;
-    std::string first_bad;    // the first field that is not a number, and its record
+    std::string first_bad;  // the first field that is not a number, and its record
     int64_t first_bad_record = 0;
   };
 

@@ -220,7 +220,8 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
     std::vector<std::string> said;   // on standard error, in this order
     std::vector<std::string> kept;   // empty: the answers typed right
   };
-  const std::vector<std::string> right = {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"};
+  const std::vector<std::string> right = {"4,6,1,2", "ABCD", "1",  "0", "8",
+                                          "MF",      "10",   "11", "2", "B"};
   auto with = [&](size_t at, size_t replaced, std::vector<std::string> typed) {
     std::vector<std::string> all = right;
     const auto from = all.begin() + static_cast<std::ptrdiff_t>(at);
@@ -276,7 +277,8 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
        {}},
       {"--inp: the stratum codes and the group codes",
        {"4,6,1,2", "abcd", "ABCD", "M,F", "MF", "2", "B"},
-       {"the histories hold, in the 3 records: a 0  b 0", "as ABCD, not abcd", "the group codes M,F"},
+       {"the histories hold, in the 3 records: a 0  b 0", "as ABCD, not abcd",
+        "the group codes M,F"},
        {"4,6,1,2", "ABCD", "MF", "2", "B"}},
   };
   for (const Case& c : cases) {

@@ -678,7 +678,8 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
     std::string warning;               // empty: none before the conversion
   };
   const std::vector<Case> cases = {
-      {"answers that fit", birds, {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
+      {"answers that fit", birds,
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
       {"stratum codes in the other case", birds,
        {"4,6,1,1", "abcd", "1", "0", "0", "2", "B"},
        "the stratum codes stand in the history in columns 1-6 of the 3 records as ABCD, not abcd "
@@ -712,9 +713,7 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
       EXPECT_EQ(status, kExitError);
       EXPECT_EQ(Tail(2)[0], " *** --strict: the data checks gave 1 warning (on standard error) "
                             "before any record was converted");
-      EXPECT_EQ(std::find_if(console_.begin(), console_.end(),
-                             [](const std::string& line) { return line.find("allocating") != std::string::npos; }),
-                console_.end());
+      for (const std::string& line : console_) EXPECT_EQ(line.find("allocating"), std::string::npos);
       EXPECT_FALSE(folder_.Exists("HAPLOVEX.OUT"));
     }
   }
