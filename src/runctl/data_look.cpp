@@ -15,8 +15,10 @@ namespace haplovex {
 
 namespace {
 
-// Bytes of a file of summarised histories read at a time.
+// Bytes of a file of summarised histories read at a time, and at most: a file with no ";"
+// (one by columns, read with --inp) is one record that never ends.
 constexpr size_t kLookBlock = size_t{64} << 10;
+constexpr uint64_t kLookBytes = uint64_t{8} << 20;
 // Characters shown of a field besides those named first; the rest are counted.
 constexpr size_t kMaxShown = 12;
 
@@ -213,6 +215,7 @@ void DataLook::ReadSummarised(InputFile& input, const ConversionSettings& s) {
   size_t end = 0;
   while (records_ < kLookRecords) {
     if (pos == end) {
+      if (offset - input.DataStart() >= kLookBytes) return;
       // (A read error is the conversion's to report.)
       const ssize_t got = input.ReadAt(offset, block.data(), block.size());
       if (got <= 0) {
