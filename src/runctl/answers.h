@@ -14,6 +14,7 @@
 // saved and replayed; the dialogue drops the lines of an answer it asks again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -71,6 +72,17 @@ class AnswerReader {
   size_t Mark() const { return kept_.size(); }
   void Drop(size_t mark) {
     kept_.resize(mark);
+    if (on_kept_) on_kept_(kept_);
+  }
+  // Puts the lines kept from `mark` on in the place of those kept from `from` up to `to`
+  // (from <= to <= mark): an answer asked again after later ones takes the place of the one it
+  // mends, so that the answers stay in question order.
+  void Replace(size_t from, size_t to, size_t mark) {
+    const auto at = [this](size_t k) { return kept_.begin() + static_cast<std::ptrdiff_t>(k); };
+    std::vector<std::string> again(at(mark), kept_.end());
+    kept_.resize(mark);
+    kept_.erase(at(from), at(to));
+    kept_.insert(at(from), again.begin(), again.end());
     if (on_kept_) on_kept_(kept_);
   }
   // Called with the kept lines each time they change.

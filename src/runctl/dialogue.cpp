@@ -8,12 +8,15 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/table.h"
+#include "runctl/data_look.h"
 #include "runctl/run_files.h"
 
 namespace haplovex {
@@ -83,6 +86,11 @@ std::vector<std::string> NamesLike(const WorkFolder& folder, const std::string& 
   return like;
 }
 
+template <typename T>
+bool Has(const std::vector<T>& answers, const T& answer) {
+  return std::find(answers.begin(), answers.end(), answer) != answers.end();
+}
+
 class Dialogue {
  public:
   Dialogue(AnswerReader& answers, Console& console, std::ostream& err, const WorkFolder& folder,
@@ -98,7 +106,11 @@ class Dialogue {
   void AskGroups();
   void AskFrequency();
   void SetSummarisedFields();
-  void AskGroupCodes();
+  // At a terminal: shows what the history holds in the first records, and asks again the
+  // stratum codes or the history's columns when it cannot match them.
+  void SettleHistory();
+  // `look`: the first records, with the group column placed; none when there is no column.
+  void AskGroupCodes(const DataLook* look = nullptr);
   void AskModelSet();
   void AskSmChoice();
   std::string AskTitle();
@@ -135,6 +147,18 @@ class Dialogue {
   void CheckCodeCount(int64_t count, const std::string& what);
   // Stores the column of period i + 1, refusing one outside the record.
   void SetStratumColumn(size_t i, int64_t column);
+  // Says `text` to the person at the terminal, on standard error; nothing for an empty text.
+  void Tell(const std::string& text);
+  // Asks the stratum codes again after the answers that follow them; the new answer takes
+  // the place of the old among the answers kept.
+  void AskStratumCodesAgain();
+  void AskStratumColumnsAgain();
+  // At a terminal, refuses `codes` for `column` when the first records (`look`) cannot match
+  // them, unless they were refused once already (kept in `refused`): codes typed again are
+  // taken, the data may be unusual on purpose. `name`: "age", "group".
+  void CheckCodesInData(const std::string& codes, int32_t count, int32_t column,
+                        const DataLook* look, const std::string& name,
+                        std::vector<std::string>& refused);
 
   AnswerReader& answers_;
   Console& console_;
@@ -142,7 +166,28 @@ class Dialogue {
   const WorkFolder& folder_;
   ConversionSettings& s_;
   InputFile& input_;
+  // Where the stratum codes' lines and the history columns' lines start among the answers
+  // kept.
+  size_t codes_mark_ = 0;
+  size_t columns_mark_ = 0;
 };
+
+void Dialogue::Tell(const std::string& text) {
+  if (text.empty()) return;
+  console_.Flush();
+  err_ << "haplovex: " << Harmless(text) << "\n";
+  err_.flush();
+}
+
+void Dialogue::CheckCodesInData(const std::string& codes, int32_t count, int32_t column,
+                                const DataLook* look, const std::string& name,
+                                std::vector<std::string>& refused) {
+  if (!answers_.interactive() || Has(refused, codes)) return;
+  const std::string said = JudgeCodes(look, codes, count, column, name);
+  if (said.empty()) return;
+  refused.push_back(codes);
+  Refuse(said + " (the same codes again keep them)");
+}
 
 void Dialogue::CheckColumn(int64_t column, const std::string& what) {
   if (column < 1 || column > kLineWidth) {
@@ -273,6 +318,7 @@ void Dialogue::SetSummarisedFields() {
 }
 
 void Dialogue::AskStratumCodes() {
+  codes_mark_ = answers_.Mark();
   console_.Plain("Enter the codes representing each strata");
   console_.Plain(" (If upper case in input file, type upper case here.)");
   Answer("STRATA CODES(no quotes or spaces- eg 123):", [&] {
@@ -292,6 +338,7 @@ void Dialogue::AskStratumColumns() {
   console_.Plain("If strata codes are in consecutive columns, enter the");
   console_.Plain(" column number of the first strata code,");
   console_.Plain("Or enter 0 if they are not sequential");
+  columns_mark_ = answers_.Mark();
   const size_t periods = s_.codcol.size();
   int32_t first = 0;
   Answer("FIRST COLUMN OF STRATA CODES:", [&] {
@@ -315,6 +362,58 @@ void Dialogue::AskStratumColumns() {
   });
 }
 
+void Dialogue::AskStratumCodesAgain() {
+  const size_t from = codes_mark_;
+  const size_t again = answers_.Mark();
+  // (A file of summarised histories has no column answers after the codes.)
+  const size_t to = s_.inp ? again : columns_mark_;
+  AskStratumCodes();
+  const size_t lines = answers_.Mark() - again;
+  answers_.Replace(from, to, again);
+  codes_mark_ = from;
+  columns_mark_ = from + lines;
+}
+
+void Dialogue::AskStratumColumnsAgain() {
+  answers_.Drop(columns_mark_);
+  AskStratumColumns();
+}
+
+// Each mistake is told where its answer can be mended at once: stratum codes in the other
+// case than the file's are asked again; a history whose columns hold no code, or too many
+// other characters, has its first column asked again. Columns typed again as they were stand,
+// and the stratum codes are asked again; codes typed again as they were are taken.
+void Dialogue::SettleHistory() {
+  if (!answers_.interactive()) return;
+  std::vector<std::string> codes_refused;
+  std::vector<std::vector<int32_t>> columns_refused;
+  bool columns_stand = s_.inp;  // a file of summarised histories has no column to ask
+  const std::string codes_again = "; the stratum codes again (the same codes again keep them)";
+  for (;;) {
+    const DataLook look(input_, s_);
+    if (look.records() == 0) return;
+    Tell(HistoryHolds(look, s_));
+    const HistoryJudgement judgement = JudgeHistory(look, s_);
+    if (judgement.fault == HistoryJudgement::kNone || Has(codes_refused, s_.scodes)) return;
+    if (judgement.fault == HistoryJudgement::kCase) {
+      Tell(judgement.said + "; the stratum codes again, as the file writes them: " +
+           judgement.file_case + " (the same codes again keep them)");
+    } else if (!columns_stand) {
+      Tell(judgement.said + "; the first column again (the same again keeps it, and asks the "
+           "stratum codes again)");
+      columns_refused.push_back(s_.codcol);
+      AskStratumColumnsAgain();
+      if (!Has(columns_refused, s_.codcol)) continue;
+      columns_stand = true;
+      Tell("the history stays where it was" + codes_again);
+    } else {
+      Tell(judgement.said + codes_again);
+    }
+    codes_refused.push_back(s_.scodes);
+    AskStratumCodesAgain();
+  }
+}
+
 void Dialogue::AskFate() {
   console_.Plain("Enter column number containing fate on last capture, or");
   console_.Plain("      0 if all captured animals were always released.");
@@ -326,6 +425,9 @@ void Dialogue::AskFate() {
     if (s_.fatecol > kLineWidth) CheckColumn(s_.fatecol, "The fate column");
   });
   s_.agecol = 0;
+  if (answers_.interactive() && s_.fatecol > 0) {
+    Tell(ColumnHolds(DataLook(input_, s_), s_.fatecol, "the fate column"));
+  }
 }
 
 void Dialogue::AskAge() {
@@ -338,11 +440,18 @@ void Dialogue::AskAge() {
     CheckColumn(column, "The age-code column");
     s_.agecol = static_cast<int32_t>(column);
   });
+  std::optional<DataLook> look;
+  if (answers_.interactive()) {
+    look.emplace(input_, s_);
+    Tell(ColumnHolds(*look, s_.agecol, "the age-code column"));
+  }
   console_.Plain("Enter age-codes for starting with youngest");
   console_.Plain("  (eg. YSA for young, subadult, adult)");
+  std::vector<std::string> refused;
   Answer("AGE-CODES:", [&] {
     s_.acodes = answers_.Line(kCodesWidth, "AGE-CODES");
     CheckCodes(s_.acodes, s_.nage, "age code", "age class");
+    CheckCodesInData(s_.acodes, s_.nage, s_.agecol, look ? &*look : nullptr, "age", refused);
   });
   if (typed < 0) {
     console_.Plain("Enter age-increments as a string of 1s and 0s");
@@ -360,18 +469,25 @@ void Dialogue::AskGroups() {
     s_.grpcol = answers_.Number("GROUP COLUMN");
     if (s_.grpcol > kLineWidth) CheckColumn(s_.grpcol, "The group column");
   });
-  AskGroupCodes();
+  std::optional<DataLook> look;
+  if (answers_.interactive() && s_.grpcol > 0) {
+    look.emplace(input_, s_);
+    Tell(ColumnHolds(*look, s_.grpcol, "the group column"));
+  }
+  AskGroupCodes(look ? &*look : nullptr);
 }
 
-void Dialogue::AskGroupCodes() {
+void Dialogue::AskGroupCodes(const DataLook* look) {
   if (s_.ngroups <= 1) return;
   console_.Plain("Enter groupe-codes");
   console_.Plain("  (eg. MF for male, female)");
+  std::vector<std::string> refused;
   Answer("GROUP-CODES:", [&] {
     s_.gcodes = answers_.Line(kCodesWidth, "GROUP-CODES");
     console_.Plain("GCODES=" + s_.gcodes + "<");
     // The group codes name the groups in the labels even when no group column is read.
     CheckCodes(s_.gcodes, s_.ngroups, "group code", "group");
+    CheckCodesInData(s_.gcodes, s_.ngroups, s_.grpcol, look, "group", refused);
   });
 }
 
@@ -379,6 +495,7 @@ void Dialogue::AskFrequency() {
   console_.Plain("Enter starting column of cap-history frequency, or");
   console_.Plain("      0 if capture-histories are not summarized.");
   // A refused field is asked again from its first column, which may be the wrong one.
+  std::vector<std::pair<int32_t, int32_t>> refused;
   Answer("STARTING COLUMN:", [&] {
     s_.frqcol1 = answers_.Number("STARTING COLUMN");
     s_.frqcol2 = 0;
@@ -403,6 +520,15 @@ void Dialogue::AskFrequency() {
     if (width > kMaxFrequencyWidth) {
       Refuse("The frequency field may be at most " + std::to_string(kMaxFrequencyWidth) +
              " columns wide, got " + std::to_string(width));
+    }
+    if (!answers_.interactive()) return;
+    const DataLook look(input_, s_);
+    Tell(FrequencyHolds(look, s_));
+    const std::pair<int32_t, int32_t> columns(s_.frqcol1, s_.frqcol2);
+    if (Has(refused, columns)) return;
+    if (const std::string said = JudgeFrequency(look, s_); !said.empty()) {
+      refused.push_back(columns);
+      Refuse(said + " (the same columns again keep them)");
     }
   });
 }
@@ -476,12 +602,14 @@ std::string RunDialogue(AnswerReader& answers, Console& console, std::ostream& e
   if (settings.inp) {
     // Summarised histories: no column questions; the group codes label the counts.
     dialogue.SetSummarisedFields();
+    dialogue.SettleHistory();
     dialogue.AskGroupCodes();
     dialogue.AskModelSet();
     dialogue.AskSmChoice();
     return dialogue.AskTitle();
   }
   dialogue.AskStratumColumns();
+  dialogue.SettleHistory();
   dialogue.AskFate();
   dialogue.AskAge();
   dialogue.AskGroups();

@@ -5,7 +5,12 @@
 // out-of-range model set or S-M choice, and refuses, as soon as an answer is complete, any
 // setting the converters cannot handle: a file name longer than its field, an input that is
 // not a regular file or is one of the run's own files, counts and columns beyond a record,
-// fewer codes than strata, age classes or groups. Every other answer is taken as typed.
+// fewer codes than strata, age classes or groups. Every other answer is taken as typed, except
+// at a terminal: there the first records are looked at as each field is placed, what the
+// field holds is shown on standard error, and an answer the records contradict (stratum codes
+// in the other case, history columns that hold no code or too much else, age or group codes
+// none of which stands in their column or typed with commas, a frequency field mostly not
+// numbers) is asked again; the same answer typed again is taken.
 #pragma once
 
 #include <ostream>

@@ -21,6 +21,7 @@
 #include "memory/convert_memory_movement.h"
 #include "movement/convert_movement_only.h"
 #include "runctl/answers.h"
+#include "runctl/data_look.h"
 #include "runctl/dialogue.h"
 #include "runctl/options.h"
 #include "runctl/run_files.h"
@@ -185,6 +186,27 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
   return warnings;
 }
 
+// Answers that the first records contradict, which a person at a terminal is asked again: a
+// run whose answers were not typed hears of them once, on standard error, before any record
+// is converted; --strict stops on them. Returns them.
+std::vector<std::string> WarnOfAnswers(RunContext& run, const ConversionSettings& settings,
+                                       InputFile& input) {
+  if (run.answers.interactive()) return {};
+  std::vector<std::string> warnings = LookWarnings(input, settings);
+  if (warnings.empty()) return warnings;
+  run.console.Flush();
+  for (const std::string& warning : warnings) {
+    run.err << "haplovex: warning: " << Harmless(warning) << "\n";
+  }
+  run.err.flush();
+  if (run.options.strict) {
+    throw FatalStop::Message("--strict: the data checks gave " +
+                             Counted(static_cast<int64_t>(warnings.size()), "warning") +
+                             " (on standard error) before any record was converted");
+  }
+  return warnings;
+}
+
 // The files a run may write besides HAPLOVEX.OUT and HAPLOVEX.SUM.
 struct OtherFiles {
   OutputFile answers{kAnswersName};
@@ -201,6 +223,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   const bool output_existed = GuardOutput(run, out);
   const std::string title_typed =
       RunDialogue(run.answers, run.console, run.err, run.folder, settings, input);
+  const std::vector<std::string> answer_warnings = WarnOfAnswers(run, settings, input);
   // The folder is this run's from here to its end; it was free while the answers were awaited.
   run.folder.Hold();
   const bool output_replaced = GuardOutputAgain(run, output_existed);
@@ -230,8 +253,9 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   } else {
     convert_movement_only(settings, files);
   }
-  const std::vector<std::string> warnings = Warn(run, settings, title_typed, files.checks);
+  std::vector<std::string> warnings = Warn(run, settings, title_typed, files.checks);
   if (run.options.report) {
+    warnings.insert(warnings.begin(), answer_warnings.begin(), answer_warnings.end());
     other.report.Write(
         ReportPage({settings, input.name(), files.checks, files.digest, warnings}));
   }

@@ -113,6 +113,83 @@ for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
 done
 expect geese-saved-answers cmp -s "$geese/HAPLOVEX.ANS" "$root/examples/geese/answers-set3.txt"
 
+# The records looked at as each field is placed: stratum codes in the other case (asked again
+# at the history's column, here two off at first), group codes typed with commas; each mistake
+# is mended with one answer, and the files are those of the answers typed right. A history
+# that is unusual on purpose, its column and codes typed again as they were, is taken.
+look="$work/look"
+mkdir -p "$look/right"
+printf 'AB0C0D M  3\nA0BB00 F 12\n00CD0A M  1\nD0000A F  7\nBBCC00 M  2\n0A0B0C F  4\n' > "$look/birds.txt"
+printf 'AB0x00 M  3\nA0BB00 F 12\n0xCD0A M  1\nD0000A F  7\n' > "$look/dead.txt"
+printf 'birds.txt\n4,6,1,2\nABCD\n1\n0\n8\nMF\n10\n11\n2\nBirds\n' > "$look/right.txt"
+(cd "$look/right" && cp ../birds.txt . && "$bin" ../right.txt > /dev/null 2>&1)
+cat > "$work/look.script" <<'EOF'
+expect FILE:
+send birds.txt
+expect GROUPS(eg 3,7,1,1):
+send 4,6,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send abcd
+expect FIRST COLUMN OF STRATA CODES:
+send 3
+expect none of the stratum codes abcd stands in the history in columns 3-8 of the 6 records; the first column again
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect as ABCD, not abcd (codes are case-sensitive); the stratum codes again, as the file writes them: ABCD
+expect STRATA CODES(no quotes or spaces- eg 123):
+send ABCD
+expect FATE COLUMN:
+send 0
+expect GROUP COLUMN:
+send 8
+expect the group column 8 holds, in the 6 records: F 3  M 3
+expect GROUP-CODES:
+send M,F
+expect without them they are MF
+expect GROUP-CODES:
+send MF
+expect STARTING COLUMN:
+send 10
+expect ENDING COLUMN:
+send 11
+expect the frequency in columns 10-11 holds, in the 6 records: counts 1 to 12
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Birds
+expect === HAPLOVEX FINISHED OK ===
+EOF
+(cd "$look" && "$pty" "$work/look.script" "$work/look.transcript" -- "$bin")
+expect look-mended-run-finishes [ $? = 0 ]
+for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
+  expect "look-mended-$f" cmp -s "$look/$f" "$look/right/$f"
+done
+expect look-saved-answers cmp -s "$look/HAPLOVEX.ANS" "$look/right.txt"
+# (The same dialogue from the fate column on, without the mistakes.)
+{ cat <<'EOF'
+expect FILE:
+send dead.txt
+expect GROUPS(eg 3,7,1,1):
+send 4,6,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send ABCD
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect 2 of the 24 characters in the history in columns 1-6 of the 4 records are neither
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect the history stays where it was; the stratum codes again
+expect STRATA CODES(no quotes or spaces- eg 123):
+send ABCD
+EOF
+  sed -n '/^expect FATE COLUMN:/,$p' "$work/look.script" |
+    sed '/holds, in the 6 records/d; /^send M,F/,/^expect GROUP-CODES:/d'
+} > "$work/unusual.script"
+rm -f "$look"/HAPLOVEX.*
+(cd "$look" && "$pty" "$work/unusual.script" "$work/unusual.transcript" -- "$bin")
+expect look-unusual-taken [ $? = 0 ]
+expect look-unusual-saved cmp -s "$look/HAPLOVEX.ANS" <(sed 's/^birds.txt/dead.txt/' "$look/right.txt")
+
 # The saved answers repeat the run, in another folder over a previous run's files, and as an
 # answers file named on the command line.
 for how in stdin argument; do
@@ -204,10 +281,15 @@ printf 'AB0\nAb0\n0BBX\n' > "$strict/d.txt"
 printf 'd.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nStrict\n' > "$strict/answers"
 (cd "$strict" && "$bin" --strict answers > .console 2> .err)
 expect strict-stops [ $? = 1 ]
-expect strict-says-why has "$strict/.err" 'haplovex: warning: 1 history character neither a stratum code nor 0, . or blank'
+# (One character in nine that is no code: the look at the first records says so before any
+# record is converted, and the conversion again once they are read.)
+expect strict-says-why has "$strict/.err" 'haplovex: warning: 1 of the 9 characters in the history in columns 1-3 of the 3 records are neither stratum codes nor 0, . or blank'
+expect strict-stops-before-converting bash -c "! grep -q 'records read' '$strict/.console'"
 expect strict-nothing-written [ ! -e "$strict/HAPLOVEX.OUT" ]
 (cd "$strict" && "$bin" answers > .console 2> .err)
 expect warning-alone-finishes [ $? = 0 ]
+expect warning-after-reading has "$strict/.err" 'haplovex: warning: 1 history character neither a stratum code nor 0, . or blank'
+expect piped-shows-no-field bash -c "! grep -q 'holds, in' '$strict/.console' '$strict/.err'"
 
 # What the command line refuses.
 "$bin" --frobnicate < /dev/null > /dev/null 2> "$work/bad-option"

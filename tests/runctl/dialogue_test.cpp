@@ -206,6 +206,120 @@ TEST_F(DialogueTest, InputFileName) {
   }
 }
 
+// At a terminal the first records are looked at as each field is placed: an answer they
+// contradict is asked again, the likely one offered; the same answer typed again is taken. The
+// answers kept are those taken, in question order: read from a file they place every field
+// as the person's did.
+TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
+  folder_.Write("birds.txt", "AB0C0D M  3\nA0BB00 F 12\n00CD0A M  1\nD0000A F  7\nBBCC00 M  2\n"
+                             "0A0B0C F  4\n");
+  folder_.Write("birds.inp", "/* M, F */ AB0C0D 3 0;\nA0BB00 0 12;\n00CD0A 1 2;\n");
+  struct Case {
+    std::string name;
+    std::vector<std::string> typed;  // after the file name
+    std::vector<std::string> said;   // on standard error, in this order
+    std::vector<std::string> kept;   // empty: the answers typed right
+  };
+  const std::vector<std::string> right = {"4,6,1,2", "ABCD", "1",  "0", "8",
+                                          "MF",      "10",   "11", "2", "B"};
+  auto with = [&](size_t at, size_t replaced, std::vector<std::string> typed) {
+    std::vector<std::string> all = right;
+    const auto from = all.begin() + static_cast<std::ptrdiff_t>(at);
+    all.erase(from, from + static_cast<std::ptrdiff_t>(replaced));
+    all.insert(all.begin() + static_cast<std::ptrdiff_t>(at), typed.begin(), typed.end());
+    return all;
+  };
+  const std::string holds = "the history in columns 1-6 holds, in the 6 records: ";
+  const std::vector<Case> cases = {
+      {"stratum codes in the other case, asked again at the history's column",
+       with(1, 2, {"abcd", "1", "ABCD"}),
+       {holds + "a 0  b 0  c 0  d 0  0 17  B 6  A 5  C 5  D 3",
+        "the stratum codes stand in the history in columns 1-6 of the 6 records as ABCD, not abcd "
+        "(codes are case-sensitive); the stratum codes again, as the file writes them: ABCD",
+        holds + "A 5  B 6  C 5  D 3  0 17", "the group column 8 holds, in the 6 records: F 3  M 3",
+        "the frequency in columns 10-11 holds, in the 6 records: counts 1 to 12, 0 blank, 0 not "
+        "numbers"},
+       {}},
+      {"stratum codes typed again are taken", with(1, 2, {"abcd", "1", "abcd"}), {},
+       with(1, 1, {"abcd"})},
+      {"a history column two off", with(2, 1, {"3", "1"}),
+       {"6 of the 36 characters in the history in columns 3-8 of the 6 records are neither "
+        "stratum codes nor 0, . or blank; the histories fit from column 1 on; the first column "
+        "again"},
+       {}},
+      {"the columns one by one", with(2, 1, {"0", "3 4 5 6 7 8", "1"}),
+       {"in the history in columns 3-8 of the 6 records", holds}, {}},
+      {"the same column again stands, and the codes typed again are taken",
+       with(2, 1, {"3", "3", "ABCD"}), {"the history stays where it was; the stratum codes again"},
+       with(2, 1, {"3"})},
+      {"no code in the history: the column again stands, the codes are mended",
+       with(1, 2, {"WXYZ", "1", "1", "ABCD"}),
+       {"none of the stratum codes WXYZ stands in the history in columns 1-6 of the 6 records; "
+        "the first column again", "the history stays where it was"},
+       {}},
+      {"group codes with commas", with(5, 1, {"M,F", "MF"}),
+       {"the group codes M,F were typed with commas between them, which makes a comma a code: "
+        "without them they are MF (the same codes again keep them); please answer again"},
+       {}},
+      {"group codes in the other case", with(5, 1, {"mf", "MF"}),
+       {"none of the group codes mf stands in the group column 8 of the 6 records, which holds F "
+        "3  M 3; the file writes them MF"},
+       {}},
+      {"group codes typed again are taken", with(5, 1, {"XY", "XY"}), {}, with(5, 1, {"XY"})},
+      {"age codes with commas",
+       {"4,6,2,1", "ABCD", "1", "0", "8", "M,F", "MF", "10", "11", "2", "B"},
+       {"the age-code column 8 holds, in the 6 records: F 3  M 3", "the age codes M,F were typed"},
+       {"4,6,2,1", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}},
+      {"a frequency field mostly no numbers", with(6, 2, {"8", "11", "10", "11"}),
+       {"the frequency in columns 8-11 holds, in the 6 records: no count, 0 blank, 6 not numbers",
+        "6 of the 6 fields of the frequency in columns 8-11 in the 6 records are not numbers; the "
+        "first is \"M  3\", in record 1"},
+       {}},
+      {"--inp: the stratum codes and the group codes",
+       {"4,6,1,2", "abcd", "ABCD", "M,F", "MF", "2", "B"},
+       {"the histories hold, in the 3 records: a 0  b 0", "as ABCD, not abcd",
+        "the group codes M,F"},
+       {"4,6,1,2", "ABCD", "MF", "2", "B"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool inp = c.name.starts_with("--inp");
+    std::istringstream in;
+    std::ostringstream err;
+    AnswerReader person(in, console_, true);
+    ConversionSettings typed;
+    typed.inp = inp;
+    InputFile input;
+    std::string text = inp ? "birds.inp\n" : "birds.txt\n";
+    for (const std::string& a : c.typed) text += a + "\n";
+    in.str(text);
+    ASSERT_NO_THROW(RunDialogue(person, console_, err, work_, typed, input)) << err.str();
+    size_t at = 0;
+    for (const std::string& said : c.said) {
+      at = err.str().find(said, at);
+      ASSERT_NE(at, std::string::npos) << said << "\nin:\n" << err.str();
+    }
+    std::vector<std::string> kept = {inp ? "birds.inp" : "birds.txt"};
+    for (const std::string& a : c.kept.empty() ? right : c.kept) kept.push_back(a);
+    EXPECT_EQ(person.kept(), kept);
+    // The answers kept, read from a file, place every field where the typed ones did.
+    std::string saved;
+    for (const std::string& line : person.kept()) saved += line + "\n";
+    in_.clear();
+    in_.str(saved);
+    ConversionSettings replayed;
+    replayed.inp = inp;
+    InputFile again;
+    RunDialogue(reader_, console_, err_, work_, replayed, again);
+    EXPECT_EQ(replayed.scodes, typed.scodes);
+    EXPECT_EQ(replayed.codcol, typed.codcol);
+    EXPECT_EQ(replayed.acodes, typed.acodes);
+    EXPECT_EQ(replayed.gcodes, typed.gcodes);
+    EXPECT_EQ(replayed.frqcol1, typed.frqcol1);
+    EXPECT_EQ(replayed.frqcol2, typed.frqcol2);
+  }
+}
+
 TEST_F(DialogueTest, TheInputIsNeverOneOfTheRunsOwnFiles) {
   for (const char* own : {"HAPLOVEX.OUT", "HAPLOVEX.SUM"}) {
     for (bool symbolic : {true, false}) {

@@ -734,6 +734,64 @@ TEST_F(RunTest, WarningsAboutTheData) {
   }
 }
 
+// Answers not typed at a terminal hear once, before any record is converted, of what the
+// first records would have a person asked again; --strict stops there. At most 10,000 records
+// are looked at.
+TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
+  const std::string birds = "AB0C0D M  3\nA0BB00 F 12\n00CD0A M  1\n";
+  std::string many;
+  for (int k = 0; k < 10'000; ++k) many += "AB0C0D M  3\n";
+  for (int k = 0; k < 1'000; ++k) many += "xxxxxx F  1\n";
+  folder_.Write("birds.inp", "AB0C0D 3 0;\nA0BB00 0 12;\n");
+  struct Case {
+    std::string name;
+    std::string records;
+    std::vector<std::string> answers;  // after the file name
+    std::string warning;               // empty: none before the conversion
+  };
+  const std::vector<Case> cases = {
+      {"answers that fit", birds,
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
+      {"stratum codes in the other case", birds,
+       {"4,6,1,1", "abcd", "1", "0", "0", "2", "B"},
+       "the stratum codes stand in the history in columns 1-6 of the 3 records as ABCD, not abcd "
+       "(codes are case-sensitive)"},
+      {"group codes with commas", birds,
+       {"4,6,1,2", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"},
+       "the group codes M,F were typed with commas between them, which makes a comma a code: "
+       "without them they are MF"},
+      {"--inp group codes with commas", "", {"4,6,1,2", "ABCD", "M,F", "2", "B"},
+       "the group codes M,F were typed with commas between them"},
+      {"odd histories after the first 10,000 records", many,
+       {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    options_.inp = c.name.starts_with("--inp");
+    std::vector<std::string> answers = {options_.inp ? "birds.inp" : "birds.txt"};
+    answers.insert(answers.end(), c.answers.begin(), c.answers.end());
+    if (!options_.inp) folder_.Write("birds.txt", c.records);
+    for (const bool strict : {false, true}) {
+      std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+      options_.strict = strict;
+      const int status = Run(answers);
+      if (c.warning.empty()) {
+        EXPECT_EQ(err_.find("in the history in"), std::string::npos) << err_;
+        EXPECT_EQ(Tail(2)[0].find("before any record"), std::string::npos);
+        continue;
+      }
+      EXPECT_NE(err_.find("haplovex: warning: " + c.warning), std::string::npos) << err_;
+      if (!strict) continue;
+      EXPECT_EQ(status, kExitError);
+      EXPECT_EQ(Tail(2)[0], " *** --strict: the data checks gave 1 warning (on standard error) "
+                            "before any record was converted");
+      for (const std::string& line : console_) EXPECT_EQ(line.find("allocating"), std::string::npos);
+      EXPECT_FALSE(folder_.Exists("HAPLOVEX.OUT"));
+    }
+  }
+  options_ = RunOptions{};
+}
+
 // Comment lines are counted apart and read as no record, also where their text in the history
 // columns reads like a history; a line with data after its comment is a record.
 TEST_F(RunTest, CommentLinesAreNoRecords) {

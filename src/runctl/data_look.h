@@ -1,0 +1,108 @@
+// A look at the first records of the input file while the dialogue places their fields.
+//
+// The records are read as the conversion reads them (the same record screen and decoder, a
+// file of summarised histories split into its fields), at most kLookRecords of them, and what
+// each field holds is tallied: the bytes of every column, the frequency fields as numbers.
+// From a look the dialogue tells a person at a terminal what a field holds, in a line, and
+// judges an answer the data contradicts: stratum codes that stand in the history only in the
+// other case, a history whose columns hold no code or too many other characters, age or group
+// codes none of which stands in their column or typed with commas between them, a frequency
+// field mostly not numbers. A scripted run gets the same judgements once, as warnings, before
+// any record is converted.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/text_file.h"
+#include "runctl/settings.h"
+
+namespace haplovex {
+
+// Records a look reads at most (lines, for a file read by columns: comment lines count).
+inline constexpr int64_t kLookRecords = 10'000;
+
+// How often each byte stands in a field of the records looked at.
+using ByteCounts = std::array<int64_t, 256>;
+
+class DataLook {
+ public:
+  // The frequency fields of the records, when a frequency field is placed.
+  struct Frequencies {
+    int64_t fields = 0;       // records with a frequency field (blank lines are none)
+    int64_t blank = 0;        // all blank: no animals
+    int64_t not_numbers = 0;  // no whole number of animals
+    int64_t least = 0;        // the counts read, as signed (a negative count: removed)
+    int64_t most = 0;
+    std::string first_bad;  // the first field that is not a number, and its record
+    int64_t first_bad_record = 0;
+  };
+
+  // Reads up to kLookRecords records of `input` with the fields placed as in `s`, and leaves
+  // the file at its first record. A file of summarised histories (s.inp) has the characters of
+  // its histories tallied as columns 1, 2, ... REQUIRES: every column of `s` placed so far lies
+  // in 1..kLineWidth.
+  DataLook(InputFile& input, const ConversionSettings& s);
+
+  int64_t records() const { return records_; }
+  // "the 623 records", or "the first 10,000 records" when the file may hold more.
+  std::string RecordsText() const;
+  // The bytes in `column` (1-based) of every record; a column past a record's end reads as a
+  // blank, as the decoder reads it.
+  ByteCounts Column(int32_t column) const;
+  // The bytes in the columns `columns`, summed.
+  ByteCounts Columns(const std::vector<int32_t>& columns) const;
+  const Frequencies& frequencies() const { return frequencies_; }
+
+ private:
+  void ReadRecords(InputFile& input, const ConversionSettings& s);
+  void ReadSummarised(InputFile& input, const ConversionSettings& s);
+  // Tallies the bytes of a record read.
+  void Tally(std::string_view line);
+
+  int64_t records_ = 0;
+  bool whole_ = false;  // the file ended before the look did
+  std::vector<std::array<int32_t, 256>> columns_;
+  std::vector<int64_t> lengths_;  // lengths_[n]: records n columns long (at most kLineWidth)
+  Frequencies frequencies_;
+};
+
+// What a field holds, in a line for the person at the terminal: "the history in columns 1-6
+// holds, in the 623 records: A 1,204  B 988  0 4,310  . 12".
+std::string HistoryHolds(const DataLook& look, const ConversionSettings& s);
+// `name` names the column ("the fate column"): "the fate column 7 holds, in ...: blank 600  X 23".
+std::string ColumnHolds(const DataLook& look, int32_t column, const std::string& name);
+std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s);
+
+// What the history says of the stratum codes and the columns answered.
+struct HistoryJudgement {
+  enum Fault {
+    kNone,
+    kCase,     // the codes stand there in the other case: the codes are to be asked again
+    kNoCode,   // none of the codes stands there
+    kForeign,  // more than 5% of the characters are neither codes nor marks of no capture
+  };
+  Fault fault = kNone;
+  std::string file_case;  // kCase: the codes as the file writes them
+  std::string said;       // what is wrong, in a sentence; empty for kNone
+};
+HistoryJudgement JudgeHistory(const DataLook& look, const ConversionSettings& s);
+
+// What a code column says of the codes typed for it: `codes` (the answer, padded), `count` of
+// them used, read from `column` of the records looked at (no look, or column 0: none, as for
+// the group codes of summarised histories, which are judged only by how they were typed).
+// `name` is "group" or "age". Returns what is wrong, in a sentence, or nothing.
+std::string JudgeCodes(const DataLook* look, const std::string& codes, int32_t count,
+                       int32_t column, const std::string& name);
+
+// More than half of the frequency fields are not numbers: what is wrong, or nothing.
+std::string JudgeFrequency(const DataLook& look, const ConversionSettings& s);
+
+// The judgements of a whole set of answers, for a run whose answers were not typed at a
+// terminal: one warning for each answer the first records contradict.
+std::vector<std::string> LookWarnings(InputFile& input, const ConversionSettings& s);
+
+}  // namespace haplovex
