@@ -1,10 +1,14 @@
 #include "gof/fit_files.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <cstdio>
 
 #include "common/format.h"
 #include "gof/distributions.h"
+#include "gof/fit_tests.h"
+#include "gof/test_m.h"
 #include "tabulate/tidy_tables.h"
 
 namespace haplovex::gof {
@@ -97,6 +101,18 @@ TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& te
   return sum;
 }
 
+GroupFit TestGroup(const FitTables& tables, std::string label) {
+  GroupFit g;
+  g.group = std::move(label);
+  g.multi = MultiStateTests(tables);
+  g.multi.push_back(TestM(tables.marray(), true));
+  g.multi.push_back(TestM(tables.marray(), false));
+  g.jmv = SumOfTests("JMV", g.multi);
+  g.single = SingleStateTests(tables);
+  g.cjs = SumOfTests("CJS", g.single);
+  return g;
+}
+
 double CHat(const TestResult& overall) {
   return overall.df > 0 ? overall.statistic / overall.df : 0.0;
 }
@@ -147,18 +163,25 @@ void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups
     file.WriteLine(TotalLine(g.cjs));
     const double cjs_c_hat = CHat(g.cjs);
     file.WriteLine("  c-hat (CJS) = " + Printed("%.3f", cjs_c_hat));
-    bool noted = false;
+    // A note several tests share is written once, with their names.
+    std::vector<std::pair<std::string, std::string>> notes;  // tests, note
     for (const std::vector<TestResult>* tests : {&g.multi, &g.single}) {
       for (const TestResult& t : *tests) {
         for (const std::string& note : t.notes) {
-          if (!noted) {
-            file.WriteLine("");
-            file.WriteLine("  Notes:");
-            noted = true;
+          auto same = std::find_if(notes.begin(), notes.end(),
+                                   [&](const auto& n) { return n.second == note; });
+          if (same == notes.end()) {
+            notes.emplace_back(t.name, note);
+          } else {
+            same->first += ", " + t.name;
           }
-          file.WriteLine("  " + t.name + ": " + note);
         }
       }
+    }
+    if (!notes.empty()) {
+      file.WriteLine("");
+      file.WriteLine("  Notes:");
+      for (const auto& [tests, note] : notes) file.WriteLine("  " + tests + ": " + note);
     }
     file.WriteLine("");
     file.WriteLine("  Components");

@@ -7,6 +7,7 @@
 
 #include "common/text_file.h"
 #include "gof/fit_result.h"
+#include "gof/fit_tables.h"
 
 namespace haplovex::gof {
 
@@ -18,6 +19,9 @@ struct GroupFit {
   std::vector<TestResult> single;    // 3.SR, 3.SM, 2.CT, 2.CL, of the strata pooled
   TestResult cjs;                    // their sum
 };
+
+// Every test of one group, from its tables, labelled `label`.
+GroupFit TestGroup(const FitTables& tables, std::string label);
 
 // The overall test named `name`: the sum of the tests' totals and df, p from that sum.
 TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests);

@@ -20,6 +20,7 @@
 //         7   1 0   2  0 0  0  3 0  1 1 0   9     ... in stratum 3
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -41,6 +42,37 @@ class FitTables {
   // nothing; the work beyond finding the captures is a few cells per capture.
   // REQUIRES: sites.size() == periods, every sites[p] <= strata.
   void Add(std::span<const uint8_t> sites, int64_t count);
+
+  // The same counts from a record's captures one at a time, as the record path finds them:
+  // a Feed per record, Capture for each capture in period order, then Finish. `animals` > 0;
+  // `released`: the animals were released at their last capture.
+  struct Feed {
+    int period = 0;   // the capture before the one given next; 0: none yet
+    int stratum = 0;
+    int before = 0;   // the stratum of the capture before that one; 0: none
+  };
+  void Capture(Feed& feed, int period, int stratum, int64_t animals) {
+    if (feed.period > 0) {
+      marray_.AddPair(feed.period, feed.stratum, period, stratum, animals);
+      if (feed.period >= 2) {
+        cells_[Offset(feed.period, feed.stratum) + static_cast<size_t>(feed.before) * Columns(feed.period) +
+               static_cast<size_t>(period - feed.period - 1) * strata_ + static_cast<size_t>(stratum - 1)] +=
+            animals;
+      }
+      feed.before = feed.stratum;
+    }
+    largest_seen_ = std::max(largest_seen_, stratum);
+    feed.period = period;
+    feed.stratum = stratum;
+  }
+  void Finish(const Feed& feed, int64_t animals, bool released) {
+    if (feed.period == 0 || !released || feed.period >= periods_) return;
+    marray_.AddLast(feed.period, feed.stratum, animals);
+    if (feed.period >= 2) {
+      cells_[Offset(feed.period, feed.stratum) + static_cast<size_t>(feed.before) * Columns(feed.period) +
+             static_cast<size_t>(Columns(feed.period) - 1)] += animals;
+    }
+  }
 
   // Adds the counts of `other` (another thread's tables of the same group).
   // REQUIRES: other has the same periods and strata.

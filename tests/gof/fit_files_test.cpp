@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "summarised_histories.h"
+
 #include <string>
 #include <vector>
 
@@ -89,6 +91,25 @@ TEST(FitFilesTest, ThePlainTableLeadsWithCHatAndSaysWhatWasPooled) {
   EXPECT_NE(text.find("  3G.SR         3       1           -     0         -  not tested"),
             std::string::npos)
       << text;
+}
+
+// The geese example, every test together: the overall statistics of the reference figures
+// (JMV 982.59 on 197 df, CJS 111.6 on 16), within what the mixture tests' fits allow.
+TEST(FitFilesTest, TheGeeseGroupAsAWhole) {
+  FitTables tables(6, 3);
+  for (const testing::History& h : testing::ReadHistories(testing::SourcePath("examples/geese/geese.inp"))) {
+    tables.Add(h.sites, h.count);
+  }
+  const GroupFit g = TestGroup(tables, "1");
+  ASSERT_EQ(g.multi.size(), 5u);
+  ASSERT_EQ(g.single.size(), 4u);
+  const std::vector<std::string> names = {"3G.SR", "3G.Sm", "WBWA", "M.ITEC", "M.LTEC"};
+  for (size_t k = 0; k < names.size(); ++k) EXPECT_EQ(g.multi[k].name, names[k]);
+  EXPECT_EQ(g.jmv.df, 197);
+  EXPECT_NEAR(g.jmv.statistic, 982.59, 0.1);
+  EXPECT_EQ(g.cjs.df, 16);
+  EXPECT_NEAR(g.cjs.statistic, 111.6, 0.01);
+  EXPECT_EQ(CHatReading(CHat(g.jmv)).rfind("structural lack of fit", 0), 0u);
 }
 
 }  // namespace

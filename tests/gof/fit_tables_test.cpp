@@ -116,6 +116,18 @@ TEST(FitTablesTest, MergedThreadsAgreeWithOneReader) {
                                        {"000000000000000000000", 9},  {"222222222222222222222", 1},
                                        {"300000003000000030000", 3}};
   const FitTables one = Count(records, 21, 3);
+  // The record path gives the captures one at a time, with the fate apart from the count.
+  FitTables fed(21, 3);
+  for (const Record& r : records) {
+    if (r.count == 0) continue;
+    FitTables::Feed feed;
+    const std::vector<uint8_t> sites = Sites(r.history);
+    for (size_t p = 0; p < sites.size(); ++p) {
+      if (sites[p] != 0) fed.Capture(feed, static_cast<int>(p) + 1, sites[p], r.count < 0 ? -r.count : r.count);
+    }
+    fed.Finish(feed, r.count < 0 ? -r.count : r.count, r.count > 0);
+  }
+  ExpectSameCounts(fed, one);
   for (size_t split = 0; split <= records.size(); ++split) {
     FitTables first = Count({records.begin(), records.begin() + split}, 21, 3);
     const FitTables second = Count({records.begin() + split, records.end()}, 21, 3);
