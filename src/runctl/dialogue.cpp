@@ -14,7 +14,7 @@
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/table.h"
-#include "runctl/run_files.h"
+#include "runctl/file_names.h"
 
 namespace haplovex {
 

@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "common/text_file.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/capture_mask.h"
 #include "tabulate/decoder.h"
 #include "tabulate/kernels/portable.h"
 #include "tabulate/record.h"
+#include "tabulate/record_checks.h"
 #include "tabulate/record_screen.h"
 
 namespace haplovex {
