@@ -132,8 +132,7 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
     }
     // Counts the memory release at bit i of a record's captures `bits` (a capture with one in
     // the period just before) once: in bt when there is a next capture, else in last when the
-    // animals were released there, else (adding nothing) in a spare count after last; chosen
-    // with masks, with no branch for records with and without to mispredict.
+    // animals were released there, else (adding nothing) in a spare count after last.
     [[gnu::always_inline]] void CountRelease(unsigned i, uint64_t bits, const unsigned char* history,
                                              const std::array<int8_t, 256>& code_class,
                                              const LateRecord& rec) const {
@@ -148,18 +147,13 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
       const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
       const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
       const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-      const auto to_bt = reinterpret_cast<uintptr_t>(
-          bt + (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
-          bt_next[next_key]);
-      const auto to_last = reinterpret_cast<uintptr_t>(
-          last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key]);
-      const auto nowhere =
-          reinterpret_cast<uintptr_t>(last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1)));
-      const uintptr_t onward = Opaque(uintptr_t{0} - (later != 0 ? 1 : 0));
-      const uintptr_t kept = Opaque(uintptr_t{0} - rec.released);
-      const uintptr_t at_last = (to_last & kept) | (nowhere & ~kept);
-      *reinterpret_cast<uint32_t*>((to_bt & onward) | (at_last & ~onward)) +=
-          rec.freq & static_cast<uint32_t>(onward | kept);
+      uint32_t* const to_bt = bt + (rec.igrp - 1) * group_bt_size + bt_age[age] +
+                              bt_before[before_key] + bt_at[key] + bt_next[next_key];
+      uint32_t* const to_last =
+          last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key];
+      uint32_t* const nowhere = last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1));
+      AddToFirst(rec.freq, nowhere, CountWhen{later != 0, to_bt},
+                 CountWhen{rec.released != 0, to_last});
     }
   };
   // Memory releases are not every capture: the report's chart is counted capture by capture.

@@ -79,10 +79,11 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
       if constexpr (std::is_same_v<Captures, CaptureBits>) {
         // Half the animals are caught once: the first pair is counted with no branch to
         // guess, a record with none adding nothing to a spare count after the table.
-        // (Masks rather than choices, which the compiler may turn back into a branch.)
         const bool more = captures.Peek(next_period, next_stratum);
         const size_t next = CaptureKey(next_period, next_stratum);
-        AddWhen(bt, out + to[next], spare, more, freq);
+        const ptrdiff_t pair = out + to[next];
+        AddToFirst(freq, bt + spare + (pair & static_cast<ptrdiff_t>(kSpareCounts - 1)),
+                   CountWhen{more, bt + pair});
         captures.Skip();
         const auto all = Opaque(-static_cast<int32_t>(more));
         at += (next - at) & static_cast<size_t>(static_cast<int64_t>(all));

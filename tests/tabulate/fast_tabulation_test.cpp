@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <random>
 #include <sstream>
@@ -23,6 +24,24 @@ namespace {
 
 // The quick frequency reader takes a field whole or not at all: what it takes it reads as
 // the full reader does; every set of kernels takes the same fields.
+// A count added with masks goes to the first choice whose condition holds, else 0 to the spare.
+TEST(AddToFirstTest, TheFirstChoiceThatHoldsTakesTheAnimals) {
+  const struct {
+    bool first, second;
+    std::array<uint32_t, 3> counts;  // the first choice's, the second's, the spare's
+  } cases[] = {
+      {true, true, {7, 0, 0}}, {true, false, {7, 0, 0}}, {false, true, {0, 7, 0}}, {false, false, {0, 0, 0}}};
+  for (const auto& c : cases) {
+    std::array<uint32_t, 3> counts = {0, 0, 0};
+    AddToFirst(7, &counts[2], CountWhen{c.first, &counts[0]}, CountWhen{c.second, &counts[1]});
+    EXPECT_EQ(counts, c.counts) << c.first << c.second;
+    counts = {0, 0, 0};
+    AddToFirst(7, &counts[2], CountWhen{c.second, &counts[1]});
+    EXPECT_EQ(counts[1], c.second ? 7u : 0u);
+    EXPECT_EQ(counts[2], 0u);
+  }
+}
+
 TEST(QuickFrequencyTest, AgreesWithTheFullReaderOnWhatItTakes) {
   const std::string alphabet = "0123456789  ;;-+x\t\x80\xb9";
   std::mt19937 random(7);
