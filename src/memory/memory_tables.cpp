@@ -13,7 +13,8 @@ MemoryCounts MemoryCountsFor(const ConversionSettings& s) {
   const int64_t G = s.ngroups;
   return MemoryCounts(
       TableLayout<5>({{{kPeriod, T}, {kPrevious, S}, {kStratum, S}, {kAge, A}, {kGroup, G}}}),
-      TableLayout<6>({{{kPair, PairCount(T)}, {kPrevious, S}, {kStratum, S}, {kNext, S}, {kAge, A}, {kGroup, G}}}),
+      TableLayout<6>(
+          {{{kPair, PairCount(T)}, {kPrevious, S}, {kStratum, S}, {kNext, S}, {kAge, A}, {kGroup, G}}}),
       TableLayout<4>({{{kNext, S}, {kStratum, S}, {kAge, A}, {kGroup, G}}}));
 }
 

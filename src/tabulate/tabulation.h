@@ -134,7 +134,9 @@ class Tabulation : public Tables {
     RecordsRead read;
     const bool plain_only = options.plain_only || !input.is_open() || s_.listdata;
     if (s_.inp) {
-      if (plain_only || !ReadInpQuickly(input, options, read)) ReadPlainly<InpStream>(input, console, options, read);
+      if (plain_only || !ReadInpQuickly(input, options, read)) {
+        ReadPlainly<InpStream>(input, console, options, read);
+      }
     } else if (plain_only || !ReadQuickly(input, options, read)) {
       ReadPlainly<RecordStream>(input, console, options, read);
     }
