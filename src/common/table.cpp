@@ -27,7 +27,7 @@ auto Obtain(const std::string& name, Make make) {
 
 void SetTableByteLimit(uint64_t bytes) { table_byte_limit = bytes; }
 
-uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size) {
+uint64_t TableElements(std::span<const int64_t> extents, uint64_t element_size) {
   uint64_t elements = 1;
   for (int64_t extent : extents) {
     if (extent <= 0) return 0;
@@ -39,7 +39,7 @@ uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_
 }
 
 template <typename T>
-std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::string& name) {
+std::vector<T> AllocateTable(std::span<const int64_t> extents, const std::string& name) {
   for (int64_t extent : extents) {
     if (extent <= 0) return {};
   }
@@ -48,12 +48,12 @@ std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::
   return Obtain(name, [&] { return std::vector<T>(static_cast<size_t>(elements), T{}); });
 }
 
-template std::vector<int32_t> AllocateTable<int32_t>(std::initializer_list<int64_t>,
-                                                     const std::string&);
+template std::vector<int32_t> AllocateTable<int32_t>(std::span<const int64_t>, const std::string&);
 
 std::string AllocateLabels(int64_t count, size_t width, const std::string& name) {
   if (count <= 0) return {};
-  if (TableElements({count, static_cast<int64_t>(width)}, 1) == 0) throw FatalStop::Allocation(name);
+  const int64_t extents[] = {count, static_cast<int64_t>(width)};
+  if (TableElements(extents, 1) == 0) throw FatalStop::Allocation(name);
   return Obtain(name, [&] { return std::string(static_cast<size_t>(count) * width, ' '); });
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,13 +24,17 @@ void SetTableByteLimit(uint64_t bytes);
 // Elements of a table with the given extents, or 0 when it would pass the table limit for
 // elements of `element_size` bytes (callers treat that as an allocation failure). An extent
 // of 0 or less gives an empty table.
-uint64_t TableElements(std::initializer_list<int64_t> extents, uint64_t element_size);
+uint64_t TableElements(std::span<const int64_t> extents, uint64_t element_size);
 
 // A table of the given extents, every element zero; an extent of 0 or less gives an empty
 // table. One that passes the limit or cannot be had stops the run with the allocation stop
 // for `name`.
 template <typename T>
-std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::string& name);
+std::vector<T> AllocateTable(std::span<const int64_t> extents, const std::string& name);
+template <typename T>
+std::vector<T> AllocateTable(std::initializer_list<int64_t> extents, const std::string& name) {
+  return AllocateTable<T>(std::span<const int64_t>(extents.begin(), extents.size()), name);
+}
 
 // A label table of `count` entries of `width` characters, all blank, stopping the run with the
 // allocation stop for `name` when it cannot be had.

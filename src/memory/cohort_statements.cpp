@@ -7,7 +7,7 @@
 
 namespace haplovex {
 
-void WriteMemoryModel(const ConversionSettings& s, int64_t npar, const MemoryTables& tables,
+void WriteMemoryModel(const ConversionSettings& s, int64_t npar, const MemoryCounts& tables,
                       OutputFile& out) {
   WriteModelStatement(s, npar, kMemoryLayout, out);
   OutputLine line(out);

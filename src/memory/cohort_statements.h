@@ -20,7 +20,7 @@
 namespace haplovex {
 
 // REQUIRES: `tables` were built for `s` and hold every record; nyrs >= 3.
-void WriteMemoryModel(const ConversionSettings& s, int64_t npar, const MemoryTables& tables,
+void WriteMemoryModel(const ConversionSettings& s, int64_t npar, const MemoryCounts& tables,
                       OutputFile& out);
 
 }  // namespace haplovex

@@ -23,9 +23,10 @@ void WriteMemoryPreamble(const ConversionSettings& s, int64_t npar, Console& con
   console.Free(FreeLine().Text("obsfmt=").Text(s.obsfmt));
 }
 
-void WriteTransitions(const ConversionSettings& s, const MemoryTables& tables, RunFiles& files) {
-  WriteToBoth(files, FreeLine().Text("TRANSITIONS:").str());
-  WriteTransitionRows(files, s.nstrata, kCountWidth, kCountsPerLine,
+void WriteTransitions(const ConversionSettings& s, const MemoryCounts& tables,
+                      const ConversionStreams& streams) {
+  WriteToBoth(streams, FreeLine().Text("TRANSITIONS:").str());
+  WriteTransitionRows(streams, s.nstrata, kCountWidth, kCountsPerLine,
                       [&](int32_t r, int32_t t) { return tables.btot(t, r, 1, 1); });
 }
 

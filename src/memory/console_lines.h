@@ -15,14 +15,15 @@
 
 #include "common/console.h"
 #include "memory/memory_tables.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/conversion.h"
 
 namespace haplovex {
 
 // REQUIRES: codcol holds nyrs columns.
 void WriteMemoryPreamble(const ConversionSettings& s, int64_t npar, Console& console);
 // REQUIRES: `tables` were built for `s`; the summary file is open.
-void WriteTransitions(const ConversionSettings& s, const MemoryTables& tables, RunFiles& files);
+void WriteTransitions(const ConversionSettings& s, const MemoryCounts& tables,
+                      const ConversionStreams& streams);
 
 }  // namespace haplovex

@@ -1,31 +1,33 @@
 #include "memory/convert_memory_movement.h"
 
+#include <utility>
+
 #include "memory/cohort_statements.h"
 #include "memory/console_lines.h"
 #include "memory/labels.h"
-#include "memory/memory_tables.h"
 #include "memory/parameters.h"
 #include "memory/runs.h"
 #include "prnt/labels.h"
 #include "tabulate/console_lines.h"
-#include "memory/tidy_tables.h"
-#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
-void convert_memory_movement(ConversionSettings& s, RunFiles& files) {
+ConversionResult<MemoryCounts> convert_memory_movement(const ConversionSettings& s,
+                                                       const ConversionStreams& streams,
+                                                       const ReadOptions& options) {
   const int64_t npar = MemoryParameters(s).npar();
   MemoryTables tables(s);
-  WriteMemoryPreamble(s, npar, files.console);
-  tables.ReadAll(files);
-  ReportCounts(files, tables.nrec(), tables.nanim(), npar, kMemoryLayout.number_width);
+  WriteMemoryPreamble(s, npar, streams.console);
+  RecordsRead read = tables.ReadAll(streams.input, streams.console, options);
+  WriteCountLines(streams.console, read.records, read.animals, npar);
 
   LabelTable lbl(npar, kMemoryLayout.label_width, "LBL");
-  WriteMemoryModel(s, npar, tables, files.out);
-  WriteMemoryLabels(s, lbl, files.out);
-  WriteMemoryRuns(s, lbl, files.out);
-  WriteTransitions(s, tables, files);
-  HandOver(s, files, tables, WriteMemoryTidyTables);
+  WriteMemoryModel(s, npar, tables, streams.out);
+  WriteMemoryLabels(s, lbl, streams.out);
+  std::vector<std::string> runs = WriteMemoryRuns(s, lbl, streams.out);
+  WriteTransitions(s, tables, streams);
+  return {std::move(read), npar, kMemoryLayout.number_width, std::move(runs),
+          std::move(tables).TakeTables()};
 }
 
 }  // namespace haplovex

@@ -7,14 +7,18 @@
 // transition table to the console and HAPLOVEX.SUM.
 #pragma once
 
-#include "runctl/run_files.h"
+#include "memory/memory_tables.h"
 #include "runctl/settings.h"
+#include "tabulate/conversion.h"
 
 namespace haplovex {
 
-// REQUIRES: `s` as the dialogue leaves it with modset 1 or 3 and 3 <= nyrs <= 40; the output
-// file holds its title line, the summary file is open and empty. Fatal conditions throw
-// FatalStop.
-void convert_memory_movement(ConversionSettings& s, RunFiles& files);
+// Returns the records read, the number of parameters, the estimation runs written and the
+// tables. REQUIRES: `s` as the dialogue leaves it with modset 1 or 3 and 3 <= nyrs <= 40; the
+// output file holds its title line, the summary file is open and empty. Fatal conditions
+// throw FatalStop.
+ConversionResult<MemoryCounts> convert_memory_movement(const ConversionSettings& s,
+                                                       const ConversionStreams& streams,
+                                                       const ReadOptions& options);
 
 }  // namespace haplovex

@@ -7,8 +7,9 @@
 //                                                                     j in t
 //   btot (next t, stratum r, age a, group g)                          bt summed over pairs and q
 //
-// A release counts only when the period just before it is a capture too ("memory release"):
-// the first capture of a record never counts, nor a capture after a period not caught.
+// Each is read as n(i, q, r, a, g), bt(ij, q, r, t, a, g), btot(t, r, a, g). A release counts
+// only when the period just before it is a capture too ("memory release"): the first capture
+// of a record never counts, nor a capture after a period not caught.
 #pragma once
 
 #include <cstddef>
@@ -16,33 +17,35 @@
 #include <type_traits>
 #include <vector>
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/record.h"
+#include "tabulate/table_layout.h"
 #include "tabulate/tabulation.h"
 
 namespace haplovex {
 
+// The memory converter's n, bt and btot.
+using MemoryCounts = CountTables<5, 6, 4>;
+
+// The tables laid out for `s`, allocated (n, bt, btot), all zero; a table that cannot be had
+// stops the run naming it.
+MemoryCounts MemoryCountsFor(const ConversionSettings& s);
+
 // An age code that is not among the age codes stops the run when its record is read; an age
 // position above nage counts in the oldest class, to which the age step of the first capture
 // lowers it before any memory release.
-class MemoryTables : public Tabulation<MemoryTables> {
+class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
  public:
-  // Allocates n, bt, ch and btot, in this order, all zero; a table that cannot be had stops
+  // Allocates n, bt, btot and ch, in this order, all zero; a table that cannot be had stops
   // the run naming it.
   explicit MemoryTables(const ConversionSettings& s);
+  size_t bt_entries() const { return bt.counts().size(); }
+
+  // The tabulation's hooks (see TabulationHooks).
   // Counts one decoded record; `record` is its number in messages. REQUIRES: rec's captures
   // are those of its ch (as the decoder or CollectCaptures leave them), 1 <= rec.igrp <=
   // ngroups, rec.iage >= 1.
   void Count(const DecodedRecord& rec, int64_t record);
-
-  int32_t n(int32_t i, int32_t q, int32_t r, int32_t a, int32_t g) const;
-  int32_t bt(int64_t ij, int32_t q, int32_t r, int32_t t, int32_t a, int32_t g) const;
-  int32_t btot(int32_t t, int32_t r, int32_t a, int32_t g) const;
-  size_t bt_entries() const { return bt_.size(); }
-
- private:
-  friend class Tabulation<MemoryTables>;
   // Counted late, into one part's tally: bt for every memory release with a next capture, and
   // the release at the last capture of an animal released there; n and btot follow from them
   // (Derive). Made once a part, with every table and count it needs at hand. `kAging`: the
@@ -129,8 +132,7 @@ class MemoryTables : public Tabulation<MemoryTables> {
     }
     // Counts the memory release at bit i of a record's captures `bits` (a capture with one in
     // the period just before) once: in bt when there is a next capture, else in last when the
-    // animals were released there, else (adding nothing) in a spare count after last; chosen
-    // with masks, with no branch for records with and without to mispredict.
+    // animals were released there, else (adding nothing) in a spare count after last.
     [[gnu::always_inline]] void CountRelease(unsigned i, uint64_t bits, const unsigned char* history,
                                              const std::array<int8_t, 256>& code_class,
                                              const LateRecord& rec) const {
@@ -145,18 +147,13 @@ class MemoryTables : public Tabulation<MemoryTables> {
       const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
       const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
       const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-      const auto to_bt = reinterpret_cast<uintptr_t>(
-          bt + (rec.igrp - 1) * group_bt_size + bt_age[age] + bt_before[before_key] + bt_at[key] +
-          bt_next[next_key]);
-      const auto to_last = reinterpret_cast<uintptr_t>(
-          last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key]);
-      const auto nowhere =
-          reinterpret_cast<uintptr_t>(last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1)));
-      const uintptr_t onward = Opaque(uintptr_t{0} - (later != 0 ? 1 : 0));
-      const uintptr_t kept = Opaque(uintptr_t{0} - rec.released);
-      const uintptr_t at_last = (to_last & kept) | (nowhere & ~kept);
-      *reinterpret_cast<uint32_t*>((to_bt & onward) | (at_last & ~onward)) +=
-          rec.freq & static_cast<uint32_t>(onward | kept);
+      uint32_t* const to_bt = bt + (rec.igrp - 1) * group_bt_size + bt_age[age] +
+                              bt_before[before_key] + bt_at[key] + bt_next[next_key];
+      uint32_t* const to_last =
+          last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key];
+      uint32_t* const nowhere = last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1));
+      AddToFirst(rec.freq, nowhere, CountWhen{later != 0, to_bt},
+                 CountWhen{rec.released != 0, to_last});
     }
   };
   // Memory releases are not every capture: the report's chart is counted capture by capture.
@@ -168,8 +165,8 @@ class MemoryTables : public Tabulation<MemoryTables> {
             tally.bt.data(),       tally.last.data(), n_spare_,       group_bt_,
             group_n_};
   }
-  bool Derive(const std::vector<PartTally>& tallies);
 
+ private:
   // Parts of the offsets of a count, so that counting takes additions alone. In bt, the
   // count of a memory release at capture b after capture a, next caught at capture c, stands
   // at bt_before_[a] + bt_at_[b] + bt_next_[c], plus its age class (bt_age_) and group
@@ -186,23 +183,8 @@ class MemoryTables : public Tabulation<MemoryTables> {
   ptrdiff_t group_bt_;
   ptrdiff_t group_n_;
   ptrdiff_t n_spare_;  // the first spare count after last in a part's tally, which only add 0
-
-  size_t NOffset(int64_t i, int64_t q, int64_t r, int64_t a, int64_t g) const {
-    const int64_t S = s_.nstrata;
-    return static_cast<size_t>(((((g - 1) * s_.nage + (a - 1)) * S + (r - 1)) * S + (q - 1)) *
-                                   s_.nyrs +
-                               (i - 1));
-  }
-  size_t BtOffset(int64_t ij, int64_t q, int64_t r, int64_t t, int64_t a, int64_t g) const {
-    const int64_t S = s_.nstrata;
-    return static_cast<size_t>(
-        (((((g - 1) * s_.nage + (a - 1)) * S + (t - 1)) * S + (r - 1)) * S + (q - 1)) * npairs_ +
-        (ij - 1));
-  }
-  size_t BtotOffset(int64_t t, int64_t r, int64_t a, int64_t g) const {
-    const int64_t S = s_.nstrata;
-    return static_cast<size_t>((((g - 1) * s_.nage + (a - 1)) * S + (r - 1)) * S + (t - 1));
-  }
 };
+
+static_assert(TabulationHooks<MemoryTables>);
 
 }  // namespace haplovex

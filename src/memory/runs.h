@@ -9,13 +9,18 @@
 // Constraints quote the 20-character labels of LBL and cover the numbers 1..G*B.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "common/text_file.h"
 #include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
 
-// REQUIRES: lbl holds the labels written by WriteMemoryLabels; nyrs >= 3.
-void WriteMemoryRuns(const ConversionSettings& s, const LabelTable& lbl, OutputFile& out);
+// Returns the names of the runs written, in order. REQUIRES: lbl holds the labels written by
+// WriteMemoryLabels; nyrs >= 3.
+std::vector<std::string> WriteMemoryRuns(const ConversionSettings& s, const LabelTable& lbl,
+                                         OutputFile& out);
 
 }  // namespace haplovex

@@ -7,7 +7,7 @@
 
 namespace haplovex {
 
-void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tables,
+void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryCounts& tables,
                            OutputFile& releases, OutputFile& transitions) {
   const auto S = static_cast<size_t>(s.nstrata);
   CsvRow row;

@@ -5,12 +5,11 @@
 
 #include "common/text_file.h"
 #include "memory/memory_tables.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
 
-void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryTables& tables,
+void WriteMemoryTidyTables(const ConversionSettings& s, const MemoryCounts& tables,
                            OutputFile& releases, OutputFile& transitions);
 
 }  // namespace haplovex

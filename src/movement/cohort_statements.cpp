@@ -7,7 +7,7 @@
 
 namespace haplovex {
 
-void WriteMovementModel(const ConversionSettings& s, int64_t npar, const CohortTables& tables,
+void WriteMovementModel(const ConversionSettings& s, int64_t npar, const CohortCounts& tables,
                         OutputFile& out) {
   WriteModelStatement(s, npar, kMovementLayout, out);
   OutputLine line(out);

@@ -16,7 +16,7 @@
 namespace haplovex {
 
 // REQUIRES: `tables` were built for `s` and hold every record.
-void WriteMovementModel(const ConversionSettings& s, int64_t npar, const CohortTables& tables,
+void WriteMovementModel(const ConversionSettings& s, int64_t npar, const CohortCounts& tables,
                         OutputFile& out);
 
 }  // namespace haplovex

@@ -1,32 +1,35 @@
 #include "movement/convert_movement_only.h"
 
+#include <utility>
+
 #include "movement/cohort_statements.h"
 #include "movement/labels.h"
 #include "movement/parameters.h"
 #include "movement/runs.h"
 #include "prnt/labels.h"
-#include "tabulate/cohort_tables.h"
 #include "tabulate/console_lines.h"
 #include "tabulate/summary.h"
-#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
-void convert_movement_only(ConversionSettings& s, RunFiles& files) {
-  files.console.Free(AllocatingLine(s));
+ConversionResult<CohortCounts> convert_movement_only(const ConversionSettings& s,
+                                                     const ConversionStreams& streams,
+                                                     const ReadOptions& options) {
+  streams.console.Free(AllocatingLine(s));
   CohortTables tables(s);
-  files.console.Free(GcodesLine(s));
-  files.console.Free(ObsfmtLine(s));
-  tables.ReadAll(files);
+  streams.console.Free(GcodesLine(s));
+  streams.console.Free(ObsfmtLine(s));
+  RecordsRead read = tables.ReadAll(streams.input, streams.console, options);
 
   const int64_t npar = MovementParameters(s).npar();
   LabelTable lbl(npar, kMovementLayout.label_width, "lbl");
-  ReportCounts(files, tables.nrec(), tables.nanim(), npar, kMovementLayout.number_width);
-  WriteMovementModel(s, npar, tables, files.out);
-  WriteMovementLabels(s, lbl, files.out);
-  WriteMovementRuns(s, lbl, files.out);
-  WriteMovementSummary(s, tables, files);
-  HandOver(s, files, tables, WriteMovementTidyTables);
+  WriteCountLines(streams.console, read.records, read.animals, npar);
+  WriteMovementModel(s, npar, tables, streams.out);
+  WriteMovementLabels(s, lbl, streams.out);
+  std::vector<std::string> runs = WriteMovementRuns(s, lbl, streams.out);
+  WriteMovementSummary(s, tables, streams);
+  return {std::move(read), npar, kMovementLayout.number_width, std::move(runs),
+          std::move(tables).TakeTables()};
 }
 
 }  // namespace haplovex

@@ -6,13 +6,17 @@
 // movement-transition tables to the console and HAPLOVEX.SUM.
 #pragma once
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/cohort_tables.h"
+#include "tabulate/conversion.h"
 
 namespace haplovex {
 
-// REQUIRES: `s` as the dialogue leaves it with modset 2 or 4; the output file holds its
-// title line, the summary file is open and empty. Fatal conditions throw FatalStop.
-void convert_movement_only(ConversionSettings& s, RunFiles& files);
+// Returns the records read, the number of parameters, the estimation runs written and the
+// cohort tables. REQUIRES: `s` as the dialogue leaves it with modset 2 or 4; the output file
+// holds its title line, the summary file is open and empty. Fatal conditions throw FatalStop.
+ConversionResult<CohortCounts> convert_movement_only(const ConversionSettings& s,
+                                                     const ConversionStreams& streams,
+                                                     const ReadOptions& options);
 
 }  // namespace haplovex

@@ -11,14 +11,18 @@ namespace haplovex {
 namespace {
 
 // A run's header and its starting values taken from the estimates of run `retain`.
-void Header(OutputFile& out, const std::string& name, const std::string& retain) {
+void Header(OutputFile& out, std::vector<std::string>& runs, const std::string& name,
+            const std::string& retain) {
+  runs.push_back(name);
   out.WriteLine(std::string(kEstimateHeader) + name + ";");
   out.WriteLine("INITIAL; RETAIN=" + retain + "; CONSTRAINTS;");
 }
 
 }  // namespace
 
-void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, OutputFile& out) {
+std::vector<std::string> WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl,
+                                           OutputFile& out) {
+  std::vector<std::string> runs;
   const MovementParameters p(s);
   RunLines lines(out, kMovementLayout, lbl);
   const int64_t S = p.S, Y = p.Y, A = p.A, G = p.G;
@@ -35,6 +39,7 @@ void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, Outpu
     transitions_equal(g, a, 2, [&](int64_t, int64_t i, int64_t j) { return p.T(g, a, 1, i, j); });
   };
 
+  runs.emplace_back("MODL_D");
   out.WriteLine(std::string(kEstimateHeader) + "MODL_D;");
   lines.InitialAll(s.nstrata);
   out.WriteLine("CONSTRAINTS;");
@@ -47,17 +52,17 @@ void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, Outpu
     }
   }
 
-  Header(out, "MODL_B", "MODL_D");
+  Header(out, runs, "MODL_B", "MODL_D");
   for (int64_t g = 1; g <= G; ++g)
     for (int64_t a = 1; a <= A; ++a) transitions_constant(g, a);
 
-  Header(out, "MODL_A", "MODL_B");
+  Header(out, runs, "MODL_A", "MODL_B");
   for (int64_t g = 1; g <= G; ++g)
     for (int64_t a = 1; a <= std::max<int64_t>(A - 1, 1); ++a)
       for (int64_t i = 1; i <= S; ++i) lines.Fixed(p.R(g, a, Y, i), "1.0");
 
   if (A > 1) {
-    Header(out, "1AGE_A", "MODL_A");
+    Header(out, runs, "1AGE_A", "MODL_A");
     for (int64_t g = 1; g <= G; ++g) {
       for (int64_t a = 2; a <= A; ++a) {
         transitions_equal(g, a, 1, [&](int64_t t, int64_t i, int64_t j) { return p.T(g, 1, t, i, j); });
@@ -67,7 +72,7 @@ void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, Outpu
   }
 
   if (G > 1) {
-    Header(out, "1GRP_A", "MODL_A");
+    Header(out, runs, "1GRP_A", "MODL_A");
     for (int64_t g = 2; g <= G; ++g) {
       for (int64_t a = 1; a <= A; ++a) {
         transitions_equal(g, a, 1, [&](int64_t t, int64_t i, int64_t j) { return p.T(1, a, t, i, j); });
@@ -83,6 +88,7 @@ void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, Outpu
   }
 
   out.WriteLine("PROC TEST; PROC STOP;");
+  return runs;
 }
 
 }  // namespace haplovex

@@ -3,13 +3,18 @@
 // line "PROC TEST; PROC STOP;". Constraints quote the 14-character labels of lbl.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "common/text_file.h"
 #include "prnt/labels.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
 
-// REQUIRES: lbl holds the labels written by WriteMovementLabels.
-void WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl, OutputFile& out);
+// Returns the names of the runs written, in order. REQUIRES: lbl holds the labels written by
+// WriteMovementLabels.
+std::vector<std::string> WriteMovementRuns(const ConversionSettings& s, const LabelTable& lbl,
+                                           OutputFile& out);
 
 }  // namespace haplovex

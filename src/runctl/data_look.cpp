@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "common/format.h"
-#include "runctl/run_files.h"
+#include "tabulate/record_checks.h"
 #include "runctl/warnings.h"
 #include "tabulate/decoder.h"
 #include "tabulate/inp_stream.h"

@@ -17,7 +17,7 @@
 #include "common/format.h"
 #include "common/table.h"
 #include "runctl/data_look.h"
-#include "runctl/run_files.h"
+#include "runctl/file_names.h"
 
 namespace haplovex {
 

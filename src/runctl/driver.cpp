@@ -19,16 +19,19 @@
 #include "common/text_file.h"
 #include "common/work_folder.h"
 #include "memory/convert_memory_movement.h"
+#include "memory/tidy_tables.h"
 #include "movement/convert_movement_only.h"
 #include "runctl/answers.h"
 #include "runctl/data_look.h"
 #include "runctl/dialogue.h"
+#include "runctl/file_names.h"
 #include "runctl/options.h"
-#include "runctl/run_files.h"
 #include "runctl/report.h"
 #include "runctl/settings.h"
 #include "runctl/typed_answers.h"
 #include "runctl/warnings.h"
+#include "tabulate/conversion.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
@@ -162,8 +165,9 @@ void OpenAlongside(RunContext& run, OutputFile& file) {
 // Tells the warnings about the data on standard error; with --strict they stop the run.
 // Returns them.
 std::vector<std::string> Warn(RunContext& run, const ConversionSettings& settings,
-                              const std::string& title_typed, const RecordChecks& checks) {
-  std::vector<std::string> warnings = DataWarnings(settings, title_typed, checks);
+                              const std::string& title_typed, const RecordChecks& checks,
+                              int64_t npar, int npar_digits) {
+  std::vector<std::string> warnings = DataWarnings(settings, title_typed, checks, npar, npar_digits);
   run.console.Flush();
   if (checks.comment_lines > 0) {
     run.err << "haplovex: " << Counted(checks.comment_lines, "comment line")
@@ -215,6 +219,53 @@ struct OtherFiles {
   OutputFile report{kReportName};
 };
 
+// What the report shows of a conversion's result: the records and animals read, the chart of
+// captures, a table of movements (released from, next caught in) for each group and age class
+// from btot(to, from, age, group), which both converters' tables give, the number of
+// parameters and the estimation runs.
+template <typename Counts>
+RunDigest Digest(const ConversionSettings& s, const ConversionResult<Counts>& result) {
+  RunDigest digest;
+  digest.records = result.read.records;
+  digest.animals = result.read.animals;
+  digest.strata = s.nstrata;
+  digest.periods = s.nyrs;
+  digest.caught = result.read.caught;
+  const auto S = static_cast<size_t>(s.nstrata);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      std::vector<int64_t> table(S * S);
+      for (int32_t from = 1; from <= s.nstrata; ++from) {
+        for (int32_t to = 1; to <= s.nstrata; ++to) {
+          table[static_cast<size_t>(from - 1) * S + static_cast<size_t>(to - 1)] =
+              result.counts.btot(to, from, a, g);
+        }
+      }
+      digest.transitions.push_back(std::move(table));
+    }
+  }
+  digest.npar = result.npar;
+  digest.runs = result.runs;
+  return digest;
+}
+
+// What a run builds from its conversion's result: the tidy tables (--csv), written by
+// `write_tables(settings, counts, releases, transitions)`, the warnings, and the report
+// (--report).
+template <typename Counts, typename WriteTables>
+void FromResult(RunContext& run, const ConversionSettings& settings, const std::string& title_typed,
+                const std::vector<std::string>& answer_warnings, const InputFile& input,
+                OtherFiles& other, const ConversionResult<Counts>& result, WriteTables write_tables) {
+  if (run.options.csv) write_tables(settings, result.counts, other.releases, other.transitions);
+  std::vector<std::string> warnings =
+      Warn(run, settings, title_typed, result.read.checks, result.npar, result.npar_digits);
+  if (run.options.report) {
+    warnings.insert(warnings.begin(), answer_warnings.begin(), answer_warnings.end());
+    other.report.Write(
+        ReportPage({settings, input.name(), result.read.checks, Digest(settings, result), warnings}));
+  }
+}
+
 // The whole run but its end. Returns whether the answers were saved in HAPLOVEX.ANS.
 bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, InputFile& input) {
   ConversionSettings settings;
@@ -231,33 +282,28 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   out.WriteLine("PROC TITLE '" + settings.title.substr(0, TitleLength(settings.title)) + "';");
   OpenAlongside(run, sum);
 
-  RunFiles files{run.console, input, out, sum};
-  files.threads = run.options.threads;
-  files.kernels = run.options.kernels;
+  const ConversionStreams streams{run.console, input, out, sum};
+  ReadOptions read_options;
+  read_options.threads = run.options.threads;
+  read_options.kernels = run.options.kernels;
   std::vector<FinishedFile> finished = {{&out, output_replaced}, {&sum, true}};
   if (run.options.csv) {
     OpenAlongside(run, other.releases);
     OpenAlongside(run, other.transitions);
-    files.releases = &other.releases;
-    files.transitions = &other.transitions;
     finished.push_back({&other.releases, true});
     finished.push_back({&other.transitions, true});
   }
   if (run.options.report) {
     OpenAlongside(run, other.report);
-    files.want_digest = true;
+    read_options.chart = true;
     finished.push_back({&other.report, true});
   }
   if (IsMemoryModel(settings.modset)) {
-    convert_memory_movement(settings, files);
+    FromResult(run, settings, title_typed, answer_warnings, input, other,
+               convert_memory_movement(settings, streams, read_options), WriteMemoryTidyTables);
   } else {
-    convert_movement_only(settings, files);
-  }
-  std::vector<std::string> warnings = Warn(run, settings, title_typed, files.checks);
-  if (run.options.report) {
-    warnings.insert(warnings.begin(), answer_warnings.begin(), answer_warnings.end());
-    other.report.Write(
-        ReportPage({settings, input.name(), files.checks, files.digest, warnings}));
+    FromResult(run, settings, title_typed, answer_warnings, input, other,
+               convert_movement_only(settings, streams, read_options), WriteMovementTidyTables);
   }
   settings.codcol.clear();
   settings.codcol.shrink_to_fit();

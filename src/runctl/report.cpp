@@ -120,7 +120,7 @@ void Records(const ReportInput& in, std::string& page) {
   if (in.checks.empty_lines > 0) {
     page += " " + GroupedDigits(in.checks.empty_lines) + " empty lines were read as records of no animals.";
   }
-  page += " The model has " + GroupedDigits(in.checks.npar) + " parameters.</p>\n";
+  page += " The model has " + GroupedDigits(in.digest.npar) + " parameters.</p>\n";
   page += "<h3>Warnings</h3>\n";
   if (in.warnings.empty()) {
     page += "<p>None: the records look as the settings say.</p>\n";
@@ -213,13 +213,23 @@ void Transitions(const ReportInput& in, std::string& page) {
   page += "</section>\n";
 }
 
+// The names of the estimation runs as code, separated by commas, the last by `last`.
+std::string RunNames(const std::vector<std::string>& runs, std::string_view last) {
+  std::string names;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    if (k > 0) names += k + 1 == runs.size() ? last : ", ";
+    names += "<code>" + Html(runs[k]) + "</code>";
+  }
+  return names;
+}
+
 void Guide(const ReportInput& in, std::string& page) {
   const ConversionSettings& s = in.settings;
   const bool memory = IsMemoryModel(s.modset);
   const bool sm = HasSmParameterization(s.modset);
   page += "<section><h2>What HAPLOVEX.OUT holds</h2>\n<ol>\n";
   page += "<li><code>PROC TITLE</code> with the title, then the model statement <code>PROC MODEL NPAR=" +
-          std::to_string(in.checks.npar) + (memory ? " ADDCELL MEMORY" : " ADDCELL") +
+          std::to_string(in.digest.npar) + (memory ? " ADDCELL MEMORY" : " ADDCELL") +
           " ...</code> and its closing line" + (sm ? " <code>PHIMISS=" + std::to_string(s.smstrat) + "</code>" : "") + ".</li>\n";
   if (memory) {
     page += "<li>The data cells: for each group, each age class and each release period 2 to " +
@@ -232,8 +242,7 @@ void Guide(const ReportInput& in, std::string& page) {
             (sm ? "<code>MOV</code> and <code>SRV</code>" : "<code>PHI</code>") +
             " (period, group, previous, present and next stratum), then the capture probabilities "
             "<code>p</code> (period, group, stratum).</li>\n";
-    page += std::string("<li>The estimation runs <code>NOMEM</code>") + (s.modset == ModelSet::kMemoryMovement && s.nstrata > 2 ? ", <code>MEM1</code>" : "") +
-            " and <code>MEM_FULL</code>, and <code>PROC TEST;</code>.</li>\n";
+    page += "<li>The estimation runs " + RunNames(in.digest.runs, " and ") + ", and <code>PROC TEST;</code>.</li>\n";
   } else {
     page += "<li>The data cells: for each group, each age class, each release period 1 to " +
             std::to_string(s.nyrs - 1) + " and each release stratum (group outermost), one "
@@ -245,9 +254,7 @@ void Guide(const ReportInput& in, std::string& page) {
             (sm ? "<code>MOV</code> and <code>SRV</code>" : "<code>PHI</code>") +
             " (interval, age, group, from and to stratum), then the capture probabilities <code>p</code> "
             "(occasion, age, group, stratum).</li>\n";
-    page += std::string("<li>The estimation runs <code>MODL_D</code>, <code>MODL_B</code>, <code>MODL_A</code>") +
-            (s.nage > 1 ? ", <code>1AGE_A</code>" : "") + (s.ngroups > 1 ? ", <code>1GRP_A</code>" : "") +
-            ", and <code>PROC TEST; PROC STOP;</code>.</li>\n";
+    page += "<li>The estimation runs " + RunNames(in.digest.runs, ", ") + ", and <code>PROC TEST; PROC STOP;</code>.</li>\n";
   }
   page += "</ol></section>\n";
 }

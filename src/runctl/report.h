@@ -8,13 +8,30 @@
 // it reads the same offline and prints.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/record_checks.h"
 
 namespace haplovex {
+
+// What the report shows of the records and the model besides the settings and the checks, as
+// the run driver gathers it from the conversion's result.
+struct RunDigest {
+  int64_t records = 0;
+  int64_t animals = 0;
+  int32_t strata = 0;
+  int32_t periods = 0;
+  // caught[(period - 1) * strata + (stratum - 1)]: animals caught at the period in the stratum.
+  std::vector<int64_t> caught;
+  // For each group and age class (group outermost), the pairs of captures from one stratum
+  // (row) to the next stratum the animal was caught in (column): [from - 1) * strata + to - 1].
+  std::vector<std::vector<int64_t>> transitions;
+  int64_t npar = 0;               // the number of parameters
+  std::vector<std::string> runs = {};  // the estimation runs written to HAPLOVEX.OUT, in order
+};
 
 struct ReportInput {
   const ConversionSettings& settings;

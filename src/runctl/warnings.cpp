@@ -34,7 +34,7 @@ std::string Counted(int64_t n, const std::string& noun) {
 }
 
 std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
-                                      const RecordChecks& checks) {
+                                      const RecordChecks& checks, int64_t npar, int npar_digits) {
   std::vector<std::string> warnings;
   if (checks.foreign.count > 0) {
     warnings.push_back(Counted(checks.foreign.count, "history character") +
@@ -98,8 +98,8 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
     wide += (wide.empty() ? "" : ", ") + std::string(name) + " (" + GroupedDigits(value) + ")";
   };
   int64_t largest_npar = 1;
-  for (int d = 0; d < checks.npar_digits; ++d) largest_npar *= 10;
-  field("NPAR", checks.npar, largest_npar - 1);
+  for (int d = 0; d < npar_digits; ++d) largest_npar *= 10;
+  field("NPAR", npar, largest_npar - 1);
   field("NAGE", s.nage, 9);
   field("NYRS", s.nyrs, 99);
   field("STRATA", s.nstrata, 9);

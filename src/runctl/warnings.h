@@ -9,15 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/record_checks.h"
 
 namespace haplovex {
 
 // One line a kind of warning, each with a count and where it was first seen; none for a
-// clean run. `title_typed` is the title answer as typed, before it was cut to its field.
+// clean run. `title_typed` is the title answer as typed, before it was cut to its field;
+// `npar` the number of parameters, and `npar_digits` the digits the model statement has for
+// it.
 std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
-                                      const RecordChecks& checks);
+                                      const RecordChecks& checks, int64_t npar, int npar_digits);
 
 // A count with its noun, as the messages give it: "1 record", "1,024 records".
 std::string Counted(int64_t n, const std::string& noun);

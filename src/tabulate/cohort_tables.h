@@ -2,10 +2,11 @@
 // every record once, each animal weighted by its frequency.
 //
 //   n    (period i, stratum s, age a, group g)            released at i in s
-//   bt   (pair ij(i,j), from s, to s2, age a, group g)     of those, next caught at j in s2
-//   btot (to s2, from s, age a, group g)                   bt summed over all pairs
+//   bt   (pair ij(i,j), stratum s, next s2, age a, group g)  of those, next caught at j in s2
+//   btot (next s2, stratum s, age a, group g)              bt summed over all pairs
 //
-// The tables only count; the model writer and the run summary lay them out.
+// Each is read as n(i, s, a, g), bt(ij, s, s2, a, g), btot(s2, s, a, g). The tables only
+// count; the model writer, the run summary and the tidy tables lay them out.
 #pragma once
 
 #include <cstddef>
@@ -14,26 +15,28 @@
 #include <type_traits>
 #include <vector>
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/record.h"
+#include "tabulate/table_layout.h"
 #include "tabulate/tabulation.h"
 
 namespace haplovex {
 
+// The movement-only converter's n, bt and btot.
+using CohortCounts = CountTables<4, 5, 4>;
+
+// The tables laid out for `s`, allocated (n, bt, btot), all zero; a table that cannot be had
+// stops the run naming it.
+CohortCounts CohortCountsFor(const ConversionSettings& s);
+
 // The age class at the first capture indexes the tables directly, so a record whose age code
 // is not among the age classes stops the run when it is read.
-class CohortTables : public Tabulation<CohortTables> {
+class CohortTables : public Tabulation<CohortTables, CohortCounts> {
  public:
-  // Allocates n, bt, ch and btot, in this order, all zero.
+  // Allocates n, bt, btot and ch, in this order, all zero.
   explicit CohortTables(const ConversionSettings& s);
 
-  int32_t n(int32_t i, int32_t s, int32_t a, int32_t g) const;
-  int32_t bt(int64_t ij, int32_t s, int32_t s2, int32_t a, int32_t g) const;
-  int32_t btot(int32_t s2, int32_t s, int32_t a, int32_t g) const;
-
- private:
-  friend class Tabulation<CohortTables>;
+  // The tabulation's hooks (see TabulationHooks).
   void Count(const DecodedRecord& rec, int64_t record);
   // Counted late, into one part's tally: bt for every capture with a next one, and the last
   // capture, in last where the animal was released there and in lost where not; n and btot
@@ -76,10 +79,11 @@ class CohortTables : public Tabulation<CohortTables> {
       if constexpr (std::is_same_v<Captures, CaptureBits>) {
         // Half the animals are caught once: the first pair is counted with no branch to
         // guess, a record with none adding nothing to a spare count after the table.
-        // (Masks rather than choices, which the compiler may turn back into a branch.)
         const bool more = captures.Peek(next_period, next_stratum);
         const size_t next = CaptureKey(next_period, next_stratum);
-        AddWhen(bt, out + to[next], spare, more, freq);
+        const ptrdiff_t pair = out + to[next];
+        AddToFirst(freq, bt + spare + (pair & static_cast<ptrdiff_t>(kSpareCounts - 1)),
+                   CountWhen{more, bt + pair});
         captures.Skip();
         const auto all = Opaque(-static_cast<int32_t>(more));
         at += (next - at) & static_cast<size_t>(static_cast<int64_t>(all));
@@ -157,8 +161,8 @@ class CohortTables : public Tabulation<CohortTables> {
   // are the pairs by where they start, and the last captures.
   static constexpr bool kCapturesFromPairs = true;
   std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>& tallies) const;
-  bool Derive(const std::vector<PartTally>& tallies);
 
+ private:
   // Parts of the offsets of a count, so that counting takes additions alone. In bt, a pair
   // from capture a to capture b stands at from_key_[a] + to_key_[b], plus its age class
   // (bt_age_) and group (group_bt_); a release at capture a in last at last_key_[a], plus
@@ -173,5 +177,7 @@ class CohortTables : public Tabulation<CohortTables> {
   ptrdiff_t group_last_;
   ptrdiff_t spare_;  // the first of the spare counts after bt in a part's tally
 };
+
+static_assert(TabulationHooks<CohortTables>);
 
 }  // namespace haplovex

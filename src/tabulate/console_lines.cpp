@@ -27,10 +27,4 @@ void WriteCountLines(Console& console, int64_t nrec, int32_t nanim, int64_t npar
   console.Line("        Number of parameters=" + IntField(npar, 7));
 }
 
-void ReportCounts(RunFiles& files, int64_t nrec, int32_t nanim, int64_t npar, int npar_digits) {
-  WriteCountLines(files.console, nrec, nanim, npar);
-  files.checks.npar = npar;
-  files.checks.npar_digits = npar_digits;
-}
-
 }  // namespace haplovex

@@ -7,7 +7,6 @@
 
 #include "common/console.h"
 #include "common/format.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 
 namespace haplovex {
@@ -18,9 +17,5 @@ FreeLine ObsfmtLine(const ConversionSettings& s);
 
 // An empty line, the records and animals read, and the number of parameters.
 void WriteCountLines(Console& console, int64_t nrec, int32_t nanim, int64_t npar);
-
-// The count lines, and the number of parameters with the digits the model statement has for
-// it kept for the warnings.
-void ReportCounts(RunFiles& files, int64_t nrec, int32_t nanim, int64_t npar, int npar_digits);
 
 }  // namespace haplovex

@@ -6,7 +6,7 @@
 
 namespace haplovex {
 
-CountTable::CountTable(std::string name, std::initializer_list<int64_t> extents)
+CountTable::CountTable(std::string name, std::span<const int64_t> extents)
     : name_(std::move(name)), counts_(AllocateTable<int32_t>(extents, name_)) {}
 
 void CountTable::Overflow(int64_t record) const {

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,7 +19,7 @@ class CountTable {
  public:
   CountTable() = default;
   // Allocates a zeroed table of the given extents, stopping the run when it cannot be had.
-  CountTable(std::string name, std::initializer_list<int64_t> extents);
+  CountTable(std::string name, std::span<const int64_t> extents);
 
   // Element at the 0-based flat offset.
   int32_t at(size_t offset) const { return counts_[offset]; }

@@ -18,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/record.h"
+#include "tabulate/record_checks.h"
 
 namespace haplovex {
 

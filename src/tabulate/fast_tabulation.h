@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "common/text_file.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/capture_mask.h"
 #include "tabulate/decoder.h"
 #include "tabulate/kernels/portable.h"
 #include "tabulate/record.h"
+#include "tabulate/record_checks.h"
 #include "tabulate/record_screen.h"
 
 namespace haplovex {
@@ -105,13 +105,32 @@ template <typename T>
   return value;
 }
 
-// Adds `freq` to counts[at] when `when` holds, and otherwise 0 to one of the spare counts from
-// counts[spare] on, with no branch for records with and without to mispredict.
-[[gnu::always_inline]] inline void AddWhen(uint32_t* counts, ptrdiff_t at, ptrdiff_t spare,
-                                           bool when, uint32_t freq) {
-  const ptrdiff_t all = Opaque(-static_cast<ptrdiff_t>(when));
-  const ptrdiff_t none = spare + (at & static_cast<ptrdiff_t>(kSpareCounts - 1));
-  counts[none + ((at - none) & all)] += freq & static_cast<uint32_t>(all);
+// A count of a part's tally, to add to when `when` holds.
+struct CountWhen {
+  bool when;
+  uint32_t* count;
+};
+
+// The address of the first of `choices` whose condition holds, else `otherwise`; `any`
+// gathers a mask of every condition.
+[[gnu::always_inline]] inline uintptr_t FirstChosen(uintptr_t& /*any*/, uintptr_t otherwise) { return otherwise; }
+template <typename... Rest>
+[[gnu::always_inline]] inline uintptr_t FirstChosen(uintptr_t& any, uintptr_t otherwise, CountWhen first,
+                                                    Rest... rest) {
+  const uintptr_t mask = Opaque(uintptr_t{0} - static_cast<uintptr_t>(first.when));
+  any |= mask;
+  return (reinterpret_cast<uintptr_t>(first.count) & mask) | (FirstChosen(any, otherwise, rest...) & ~mask);
+}
+
+// Adds `freq` to the count of the first of `choices` whose condition holds, and when none
+// does, 0 to `spare` (one of the spare counts after a part's table, which only ever add 0):
+// chosen with masks, not branches, so that records with and without cost no mispredicted
+// branch. Both converters' late counting counts so where records differ most.
+template <typename... Choices>
+[[gnu::always_inline]] inline void AddToFirst(uint32_t freq, uint32_t* spare, Choices... choices) {
+  uintptr_t any = 0;
+  const uintptr_t at = FirstChosen(any, reinterpret_cast<uintptr_t>(spare), choices...);
+  *reinterpret_cast<uint32_t*>(at) += freq & static_cast<uint32_t>(any);
 }
 
 // A record's captures one at a time, period and stratum, for a converter's late counting:

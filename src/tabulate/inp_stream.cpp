@@ -218,14 +218,17 @@ std::string InpFields::Problem() const {
   return "";
 }
 
-InpStream::InpStream(const ConversionSettings& s, RunFiles& files)
+InpStream::InpStream(const ConversionSettings& s, InputFile& input, Console& console,
+                     RecordChecks& checks)
     : s_(s),
-      files_(files),
+      input_(input),
+      console_(console),
+      checks_(checks),
       decoder_(s),
       fields_(s),
       captures_(),
       block_(kInpBlock),
-      offset_(files.input.DataStart()),
+      offset_(input.DataStart()),
       group_(s.ngroups) {
   fields_.Restart(1, false);
 }
@@ -242,7 +245,7 @@ bool InpStream::Next(DecodedRecord& rec) {
       decoder_.DecodeCaptures(fields_.history(), rec);
       if (s_.listdata) {
         decoder_.DecodePositions(fields_.history(), rec);
-        files_.console.Line(decoder_.EchoLine(nrec_, rec));
+        console_.Line(decoder_.EchoLine(nrec_, rec));
       }
       AddToTotal(nanim_, rec.freq, "animals read", nrec_);
       return true;
@@ -255,9 +258,9 @@ bool InpStream::Next(DecodedRecord& rec) {
 bool InpStream::NextRecord() {
   do {
     if (pos_ == end_) {
-      const ssize_t got = files_.input.ReadAt(offset_, block_.data(), block_.size());
+      const ssize_t got = input_.ReadAt(offset_, block_.data(), block_.size());
       if (got < 0) {
-        throw FatalStop::Message("Can't read the input file " + files_.input.name() + ": " +
+        throw FatalStop::Message("Can't read the input file " + input_.name() + ": " +
                                  std::strerror(errno != 0 ? errno : EIO));
       }
       if (got == 0) {
@@ -277,7 +280,7 @@ bool InpStream::NextRecord() {
   ++nrec_;
   const std::string_view history = fields_.history();
   const int64_t line = fields_.line();
-  RecordChecks& checks = files_.checks;
+  RecordChecks& checks = checks_;
   if (nrec_ == 1) {
     checks.first_split = "line " + std::to_string(line) + ": " +
                          SplitDescription(history, fields_.counts(), s_.ngroups,

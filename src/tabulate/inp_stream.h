@@ -24,10 +24,12 @@
 #include <string_view>
 #include <vector>
 
-#include "runctl/run_files.h"
+#include "common/console.h"
+#include "common/text_file.h"
 #include "runctl/settings.h"
 #include "tabulate/decoder.h"
 #include "tabulate/record.h"
+#include "tabulate/record_checks.h"
 
 namespace haplovex {
 
@@ -117,15 +119,16 @@ class InpFields {
 };
 
 // The records of a file of summarised histories, read from its first line one at a time: each
-// record is checked and noted in the run's RecordChecks (the first record's split and number of
+// record is checked and noted in its RecordChecks (the first record's split and number of
 // fields, records with another number, no capture, odd history characters), and each group of
 // animals in it is handed out as a decoded record, echoed on the console when listdata is on,
 // its animals added to nanim (a total past kMaxCount stops the run). An error stops the run
 // with its message.
 class InpStream {
  public:
-  // REQUIRES: s.inp, and the settings of such a run (see ConversionSettings::inp).
-  InpStream(const ConversionSettings& s, RunFiles& files);
+  // What the records look like is gathered in `checks`. REQUIRES: s.inp, and the settings of
+  // such a run (see ConversionSettings::inp).
+  InpStream(const ConversionSettings& s, InputFile& input, Console& console, RecordChecks& checks);
 
   // The next group of animals of a record (age class 1, its group, its count without the sign,
   // removed when the count is negative), with the record's captures; false at the end of the
@@ -139,7 +142,9 @@ class InpStream {
   bool NextRecord();
 
   const ConversionSettings& s_;
-  RunFiles& files_;
+  InputFile& input_;
+  Console& console_;
+  RecordChecks& checks_;
   RecordDecoder decoder_;
   InpFields fields_;
   DecodedRecord captures_;  // the record's captures, decoded once

@@ -11,9 +11,9 @@
 #include <string_view>
 
 #include "common/limits.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/decoder.h"
+#include "tabulate/record_checks.h"
 
 namespace haplovex {
 

@@ -6,22 +6,22 @@
 
 namespace haplovex {
 
-RecordStream::RecordStream(const ConversionSettings& s, RunFiles& files)
-    : s_(s), files_(files), decoder_(s), screen_(s, decoder_) {
-  files_.input.Rewind();
+RecordStream::RecordStream(const ConversionSettings& s, InputFile& input, Console& console,
+                           RecordChecks& checks)
+    : s_(s), input_(input), console_(console), checks_(checks), decoder_(s), screen_(s, decoder_) {
+  input_.Rewind();
 }
 
 bool RecordStream::Next(DecodedRecord& rec) {
-  RecordChecks& checks = files_.checks;
   const int64_t number = nrec_ + 1;
   bool empty = false;
   do {
-    if (!files_.input.NextLine(line_)) return false;
-  } while (!screen_.Screen(line_, number, padded_, checks, empty));
+    if (!input_.NextLine(line_)) return false;
+  } while (!screen_.Screen(line_, number, padded_, checks_, empty));
   decoder_.Decode(line_, number, rec, s_.listdata);
   ++nrec_;
-  screen_.Note(line_, nrec_, rec.ncaptures > 0, rec.odd, rec, empty, checks);
-  if (s_.listdata) files_.console.Line(decoder_.EchoLine(nrec_, rec));
+  screen_.Note(line_, nrec_, rec.ncaptures > 0, rec.odd, rec, empty, checks_);
+  if (s_.listdata) console_.Line(decoder_.EchoLine(nrec_, rec));
   AddToTotal(nanim_, rec.freq, "animals read", nrec_);
   return true;
 }

@@ -9,18 +9,21 @@
 #include <string>
 #include <string_view>
 
-#include "runctl/run_files.h"
+#include "common/console.h"
+#include "common/text_file.h"
 #include "runctl/settings.h"
 #include "tabulate/decoder.h"
 #include "tabulate/record.h"
+#include "tabulate/record_checks.h"
 #include "tabulate/record_screen.h"
 
 namespace haplovex {
 
 class RecordStream {
  public:
-  // Rewinds the input file. REQUIRES: as for RecordDecoder.
-  RecordStream(const ConversionSettings& s, RunFiles& files);
+  // Rewinds the input file; what the records look like is gathered in `checks`. REQUIRES: as
+  // for RecordDecoder.
+  RecordStream(const ConversionSettings& s, InputFile& input, Console& console, RecordChecks& checks);
 
   // Reads and decodes the next record into `rec`; false at the end of the file.
   bool Next(DecodedRecord& rec);
@@ -33,7 +36,9 @@ class RecordStream {
 
  private:
   const ConversionSettings& s_;
-  RunFiles& files_;
+  InputFile& input_;
+  Console& console_;
+  RecordChecks& checks_;
   RecordDecoder decoder_;
   RecordScreen screen_;
   std::string padded_;  // a line shorter than the columns in use, padded with blanks

@@ -7,22 +7,23 @@ constexpr int kCountsPerLine = 6;
 constexpr int kCountWidth = 6;
 }  // namespace
 
-void WriteToBoth(RunFiles& files, std::string_view line) {
-  files.console.Line(line);
-  files.sum.WriteLine(line);
+void WriteToBoth(const ConversionStreams& streams, std::string_view line) {
+  streams.console.Line(line);
+  streams.sum.WriteLine(line);
 }
 
-void WriteMovementSummary(const ConversionSettings& s, const CohortTables& tables, RunFiles& files) {
+void WriteMovementSummary(const ConversionSettings& s, const CohortCounts& tables,
+                          const ConversionStreams& streams) {
   const FreeLine heading = FreeLine().Text("MOVEMENT TRANSITIONS:");
-  files.console.Free(heading);
-  files.sum.WriteLine(FreeLine().Text(s.title).str());
-  files.sum.WriteLine(heading.str());
+  streams.console.Free(heading);
+  streams.sum.WriteLine(FreeLine().Text(s.title).str());
+  streams.sum.WriteLine(heading.str());
   for (int32_t g = 1; g <= s.ngroups; ++g) {
     for (int32_t a = 1; a <= s.nage; ++a) {
-      WriteToBoth(files, FreeLine().Text("GROUP ").Int(g).Text(" AGE ").Int(a).str());
-      WriteTransitionRows(files, s.nstrata, kCountWidth, kCountsPerLine,
+      WriteToBoth(streams, FreeLine().Text("GROUP ").Int(g).Text(" AGE ").Int(a).str());
+      WriteTransitionRows(streams, s.nstrata, kCountWidth, kCountsPerLine,
                           [&](int32_t from, int32_t to) { return tables.btot(to, from, a, g); });
-      WriteToBoth(files, "");
+      WriteToBoth(streams, "");
     }
   }
 }

@@ -1,18 +1,18 @@
-// What both converters' tabulations share: the age steps, the packed period pairs, the four
-// tables allocated in the order their stops name them (n, bt, ch, btot), and the loop that
-// reads every record once and hands it to the converter's own counting.
+// What both converters' tabulations share: the age steps, the packed period pairs, the hooks a
+// converter's tables give, and the loop that reads every record once and hands it to the
+// converter's own counting.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <initializer_list>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/conversion.h"
 #include "tabulate/count_table.h"
 #include "tabulate/fast_tabulation.h"
 #include "tabulate/inp_part_reader.h"
@@ -20,6 +20,7 @@
 #include "tabulate/part_reader.h"
 #include "tabulate/record.h"
 #include "tabulate/record_stream.h"
+#include "tabulate/table_layout.h"
 
 namespace haplovex {
 
@@ -82,182 +83,221 @@ void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_b
 // plain way, with no copy.
 inline constexpr size_t kMostPartCounts = size_t{8} << 20;
 
-// The tables of a converter whose class `Counts` derives from Tabulation<Counts> and counts one
-// decoded record in them with Count(const DecodedRecord&, int64_t record). For the quick way
-// (see fast_tabulation.h) it also counts a record late, in a part's tally, with the object
-// LateCountsInto<aging>(PartTally&) const gives, called as counts(captures, const
-// LateRecord&) (the captures one at a time: a CaptureList or a CaptureBits) and, for the
-// records of a batch read whole, as counts.Batch(const CaptureBatch&), and fills its
-// tables from the tallies of every part with Derive(const std::vector<PartTally>&), false
-// when a count passes its limit. Where kCapturesFromPairs, it also counts the last captures of
-// animals not released there in a part's `lost`, and gives the report's chart of captures with
-// CapturesFromPairs(const std::vector<PartTally>&).
-template <typename Counts>
-class Tabulation {
+// What counts a part's records late, on the quick way: called with one record's captures,
+// handed one at a time (a CaptureList, or CaptureBits from its capture mask), and what else
+// counting needs of the record; or with a batch read whole, by Batch. It is made once a part,
+// with everything it counts into at hand. The converter's counts are one; the report's chart
+// of captures is counted beside them, and so could any other kind of counts of the records.
+template <typename C>
+concept LateCounter =
+    std::copy_constructible<C> && requires(const C counter, CaptureList list, CaptureBits bits,
+                                           const LateRecord& rec, const CaptureBatch& batch) {
+      counter(list, rec);
+      counter(bits, rec);
+      counter.Batch(batch);
+    };
+
+// The hooks a converter's tables give the tabulation (Tabulation<Counts, Tables>):
+// - Count(rec, record): counts one decoded record in the tables, the plain way, which the
+//   quick way is held to;
+// - LateCountsInto<aging>(tally): the LateCounter of one part of the quick way, counting into
+//   its tally by the tables' layouts (`aging`: the age class may change between captures);
+// - kCapturesFromPairs: the report's chart of captures follows from the pairs and the last
+//   captures (every capture but the last starts a pair), given by CapturesFromPairs(tallies);
+//   the part's LateCounter then also counts the last captures of animals not released there
+//   in the tally's `lost`. Otherwise the chart is counted capture by capture.
+template <typename C>
+concept TabulationHooks =
+    requires(C& tables, const C& reading, const DecodedRecord& rec, int64_t record, PartTally& tally) {
+      tables.Count(rec, record);
+      { reading.template LateCountsInto<true>(tally) } -> LateCounter;
+      { reading.template LateCountsInto<false>(tally) } -> LateCounter;
+      { C::kCapturesFromPairs } -> std::convertible_to<bool>;
+    } &&
+    (!C::kCapturesFromPairs || requires(const C& reading, const std::vector<PartTally>& tallies) {
+      { reading.CapturesFromPairs(tallies) } -> std::same_as<std::vector<int64_t>>;
+    });
+
+// The tables of a converter (`Tables`, three LaidOutTables n, bt and btot as CountTables has
+// them) and the reading of every record into them. `Counts` derives from Tabulation<Counts,
+// Tables> and gives the hooks of TabulationHooks; for the quick way (see fast_tabulation.h)
+// each part's records are counted late into a tally, and the tables derived from the tallies
+// of every part once all are read (Derive).
+template <typename Counts, typename Tables>
+class Tabulation : public Tables {
  public:
-  // Reads every record of `files.input` from its start, with the console diagnostics, and
-  // counts it. An age position below 1, or above the highest the converter takes, stops the
-  // run with the age-code error before the record is counted. A file of summarised histories
-  // (s.inp) is read by its own readers (inp_stream.h, inp_part_reader.h).
-  void ReadAll(RunFiles& files) {
-    const bool plain_only = files.threads < 0 || !files.input.is_open() || s_.listdata;
+  // Reads every record of `input` from its start, with the console diagnostics, and counts it.
+  // An age position below 1, or above the highest the converter takes, stops the run with the
+  // age-code error before the record is counted. A file of summarised histories (s.inp) is
+  // read by its own readers (inp_stream.h, inp_part_reader.h).
+  RecordsRead ReadAll(InputFile& input, Console& console, const ReadOptions& options) {
+    RecordsRead read;
+    const bool plain_only = options.plain_only || !input.is_open() || s_.listdata;
     if (s_.inp) {
-      if (plain_only || !ReadInpQuickly(files)) ReadPlainly<InpStream>(files);
-    } else if (plain_only || !ReadQuickly(files)) {
-      ReadPlainly<RecordStream>(files);
+      if (plain_only || !ReadInpQuickly(input, options, read)) {
+        ReadPlainly<InpStream>(input, console, options, read);
+      }
+    } else if (plain_only || !ReadQuickly(input, options, read)) {
+      ReadPlainly<RecordStream>(input, console, options, read);
     }
+    return read;
   }
 
-  int64_t nrec() const { return nrec_; }
-  int32_t nanim() const { return nanim_; }
+  // The tables once read, for the run's result.
+  Tables TakeTables() && { return std::move(static_cast<Tables&>(*this)); }
 
  protected:
-  // Allocates n, bt, ch and btot with the given extents, in this order, all zero; a table
-  // that cannot be had stops the run naming it. A record whose age position at its first
-  // capture is above `highest_age` is refused.
-  Tabulation(const ConversionSettings& s, std::initializer_list<int64_t> n_extents,
-             std::initializer_list<int64_t> bt_extents, std::initializer_list<int64_t> btot_extents,
-             int64_t highest_age)
-      : s_(s),
+  // Allocates, with `tables` (n, bt and btot), the table the allocation stop calls "ch". A
+  // record whose age position at its first capture is above `highest_age` is refused.
+  Tabulation(const ConversionSettings& s, Tables tables, int64_t highest_age)
+      : Tables(std::move(tables)),
+        s_(s),
         steps_(s),
         npairs_(PairCount(s.nyrs)),
-        n_("n", n_extents),
-        bt_("bt", bt_extents),
         rec_(RecordOfPeriods(s.nyrs)),
-        btot_("btot", btot_extents),
         highest_age_(highest_age) {}
 
+  const ConversionSettings& s_;
+  AgeSteps steps_;
+  int64_t npairs_;
+  DecodedRecord rec_;  // the record being counted
+
+ private:
+  CountTable& NTable() { return this->n.counts(); }
+  CountTable& BtTable() { return this->bt.counts(); }
+  CountTable& BtotTable() { return this->btot.counts(); }
+  size_t NSize() const { return this->n.counts().size(); }
+  size_t BtSize() const { return this->bt.counts().size(); }
+
+  void ClearTables() {
+    NTable().Clear();
+    BtTable().Clear();
+    BtotTable().Clear();
+  }
+
   // Fills the tables from the parts' tallies: bt as their sum, n from bt and the releases at
-  // last captures, btot from bt. bt is a run of pairs (pairs fastest) for each of `blocks`
-  // blocks; `n_at(block)` is where the block's releases of period 1 stand in n (the periods
-  // follow one by one) and `btot_at(block)` where its moves stand in btot. False when a count
-  // passes its limit.
-  template <typename NAt, typename BtotAt>
-  bool DeriveFrom(const std::vector<PartTally>& tallies, int64_t blocks, NAt n_at, BtotAt btot_at) {
-    std::vector<uint64_t> n(n_.size(), 0);
-    std::vector<uint64_t> btot(btot_.size(), 0);
+  // last captures, btot from bt. bt is a run of pairs (pairs fastest) for each block of the
+  // other axes; a block's releases add to n, and its moves to btot, where the layouts put the
+  // block's positions along their axes. False when a count passes its limit.
+  bool Derive(const std::vector<PartTally>& tallies) {
+    const auto& n_layout = this->n.layout();
+    const auto& bt_layout = this->bt.layout();
+    const auto& btot_layout = this->btot.layout();
+    std::vector<uint64_t> n(NSize(), 0);
+    std::vector<uint64_t> btot(BtotTable().size(), 0);
     for (const PartTally& tally : tallies) {
       for (size_t x = 0; x < n.size(); ++x) n[x] += tally.last[x];
     }
-    int32_t* bt = bt_.data();
+    int32_t* bt = BtTable().data();
+    const int64_t blocks = npairs_ > 0 ? static_cast<int64_t>(BtSize()) / npairs_ : 0;
+    const int64_t period_stride = n_layout.stride(Axis::kPeriod);
     for (int64_t block = 0; block < blocks; ++block) {
+      const int64_t first = block * npairs_;
+      const int64_t n_at = n_layout.Across(bt_layout, first);
       uint64_t moved = 0;
       int64_t ij = 0;
       for (int64_t i = 1; i < s_.nyrs; ++i) {
         uint64_t released = 0;
         for (int64_t j = i + 1; j <= s_.nyrs; ++j, ++ij) {
-          const auto x = static_cast<size_t>(block * npairs_ + ij);
+          const auto x = static_cast<size_t>(first + ij);
           uint64_t count = 0;
           for (const PartTally& tally : tallies) count += tally.bt[x];
           if (count > static_cast<uint64_t>(kMaxCount)) return false;
           bt[x] = static_cast<int32_t>(count);
           released += count;
         }
-        n[static_cast<size_t>(n_at(block) + (i - 1))] += released;
+        n[static_cast<size_t>(n_at + (i - 1) * period_stride)] += released;
         moved += released;
       }
-      btot[static_cast<size_t>(btot_at(block))] += moved;
+      btot[static_cast<size_t>(btot_layout.Across(bt_layout, first))] += moved;
     }
-    return FillChecked(n_, n) && FillChecked(btot_, btot);
+    return FillChecked(NTable(), n) && FillChecked(BtotTable(), btot);
   }
 
-  const ConversionSettings& s_;
-  AgeSteps steps_;
-  int64_t npairs_;
-  CountTable n_;
-  CountTable bt_;
-  DecodedRecord rec_;  // the record being counted
-  CountTable btot_;
-
- private:
   // The plain way: one record at a time, with the record echo, stopping at the first record
   // the run cannot take, with its message.
   template <typename Stream>
-  void ReadPlainly(RunFiles& files) {
-    n_.Clear();
-    bt_.Clear();
-    btot_.Clear();
-    files.checks = RecordChecks{};
-    std::vector<int64_t>& caught = files.digest.caught;
-    if (files.want_digest) caught.assign(static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata), 0);
-    Stream records(s_, files);
+  void ReadPlainly(InputFile& input, Console& console, const ReadOptions& options, RecordsRead& read) {
+    ClearTables();
+    read = RecordsRead{};
+    std::vector<int64_t>& caught = read.caught;
+    if (options.chart) caught.assign(CaughtSize(), 0);
+    Stream records(s_, input, console, read.checks);
     while (records.Next(rec_)) {
-      nrec_ = records.nrec();
-      nanim_ = records.nanim();
       // (Summarised histories are all of age class 1.)
       if constexpr (std::is_same_v<Stream, RecordStream>) {
         if (rec_.iage <= 0 || rec_.iage > highest_age_) records.AgeCodeError(rec_);
       }
-      static_cast<Counts*>(this)->Count(rec_, nrec_);
-      if (files.want_digest) {
+      static_cast<Counts*>(this)->Count(rec_, records.nrec());
+      if (options.chart) {
         for (const Capture& c : rec_.Captures()) {
           caught[static_cast<size_t>((c.period - 1) * s_.nstrata + (c.stratum - 1))] += rec_.freq;
         }
       }
     }
-    nrec_ = records.nrec();
-    nanim_ = records.nanim();
-    files.checks.no_releases = n_.AllZero();
+    read.records = records.nrec();
+    read.animals = records.nanim();
+    read.checks.no_releases = NTable().AllZero();
   }
 
   // The quick way: parts read by threads at once, counted late. False when a part gave up, or
   // a count passed its limit; the tables are then as they were.
-  bool ReadQuickly(RunFiles& files) {
-    if (bt_.size() + n_.size() > kMostPartCounts) return false;
-    const FastReading reading(s_, files.input, highest_age_);
+  bool ReadQuickly(const InputFile& input, const ReadOptions& options, RecordsRead& read) {
+    if (BtSize() + NSize() > kMostPartCounts) return false;
+    const FastReading reading(s_, input, highest_age_);
     const std::vector<std::pair<uint64_t, uint64_t>> ranges =
-        SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
-    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), files.want_digest);
+        SplitAtLines(input, PartsFor(options.threads, input.size()));
+    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), options.chart);
     // Counting is compiled twice: with age classes that change from period to period, and
     // with none that do (no age increments), where a record's class is fixed.
     if (steps_.Raises()) {
-      ReadParts<true>(reading, ranges, files.kernels, tallies);
+      ReadParts<true>(reading, ranges, options.kernels, tallies);
     } else {
-      ReadParts<false>(reading, ranges, files.kernels, tallies);
+      ReadParts<false>(reading, ranges, options.kernels, tallies);
     }
-    return MergeParts(tallies, files);
+    return MergeParts(tallies, options, read);
   }
 
   // The quick way through summarised histories: every part read at once, assuming it starts
   // between records, then joined in order, a part whose assumption was wrong read again (see
   // inp_part_reader.h). False, the tables as they were, when the plain way must read the file.
-  bool ReadInpQuickly(RunFiles& files) {
-    if (bt_.size() + n_.size() > kMostPartCounts) return false;
-    const FastReading reading(s_, files.input, highest_age_);
+  bool ReadInpQuickly(const InputFile& input, const ReadOptions& options, RecordsRead& read) {
+    if (BtSize() + NSize() > kMostPartCounts) return false;
+    const FastReading reading(s_, input, highest_age_);
     const std::vector<std::pair<uint64_t, uint64_t>> ranges =
-        SplitAtLines(files.input, PartsFor(files.threads, files.input.size()));
-    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), files.want_digest);
+        SplitAtLines(input, PartsFor(options.threads, input.size()));
+    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), options.chart);
     std::vector<InpPart> parts(ranges.size());
     // One age class: no class changes between captures.
-    auto read = [&](size_t k, uint64_t begin) {
+    auto read_part = [&](size_t k, uint64_t begin) {
       const auto [count, count_batch] = LateCounting<false>(tallies[k]);
-      tallies[k].read = ReadInpPart(files.kernels, reading, begin, ranges[k].second, tallies[k], parts[k],
+      tallies[k].read = ReadInpPart(options.kernels, reading, begin, ranges[k].second, tallies[k], parts[k],
                                     count, count_batch);
     };
-    RunPartsCarried(ranges.size(), [&](size_t k) { read(k, ranges[k].first); });
+    RunPartsCarried(ranges.size(), [&](size_t k) { read_part(k, ranges[k].first); });
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
     auto reread = [&](size_t k, uint64_t begin) {
-      tallies[k] = std::move(EmptyTallies(1, files.want_digest).front());
+      tallies[k] = std::move(EmptyTallies(1, options.chart).front());
       parts[k] = InpPart{};
-      read(k, begin);
+      read_part(k, begin);
     };
     return JoinInpParts(ranges, tallies, parts, reread, checks, nrec, nanim) &&
-           FinishParts(tallies, files, checks, nrec, nanim);
+           FinishParts(tallies, options, checks, nrec, nanim, read);
   }
 
   // A tally for each of `parts`, all zero. The report's chart of captures is told from the pairs
   // and last captures where the converter can (Counts::kCapturesFromPairs), else counted capture
   // by capture.
-  std::vector<PartTally> EmptyTallies(size_t parts, bool want_digest) const {
+  std::vector<PartTally> EmptyTallies(size_t parts, bool chart) const {
     std::vector<PartTally> tallies(parts);
     for (PartTally& tally : tallies) {
-      tally.bt.assign(bt_.size() + kSpareCounts, 0);  // and spare counts, that only ever add 0
-      tally.last.assign(n_.size() + kSpareCounts, 0);  // and spare counts too
+      tally.bt.assign(BtSize() + kSpareCounts, 0);  // and spare counts, that only ever add 0
+      tally.last.assign(NSize() + kSpareCounts, 0);  // and spare counts too
       if (Counts::kCapturesFromPairs) {
-        tally.lost.assign(n_.size(), 0);
-      } else if (want_digest) {
+        tally.lost.assign(NSize(), 0);
+      } else if (chart) {
         tally.caught.assign(CaughtSize(), 0);
       }
     }
@@ -324,7 +364,7 @@ class Tabulation {
 
   // The tables, counters, checks and chart from the parts' tallies; false (the tables as they
   // were) when a part gave up or a count passed its limit.
-  bool MergeParts(const std::vector<PartTally>& tallies, RunFiles& files) {
+  bool MergeParts(const std::vector<PartTally>& tallies, const ReadOptions& options, RecordsRead& read) {
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
@@ -334,25 +374,22 @@ class Tabulation {
       nrec += tally.nrec;
       nanim += tally.nanim;
     }
-    return FinishParts(tallies, files, checks, nrec, nanim);
+    return FinishParts(tallies, options, checks, nrec, nanim, read);
   }
 
   // The tables, counters, checks and chart from the parts' tallies, once every part was read,
   // with the parts' checks, records and animals merged; false (the tables as they were) when a
   // count passed its limit.
-  bool FinishParts(const std::vector<PartTally>& tallies, RunFiles& files, RecordChecks checks,
-                   int64_t nrec, int64_t nanim) {
-    Counts& self = static_cast<Counts&>(*this);
-    if (nanim > kMaxCount || !self.Derive(tallies)) {
-      n_.Clear();
-      bt_.Clear();
-      btot_.Clear();
+  bool FinishParts(const std::vector<PartTally>& tallies, const ReadOptions& options, RecordChecks checks,
+                   int64_t nrec, int64_t nanim, RecordsRead& read) {
+    if (nanim > kMaxCount || !Derive(tallies)) {
+      ClearTables();
       return false;
     }
-    if (files.want_digest) {
-      std::vector<int64_t>& caught = files.digest.caught;
+    if (options.chart) {
+      std::vector<int64_t>& caught = read.caught;
       if constexpr (Counts::kCapturesFromPairs) {
-        caught = self.CapturesFromPairs(tallies);
+        caught = static_cast<const Counts&>(*this).CapturesFromPairs(tallies);
       } else {
         caught.assign(CaughtSize(), 0);
         for (const PartTally& tally : tallies) {
@@ -360,18 +397,14 @@ class Tabulation {
         }
       }
     }
-    nrec_ = nrec;
-    nanim_ = static_cast<int32_t>(nanim);
-    checks.no_releases = n_.AllZero();
-    checks.npar = files.checks.npar;
-    checks.npar_digits = files.checks.npar_digits;
-    files.checks = checks;
+    read.records = nrec;
+    read.animals = static_cast<int32_t>(nanim);
+    checks.no_releases = NTable().AllZero();
+    read.checks = std::move(checks);
     return true;
   }
 
   int64_t highest_age_;
-  int64_t nrec_ = 0;
-  int32_t nanim_ = 0;
 };
 
 }  // namespace haplovex

@@ -59,7 +59,7 @@ CodeFields::CodeFields(const std::string& codes, int32_t count) : fields_(static
   for (int32_t k = 1; k <= count; ++k) fields_[static_cast<size_t>(k - 1)].Text(CodeLabel(codes, k));
 }
 
-void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
+void WriteMovementTidyTables(const ConversionSettings& s, const CohortCounts& tables,
                              OutputFile& releases, OutputFile& transitions) {
   const CodeFields strata(s.scodes, s.nstrata);
   const CodeFields ages(AgeCodes(s), s.nage);

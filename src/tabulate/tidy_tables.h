@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "common/text_file.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "tabulate/cohort_tables.h"
 
@@ -38,37 +37,6 @@ class CsvRow {
   bool first_ = true;
 };
 
-// Hands the run what it asked for besides HAPLOVEX.OUT and HAPLOVEX.SUM, once the records are
-// counted: the tidy tables, written by `write(s, tables, releases, transitions)`, and the
-// report's digest, with a transition table (released from, next caught in) for each group
-// and age class from btot(to, from, age, group), which both converters' tables give.
-template <typename Tables, typename WriteTables>
-void HandOver(const ConversionSettings& s, RunFiles& files, const Tables& tables,
-              WriteTables write) {
-  if (files.releases != nullptr && files.transitions != nullptr) {
-    write(s, tables, *files.releases, *files.transitions);
-  }
-  if (!files.want_digest) return;
-  RunDigest& digest = files.digest;
-  digest.records = tables.nrec();
-  digest.animals = tables.nanim();
-  digest.strata = s.nstrata;
-  digest.periods = s.nyrs;
-  const auto S = static_cast<size_t>(s.nstrata);
-  for (int32_t g = 1; g <= s.ngroups; ++g) {
-    for (int32_t a = 1; a <= s.nage; ++a) {
-      std::vector<int64_t> table(S * S);
-      for (int32_t from = 1; from <= s.nstrata; ++from) {
-        for (int32_t to = 1; to <= s.nstrata; ++to) {
-          table[static_cast<size_t>(from - 1) * S + static_cast<size_t>(to - 1)] =
-              tables.btot(to, from, a, g);
-        }
-      }
-      digest.transitions.push_back(std::move(table));
-    }
-  }
-}
-
 // The label of code k (1-based) of `codes`: the code typed, or the number k where none was
 // (a single group or age class, whose code is never asked).
 std::string CodeLabel(const std::string& codes, int32_t k);
@@ -90,7 +58,7 @@ class CodeFields {
 // the cohort statements, and the animals never seen again; the transitions by group and age
 // class. Rows of next captures of no animal are left out; every cohort has its row of animals
 // never seen again.
-void WriteMovementTidyTables(const ConversionSettings& s, const CohortTables& tables,
+void WriteMovementTidyTables(const ConversionSettings& s, const CohortCounts& tables,
                              OutputFile& releases, OutputFile& transitions);
 
 }  // namespace haplovex

@@ -71,8 +71,8 @@ TEST(MemoryConsoleTest, TransitionTableOnConsoleAndSummary) {
   OutputFile out("HAPLOVEX.OUT");
   OutputFile sum("HAPLOVEX.SUM");
   sum.OpenMemory();
-  RunFiles files{console, input, out, sum};
-  WriteTransitions(s, tables, files);
+  const ConversionStreams streams{console, input, out, sum};
+  WriteTransitions(s, tables, streams);
 
   std::string zero10;
   for (int k = 0; k < 10; ++k) zero10 += "       0";

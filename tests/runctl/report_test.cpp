@@ -10,8 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "common/text_file.h"
+#include "memory/parameters.h"
+#include "memory/runs.h"
+#include "movement/parameters.h"
+#include "movement/runs.h"
+#include "prnt/labels.h"
+
 namespace haplovex {
 namespace {
+
+// The estimation runs that the converter of the model set of `s` writes.
+std::vector<std::string> RunsWritten(const ConversionSettings& s) {
+  OutputFile out("HAPLOVEX.OUT");
+  out.OpenMemory();
+  if (IsMemoryModel(s.modset)) {
+    const LabelTable lbl(MemoryParameters(s).npar(), kMemoryLayout.label_width, "LBL");
+    return WriteMemoryRuns(s, lbl, out);
+  }
+  const LabelTable lbl(MovementParameters(s).npar(), kMovementLayout.label_width, "lbl");
+  return WriteMovementRuns(s, lbl, out);
+}
 
 std::string Padded(std::string text, size_t width) {
   text.resize(width, ' ');
@@ -47,10 +66,13 @@ class ReportTest : public ::testing::Test {
  protected:
   ReportTest() {
     checks_.comment_lines = 2;
-    checks_.npar = 60;
+    digest_.npar = 60;
   }
+  // The page of the run, with the estimation runs its converter writes.
   std::string Page() const {
-    return ReportPage({s_, "geese & swans.inp", checks_, digest_, warnings_});
+    RunDigest digest = digest_;
+    digest.runs = RunsWritten(s_);
+    return ReportPage({s_, "geese & swans.inp", checks_, digest, warnings_});
   }
 
   ConversionSettings s_{.nstrata = 3, .nyrs = 4, .nage = 1, .ngroups = 2, .grpcol = 20,

@@ -39,20 +39,19 @@ class TabulatedRecords {
     std::string text;
     for (const std::string& r : records) text += r + '\n';
     input_.OpenMemory(text, "records");
-    RunFiles files{console_, input_, out_, sum_};
-    tables_.ReadAll(files);
+    read_ = tables_.ReadAll(input_, console_, ReadOptions{});
   }
 
   const CohortTables& tables() const { return tables_; }
+  const RecordsRead& read() const { return read_; }
   std::string console() const { return console_text_.str(); }
 
  private:
   std::ostringstream console_text_;
   Console console_;
   InputFile input_;
-  OutputFile out_{"HAPLOVEX.OUT"};
-  OutputFile sum_{"HAPLOVEX.SUM"};
   CohortTables tables_;
+  RecordsRead read_;
 };
 
 struct Release {
@@ -73,7 +72,8 @@ struct TabulationCase {
   int32_t nanim;
 };
 
-void CheckTables(const TabulationCase& c, const ConversionSettings& s, const CohortTables& t) {
+void CheckTables(const TabulationCase& c, const ConversionSettings& s, const CohortTables& t,
+                 const RecordsRead& read) {
   std::map<std::tuple<int, int, int, int>, int> n;
   for (const Release& r : c.releases) n[{r.i, r.s, r.a, r.g}] += r.count;
   std::map<std::tuple<int, int, int, int, int, int>, int> bt;
@@ -103,8 +103,8 @@ void CheckTables(const TabulationCase& c, const ConversionSettings& s, const Coh
       }
     }
   }
-  EXPECT_EQ(t.nrec(), c.nrec) << c.name;
-  EXPECT_EQ(t.nanim(), c.nanim) << c.name;
+  EXPECT_EQ(read.records, c.nrec) << c.name;
+  EXPECT_EQ(read.animals, c.nanim) << c.name;
 }
 
 const std::string kAllOnes(40, '1');
@@ -192,7 +192,7 @@ TEST(CohortTablesTest, ReleasesAndFirstRecaptures) {
     for (size_t block : {InputFile::kDefaultBlock, size_t{1}, size_t{3}, size_t{5}}) {
       SCOPED_TRACE("blocks of " + std::to_string(block));
       TabulatedRecords run(s, c.records, block);
-      CheckTables(c, s, run.tables());
+      CheckTables(c, s, run.tables(), run.read());
     }
   }
 }
@@ -217,7 +217,7 @@ TEST(CohortTablesTest, AgeDoesNotChangeBeyondTheFortiethPeriod) {
        {41, 42, 1, 1, 1, 1, 1}, {42, 43, 1, 1, 1, 1, 1}},
       2, 2};
   TabulatedRecords run(s, c.records);
-  CheckTables(c, s, run.tables());
+  CheckTables(c, s, run.tables(), run.read());
 }
 
 TEST(CohortTablesTest, ListingEchoesEveryRecord) {

@@ -89,24 +89,24 @@ Outcome Convert(const ConversionSettings& s, const std::string& text, int thread
   Console console(console_text);
   InputFile input;
   input.OpenMemory(text, "records.inp");
-  OutputFile out("HAPLOVEX.OUT");
-  OutputFile sum("HAPLOVEX.SUM");
-  RunFiles files{console, input, out, sum};
-  files.threads = threads;
-  files.kernels = set;
-  files.want_digest = true;
+  ReadOptions options;
+  options.threads = threads;
+  options.plain_only = threads < 0;
+  options.kernels = set;
+  options.chart = true;
   Outcome outcome;
   Tables tables(s);
+  RecordsRead read;
   try {
-    tables.ReadAll(files);
+    read = tables.ReadAll(input, console, options);
   } catch (const FatalStop& stop) {
     outcome.error = stop.lines().empty() ? stop.stop() : stop.lines().back();
     return outcome;
   }
-  outcome.nrec = tables.nrec();
-  outcome.nanim = tables.nanim();
-  outcome.checks = files.checks;
-  outcome.caught = files.digest.caught;
+  outcome.nrec = read.records;
+  outcome.nanim = read.animals;
+  outcome.checks = read.checks;
+  outcome.caught = read.caught;
   outcome.cells = Cells(s, tables);
   outcome.console = console_text.str();
   if (inspect) inspect(tables);
@@ -299,10 +299,8 @@ std::vector<std::string> PlainGroups(const ConversionSettings& s, const std::str
   Console console(console_text);
   InputFile input;
   input.OpenMemory(text, "records.inp");
-  OutputFile out("HAPLOVEX.OUT");
-  OutputFile sum("HAPLOVEX.SUM");
-  RunFiles files{console, input, out, sum};
-  InpStream stream(s, files);
+  checks = RecordChecks{};
+  InpStream stream(s, input, console, checks);
   DecodedRecord rec = RecordOfPeriods(s.nyrs);
   std::vector<std::string> groups;
   while (stream.Next(rec)) {
@@ -312,7 +310,6 @@ std::vector<std::string> PlainGroups(const ConversionSettings& s, const std::str
       groups.push_back(Counted(rec.igrp, static_cast<uint32_t>(rec.freq), rec.removed, caps));
   }
   std::sort(groups.begin(), groups.end());
-  checks = files.checks;
   nrec = stream.nrec();
   nanim = stream.nanim();
   return groups;

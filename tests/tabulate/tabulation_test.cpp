@@ -16,6 +16,34 @@
 namespace haplovex {
 namespace {
 
+// What the tabulation takes of a converter's counting, held at compile time: a late counter
+// needs Batch as well as the call for one record; a converter that tells the chart of captures
+// from its pairs must give CapturesFromPairs.
+struct OneRecordOnly {
+  void operator()(CaptureList, const LateRecord&) const {}
+  void operator()(CaptureBits, const LateRecord&) const {}
+};
+struct WithBatch : OneRecordOnly {
+  void Batch(const CaptureBatch&) const {}
+};
+static_assert(LateCounter<WithBatch>);
+static_assert(!LateCounter<OneRecordOnly>);
+template <bool kFromPairs>
+struct Hooks {
+  void Count(const DecodedRecord&, int64_t) {}
+  template <bool kAging>
+  WithBatch LateCountsInto(PartTally&) const {
+    return {};
+  }
+  static constexpr bool kCapturesFromPairs = kFromPairs;
+};
+struct HooksWithChart : Hooks<true> {
+  std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>&) const { return {}; }
+};
+static_assert(TabulationHooks<Hooks<false>>);
+static_assert(!TabulationHooks<Hooks<true>>);
+static_assert(TabulationHooks<HooksWithChart>);
+
 // Where each part of a file of records begins, worked out by hand: a part begins at the first
 // line start at or past its share (size / parts * k) of the file, and none begins at the end.
 struct SplitCase {

@@ -1,0 +1,13 @@
+// The run's own files in the working folder.
+#pragma once
+
+namespace haplovex {
+
+inline constexpr const char* kOutputName = "HAPLOVEX.OUT";   // the estimation-program input
+inline constexpr const char* kSummaryName = "HAPLOVEX.SUM";  // the run summary
+inline constexpr const char* kAnswersName = "HAPLOVEX.ANS";  // a terminal run's answers
+inline constexpr const char* kReleasesName = "HAPLOVEX.releases.csv";        // with --csv
+inline constexpr const char* kTransitionsName = "HAPLOVEX.transitions.csv";  // with --csv
+inline constexpr const char* kReportName = "HAPLOVEX.html";                  // with --report
+
+}  // namespace haplovex
