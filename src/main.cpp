@@ -22,7 +22,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: haplovex [--inp] [-y] [--strict] [--csv] [--report] [--threads N] [ANSWERS]\n"
+    "Usage: haplovex [--inp] [-y] [--strict] [--csv] [--report] [--gof] [--threads N] [ANSWERS]\n"
     "       haplovex --help | --version\n"
     "\n"
     "Converts a text file of capture histories of marked animals into the input file of a\n"
@@ -38,6 +38,8 @@ constexpr std::string_view kUsage =
     "                cohorts (the m-array) and of the movements, for R, pandas, spreadsheets\n"
     "  HAPLOVEX.html with --report: one page showing the settings, the counts, the warnings,\n"
     "                the captures per period, the movements, and what HAPLOVEX.OUT holds\n"
+    "  HAPLOVEX.GOF  with --gof: the goodness-of-fit tests of each group and c-hat\n"
+    "                (HAPLOVEX.gof.csv with --csv too: every component, for a program)\n"
     "\n"
     "  --inp         the input file holds summarised histories: each record a history, one\n"
     "                count for each group, covariates, ended by \";\" (no column questions)\n"

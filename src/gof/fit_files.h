@@ -7,7 +7,7 @@
 
 #include "common/text_file.h"
 #include "gof/fit_result.h"
-#include "gof/fit_tables.h"
+#include "tabulate/fit_tables.h"
 
 namespace haplovex::gof {
 

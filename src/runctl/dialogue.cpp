@@ -256,7 +256,8 @@ void Dialogue::AskInputFile() {
     // The run replaces its own files; reading one of them as the input would convert the
     // records into the file that holds them.
     for (const char* own :
-         {kOutputName, kSummaryName, kAnswersName, kReleasesName, kTransitionsName, kReportName}) {
+         {kOutputName, kSummaryName, kAnswersName, kReleasesName, kTransitionsName, kReportName,
+          kFitName, kFitTableName}) {
       struct stat st;
       if (folder_.LookThrough(own, st) == 0 && input_.IsFile(st)) {
         Refuse("The input file " + trimmed + " is the run's own " + own +

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -18,6 +19,9 @@
 #include "common/format.h"
 #include "common/text_file.h"
 #include "common/work_folder.h"
+#include "gof/fit_files.h"
+#include "tabulate/fast_tabulation.h"
+#include "tabulate/tidy_tables.h"
 #include "memory/convert_memory_movement.h"
 #include "memory/tidy_tables.h"
 #include "movement/convert_movement_only.h"
@@ -217,7 +221,39 @@ struct OtherFiles {
   OutputFile releases{kReleasesName};
   OutputFile transitions{kTransitionsName};
   OutputFile report{kReportName};
+  OutputFile fit{kFitName};
+  OutputFile fit_table{kFitTableName};
 };
+
+// The most the tables of the goodness-of-fit tests may take, every reading thread's together.
+constexpr uint64_t kMostFitBytes = uint64_t{1} << 30;
+
+// Refuses --gof, before any record is read, where its tables would pass kMostFitBytes: they
+// grow as the strata cubed times the periods squared, for each group and reading thread.
+void CheckFitSize(const RunOptions& options, const ConversionSettings& s) {
+  const auto threads = static_cast<uint64_t>(PartsFor(options.threads, std::numeric_limits<uint64_t>::max()));
+  const uint64_t each = gof::FitTables::BytesFor(s.nyrs, s.nstrata);
+  const uint64_t copies = static_cast<uint64_t>(s.ngroups) * (threads + 1);
+  if (each > kMostFitBytes / copies) {
+    throw FatalStop::Message("--gof: the tables of the goodness-of-fit tests for " + std::to_string(s.nyrs) +
+                             " periods and " + std::to_string(s.nstrata) + " strata would take more than 1 GiB (" +
+                             GroupedDigits(static_cast<int64_t>(std::min<uint64_t>(each, uint64_t{1} << 62) / (1 << 20))) +
+                             " MiB for each group and reading thread); run it without --gof, or with fewer "
+                             "periods or strata");
+  }
+}
+
+// The goodness-of-fit tests of each group, from the tables counted as the records were read:
+// HAPLOVEX.GOF, and HAPLOVEX.gof.csv with --csv.
+void WriteFit(RunContext& run, const ConversionSettings& s, const std::vector<gof::FitTables>& tables,
+              OtherFiles& other) {
+  std::vector<gof::GroupFit> groups;
+  for (int32_t g = 1; g <= s.ngroups && static_cast<size_t>(g) <= tables.size(); ++g) {
+    groups.push_back(gof::TestGroup(tables[static_cast<size_t>(g - 1)], CodeLabel(s.gcodes, g)));
+  }
+  gof::WriteFitText({std::string(TrimmedRight(s.title)), s.nyrs, s.nstrata, s.nage > 1}, groups, other.fit);
+  if (run.options.csv) gof::WriteFitCsv(groups, other.fit_table);
+}
 
 // What the report shows of a conversion's result: the records and animals read, the chart of
 // captures, a table of movements (released from, next caught in) for each group and age class
@@ -257,6 +293,7 @@ void FromResult(RunContext& run, const ConversionSettings& settings, const std::
                 const std::vector<std::string>& answer_warnings, const InputFile& input,
                 OtherFiles& other, const ConversionResult<Counts>& result, WriteTables write_tables) {
   if (run.options.csv) write_tables(settings, result.counts, other.releases, other.transitions);
+  if (run.options.gof) WriteFit(run, settings, result.read.fit, other);
   std::vector<std::string> warnings =
       Warn(run, settings, title_typed, result.read.checks, result.npar, result.npar_digits);
   if (run.options.report) {
@@ -274,6 +311,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   const bool output_existed = GuardOutput(run, out);
   const std::string title_typed =
       RunDialogue(run.answers, run.console, run.err, run.folder, settings, input);
+  if (run.options.gof) CheckFitSize(run.options, settings);
   const std::vector<std::string> answer_warnings = WarnOfAnswers(run, settings, input);
   // The folder is this run's from here to its end; it was free while the answers were awaited.
   run.folder.Hold();
@@ -292,6 +330,15 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
     OpenAlongside(run, other.transitions);
     finished.push_back({&other.releases, true});
     finished.push_back({&other.transitions, true});
+  }
+  if (run.options.gof) {
+    OpenAlongside(run, other.fit);
+    read_options.fit = true;
+    finished.push_back({&other.fit, true});
+    if (run.options.csv) {
+      OpenAlongside(run, other.fit_table);
+      finished.push_back({&other.fit_table, true});
+    }
   }
   if (run.options.report) {
     OpenAlongside(run, other.report);
@@ -333,6 +380,8 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
     earlier.push_back(kReleasesName);
     earlier.push_back(kTransitionsName);
   }
+  if (!run.options.gof) earlier.push_back(kFitName);
+  if (!run.options.gof || !run.options.csv) earlier.push_back(kFitTableName);
   PutInPlace(run.folder, finished, run.err, earlier);
   return run.answers.interactive();
 }

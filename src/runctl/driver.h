@@ -35,6 +35,9 @@ struct RunOptions {
   bool csv = false;
   // Also write the report HAPLOVEX.html (--report).
   bool report = false;
+  // Also test the fit of the data to the model: HAPLOVEX.GOF, and HAPLOVEX.gof.csv with --csv
+  // (--gof).
+  bool gof = false;
   // Threads that may read the records at once (--threads); 0: as many as help here. The files
   // and the transcript are the same for every number.
   int threads = 0;

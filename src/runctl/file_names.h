@@ -9,5 +9,7 @@ inline constexpr const char* kAnswersName = "HAPLOVEX.ANS";  // a terminal run's
 inline constexpr const char* kReleasesName = "HAPLOVEX.releases.csv";        // with --csv
 inline constexpr const char* kTransitionsName = "HAPLOVEX.transitions.csv";  // with --csv
 inline constexpr const char* kReportName = "HAPLOVEX.html";                  // with --report
+inline constexpr const char* kFitName = "HAPLOVEX.GOF";                      // with --gof
+inline constexpr const char* kFitTableName = "HAPLOVEX.gof.csv";             // with --gof --csv
 
 }  // namespace haplovex

@@ -16,6 +16,8 @@ OptionRead ReadRunOption(const std::vector<std::string>& words, size_t& k, RunOp
     options.csv = true;
   } else if (word == "--report") {
     options.report = true;
+  } else if (word == "--gof") {
+    options.gof = true;
   } else if (word == "--threads" || word.starts_with("--threads=")) {
     std::string value;
     if (word == "--threads") {
@@ -56,7 +58,7 @@ bool ReadOptionsLine(std::string_view line, RunOptions& options, std::string& pr
     if (result == OptionRead::kRefused) return false;
     if (result == OptionRead::kNotOne) {
       problem = "'" + words[k] + "' is no option of a conversion (--inp, --strict, --csv, "
-                "--report, --threads N)";
+                "--report, --gof, --threads N)";
       return false;
     }
   }
@@ -64,6 +66,7 @@ bool ReadOptionsLine(std::string_view line, RunOptions& options, std::string& pr
   options.strict = options.strict || read.strict;
   options.csv = options.csv || read.csv;
   options.report = options.report || read.report;
+  options.gof = options.gof || read.gof;
   if (options.threads == 0) options.threads = read.threads;
   return true;
 }
@@ -73,6 +76,7 @@ std::string OptionsLine(const RunOptions& options) {
   if (options.inp) words += " --inp";
   if (options.csv) words += " --csv";
   if (options.report) words += " --report";
+  if (options.gof) words += " --gof";
   return words.empty() ? std::string() : std::string(kOptionsMark) + words;
 }
 

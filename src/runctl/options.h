@@ -20,7 +20,7 @@ enum class OptionRead {
   kRefused,  // an option with a value it cannot take; `problem` says why
 };
 
-// Reads the option at words[k] (--inp, --strict, --csv, --report, --threads N or
+// Reads the option at words[k] (--inp, --strict, --csv, --report, --gof, --threads N or
 // --threads=N), moving k past its value.
 OptionRead ReadRunOption(const std::vector<std::string>& words, size_t& k, RunOptions& options,
                          std::string& problem);
@@ -31,7 +31,7 @@ bool IsOptionsLine(std::string_view line);
 // threads, the line's is taken). False, with `problem` set, for a word that is no option.
 bool ReadOptionsLine(std::string_view line, RunOptions& options, std::string& problem);
 // The options line that repeats a run's options that shape its files (--inp, --csv,
-// --report); empty when it has none of them.
+// --report, --gof); empty when it has none of them.
 std::string OptionsLine(const RunOptions& options);
 
 }  // namespace haplovex

@@ -10,6 +10,7 @@
 
 #include "common/console.h"
 #include "common/text_file.h"
+#include "tabulate/fit_tables.h"
 #include "tabulate/kernels/kernel_set.h"
 #include "tabulate/record_checks.h"
 
@@ -34,6 +35,8 @@ struct ReadOptions {
   KernelSet kernels = BestKernels();
   // Count the animals caught at each period in each stratum, for the report's chart.
   bool chart = false;
+  // Count the tables of the goodness-of-fit tests, for each group.
+  bool fit = false;
 };
 
 // What reading every record gives besides the converter's tables.
@@ -44,6 +47,9 @@ struct RecordsRead {
   // With ReadOptions::chart: caught[(period - 1) * strata + (stratum - 1)], the animals caught
   // at the period in the stratum.
   std::vector<int64_t> caught;
+  // With ReadOptions::fit: the tables of the goodness-of-fit tests of each group (group g at
+  // g - 1), the age classes pooled.
+  std::vector<gof::FitTables> fit;
 };
 
 // What a conversion gives back: the records read, the number of parameters, the estimation

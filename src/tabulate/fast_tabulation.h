@@ -26,6 +26,7 @@
 #include "runctl/settings.h"
 #include "tabulate/capture_mask.h"
 #include "tabulate/decoder.h"
+#include "tabulate/fit_tables.h"
 #include "tabulate/kernels/portable.h"
 #include "tabulate/record.h"
 #include "tabulate/record_checks.h"
@@ -52,6 +53,8 @@ struct PartTally {
   // animals not released there, laid out as `last` (which, with them, holds every last
   // capture).
   std::vector<uint32_t> lost;
+  // For the goodness-of-fit tests: each group's tables (group g at g - 1), when counted.
+  std::vector<gof::FitTables> fit;
   PartRead read = PartRead::kRead;  // kPlainWay: the plain way must read the records instead
 };
 
@@ -246,6 +249,26 @@ template <typename Entry, typename Step>
     p.bits &= p.bits - 1;
     return p.bits != 0;
   });
+}
+
+// A record's captures counted in its group's tables of the goodness-of-fit tests (`fit`, group
+// g at g - 1). `captures` is a copy: the converter's counting goes on with its own.
+template <typename Captures>
+[[gnu::always_inline]] inline void FitCaptures(Captures captures, const LateRecord& rec,
+                                               gof::FitTables* fit) {
+  gof::FitTables& tables = fit[rec.igrp - 1];
+  gof::FitTables::Feed feed;
+  int32_t period;
+  int32_t stratum;
+  while (captures.Next(period, stratum)) tables.Capture(feed, period, stratum, rec.freq);
+  tables.Finish(feed, rec.freq, rec.released != 0);
+}
+
+// The records of a batch read whole, counted in their groups' tables of the fit tests.
+inline void FitBatch(const CaptureBatch& batch, gof::FitTables* fit) {
+  for (size_t k = 0; k < batch.size; ++k) {
+    FitCaptures(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k], fit);
+  }
 }
 
 // What every part reads with, made once a run.

@@ -222,6 +222,7 @@ class Tabulation : public Tables {
     read = RecordsRead{};
     std::vector<int64_t>& caught = read.caught;
     if (options.chart) caught.assign(CaughtSize(), 0);
+    if (options.fit) read.fit = EmptyFitTables();
     Stream records(s_, input, console, read.checks);
     while (records.Next(rec_)) {
       // (Summarised histories are all of age class 1.)
@@ -234,6 +235,7 @@ class Tabulation : public Tables {
           caught[static_cast<size_t>((c.period - 1) * s_.nstrata + (c.stratum - 1))] += rec_.freq;
         }
       }
+      if (options.fit) FitCaptures(CaptureList(rec_.Captures()), LateOf(rec_), read.fit.data());
     }
     read.records = records.nrec();
     read.animals = records.nanim();
@@ -247,7 +249,7 @@ class Tabulation : public Tables {
     const FastReading reading(s_, input, highest_age_);
     const std::vector<std::pair<uint64_t, uint64_t>> ranges =
         SplitAtLines(input, PartsFor(options.threads, input.size()));
-    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), options.chart);
+    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), options);
     // Counting is compiled twice: with age classes that change from period to period, and
     // with none that do (no age increments), where a record's class is fixed.
     if (steps_.Raises()) {
@@ -266,7 +268,7 @@ class Tabulation : public Tables {
     const FastReading reading(s_, input, highest_age_);
     const std::vector<std::pair<uint64_t, uint64_t>> ranges =
         SplitAtLines(input, PartsFor(options.threads, input.size()));
-    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), options.chart);
+    std::vector<PartTally> tallies = EmptyTallies(ranges.size(), options);
     std::vector<InpPart> parts(ranges.size());
     // One age class: no class changes between captures.
     auto read_part = [&](size_t k, uint64_t begin) {
@@ -279,7 +281,7 @@ class Tabulation : public Tables {
     int64_t nrec = 0;
     int64_t nanim = 0;
     auto reread = [&](size_t k, uint64_t begin) {
-      tallies[k] = std::move(EmptyTallies(1, options.chart).front());
+      tallies[k] = std::move(EmptyTallies(1, options).front());
       parts[k] = InpPart{};
       read_part(k, begin);
     };
@@ -290,9 +292,11 @@ class Tabulation : public Tables {
   // A tally for each of `parts`, all zero. The report's chart of captures is told from the pairs
   // and last captures where the converter can (Counts::kCapturesFromPairs), else counted capture
   // by capture.
-  std::vector<PartTally> EmptyTallies(size_t parts, bool chart) const {
+  std::vector<PartTally> EmptyTallies(size_t parts, const ReadOptions& options) const {
+    const bool chart = options.chart;
     std::vector<PartTally> tallies(parts);
     for (PartTally& tally : tallies) {
+      if (options.fit) tally.fit = EmptyFitTables();
       tally.bt.assign(BtSize() + kSpareCounts, 0);  // and spare counts, that only ever add 0
       tally.last.assign(NSize() + kSpareCounts, 0);  // and spare counts too
       if (Counts::kCapturesFromPairs) {
@@ -302,6 +306,11 @@ class Tabulation : public Tables {
       }
     }
     return tallies;
+  }
+
+  // The tables of the goodness-of-fit tests of every group, all zero.
+  std::vector<gof::FitTables> EmptyFitTables() const {
+    return std::vector<gof::FitTables>(static_cast<size_t>(s_.ngroups), gof::FitTables(s_.nyrs, s_.nstrata));
   }
 
   size_t CaughtSize() const { return static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata); }
@@ -339,18 +348,21 @@ class Tabulation : public Tables {
   auto LateCounting(PartTally& tally) const {
     const auto counts = static_cast<const Counts&>(*this).template LateCountsInto<kAging>(tally);
     uint64_t* const caught = tally.caught.empty() ? nullptr : tally.caught.data();
+    gof::FitTables* const fit = tally.fit.empty() ? nullptr : tally.fit.data();
     const int32_t strata = s_.nstrata;
     return std::pair{
-        [counts, caught, strata](auto captures, const LateRecord& rec) __attribute__((always_inline)) {
+        [counts, caught, strata, fit](auto captures, const LateRecord& rec) __attribute__((always_inline)) {
+          if (fit != nullptr) FitCaptures(captures, rec, fit);
           if (caught == nullptr) {
             counts(captures, rec);
           } else {
             counts(CountedCaptures(captures, caught, strata, rec.freq), rec);
           }
         },
-        [counts, caught, strata](const CaptureBatch& batch) __attribute__((always_inline)) {
+        [counts, caught, strata, fit](const CaptureBatch& batch) __attribute__((always_inline)) {
           counts.Batch(batch);
           if (caught != nullptr) ChartCaptures(batch, caught, strata);
+          if (fit != nullptr) FitBatch(batch, fit);
         }};
   }
 
@@ -395,6 +407,12 @@ class Tabulation : public Tables {
         for (const PartTally& tally : tallies) {
           for (size_t x = 0; x < caught.size(); ++x) caught[x] += static_cast<int64_t>(tally.caught[x]);
         }
+      }
+    }
+    if (options.fit) {
+      read.fit = EmptyFitTables();
+      for (const PartTally& tally : tallies) {
+        for (size_t g = 0; g < read.fit.size(); ++g) read.fit[g].Merge(tally.fit[g]);
       }
     }
     read.records = nrec;

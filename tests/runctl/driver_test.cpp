@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -568,6 +570,54 @@ TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
   for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
   EXPECT_EQ(Run({"records.txt", "2,3,1,1"}), kExitError);
   EXPECT_TRUE(OtherNames().empty());
+}
+
+// --gof: the tests of the geese example (the reference figures' unrounded sums of components)
+// in HAPLOVEX.gof.csv, the same however the records are read; HAPLOVEX.OUT as without it; the
+// files gone again with a run without it; tables past 1 GiB refused before any record is read.
+TEST_F(RunTest, FitTestsOfEachGroup) {
+  std::ifstream geese(std::string(HAPLOVEX_SOURCE_DIR) + "/examples/geese/geese.inp", std::ios::binary);
+  folder_.Write("geese.inp", std::string(std::istreambuf_iterator<char>(geese), {}));
+  const std::vector<std::string> answers = {"geese.inp", "3,6,1,1", "123", "1", "0", "9", "14", "2", "Geese"};
+  options_.yes = true;
+  ASSERT_EQ(Run(answers), kExitFinished) << err_;
+  const std::string out = folder_.Read("HAPLOVEX.OUT");
+  options_.gof = true;
+  options_.csv = true;
+  std::string csv;
+  std::string text;
+  for (int threads : {1, 2, 3}) {
+    SCOPED_TRACE(threads);
+    options_.threads = threads;
+    ASSERT_EQ(Run(answers), kExitFinished) << err_;
+    EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), out);
+    if (threads == 1) {
+      csv = folder_.Read("HAPLOVEX.gof.csv");
+      text = folder_.Read("HAPLOVEX.GOF");
+    }
+    EXPECT_EQ(folder_.Read("HAPLOVEX.gof.csv"), csv);
+    EXPECT_EQ(folder_.Read("HAPLOVEX.GOF"), text);
+  }
+  for (const char* total : {"1,3G.SR,,,117.752700,12,", "1,3G.Sm,,,302.768977,119,", "1,WBWA,,,472.854864,20,",
+                            "1,3G.SR,2,1,0.003895,1,0.950238,chi-square\r\n"}) {
+    EXPECT_NE(csv.find(total), std::string::npos) << total << "\n" << csv;
+  }
+  EXPECT_NE(text.find("Group 1\n  c-hat = 4.9"), std::string::npos) << text;
+
+  options_.gof = false;
+  ASSERT_EQ(Run(answers), kExitFinished) << err_;
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "HAPLOVEX.GOF"));
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "HAPLOVEX.gof.csv"));
+
+  options_.gof = true;
+  options_.threads = 2;
+  EXPECT_EQ(Run({"geese.inp", "26,250,1,1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "1", "0", "0", "2", "Wide"}),
+            kExitError);
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "HAPLOVEX.GOF"));
+  EXPECT_NE(Tail(2)[0].find("--gof: the tables of the goodness-of-fit tests for 250 periods and 26 strata would "
+                            "take more than 1 GiB"),
+            std::string::npos)
+      << Tail(2)[0];
 }
 
 TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {

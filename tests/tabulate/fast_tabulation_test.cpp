@@ -163,6 +163,7 @@ struct Reading {
   Tables tables;
   RecordChecks checks;
   std::vector<int64_t> caught;
+  std::vector<gof::FitTables> fit;  // the tables of the fit tests, counted with the chart
   int64_t records = 0;
   int32_t animals = 0;
 };
@@ -178,8 +179,9 @@ Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int t
   options.threads = threads;
   options.plain_only = threads < 0;
   options.chart = chart;
+  options.fit = chart;
   options.kernels = set;
-  Reading<Tables> reading{Tables(s), {}, {}};
+  Reading<Tables> reading{Tables(s), {}, {}, {}};
   RecordsRead read;
   try {
     read = reading.tables.ReadAll(input, console, options);
@@ -189,6 +191,7 @@ Reading<Tables> Read(const ConversionSettings& s, const std::string& text, int t
   }
   reading.checks = read.checks;
   reading.caught = read.caught;
+  reading.fit = read.fit;
   reading.records = read.records;
   reading.animals = read.animals;
   return reading;
@@ -413,6 +416,8 @@ TEST_P(QuickPathSetTest, AgreesWithThePlainWayOnMessyFiles) {
           ExpectSameChecks(plain.checks, quick.checks, what);
           if (chart) {
             EXPECT_EQ(plain.caught, quick.caught) << what;
+            EXPECT_TRUE(plain.fit == quick.fit) << what;
+            EXPECT_EQ(quick.fit.size(), static_cast<size_t>(s.ngroups)) << what;
           }
         } else {
           const auto plain = Read<CohortTables>(s, text, -1);
@@ -436,6 +441,8 @@ TEST_P(QuickPathSetTest, AgreesWithThePlainWayOnMessyFiles) {
           ExpectSameChecks(plain.checks, quick.checks, what);
           if (chart) {
             EXPECT_EQ(plain.caught, quick.caught) << what;
+            EXPECT_TRUE(plain.fit == quick.fit) << what;
+            EXPECT_EQ(quick.fit.size(), static_cast<size_t>(s.ngroups)) << what;
           }
         }
       }

@@ -45,6 +45,8 @@ class MultiStateMArray {
     for (size_t i = 0; i < released_.size(); ++i) released_[i] += other.released_[i];
   }
 
+  bool operator==(const MultiStateMArray&) const = default;
+
   static uint64_t BytesFor(int periods, int strata) {
     const uint64_t cells = static_cast<uint64_t>(periods) * static_cast<uint64_t>(strata);
     return (cells * cells + cells) * sizeof(int64_t);

@@ -25,7 +25,7 @@
 #include <span>
 #include <vector>
 
-#include "gof/marray.h"
+#include "tabulate/marray.h"
 
 namespace haplovex::gof {
 
@@ -77,6 +77,8 @@ class FitTables {
   // Adds the counts of `other` (another thread's tables of the same group).
   // REQUIRES: other has the same periods and strata.
   void Merge(const FitTables& other);
+
+  bool operator==(const FitTables&) const = default;
 
   // Memory the counts of `periods` x `strata` take (saturating at the largest uint64_t), so
   // that a run can refuse the tests before allocating them.

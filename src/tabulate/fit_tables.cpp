@@ -1,4 +1,4 @@
-#include "gof/fit_tables.h"
+#include "tabulate/fit_tables.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,4 +1,4 @@
-#include "gof/fit_tables.h"
+#include "tabulate/fit_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "summarised_histories.h"
+#include "../gof/summarised_histories.h"
 
 namespace haplovex::gof {
 namespace {
