@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "gof/fit_result.h"
-#include "gof/fit_tables.h"
+#include "tabulate/fit_tables.h"
 
 namespace haplovex::gof {
 

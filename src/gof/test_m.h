@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gof/fit_result.h"
-#include "gof/marray.h"
+#include "tabulate/marray.h"
 
 namespace haplovex::gof {
 

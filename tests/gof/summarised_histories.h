@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "gof/marray.h"
+#include "tabulate/marray.h"
 
 namespace haplovex::gof::testing {
 
