@@ -245,14 +245,16 @@ void CheckFitSize(const RunOptions& options, const ConversionSettings& s) {
 
 // The goodness-of-fit tests of each group, from the tables counted as the records were read:
 // HAPLOVEX.GOF, and HAPLOVEX.gof.csv with --csv.
-void WriteFit(RunContext& run, const ConversionSettings& s, const std::vector<gof::FitTables>& tables,
-              OtherFiles& other) {
+// Returns the groups' tests, for the report.
+std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s,
+                                    const std::vector<gof::FitTables>& tables, OtherFiles& other) {
   std::vector<gof::GroupFit> groups;
   for (int32_t g = 1; g <= s.ngroups && static_cast<size_t>(g) <= tables.size(); ++g) {
     groups.push_back(gof::TestGroup(tables[static_cast<size_t>(g - 1)], CodeLabel(s.gcodes, g)));
   }
   gof::WriteFitText({std::string(TrimmedRight(s.title)), s.nyrs, s.nstrata, s.nage > 1}, groups, other.fit);
   if (run.options.csv) gof::WriteFitCsv(groups, other.fit_table);
+  return groups;
 }
 
 // What the report shows of a conversion's result: the records and animals read, the chart of
@@ -293,7 +295,8 @@ void FromResult(RunContext& run, const ConversionSettings& settings, const std::
                 const std::vector<std::string>& answer_warnings, const InputFile& input,
                 OtherFiles& other, const ConversionResult<Counts>& result, WriteTables write_tables) {
   if (run.options.csv) write_tables(settings, result.counts, other.releases, other.transitions);
-  if (run.options.gof) WriteFit(run, settings, result.read.fit, other);
+  std::vector<gof::GroupFit> fit;
+  if (run.options.gof) fit = WriteFit(run, settings, result.read.fit, other);
   std::vector<std::string> warnings =
       Warn(run, settings, title_typed, result.read.checks, result.npar, result.npar_digits);
   if (run.options.report) {

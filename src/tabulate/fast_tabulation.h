@@ -257,7 +257,7 @@ template <typename Captures>
 [[gnu::always_inline]] inline void FitCaptures(Captures captures, const LateRecord& rec,
                                                gof::FitTables* fit) {
   gof::FitTables& tables = fit[rec.igrp - 1];
-  gof::FitTables::Feed feed;
+  gof::FitTables::Feed feed = tables.Start();
   int32_t period;
   int32_t stratum;
   while (captures.Next(period, stratum)) tables.Capture(feed, period, stratum, rec.freq);

@@ -20,23 +20,17 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
   return __builtin_add_overflow(a, b, &sum) ? kMostBytes : sum;
 }
 
-// Cells of all the basic tables T(i, l), i = 2..periods-1, l = 1..strata: strata x (strata+1)
-// rows x columns, where the columns over i add up to strata x (1 + ... + periods-2) + periods-2.
-uint64_t BasicTableCells(int periods, int strata) {
-  if (periods < 3) return 0;
+// Cells of all the basic tables T(i, l), i = 1..periods-1, l = 1..strata: strata x (strata+1)
+// rows x columns, where the columns over i add up to strata x (1 + ... + periods-1) + periods-1;
+// and the spare cells, (periods + 1) x strata + 1.
+uint64_t TableCells(int periods, int strata) {
   const uint64_t a = static_cast<uint64_t>(strata);
   const uint64_t k = static_cast<uint64_t>(periods);
-  const uint64_t triangle =
-      (k - 2) % 2 == 0 ? SaturatingMul((k - 2) / 2, k - 1) : SaturatingMul(k - 2, (k - 1) / 2);
-  const uint64_t columns = SaturatingAdd(SaturatingMul(a, triangle), k - 2);
-  return SaturatingMul(SaturatingMul(a, a + 1), columns);
-}
-
-// The m-array's cells (marray.h): (periods x strata)^2 recaptures and periods x strata releases.
-uint64_t MArrayCells(int periods, int strata) {
-  const uint64_t releases =
-      SaturatingMul(static_cast<uint64_t>(periods), static_cast<uint64_t>(strata));
-  return SaturatingAdd(SaturatingMul(releases, releases), releases);
+  const uint64_t spare = SaturatingAdd(SaturatingMul(k + 1, a), 1);
+  if (periods < 2) return spare;
+  const uint64_t triangle = k % 2 == 0 ? SaturatingMul(k / 2, k - 1) : SaturatingMul(k, (k - 1) / 2);
+  const uint64_t columns = SaturatingAdd(SaturatingMul(a, triangle), k - 1);
+  return SaturatingAdd(SaturatingMul(SaturatingMul(a, a + 1), columns), spare);
 }
 
 // The position of the first capture at or after `from`, or sites.size() when there is none.
@@ -59,64 +53,77 @@ FitTables::FitTables(int periods, int strata)
     : periods_(periods),
       strata_(strata),
       first_cell_(static_cast<size_t>(periods) + 1, 0),
-      marray_(periods, strata) {
+      row_(static_cast<size_t>(periods + 1) * static_cast<size_t>(strata), 0),
+      columns_(static_cast<size_t>(periods) + 1, 1) {
   size_t cells = 0;
-  for (int i = 2; i <= periods - 1; ++i) {
-    first_cell_[i] = cells;
-    cells += static_cast<size_t>(strata) * (strata + 1) * Columns(i);
+  for (int i = 1; i <= periods - 1; ++i) {
+    first_cell_[static_cast<size_t>(i)] = cells;
+    columns_[static_cast<size_t>(i)] = static_cast<size_t>(Columns(i));
+    for (int l = 1; l <= strata; ++l) row_[static_cast<size_t>(i * strata + l - 1)] = Offset(i, l);
+    cells += static_cast<size_t>(strata) * static_cast<size_t>(strata + 1) * static_cast<size_t>(Columns(i));
   }
-  cells_.assign(cells, 0);
+  // The spare cells: the pair before a first capture lands up to periods x strata cells past
+  // them, and a capture at the last period makes a "row" of one cell for each stratum before.
+  spare_ = cells;
+  for (int l = 1; l <= strata; ++l) row_[static_cast<size_t>(periods * strata + l - 1)] = spare_;
+  cells_.assign(cells + static_cast<size_t>(periods + 1) * static_cast<size_t>(strata) + 1, 0);
 }
 
 void FitTables::Add(std::span<const uint8_t> sites, int64_t count) {
   assert(sites.size() == static_cast<size_t>(periods_));
   if (count == 0) return;
-  const int64_t animals = count < 0 ? -count : count;
-  const size_t end = sites.size();
-
-  int before = 0;  // stratum of the capture before the current one; 0: none (first capture)
-  size_t at = NextCapture(sites, 0);
-  while (at < end) {
-    const int period = static_cast<int>(at) + 1;
-    const int stratum = sites[at];
-    assert(stratum <= strata_);
-    largest_seen_ = std::max(largest_seen_, stratum);
-    const bool has_table = period >= 2 && period <= periods_ - 1;
-    const size_t row =
-        has_table ? Offset(period, stratum) + static_cast<size_t>(before) * Columns(period) : 0;
-
-    const size_t next = NextCapture(sites, at + 1);
-    if (next == end) {
-      // Animals removed at their last capture were not released: they are in no table.
-      if (count > 0) {
-        if (period < periods_) marray_.AddLast(period, stratum, count);
-        if (has_table) cells_[row + Columns(period) - 1] += count;
-      }
-      return;
-    }
-    const int next_period = static_cast<int>(next) + 1;
-    const int next_stratum = sites[next];
-    marray_.AddPair(period, stratum, next_period, next_stratum, animals);
-    if (has_table) {
-      cells_[row + static_cast<size_t>(next_period - period - 1) * strata_ + next_stratum - 1] +=
-          animals;
-    }
-    before = stratum;
-    at = next;
+  const auto animals = static_cast<uint32_t>(count < 0 ? -count : count);
+  Feed feed = Start();
+  for (size_t at = NextCapture(sites, 0); at < sites.size(); at = NextCapture(sites, at + 1)) {
+    assert(sites[at] <= strata_);
+    Capture(feed, static_cast<int>(at) + 1, sites[at], animals);
   }
+  Finish(feed, animals, count > 0);
 }
 
 void FitTables::Merge(const FitTables& other) {
   assert(other.periods_ == periods_ && other.strata_ == strata_);
   for (size_t c = 0; c < cells_.size(); ++c) cells_[c] += other.cells_[c];
-  marray_.Merge(other.marray_);
-  largest_seen_ = std::max(largest_seen_, other.largest_seen_);
+}
+
+MultiStateMArray FitTables::marray() const {
+  MultiStateMArray m(periods_, strata_);
+  for (int t = 1; t <= periods_ - 1; ++t) {
+    for (int s = 1; s <= strata_; ++s) {
+      for (int row = 0; row <= strata_; ++row) {
+        for (int t2 = t + 1; t2 <= periods_; ++t2) {
+          for (int s2 = 1; s2 <= strata_; ++s2) {
+            const int64_t animals = T(t, s, row, (t2 - t - 1) * strata_ + s2 - 1);
+            if (animals != 0) m.AddPair(t, s, t2, s2, animals);
+          }
+        }
+        const int64_t never = T(t, s, row, Columns(t) - 1);
+        if (never != 0) m.AddLast(t, s, never);
+      }
+    }
+  }
+  return m;
+}
+
+int FitTables::largest_stratum_seen() const {
+  int largest = 0;
+  for (int t = 1; t <= periods_ - 1; ++t) {
+    for (int s = 1; s <= strata_; ++s) {
+      for (int row = 0; row <= strata_; ++row) {
+        for (int c = 0; c < Columns(t); ++c) {
+          if (T(t, s, row, c) == 0) continue;
+          largest = std::max(largest, s);
+          if (row > 0) largest = std::max(largest, row);
+          if (c < Columns(t) - 1) largest = std::max(largest, c % strata_ + 1);
+        }
+      }
+    }
+  }
+  return largest;
 }
 
 uint64_t FitTables::BytesFor(int periods, int strata) {
-  const uint64_t cells =
-      SaturatingAdd(BasicTableCells(periods, strata), MArrayCells(periods, strata));
-  return SaturatingMul(cells, sizeof(int64_t));
+  return SaturatingMul(TableCells(periods, strata), sizeof(uint32_t));
 }
 
 }  // namespace haplovex::gof

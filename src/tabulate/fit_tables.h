@@ -2,15 +2,14 @@
 // as the records are read. Each reading thread keeps its own FitTables and the threads' tables
 // are merged at the end, so Add touches nothing shared.
 //
-// Two kinds of counts are kept:
-//  * for each release at period i (2 <= i <= periods-1) in stratum l, the basic table T(i, l):
-//    rows = how the animal came to be there (row 0: first caught at i; row r: last caught
-//    before i in stratum r), columns = where it was caught next (column (d-1)*strata + s-1:
-//    at period i+d in stratum s; last column: never caught again). A record that is caught
-//    again adds its animals whatever their fate; one never caught again after i adds them only
-//    when they were released (positive count);
-//  * the multi-state m-array of consecutive captures (marray.h).
-// The single-state tests (strata pooled) are derived from both by summing over strata.
+// One kind of count is kept: for each release at period i (1 <= i <= periods-1) in stratum l,
+// the basic table T(i, l): rows = how the animal came to be there (row 0: first caught at i;
+// row r: last caught before i in stratum r), columns = where it was caught next (column
+// (d-1)*strata + s-1: at period i+d in stratum s; last column: never caught again). A record
+// that is caught again adds its animals whatever their fate; one never caught again after i
+// adds them only when they were released (positive count). The multi-state m-array of
+// consecutive captures (marray.h) is the sum of each table's rows, and the single-state tests
+// (strata pooled) sum over strata: one count a capture keeps them all.
 //
 // Example: T(2, 1) of the geese data (3 strata, 6 periods; columns period 3 stratum 1 ...
 // period 6 stratum 3, never):
@@ -20,7 +19,7 @@
 //         7   1 0   2  0 0  0  3 0  1 1 0   9     ... in stratum 3
 #pragma once
 
-#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -38,40 +37,32 @@ class FitTables {
 
   // Counts one record. sites[p] is 0 when the animal was not caught at period p+1, else its
   // stratum 1..strata. A negative count stands for that many animals removed (not released)
-  // at their last capture. A record with count 0 or no capture adds nothing. Allocates
-  // nothing; the work beyond finding the captures is a few cells per capture.
+  // at their last capture. A record with count 0 or no capture adds nothing.
   // REQUIRES: sites.size() == periods, every sites[p] <= strata.
   void Add(std::span<const uint8_t> sites, int64_t count);
 
   // The same counts from a record's captures one at a time, as the record path finds them:
-  // a Feed per record, Capture for each capture in period order, then Finish. `animals` > 0;
-  // `released`: the animals were released at their last capture.
+  // a Feed per record (Start), Capture for each capture in period order, then Finish.
+  // `animals` >= 0; `released`: the animals were released at their last capture. One count a
+  // capture, with no branch: a capture's place is looked up, and what counts nothing (the
+  // pair before a first capture, a capture at the last period, animals not released) goes to
+  // spare cells no table reads.
   struct Feed {
-    int period = 0;   // the capture before the one given next; 0: none yet
+    size_t row;      // where the row of the capture before stands; the spare cells before any
+    int period = 0;  // the period of the capture before; 0: none yet
     int stratum = 0;
-    int before = 0;   // the stratum of the capture before that one; 0: none
   };
-  void Capture(Feed& feed, int period, int stratum, int64_t animals) {
-    if (feed.period > 0) {
-      marray_.AddPair(feed.period, feed.stratum, period, stratum, animals);
-      if (feed.period >= 2) {
-        cells_[Offset(feed.period, feed.stratum) + static_cast<size_t>(feed.before) * Columns(feed.period) +
-               static_cast<size_t>(period - feed.period - 1) * strata_ + static_cast<size_t>(stratum - 1)] +=
-            animals;
-      }
-      feed.before = feed.stratum;
-    }
-    largest_seen_ = std::max(largest_seen_, stratum);
+  Feed Start() const { return Feed{spare_, 0, 0}; }
+  void Capture(Feed& feed, int period, int stratum, uint32_t animals) {
+    cells_[feed.row + static_cast<size_t>((period - feed.period - 1) * strata_ + stratum - 1)] += animals;
+    const size_t at = static_cast<size_t>(period * strata_ + stratum - 1);
+    feed.row = row_[at] + static_cast<size_t>(feed.stratum) * columns_[static_cast<size_t>(period)];
     feed.period = period;
     feed.stratum = stratum;
   }
-  void Finish(const Feed& feed, int64_t animals, bool released) {
-    if (feed.period == 0 || !released || feed.period >= periods_) return;
-    marray_.AddLast(feed.period, feed.stratum, animals);
-    if (feed.period >= 2) {
-      cells_[Offset(feed.period, feed.stratum) + static_cast<size_t>(feed.before) * Columns(feed.period) +
-             static_cast<size_t>(Columns(feed.period) - 1)] += animals;
-    }
+  void Finish(const Feed& feed, uint32_t animals, bool released) {
+    const size_t never = feed.row + columns_[static_cast<size_t>(feed.period)] - 1;
+    cells_[released ? never : spare_] += animals;
   }
 
   // Adds the counts of `other` (another thread's tables of the same group).
@@ -86,30 +77,42 @@ class FitTables {
 
   int periods() const { return periods_; }
   int strata() const { return strata_; }
-  // The largest stratum any counted record was caught in (0 before any): what the reference
-  // computation would take as the number of strata.
-  int largest_stratum_seen() const { return largest_seen_; }
+  // The largest stratum a counted record was caught in and that a table holds (0 when none):
+  // what the reference computation would take as the number of strata, but for a stratum seen
+  // only in lone captures at the last period, which no test reads.
+  int largest_stratum_seen() const;
 
-  const MultiStateMArray& marray() const { return marray_; }
+  // The multi-state m-array, summed from the tables.
+  MultiStateMArray marray() const;
 
   // T(i, l): (strata + 1) rows x ((periods - i) * strata + 1) columns, as described above.
-  // REQUIRES: 2 <= i <= periods-1, 1 <= l <= strata, row and column in range.
+  // REQUIRES: 1 <= i <= periods-1 (at 1 only row 0 can hold animals), 1 <= l <= strata, row and
+  // column in range.
   int Columns(int i) const { return (periods_ - i) * strata_ + 1; }
   int64_t T(int i, int l, int row, int column) const {
-    return cells_[Offset(i, l) + static_cast<size_t>(row) * Columns(i) + column];
+    return cells_[Offset(i, l) + static_cast<size_t>(row) * static_cast<size_t>(Columns(i)) +
+                  static_cast<size_t>(column)];
   }
 
  private:
   size_t Offset(int i, int l) const {
-    return first_cell_[i] + static_cast<size_t>(l - 1) * (strata_ + 1) * Columns(i);
+    return first_cell_[static_cast<size_t>(i)] +
+           static_cast<size_t>(l - 1) * static_cast<size_t>(strata_ + 1) * static_cast<size_t>(Columns(i));
   }
 
   int periods_;
   int strata_;
-  int largest_seen_ = 0;
   std::vector<size_t> first_cell_;  // by period i: where T(i, 1) starts in cells_
-  std::vector<int64_t> cells_;
-  MultiStateMArray marray_;
+  // By period and stratum (period * strata + stratum - 1): where the table of a release there
+  // starts; the spare cells for the last period.
+  std::vector<size_t> row_;
+  // By period: the columns of its tables (1 for period 0 and the last period, whose "rows" are
+  // the spare cells).
+  std::vector<size_t> columns_;
+  size_t spare_ = 0;  // the first spare cell, after the tables
+  // Counts of one part stay below 2^32: every cell counts some of the animals read, and they
+  // are refused past 2^31.
+  std::vector<uint32_t> cells_;
 };
 
 }  // namespace haplovex::gof

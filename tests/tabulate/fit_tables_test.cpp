@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -120,12 +121,12 @@ TEST(FitTablesTest, MergedThreadsAgreeWithOneReader) {
   FitTables fed(21, 3);
   for (const Record& r : records) {
     if (r.count == 0) continue;
-    FitTables::Feed feed;
+    FitTables::Feed feed = fed.Start();
     const std::vector<uint8_t> sites = Sites(r.history);
     for (size_t p = 0; p < sites.size(); ++p) {
-      if (sites[p] != 0) fed.Capture(feed, static_cast<int>(p) + 1, sites[p], r.count < 0 ? -r.count : r.count);
+      if (sites[p] != 0) fed.Capture(feed, static_cast<int>(p) + 1, sites[p], static_cast<uint32_t>(std::abs(r.count)));
     }
-    fed.Finish(feed, r.count < 0 ? -r.count : r.count, r.count > 0);
+    fed.Finish(feed, static_cast<uint32_t>(std::abs(r.count)), r.count > 0);
   }
   ExpectSameCounts(fed, one);
   for (size_t split = 0; split <= records.size(); ++split) {
@@ -207,12 +208,12 @@ TEST(FitTablesTest, BytesFor) {
     uint64_t bytes;
   };
   const Case cases[] = {
-      // T: 2 x 3 rows x (5 + 3) columns = 48 cells; m-array: 8 x 8 + 8 = 72 cells.
-      {4, 2, (48 + 72) * 8},
-      // T: 3 x 4 x (13 + 10 + 7 + 4) = 408 cells; m-array: 18 x 18 + 18 = 342 cells.
-      {6, 3, (408 + 342) * 8},
-      // Two periods have no basic table; the m-array alone: 4 x 4 + 4 cells.
-      {2, 2, 20 * 8},
+      // T(1..3): 2 x 3 rows x (7 + 5 + 3) columns = 90 cells; spare: 5 x 2 + 1 = 11.
+      {4, 2, (90 + 11) * 4},
+      // T(1..5): 3 x 4 x (16 + 13 + 10 + 7 + 4) = 600 cells; spare: 7 x 3 + 1 = 22.
+      {6, 3, (600 + 22) * 4},
+      // Two periods: T(1) of 2 x 3 rows x 3 columns; spare: 3 x 2 + 1.
+      {2, 2, (18 + 7) * 4},
       {1 << 30, 255, std::numeric_limits<uint64_t>::max()},
   };
   for (const Case& c : cases) {
