@@ -53,19 +53,29 @@ FitTables::FitTables(int periods, int strata)
     : periods_(periods),
       strata_(strata),
       first_cell_(static_cast<size_t>(periods) + 1, 0),
-      row_(static_cast<size_t>(periods + 1) * static_cast<size_t>(strata), 0),
+      row_(static_cast<size_t>(periods + 1) * static_cast<size_t>(strata) * static_cast<size_t>(strata + 1), 0),
       columns_(static_cast<size_t>(periods) + 1, 1) {
   size_t cells = 0;
   for (int i = 1; i <= periods - 1; ++i) {
     first_cell_[static_cast<size_t>(i)] = cells;
     columns_[static_cast<size_t>(i)] = static_cast<size_t>(Columns(i));
-    for (int l = 1; l <= strata; ++l) row_[static_cast<size_t>(i * strata + l - 1)] = Offset(i, l);
+    for (int l = 1; l <= strata; ++l) {
+      for (int before = 0; before <= strata; ++before) {
+        row_[static_cast<size_t>((i * strata + l - 1) * (strata + 1) + before)] =
+            Offset(i, l) + static_cast<size_t>(before) * static_cast<size_t>(Columns(i));
+      }
+    }
     cells += static_cast<size_t>(strata) * static_cast<size_t>(strata + 1) * static_cast<size_t>(Columns(i));
   }
   // The spare cells: the pair before a first capture lands up to periods x strata cells past
   // them, and a capture at the last period makes a "row" of one cell for each stratum before.
   spare_ = cells;
-  for (int l = 1; l <= strata; ++l) row_[static_cast<size_t>(periods * strata + l - 1)] = spare_;
+  for (int l = 1; l <= strata; ++l) {
+    for (int before = 0; before <= strata; ++before) {
+      row_[static_cast<size_t>((periods * strata + l - 1) * (strata + 1) + before)] =
+          spare_ + static_cast<size_t>(before);
+    }
+  }
   cells_.assign(cells + static_cast<size_t>(periods + 1) * static_cast<size_t>(strata) + 1, 0);
 }
 

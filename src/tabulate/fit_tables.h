@@ -48,15 +48,19 @@ class FitTables {
   // pair before a first capture, a capture at the last period, animals not released) goes to
   // spare cells no table reads.
   struct Feed {
-    size_t row;      // where the row of the capture before stands; the spare cells before any
+    // Where the pair from the capture before to a capture at (period, stratum) is counted:
+    // pairs + period * strata + stratum - 1. Before any capture, the spare cells.
+    size_t pairs;
+    size_t row;      // the row of the capture before; the spare cells before any
     int period = 0;  // the period of the capture before; 0: none yet
     int stratum = 0;
   };
-  Feed Start() const { return Feed{spare_, 0, 0}; }
+  Feed Start() const { return Feed{spare_ - static_cast<size_t>(strata_), spare_, 0, 0}; }
   void Capture(Feed& feed, int period, int stratum, uint32_t animals) {
-    cells_[feed.row + static_cast<size_t>((period - feed.period - 1) * strata_ + stratum - 1)] += animals;
-    const size_t at = static_cast<size_t>(period * strata_ + stratum - 1);
-    feed.row = row_[at] + static_cast<size_t>(feed.stratum) * columns_[static_cast<size_t>(period)];
+    const auto at = static_cast<size_t>(period * strata_ + stratum - 1);
+    cells_[feed.pairs + at] += animals;
+    feed.row = row_[at * static_cast<size_t>(strata_ + 1) + static_cast<size_t>(feed.stratum)];
+    feed.pairs = feed.row - static_cast<size_t>((period + 1) * strata_);
     feed.period = period;
     feed.stratum = stratum;
   }
@@ -103,8 +107,9 @@ class FitTables {
   int periods_;
   int strata_;
   std::vector<size_t> first_cell_;  // by period i: where T(i, 1) starts in cells_
-  // By period and stratum (period * strata + stratum - 1): where the table of a release there
-  // starts; the spare cells for the last period.
+  // By period and stratum (period * strata + stratum - 1), and the stratum of the capture
+  // before (0: none): where the row of a release there starts; the spare cells for the last
+  // period.
   std::vector<size_t> row_;
   // By period: the columns of its tables (1 for period 0 and the last period, whose "rows" are
   // the spare cells).
