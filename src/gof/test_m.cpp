@@ -1,11 +1,14 @@
 #include "gof/test_m.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <exception>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "gof/distributions.h"
@@ -41,104 +44,198 @@ struct Counts {
 // row each), then each mixture's weights on the bases (gamma_m, a row each).
 using Parameters = std::vector<double>;
 
-// One expectation-maximisation step from `theta` into `next`: the animals of each mixture cell
-// are shared among the bases in proportion to gamma_mj pi_jc; the weights become each
-// mixture's shares, and each base's probabilities its own counts plus the shares it received,
-// normalised. Returns the log-likelihood at `theta`, or minus infinity (and `next` of no use)
-// where it cannot explain a mixture count at all.
-double EmStep(const Counts& k, const Parameters& theta, Parameters& next) {
-  const double* pi = theta.data();
-  const double* gamma = pi + k.bases * k.columns;
-  next.assign(theta.size(), 0.0);
-  double* share_pi = next.data();
-  double* share_gamma = share_pi + k.bases * k.columns;
-  double ll = 0;
-  for (size_t mi = 0; mi < k.mixtures; ++mi) {
-    const double* g = gamma + mi * k.bases;
-    for (size_t c = 0; c < k.columns; ++c) {
-      const double count = k.m[mi * k.columns + c];
-      if (count == 0) continue;
-      double p = 0;
-      for (size_t j = 0; j < k.bases; ++j) p += g[j] * pi[j * k.columns + c];
-      if (!(p > 0)) return -std::numeric_limits<double>::infinity();
-      ll += count * std::log(p);
-      const double ratio = count / p;
-      for (size_t j = 0; j < k.bases; ++j) {
-        const double w = g[j] * pi[j * k.columns + c] * ratio;
-        share_gamma[mi * k.bases + j] += w;
-        share_pi[j * k.columns + c] += w;
+constexpr double kUnexplained = -std::numeric_limits<double>::infinity();
+
+// The expectation-maximisation step of one table, with the one row of scratch it needs.
+class EmStepper {
+ public:
+  explicit EmStepper(const Counts& k) : k_(k), ratio_(k.columns) {}
+
+  // One step from `theta` into `next`: the animals of each mixture cell are shared among the
+  // bases in proportion to gamma_mj pi_jc; the weights become each mixture's shares, and each
+  // base's probabilities its own counts plus the shares it received, normalised. Returns the
+  // log-likelihood at `theta` where `with_log_likelihood` (else 0), or kUnexplained (and
+  // `next` of no use) where `theta` cannot explain a mixture count at all. The logarithms
+  // cost as much as the rest of the step: only the steps whose likelihood is compared ask
+  // for it.
+  double Step(const double* theta, double* next, bool with_log_likelihood) {
+    const size_t nb = k_.bases, nc = k_.columns;
+    const double* pi = theta;
+    const double* gamma = pi + nb * nc;
+    double* next_pi = next;
+    double* next_gamma = next + nb * nc;
+    std::fill(next_pi, next_pi + nb * nc, 0.0);
+    double* ratio = ratio_.data();
+    double ll = 0;
+    for (size_t mi = 0; mi < k_.mixtures; ++mi) {
+      const double* g = gamma + mi * nb;
+      const double* count = k_.m.data() + mi * nc;
+      // The mixture's probability of each column, then count / probability.
+      std::fill(ratio, ratio + nc, 0.0);
+      for (size_t j = 0; j < nb; ++j) {
+        const double gj = g[j];
+        const double* pj = pi + j * nc;
+        for (size_t c = 0; c < nc; ++c) ratio[c] += gj * pj[c];
+      }
+      bool unexplained = false;
+      for (size_t c = 0; c < nc; ++c) {
+        if (count[c] > 0) {
+          unexplained |= !(ratio[c] > 0);
+          if (with_log_likelihood) ll += count[c] * std::log(ratio[c]);
+          ratio[c] = count[c] / ratio[c];
+        } else {
+          ratio[c] = 0;
+        }
+      }
+      if (unexplained) return kUnexplained;
+      // Base j receives gamma_mj pi_jc ratio_c of cell c: its weight is the sum over the
+      // columns, and pi_jc times the sum over the mixtures is added to its counts below.
+      for (size_t j = 0; j < nb; ++j) {
+        const double gj = g[j];
+        const double* pj = pi + j * nc;
+        double* share = next_pi + j * nc;
+        double even = 0, odd = 0;
+        size_t c = 0;
+        for (; c + 1 < nc; c += 2) {
+          even += pj[c] * ratio[c];
+          odd += pj[c + 1] * ratio[c + 1];
+        }
+        if (c < nc) even += pj[c] * ratio[c];
+        next_gamma[mi * nb + j] = k_.m_total[mi] > 0 ? gj * (even + odd) / k_.m_total[mi] : gj;
+        for (c = 0; c < nc; ++c) share[c] += gj * ratio[c];
       }
     }
-  }
-  for (size_t j = 0; j < k.bases; ++j) {
-    for (size_t c = 0; c < k.columns; ++c) {
-      const double count = k.n[j * k.columns + c];
-      if (count > 0) ll += count * std::log(pi[j * k.columns + c]);
+    if (with_log_likelihood) {
+      for (size_t i = 0; i < nb * nc; ++i) {
+        if (k_.n[i] > 0) ll += k_.n[i] * std::log(pi[i]);
+      }
     }
-  }
-  for (size_t mi = 0; mi < k.mixtures; ++mi) {
-    for (size_t j = 0; j < k.bases; ++j) {
-      double& g = share_gamma[mi * k.bases + j];
-      g = k.m_total[mi] > 0 ? g / k.m_total[mi] : gamma[mi * k.bases + j];
+    for (size_t j = 0; j < nb; ++j) {
+      const double* pj = pi + j * nc;
+      const double* own = k_.n.data() + j * nc;
+      double* p = next_pi + j * nc;
+      double total = 0;
+      for (size_t c = 0; c < nc; ++c) {
+        p[c] = own[c] + pj[c] * p[c];
+        total += p[c];
+      }
+      if (total > 0) {
+        for (size_t c = 0; c < nc; ++c) p[c] /= total;
+      } else {
+        std::copy(pj, pj + nc, p);
+      }
     }
+    return ll;
   }
-  for (size_t j = 0; j < k.bases; ++j) {
-    double total = k.n_total[j];
-    for (size_t c = 0; c < k.columns; ++c) total += share_pi[j * k.columns + c];
-    for (size_t c = 0; c < k.columns; ++c) {
-      double& p = share_pi[j * k.columns + c];
-      p = total > 0 ? (k.n[j * k.columns + c] + p) / total : pi[j * k.columns + c];
-    }
-  }
-  return ll;
+
+ private:
+  const Counts& k_;
+  std::vector<double> ratio_;
+};
+
+// The run from one starting point, which can be stopped after any round and taken up again:
+// `theta` is where it stands, `one` the step from there and `ll` the log-likelihood at `theta`
+// (as of the last round that worked it out), `previous` that of the round before.
+struct Run {
+  Parameters theta, one;
+  double ll = 0, previous = 0;
+  int round = 0;
+  int calm = 0;       // rounds running whose log-likelihood did not change
+  bool done = false;  // at its maximum, or unable to explain a mixture count
+};
+
+// How a run is carried on.
+enum class Pace {
+  // Every extrapolation taken where it is valid, and no likelihood worked out but at the end:
+  // to tell the starts apart, at half the cost of a round.
+  kScreen,
+  // Until the log-likelihood changes by less than 1e-13 of itself from one round to the next.
+  kClimb,
+  // Then on until it has not changed (by 1e-16 of itself) two rounds running. Along a ridge
+  // the likelihood is flat long before the fitted values are settled: runs from different
+  // starts that stop at 1e-13 can disagree in the fifth decimal of the statistic, and this
+  // brings them within 1e-6 but on the flattest tables.
+  kSettle,
+};
+
+// Scratch of the rounds, shared by the runs of one fit.
+struct RoundScratch {
+  Parameters two, jump, after;
+};
+
+// Puts `run` at `start` and takes its first step.
+void BeginRun(EmStepper& em, Run& run, const Parameters& start, bool with_log_likelihood) {
+  run.theta = start;
+  run.one.resize(start.size());
+  run.ll = em.Step(run.theta.data(), run.one.data(), with_log_likelihood);
+  run.done = run.ll == kUnexplained;
 }
 
-// One run from `theta`, which it leaves at the fitted values; returns their log-likelihood.
-// Where two strata behave alike the plain steps creep (each gains almost nothing), so each
-// round takes two steps and extrapolates along their path as far as their change and the
-// change of that change call for (a squared extrapolation), backed off while a probability
-// would turn negative, then takes one step from there; the round's end is kept only when that
-// is at least as good as one plain step, else the round ends with a third plain step. Stops
-// when the log-likelihood changes by less than 1e-13 of itself from one round to the next.
-double RunEm(const Counts& k, Parameters& theta) {
+// Carries `run` on at `pace` until it has taken `rounds` rounds or is done. Where two strata
+// behave alike the plain steps creep (each gains almost nothing), so each round takes two steps
+// and extrapolates along their path as far as their change and the change of that change call
+// for (a squared extrapolation), backed off while a probability would turn negative, then takes
+// one step from there; the round's end is kept only when that is at least as good as where the
+// round began, else the round ends with a third plain step.
+void Advance(EmStepper& em, RoundScratch& s, Run& run, int rounds, Pace pace) {
   constexpr int kMaxRounds = 5000;
-  constexpr double kRelativeChange = 1e-13;
-  Parameters one, two, jump, after;
-  double previous = 0;
-  for (int round = 0;; ++round) {
-    const double ll = EmStep(k, theta, one);
-    if (ll == -std::numeric_limits<double>::infinity()) return ll;
-    if (round > 0 && std::fabs(ll - previous) < kRelativeChange * std::fabs(ll)) return ll;
-    if (round == kMaxRounds) return ll;
-    previous = ll;
-    const double ll_one = EmStep(k, one, two);
+  const bool careful = pace != Pace::kScreen;
+  const double change = pace == Pace::kSettle ? 1e-16 : 1e-13;
+  const int calm_rounds = pace == Pace::kSettle ? 2 : 1;
+  const size_t size = run.theta.size();
+  s.two.resize(size);
+  s.jump.resize(size);
+  s.after.resize(size);
+  while (!run.done && run.round < rounds) {
+    if (run.round >= kMaxRounds) {
+      run.done = true;
+      break;
+    }
+    const Parameters& theta = run.theta;
+    const Parameters& one = run.one;
+    em.Step(one.data(), s.two.data(), false);  // explains every count where theta does
     double rr = 0, vv = 0;
-    for (size_t i = 0; i < theta.size(); ++i) {
+    for (size_t i = 0; i < size; ++i) {
       const double r = one[i] - theta[i];
-      const double v = two[i] - 2 * one[i] + theta[i];
+      const double v = s.two[i] - 2 * one[i] + theta[i];
       rr += r * r;
       vv += v * v;
     }
     double alpha = vv > 0 ? -std::sqrt(rr / vv) : -1.0;
     if (alpha > -1) alpha = -1;
-    jump.resize(theta.size());
     for (;;) {
       bool valid = true;
-      for (size_t i = 0; i < theta.size(); ++i) {
+      for (size_t i = 0; i < size; ++i) {
         const double r = one[i] - theta[i];
-        const double v = two[i] - 2 * one[i] + theta[i];
-        jump[i] = theta[i] - 2 * alpha * r + alpha * alpha * v;
-        if (jump[i] < 0) valid = false;
+        const double v = s.two[i] - 2 * one[i] + theta[i];
+        s.jump[i] = theta[i] - 2 * alpha * r + alpha * alpha * v;
+        if (s.jump[i] < 0) valid = false;
       }
       if (valid) break;
       if (alpha > -1.01) {
-        jump = two;
+        s.jump = s.two;
         break;
       }
       alpha = (alpha - 1) / 2;
     }
-    if (EmStep(k, jump, after) < ll_one) EmStep(k, two, after);
-    theta.swap(after);
+    const double ll_jump = em.Step(s.jump.data(), s.after.data(), careful);
+    if (ll_jump == kUnexplained || (careful && ll_jump < run.ll)) {
+      em.Step(s.two.data(), s.after.data(), false);
+    }
+    run.theta.swap(s.after);
+    run.previous = run.ll;
+    run.ll = em.Step(run.theta.data(), run.one.data(), careful || run.round + 1 == rounds);
+    ++run.round;
+    if (run.ll == kUnexplained) {
+      run.done = true;
+      break;
+    }
+    if (!careful) continue;
+    if (std::fabs(run.ll - run.previous) < change * std::fabs(run.ll)) {
+      if (++run.calm >= calm_rounds) run.done = true;
+    } else {
+      run.calm = 0;
+    }
   }
 }
 
@@ -260,7 +357,7 @@ MixtureTable PoolMixtures(MixtureTable table) {
 
 int DefaultRandomStarts(size_t bases) { return std::max(24, 8 * static_cast<int>(bases)); }
 
-MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
+MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch search) {
   Counts k;
   k.mixtures = pooled.mixtures.size();
   k.bases = pooled.bases.size();
@@ -273,35 +370,99 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
     k.n_total.push_back(static_cast<double>(Total(r)));
     for (int64_t v : r) k.n.push_back(static_cast<double>(v));
   }
+  EmStepper em(k);
+  RoundScratch scratch;
+  constexpr int kAllRounds = std::numeric_limits<int>::max();
+  const bool screened = search == StartSearch::kScreened;
 
   MixtureFit fit;
-  fit.log_likelihood = -std::numeric_limits<double>::infinity();
-  // First start: each base's own proportions, the mixtures weighing the bases equally.
+  fit.log_likelihood = kUnexplained;
+  // First start: each base's own proportions, the mixtures weighing the bases equally; then the
+  // random ones, drawn in turn.
   const size_t pi_size = k.bases * k.columns;
-  Parameters theta(pi_size + k.mixtures * k.bases, 1.0 / static_cast<double>(k.bases)), best;
+  std::vector<Run> runs(static_cast<size_t>(random_starts) + 1);
+  Parameters start(pi_size + k.mixtures * k.bases, 1.0 / static_cast<double>(k.bases));
   for (size_t j = 0; j < k.bases; ++j) {
     for (size_t c = 0; c < k.columns; ++c) {
-      theta[j * k.columns + c] = k.n_total[j] > 0 ? k.n[j * k.columns + c] / k.n_total[j] : 0.0;
+      start[j * k.columns + c] = k.n_total[j] > 0 ? k.n[j * k.columns + c] / k.n_total[j] : 0.0;
     }
   }
   std::mt19937 random(20031205u);
-  for (int start = 0; start <= random_starts; ++start) {
-    if (start > 0) {
-      RandomRows(random, theta.begin(), theta.begin() + static_cast<std::ptrdiff_t>(pi_size),
+  for (size_t r = 0; r < runs.size(); ++r) {
+    if (r > 0) {
+      RandomRows(random, start.begin(), start.begin() + static_cast<std::ptrdiff_t>(pi_size),
                  k.columns);
-      RandomRows(random, theta.begin() + static_cast<std::ptrdiff_t>(pi_size), theta.end(),
+      RandomRows(random, start.begin() + static_cast<std::ptrdiff_t>(pi_size), start.end(),
                  k.bases);
     }
-    const double ll = RunEm(k, theta);
+    BeginRun(em, runs[r], start, r == 0 || !screened);
     ++fit.starts_used;
-    if (ll > fit.log_likelihood) fit.log_likelihood = ll, best = theta;
+  }
+  auto highest_reached = [&runs]() {
+    double top = kUnexplained;
+    for (const Run& run : runs) {
+      if (run.done && run.ll > top) top = run.ll;
+    }
+    return top;
+  };
+  if (screened) {
+    // Most random starts climb to the maximum of others, or to a lower one, and a few rounds
+    // tell them apart: every random start takes a couple of rounds, then ever fewer of the
+    // highest (ties to the earlier start) take more, and the last two climb to their maximum.
+    struct Stage {
+      int rounds;
+      size_t keep;
+    };
+    constexpr Stage kStages[] = {{2, 20}, {4, 12}, {8, 6}, {14, 2}};
+    Advance(em, scratch, runs[0], kAllRounds, Pace::kClimb);
+    std::vector<Run*> going;
+    for (size_t r = 1; r < runs.size(); ++r) going.push_back(&runs[r]);
+    for (const Stage& stage : kStages) {
+      for (Run* run : going) Advance(em, scratch, *run, stage.rounds, Pace::kScreen);
+      std::erase_if(going, [](const Run* run) { return run->done; });
+      std::stable_sort(going.begin(), going.end(),
+                       [](const Run* a, const Run* b) { return a->ll > b->ll; });
+      if (going.size() > stage.keep) going.resize(stage.keep);
+    }
+    for (Run* run : going) Advance(em, scratch, *run, kAllRounds, Pace::kClimb);
+    // A start left off that already stands higher than every maximum reached would climb higher
+    // still: the highest such climbs too, while there is one.
+    for (;;) {
+      const double top = highest_reached();
+      Run* next = nullptr;
+      for (Run& run : runs) {
+        if (!run.done && run.ll > top && (next == nullptr || run.ll > next->ll)) next = &run;
+      }
+      if (next == nullptr) break;
+      Advance(em, scratch, *next, kAllRounds, Pace::kClimb);
+    }
+  } else {
+    for (Run& run : runs) Advance(em, scratch, run, kAllRounds, Pace::kClimb);
+  }
+  // The maximum is the highest reached; runs that stopped on it differ in the last digits of
+  // their likelihood, and the earliest start among them is taken, so that the same maximum gives
+  // the same figures however many starts reached it.
+  constexpr double kSameMaximum = 1e-10;
+  const double top = highest_reached();
+  Run* best = nullptr;
+  for (Run& run : runs) {
+    if (run.done && run.ll != kUnexplained && run.ll >= top - kSameMaximum * std::fabs(top)) {
+      best = &run;
+      break;
+    }
+  }
+  if (best != nullptr) {
+    best->done = false;
+    best->calm = 0;
+    Advance(em, scratch, *best, kAllRounds, Pace::kSettle);
+    fit.log_likelihood = best->ll;
   }
   fit.base.assign(k.bases, std::vector<double>(k.columns));
   fit.weights.assign(k.mixtures, std::vector<double>(k.bases));
   fit.expected_bases = fit.base;
   fit.expected_mixtures.assign(k.mixtures, std::vector<double>(k.columns));
-  if (best.empty()) return fit;  // no start explained every mixture count: not reached
-  const double* best_pi = best.data();
+  if (best == nullptr) return fit;  // no start explained every mixture count: not reached
+  const double* best_pi = best->theta.data();
   const double* best_gamma = best_pi + pi_size;
   auto add = [&fit](double observed, double expected) {
     if (observed > 0 && expected >= 0.01) fit.statistic += observed * (observed / expected - 1);
@@ -325,6 +486,34 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
   return fit;
 }
 
+// Runs fit(j) for j = 0 .. count - 1 on as many threads as the machine has cores (each fit
+// on one thread, taken in turn); what a fit throws is thrown again here once all are done.
+template <typename Fit>
+void FitSideBySide(size_t count, Fit fit) {
+  const size_t threads = std::min<size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
+  if (threads <= 1) {
+    for (size_t j = 0; j < count; ++j) fit(j);
+    return;
+  }
+  std::atomic<size_t> next{0};
+  std::vector<std::exception_ptr> failures(threads);
+  auto work = [&](size_t t) {
+    try {
+      for (size_t j = next++; j < count; j = next++) fit(j);
+    } catch (...) {
+      failures[t] = std::current_exception();
+      next = count;
+    }
+  };
+  std::vector<std::thread> others;
+  for (size_t t = 1; t < threads; ++t) others.emplace_back(work, t);
+  work(0);
+  for (std::thread& other : others) other.join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
 TestResult TestM(const MultiStateMArray& m, bool itec) {
   TestResult result;
   result.name = itec ? "M.ITEC" : "M.LTEC";
@@ -334,6 +523,14 @@ TestResult TestM(const MultiStateMArray& m, bool itec) {
     result.notes.push_back(result.name + " needs at least " + std::to_string(itec ? 4 : 5) +
                            " periods; with " + std::to_string(k) + " it has no period to test.");
   }
+  // The tables of the periods to test, pooled; their fits, the costly part, are made side by
+  // side on the machine's cores, each on its own, so the figures do not depend on how many.
+  struct Pending {
+    size_t component;
+    MixtureTable table;
+    MixtureFit fit;
+  };
+  std::vector<Pending> pending;
   for (int i = 2; i <= last; ++i) {
     Component component;
     component.occasion = i;
@@ -364,14 +561,18 @@ TestResult TestM(const MultiStateMArray& m, bool itec) {
       result.components.push_back(component);
       continue;
     }
-    const MixtureFit fit = FitMixture(table);
-    const int columns = static_cast<int>(table.bases[0].size());
-    const int bases = static_cast<int>(table.bases.size());
-    component.statistic = fit.statistic;
-    component.df = static_cast<int>(table.mixtures.size()) * (columns - bases);
+    pending.push_back({result.components.size(), std::move(table), {}});
+    result.components.push_back(component);
+  }
+  FitSideBySide(pending.size(), [&](size_t j) { pending[j].fit = FitMixture(pending[j].table); });
+  for (const Pending& p : pending) {
+    Component& component = result.components[p.component];
+    const int columns = static_cast<int>(p.table.bases[0].size());
+    const int bases = static_cast<int>(p.table.bases.size());
+    component.statistic = p.fit.statistic;
+    component.df = static_cast<int>(p.table.mixtures.size()) * (columns - bases);
     component.p = ChiSquareUpper(component.statistic, component.df);
     component.method = Method::kChiSquare;
-    result.components.push_back(component);
   }
   for (const Component& c : result.components) {
     result.statistic += c.statistic;

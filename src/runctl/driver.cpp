@@ -258,9 +258,10 @@ std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s
 }
 
 // What the report shows of a conversion's result: the records and animals read, the chart of
-// captures, a table of movements (released from, next caught in) for each group and age class
-// from btot(to, from, age, group), which both converters' tables give, the number of
-// parameters and the estimation runs.
+// captures (of every group and of each), a table of movements (released from, next caught in)
+// for each group and age class from btot(to, from, age, group), which both converters' tables
+// give, the m-array and the sparse cohorts from n and bt, the number of parameters, the
+// estimation runs and the run's date.
 template <typename Counts>
 RunDigest Digest(const ConversionSettings& s, const ConversionResult<Counts>& result) {
   RunDigest digest;
@@ -269,6 +270,12 @@ RunDigest Digest(const ConversionSettings& s, const ConversionResult<Counts>& re
   digest.strata = s.nstrata;
   digest.periods = s.nyrs;
   digest.caught = result.read.caught;
+  // (The memory converter counts the captures of all groups together: those are a single
+  // group's.)
+  digest.caught_by_group = result.read.caught_by_group.empty() && s.ngroups == 1
+                               ? result.read.caught
+                               : result.read.caught_by_group;
+  digest.date = RunDate();
   const auto S = static_cast<size_t>(s.nstrata);
   for (int32_t g = 1; g <= s.ngroups; ++g) {
     for (int32_t a = 1; a <= s.nage; ++a) {
@@ -280,6 +287,72 @@ RunDigest Digest(const ConversionSettings& s, const ConversionResult<Counts>& re
         }
       }
       digest.transitions.push_back(std::move(table));
+    }
+  }
+  // The cohorts in the order of their statements in HAPLOVEX.OUT: the movement-only sets' by
+  // group, age class, period (1 to T - 1) and stratum; the memory sets' by group, age class,
+  // period (2 to T - 1), previous stratum and stratum, summed over the previous stratum in the
+  // m-array.
+  constexpr bool kMemory = std::is_same_v<Counts, MemoryCounts>;
+  const Counts& tables = result.counts;
+  const int32_t T = s.nyrs;
+  const auto TS = static_cast<size_t>(T) * S;
+  digest.first_release = kMemory ? 2 : 1;
+  const int32_t first = digest.first_release;
+  const size_t rows = T > first ? static_cast<size_t>(T - first) * S : 0;
+  digest.released.assign(rows, 0);
+  for (int32_t g = 1; g <= s.ngroups; ++g) {
+    for (int32_t a = 1; a <= s.nage; ++a) {
+      for (int32_t i = first; i < T; ++i) {
+        for (int32_t q = 1; q <= (kMemory ? s.nstrata : 1); ++q) {
+          for (int32_t r = 1; r <= s.nstrata; ++r) {
+            int64_t released;
+            if constexpr (kMemory) {
+              released = tables.n(i, q, r, a, g);
+            } else {
+              released = tables.n(i, r, a, g);
+            }
+            ++digest.cohorts;
+            if (released == 0) {
+              ++digest.empty_cohorts;
+            } else if (released < kSparseBelow) {
+              ++digest.sparse_cohorts;
+              if (digest.sparse.size() < kSparseListed) {
+                digest.sparse.push_back({g, a, i, kMemory ? q : 0, r, released});
+              }
+            }
+            digest.released[static_cast<size_t>(i - first) * S + static_cast<size_t>(r - 1)] +=
+                released;
+          }
+        }
+      }
+    }
+  }
+  // The next captures, in one pass through bt as it lies (a run of pairs for each stratum,
+  // next stratum, and previous stratum, age class and group, which are summed): the memory
+  // sets' bt is the largest table of a run.
+  digest.next.assign(rows * TS, 0);
+  const CountTable& bt = tables.bt.counts();
+  const auto& layout = tables.bt.layout();
+  const auto pairs = static_cast<size_t>(PairCount(T));
+  std::vector<int32_t> pair_from(pairs, 0);  // the release period of each pair
+  std::vector<size_t> pair_to(pairs, 0);     // where its next period stands in a row of next
+  for (int32_t i = 1; i < T; ++i) {
+    for (int32_t j = i + 1; j <= T; ++j) {
+      const auto ij = static_cast<size_t>(PairIndex(i, j, T) - 1);
+      pair_from[ij] = i;
+      pair_to[ij] = static_cast<size_t>(j - 1) * S;
+    }
+  }
+  for (size_t block = 0; pairs > 0 && block < bt.size() / pairs; ++block) {
+    const auto at = static_cast<int64_t>(block * pairs);
+    const auto r = static_cast<size_t>(layout.Position(at, Axis::kStratum));
+    const auto t = static_cast<size_t>(layout.Position(at, Axis::kNext));
+    for (size_t ij = 0; ij < pairs; ++ij) {
+      const int32_t count = bt.at(block * pairs + ij);
+      if (count == 0 || pair_from[ij] < first) continue;
+      const size_t row = static_cast<size_t>(pair_from[ij] - first) * S + r;
+      digest.next[row * TS + pair_to[ij] + t] += count;
     }
   }
   digest.npar = result.npar;
@@ -302,7 +375,8 @@ void FromResult(RunContext& run, const ConversionSettings& settings, const std::
   if (run.options.report) {
     warnings.insert(warnings.begin(), answer_warnings.begin(), answer_warnings.end());
     other.report.Write(
-        ReportPage({settings, input.name(), result.read.checks, Digest(settings, result), warnings}));
+        ReportPage({settings, input.name(), result.read.checks, Digest(settings, result), warnings,
+                    std::move(fit), run.options.csv}));
   }
 }
 

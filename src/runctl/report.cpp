@@ -1,11 +1,17 @@
 #include "runctl/report.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string_view>
+#include <utility>
 
 #include "common/format.h"
 #include "tabulate/tidy_tables.h"
+#include "version.h"
 
 namespace haplovex {
 
@@ -53,12 +59,57 @@ constexpr std::string_view kStyle =
     "td.h7{background:#4f82c9;color:#fff}td.h8{background:#326abb;color:#fff}"
     "td.h9{background:#1a4f9c;color:#fff}code{background:#f2f2f2;padding:0 .2em}"
     ".note{color:#555}svg text{font-size:11px;fill:#222}"
-    "@media print{body{max-width:none}section{break-inside:avoid}}";
+    "table.scale{font-size:.75em}"
+    "table.scale th,table.scale td{padding:.1em .3em;text-align:center;white-space:nowrap}"
+    "th.axis{background:none;border:none;font-weight:normal;font-style:italic;text-align:center}"
+    "table.marray th,table.groups th{text-align:center}"
+    "td.z{color:#aaa}td.x{background:#fafafa}span.p{display:block;color:#555;font-size:.8em}"
+    "div.wide{overflow-x:auto}table.marray{font-size:.8em}"
+    "table.marray th,table.marray td{padding:.1em .3em}"
+    "table.tests th,table.sparse th{text-align:left}tr.total th,tr.total td{font-weight:bold}"
+    "@media print{body{max-width:none}section{break-inside:avoid}div.wide{overflow:visible}}";
 
 // A colour for stratum k of `count`, spread round the colour wheel.
 std::string Colour(int32_t k, int32_t count) {
   const int hue = count > 0 ? (k - 1) * 360 / count : 0;
   return "hsl(" + std::to_string(hue) + ",70%,40%)";
+}
+
+// "1 cohort", "3 cohorts".
+std::string Many(int64_t count, std::string_view one, std::string_view more) {
+  return GroupedDigits(count) + " " + std::string(count == 1 ? one : more);
+}
+
+// A count's share of the animals released, to three decimals.
+std::string Share(int64_t count, int64_t released) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f",
+                static_cast<double>(count) / static_cast<double>(released));
+  return text;
+}
+
+// A cell of the m-array: the count and, below it, its share of the animals released in its
+// row; a count of none in grey.
+std::string CountCell(int64_t count, int64_t released) {
+  if (count == 0) return "<td class=\"z\">0</td>";
+  std::string cell = "<td>" + GroupedDigits(count);
+  if (released > 0) cell += "<span class=\"p\">" + Share(count, released) + "</span>";
+  return cell + "</td>";
+}
+
+// The colour scale of a heat map whose largest count is `most`: no colour for none, then each
+// shade that a count can take, with the counts it stands for. (A count c takes shade
+// ceil(9 c / most), at least 1.)
+std::string Scale(int64_t most) {
+  std::string scale = "<div class=\"wide\"><table class=\"scale\"><tr><th>animals</th><td>0</td>";
+  for (int64_t k = 1; k <= 9 && most > 0; ++k) {
+    const int64_t low = (k - 1) * most / 9 + 1;
+    const int64_t high = k * most / 9;
+    if (low > high) continue;
+    scale += "<td class=\"h" + std::to_string(k) + "\">" + GroupedDigits(low) +
+             (low == high ? "" : "&ndash;" + GroupedDigits(high)) + "</td>";
+  }
+  return scale + "</tr></table></div>\n";
 }
 
 void Settings(const ReportInput& in, std::string& page) {
@@ -161,6 +212,9 @@ void CaptureChart(const ReportInput& in, std::string& page) {
   }
   page += "<text x=\"" + std::to_string(left + width / 2) + "\" y=\"" + std::to_string(top + height + 34) +
           "\" text-anchor=\"middle\">period</text>\n";
+  const std::string middle = std::to_string(top + height / 2);
+  page += "<text x=\"14\" y=\"" + middle + "\" transform=\"rotate(-90 14 " + middle +
+          ")\" text-anchor=\"middle\">animals caught</text>\n";
   for (int32_t k = 1; k <= S; ++k) {
     std::string points;
     for (int32_t period = 1; period <= T; ++period) {
@@ -194,7 +248,9 @@ void Transitions(const ReportInput& in, std::string& page) {
       int64_t most = 0;
       for (int64_t c : table) most = std::max(most, c);
       page += "<h3>Group " + Label(s.gcodes, g) + ", age class " + Label(AgeCodes(s), a) + "</h3>\n";
-      page += "<table class=\"heat\"><tr><th>from \\ to</th>";
+      page += "<table class=\"heat\"><tr><th class=\"axis\"></th><th class=\"axis\" colspan=\"" +
+              std::to_string(S) +
+              "\">next caught in</th></tr>\n<tr><th class=\"axis\">from stratum</th>";
       for (int32_t to = 1; to <= S; ++to) page += "<th>" + Label(s.scodes, to) + "</th>";
       page += "</tr>\n";
       for (int32_t from = 1; from <= S; ++from) {
@@ -207,7 +263,289 @@ void Transitions(const ReportInput& in, std::string& page) {
         }
         page += "</tr>\n";
       }
-      page += "</table>\n";
+      page += "</table>\n" + Scale(most);
+    }
+  }
+  page += "</section>\n";
+}
+
+// The m-array, the age classes and groups summed: a row for each release period and stratum,
+// a column for each later period and stratum, and the animals never seen again.
+void FullMArray(const ReportInput& in, std::string& page) {
+  const ConversionSettings& s = in.settings;
+  const RunDigest& d = in.digest;
+  const int32_t T = d.periods;
+  const int32_t S = d.strata;
+  const int32_t later = T - d.first_release;  // the periods an animal can be next caught at
+  page +=
+      "<div class=\"wide\"><table class=\"marray\">\n<tr><th rowspan=\"3\">released at period</th>"
+      "<th rowspan=\"3\">in stratum</th><th rowspan=\"3\">released</th><th colspan=\"" +
+      std::to_string(later * S) +
+      "\">next caught at period, in stratum</th>"
+      "<th rowspan=\"3\">never seen again</th></tr>\n<tr>";
+  for (int32_t j = d.first_release + 1; j <= T; ++j) {
+    page += "<th colspan=\"" + std::to_string(S) + "\">" + std::to_string(j) + "</th>";
+  }
+  page += "</tr>\n<tr>";
+  for (int32_t j = d.first_release + 1; j <= T; ++j) {
+    for (int32_t t = 1; t <= S; ++t) page += "<th>" + Label(s.scodes, t) + "</th>";
+  }
+  page += "</tr>\n";
+  for (int32_t i = d.first_release; i < T; ++i) {
+    for (int32_t r = 1; r <= S; ++r) {
+      const auto row = static_cast<size_t>((i - d.first_release) * S + (r - 1));
+      const int64_t released = d.released[row];
+      page += "<tr>";
+      if (r == 1) {
+        page += "<th rowspan=\"" + std::to_string(S) + "\">" + std::to_string(i) + "</th>";
+      }
+      page += "<th>" + Label(s.scodes, r) + "</th><td>" + GroupedDigits(released) + "</td>";
+      int64_t seen = 0;
+      for (int32_t j = d.first_release + 1; j <= T; ++j) {
+        for (int32_t t = 1; t <= S; ++t) {
+          if (j <= i) {
+            page += "<td class=\"x\"></td>";
+            continue;
+          }
+          const int64_t count =
+              d.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
+          seen += count;
+          page += CountCell(count, released);
+        }
+      }
+      page += CountCell(released - seen, released) + "</tr>\n";
+    }
+  }
+  page += "</table></div>\n";
+}
+
+// The m-array summed by release period: the animals released at each period, in any stratum,
+// and when they were next caught, in any stratum.
+void MArrayByPeriod(const RunDigest& d, std::string& page) {
+  const int32_t T = d.periods;
+  const int32_t S = d.strata;
+  page +=
+      "<div class=\"wide\"><table class=\"marray\">\n<tr><th rowspan=\"2\">released at period</th>"
+      "<th rowspan=\"2\">released</th><th colspan=\"" +
+      std::to_string(T - d.first_release) +
+      "\">next caught at period</th><th rowspan=\"2\">never seen again</th></tr>\n<tr>";
+  for (int32_t j = d.first_release + 1; j <= T; ++j) page += "<th>" + std::to_string(j) + "</th>";
+  page += "</tr>\n";
+  for (int32_t i = d.first_release; i < T; ++i) {
+    int64_t released = 0;
+    std::vector<int64_t> next(static_cast<size_t>(T) + 1, 0);
+    for (int32_t r = 1; r <= S; ++r) {
+      const auto row = static_cast<size_t>((i - d.first_release) * S + (r - 1));
+      released += d.released[row];
+      for (int32_t j = i + 1; j <= T; ++j) {
+        for (int32_t t = 1; t <= S; ++t) {
+          next[static_cast<size_t>(j)] +=
+              d.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
+        }
+      }
+    }
+    page += "<tr><th>" + std::to_string(i) + "</th><td>" + GroupedDigits(released) + "</td>";
+    int64_t seen = 0;
+    for (int32_t j = d.first_release + 1; j <= T; ++j) {
+      if (j <= i) {
+        page += "<td class=\"x\"></td>";
+        continue;
+      }
+      seen += next[static_cast<size_t>(j)];
+      page += CountCell(next[static_cast<size_t>(j)], released);
+    }
+    page += CountCell(released - seen, released) + "</tr>\n";
+  }
+  page += "</table></div>\n";
+}
+
+// The animals caught at each period, strata summed, for each group and all together.
+void CaughtByGroup(const ReportInput& in, std::string& page) {
+  const ConversionSettings& s = in.settings;
+  const RunDigest& d = in.digest;
+  const int32_t T = d.periods;
+  const int32_t S = d.strata;
+  const auto G =
+      static_cast<int32_t>(d.caught_by_group.size() / static_cast<size_t>(std::max(T * S, 1)));
+  page += "<h3>Animals caught at each period, by group</h3>\n";
+  if (G == 0) {
+    page +=
+        "<p>The memory model sets count the animals caught by period and stratum only, for "
+        "all groups together (the chart above).</p>\n";
+    return;
+  }
+  page += "<div class=\"wide\"><table class=\"groups\">\n<tr><th rowspan=\"2\">period</th>"
+          "<th colspan=\"" + std::to_string(G + (G > 1 ? 1 : 0)) +
+          "\">animals caught, group</th></tr>\n<tr>";
+  for (int32_t g = 1; g <= G; ++g) page += "<th>" + Label(s.gcodes, g) + "</th>";
+  if (G > 1) page += "<th>all</th>";
+  page += "</tr>\n";
+  for (int32_t p = 1; p <= T; ++p) {
+    page += "<tr><th>" + std::to_string(p) + "</th>";
+    int64_t all = 0;
+    for (int32_t g = 1; g <= G; ++g) {
+      int64_t caught = 0;
+      for (int32_t k = 1; k <= S; ++k) {
+        caught += d.caught_by_group[static_cast<size_t>(((g - 1) * T + (p - 1)) * S + (k - 1))];
+      }
+      all += caught;
+      page += caught == 0 ? "<td class=\"z\">0</td>" : "<td>" + GroupedDigits(caught) + "</td>";
+    }
+    if (G > 1) page += "<td>" + GroupedDigits(all) + "</td>";
+    page += "</tr>\n";
+  }
+  page += "</table></div>\n";
+}
+
+// The sparse cohorts, counted and the first of them listed.
+void SparseCohorts(const ReportInput& in, std::string& page) {
+  const ConversionSettings& s = in.settings;
+  const RunDigest& d = in.digest;
+  const bool memory = IsMemoryModel(s.modset);
+  page += "<h3>Sparse cohorts</h3>\n<p>Of the " +
+          Many(d.cohorts, "release cohort", "release cohorts") +
+          " of <code>HAPLOVEX.OUT</code> (one for each group, age class, release period" +
+          (memory ? ", previous stratum" : "") + " and release stratum), " +
+          GroupedDigits(d.sparse_cohorts) + (d.sparse_cohorts == 1 ? " has" : " have") +
+          " fewer than " + std::to_string(kSparseBelow) + " animals released (1 to " +
+          std::to_string(kSparseBelow - 1) + "), and " + GroupedDigits(d.empty_cohorts) +
+          (d.empty_cohorts == 1 ? " has" : " have") + " none.";
+  if (d.sparse_cohorts == 0) {
+    page += "</p>\n";
+    return;
+  }
+  const auto listed = static_cast<int64_t>(d.sparse.size());
+  if (listed < d.sparse_cohorts) {
+    page += " The first " + GroupedDigits(listed) + " are listed; " +
+            GroupedDigits(d.sparse_cohorts - listed) + " more are not.";
+  }
+  page +=
+      "</p>\n<table class=\"sparse\">\n<tr><th>group</th><th>age class</th><th>release period</th>";
+  if (memory) page += "<th>previous stratum</th>";
+  page += "<th>release stratum</th><th>released</th></tr>\n";
+  for (const ReleaseCohort& c : d.sparse) {
+    page += "<tr><td>" + Label(s.gcodes, c.group) + "</td><td>" + Label(AgeCodes(s), c.age) +
+            "</td><td>" + std::to_string(c.period) + "</td>";
+    if (memory) page += "<td>" + Label(s.scodes, c.previous) + "</td>";
+    page += "<td>" + Label(s.scodes, c.stratum) + "</td><td>" + GroupedDigits(c.released) +
+            "</td></tr>\n";
+  }
+  page += "</table>\n";
+}
+
+// What the estimation has to work with: the m-array, the captures of each group, the sparse
+// cohorts.
+void Support(const ReportInput& in, std::string& page) {
+  const ConversionSettings& s = in.settings;
+  const RunDigest& d = in.digest;
+  const bool memory = IsMemoryModel(s.modset);
+  page +=
+      "<section><h2>Can the data carry the model?</h2>\n<h3>Releases and where they were next "
+      "caught (the m-array)</h3>\n<p class=\"note\">";
+  if (memory) {
+    page +=
+        "The cohorts of the memory model: animals released at a period after a capture at the "
+        "period just before (from period 2 on), summed over the stratum of that earlier "
+        "capture, the age classes and the groups. An animal's first capture, and a capture "
+        "after a period it was not caught, start no such cohort and are not counted here.";
+  } else {
+    page +=
+        "The animals released at each period in each stratum (every capture, but the last of "
+        "an animal not released), the age classes and groups summed.";
+  }
+  page +=
+      " For each, where they were next caught and how many were never seen again; under each "
+      "count its share of the animals released.";
+  const bool full = d.periods <= kMostPeriodsInFull && d.strata <= kMostStrataInFull;
+  if (!full) {
+    page += " With " + std::to_string(d.periods) + " periods and " +
+            Many(d.strata, "stratum", "strata") +
+            ", the table is summarised by release period, the strata summed; "
+            "<code>HAPLOVEX.releases.csv</code>" +
+            (in.releases_written ? ", which this run writes, holds it in full."
+                                 : " holds it in full (run with <code>--csv</code> to write it).");
+  }
+  page += "</p>\n";
+  if (d.released.empty()) {
+    page += "<p>No cohort: the design has too few periods.</p>\n";
+  } else if (full) {
+    FullMArray(in, page);
+  } else {
+    MArrayByPeriod(d, page);
+  }
+  CaughtByGroup(in, page);
+  SparseCohorts(in, page);
+  page += "</section>\n";
+}
+
+// A number as `format` (for printf) has it.
+std::string Fixed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// A row of the table of tests: name, statistic, df, p (to four decimals).
+std::string TestRow(const gof::TestResult& test, bool total) {
+  return std::string(total ? "<tr class=\"total\">" : "<tr>") + "<th>" + Html(test.name) +
+         "</th><td>" + Fixed("%.3f", test.statistic) + "</td><td>" + std::to_string(test.df) +
+         "</td><td>" +
+         (test.df == 0       ? std::string("&ndash;")
+          : test.p < 0.00005 ? std::string("&lt;0.0001")
+                             : Fixed("%.4f", test.p)) +
+         "</td></tr>\n";
+}
+
+// The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
+// tests and their notes.
+void Fit(const ReportInput& in, std::string& page) {
+  if (in.fits.empty()) return;
+  page += "<section><h2>Goodness of fit</h2>\n";
+  for (const gof::GroupFit& g : in.fits) {
+    const double c_hat = gof::CHat(g.jmv);
+    page +=
+        "<p>Group " + Html(g.group) + ": <strong>c-hat = " + Fixed("%.3f", c_hat) +
+        "</strong> (JMV " + Fixed("%.3f", g.jmv.statistic) + " on " + std::to_string(g.jmv.df) +
+        " df): " +
+        (g.jmv.df > 0 ? Html(gof::CHatReading(c_hat)) : std::string("nothing could be tested")) +
+        ".</p>\n";
+  }
+  page +=
+      "<p class=\"note\">c-hat is the statistic of JMV, the sum of the multi-state tests, over "
+      "its degrees of freedom, as <code>HAPLOVEX.GOF</code> has it with each test's components";
+  page += in.settings.nage > 1 ? "; the age classes are pooled.</p>\n" : ".</p>\n";
+  for (const gof::GroupFit& g : in.fits) {
+    page += "<h3>Group " + Html(g.group) +
+            "</h3>\n<table class=\"tests\">\n"
+            "<tr><th>test</th><th>statistic</th><th>df</th><th>p</th></tr>\n";
+    for (const gof::TestResult& t : g.multi) page += TestRow(t, false);
+    page += TestRow(g.jmv, true);
+    page += "<tr><th colspan=\"4\">the strata pooled (c-hat " + Fixed("%.3f", gof::CHat(g.cjs)) +
+            ")</th></tr>\n";
+    for (const gof::TestResult& t : g.single) page += TestRow(t, false);
+    page += TestRow(g.cjs, true);
+    page += "</table>\n";
+    // A note several tests share is given once, with their names.
+    std::vector<std::pair<std::string, std::string>> notes;  // tests, note
+    for (const std::vector<gof::TestResult>* tests : {&g.multi, &g.single}) {
+      for (const gof::TestResult& t : *tests) {
+        for (const std::string& note : t.notes) {
+          auto same = std::find_if(notes.begin(), notes.end(),
+                                   [&](const auto& n) { return n.second == note; });
+          if (same == notes.end()) {
+            notes.emplace_back(t.name, note);
+          } else {
+            same->first += ", " + t.name;
+          }
+        }
+      }
+    }
+    if (!notes.empty()) {
+      page += "<ul>\n";
+      for (const auto& [tests, note] : notes) {
+        page += "<li>" + Html(tests) + ": " + Html(note) + "</li>\n";
+      }
+      page += "</ul>\n";
     }
   }
   page += "</section>\n";
@@ -267,13 +605,36 @@ std::string ReportPage(const ReportInput& in) {
       Html(TrimmedRight(in.settings.title)) + "</title>\n<style>";
   page += kStyle;
   page += "</style>\n</head>\n<body>\n<h1>HAPLOVEX report: " + Html(TrimmedRight(in.settings.title)) + "</h1>\n";
+  page += "<p class=\"note\">Written by HAPLOVEX " + Html(HAPLOVEX_VERSION) + " on " +
+          Html(in.digest.date) + ".</p>\n";
   Settings(in, page);
   Records(in, page);
   CaptureChart(in, page);
   Transitions(in, page);
+  Support(in, page);
+  Fit(in, page);
   Guide(in, page);
   page += "</body>\n</html>\n";
   return page;
+}
+
+std::string RunDate() {
+  std::time_t when = std::time(nullptr);
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr) {
+    const std::string_view text(epoch);
+    int64_t seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    // Up to the end of the year 9999.
+    if (error == std::errc() && end == text.data() + text.size() && seconds >= 0 &&
+        seconds <= 253402300799) {
+      when = static_cast<std::time_t>(seconds);
+    }
+  }
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  char date[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &utc);
+  return date;
 }
 
 }  // namespace haplovex

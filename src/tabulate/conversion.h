@@ -47,6 +47,11 @@ struct RecordsRead {
   // With ReadOptions::chart: caught[(period - 1) * strata + (stratum - 1)], the animals caught
   // at the period in the stratum.
   std::vector<int64_t> caught;
+  // With ReadOptions::chart, where the converter tells the chart from its pairs (the
+  // movement-only converter), the same for each group: caught_by_group[(group - 1) * periods *
+  // strata + (period - 1) * strata + (stratum - 1)]; else empty (the memory converter counts
+  // the chart capture by capture, and a count by group there would slow every record).
+  std::vector<int64_t> caught_by_group;
   // With ReadOptions::fit: the tables of the goodness-of-fit tests of each group (group g at
   // g - 1), the age classes pooled.
   std::vector<gof::FitTables> fit;

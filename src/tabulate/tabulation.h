@@ -221,7 +221,14 @@ class Tabulation : public Tables {
     ClearTables();
     read = RecordsRead{};
     std::vector<int64_t>& caught = read.caught;
-    if (options.chart) caught.assign(CaughtSize(), 0);
+    // (Only where the quick way tells the captures of each group too: see FinishParts.)
+    std::vector<int64_t>& by_group = read.caught_by_group;
+    if (options.chart) {
+      caught.assign(CaughtSize(), 0);
+      if (Counts::kCapturesFromPairs) {
+        by_group.assign(CaughtSize() * static_cast<size_t>(s_.ngroups), 0);
+      }
+    }
     if (options.fit) read.fit = EmptyFitTables();
     Stream records(s_, input, console, read.checks);
     while (records.Next(rec_)) {
@@ -231,8 +238,11 @@ class Tabulation : public Tables {
       }
       static_cast<Counts*>(this)->Count(rec_, records.nrec());
       if (options.chart) {
+        const size_t group = static_cast<size_t>(rec_.igrp - 1) * CaughtSize();
         for (const Capture& c : rec_.Captures()) {
-          caught[static_cast<size_t>((c.period - 1) * s_.nstrata + (c.stratum - 1))] += rec_.freq;
+          const auto at = static_cast<size_t>((c.period - 1) * s_.nstrata + (c.stratum - 1));
+          caught[at] += rec_.freq;
+          if (Counts::kCapturesFromPairs) by_group[group + at] += rec_.freq;
         }
       }
       if (options.fit) FitCaptures(CaptureList(rec_.Captures()), LateOf(rec_), read.fit.data());
@@ -402,6 +412,7 @@ class Tabulation : public Tables {
       std::vector<int64_t>& caught = read.caught;
       if constexpr (Counts::kCapturesFromPairs) {
         caught = static_cast<const Counts&>(*this).CapturesFromPairs(tallies);
+        read.caught_by_group = CapturesByGroupFromReleases(tallies);
       } else {
         caught.assign(CaughtSize(), 0);
         for (const PartTally& tally : tallies) {
@@ -420,6 +431,26 @@ class Tabulation : public Tables {
     checks.no_releases = NTable().AllZero();
     read.checks = std::move(checks);
     return true;
+  }
+
+  // Where the chart follows from the pairs, the captures of each group by period and stratum
+  // (as RecordsRead::caught_by_group), once n is derived: every capture is a release, in n, or
+  // the last capture of animals not released there, in the tallies' `lost` (laid out as n).
+  std::vector<int64_t> CapturesByGroupFromReleases(const std::vector<PartTally>& tallies) const {
+    const auto& layout = this->n.layout();
+    const CountTable& n = this->n.counts();
+    std::vector<int64_t> by_group(CaughtSize() * static_cast<size_t>(s_.ngroups), 0);
+    for (size_t x = 0; x < n.size(); ++x) {
+      int64_t count = n.at(x);
+      for (const PartTally& tally : tallies) count += tally.lost[x];
+      const auto offset = static_cast<int64_t>(x);
+      const int64_t at = (layout.Position(offset, Axis::kGroup) * s_.nyrs +
+                          layout.Position(offset, Axis::kPeriod)) *
+                             s_.nstrata +
+                         layout.Position(offset, Axis::kStratum);
+      by_group[static_cast<size_t>(at)] += count;
+    }
+    return by_group;
   }
 
   int64_t highest_age_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <regex>
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "common/text_file.h"
+#include "gof/fit_files.h"
 #include "memory/parameters.h"
 #include "memory/runs.h"
 #include "movement/parameters.h"
 #include "movement/runs.h"
 #include "prnt/labels.h"
+#include "version.h"
 
 namespace haplovex {
 namespace {
@@ -61,18 +64,43 @@ std::string Shown(const std::string& html) {
   return std::regex_replace(html, std::regex("<[^>]*>"), "");
 }
 
+// The rows of the table of class `kind` as a reader sees them, a blank between cells, a share
+// after its count and a colon, "x" for a cell that cannot hold a count.
+std::vector<std::string> TableRows(const std::string& html, const std::string& kind) {
+  std::vector<std::string> rows;
+  const size_t start = html.find("<table class=\"" + kind + "\">");
+  const size_t end = html.find("</table>", start);
+  for (size_t at = html.find("<tr", start); at < end; at = html.find("<tr", at + 1)) {
+    std::string row = html.substr(at, html.find("</tr>", at) - at);
+    row = std::regex_replace(row, std::regex("<span class=\"p\">"), ":");
+    row = std::regex_replace(row, std::regex("<td class=\"x\"></td>"), "<td>x</td>");
+    row = Shown(std::regex_replace(row, std::regex("</t[hd]><t"), " <t"));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 // Three strata (N, S, W), four periods, two groups (M, F) of one age class.
 class ReportTest : public ::testing::Test {
  protected:
   ReportTest() {
     checks_.comment_lines = 2;
     digest_.npar = 60;
+    // The m-array: released at period i in stratum s; of those, next caught at j in t.
+    digest_.released = {100, 0, 8, 40, 5, 0, 20, 200, 3};
+    digest_.next.assign(9 * 12, 0);
+    for (const auto& [i, s, j, t, count] : std::vector<std::tuple<int, int, int, int, int>>{
+             {1, 1, 2, 1, 30}, {1, 1, 2, 2, 10}, {1, 1, 3, 1, 5}, {1, 1, 3, 3, 5},
+             {1, 3, 2, 3, 1},  {1, 3, 4, 2, 1},  {2, 1, 3, 1, 12}, {2, 1, 4, 2, 4},
+             {2, 2, 3, 2, 2},  {3, 1, 4, 1, 7},  {3, 2, 4, 2, 66}, {3, 2, 4, 3, 1}}) {
+      digest_.next[static_cast<size_t>(((i - 1) * 3 + s - 1) * 12 + (j - 1) * 3 + t - 1)] = count;
+    }
   }
   // The page of the run, with the estimation runs its converter writes.
   std::string Page() const {
     RunDigest digest = digest_;
     digest.runs = RunsWritten(s_);
-    return ReportPage({s_, "geese & swans.inp", checks_, digest, warnings_});
+    return ReportPage({s_, "geese & swans.inp", checks_, digest, warnings_, fits_, csv_});
   }
 
   ConversionSettings s_{.nstrata = 3, .nyrs = 4, .nage = 1, .ngroups = 2, .grpcol = 20,
@@ -84,11 +112,38 @@ class ReportTest : public ::testing::Test {
   RunDigest digest_{.records = 1234, .animals = 56789, .strata = 3, .periods = 4,
                     // period by period, the strata in order within each
                     .caught = {220, 0, 11, 110, 55, 0, 22, 200, 100, 0, 44, 2},
-                    .transitions = {{0, 12, 3, 7, 0, 40, 1, 5, 0}, {2, 0, 0, 0, 9, 6, 0, 30, 4}}};
+                    .transitions = {{0, 12, 3, 7, 0, 40, 1, 5, 0}, {2, 0, 0, 0, 9, 6, 0, 30, 4}},
+                    // M, then F, as caught: summed, they are `caught`
+                    .caught_by_group = {200, 0, 10, 100, 50, 0, 20, 150, 60, 0, 40, 2,
+                                        20, 0, 1, 10, 5, 0, 2, 50, 40, 0, 4, 0},
+                    .cohorts = 18, .empty_cohorts = 8, .sparse_cohorts = 3,
+                    .sparse = {{.group = 1, .period = 1, .stratum = 3, .released = 8},
+                               {.group = 1, .period = 3, .stratum = 3, .released = 3},
+                               {.group = 2, .period = 2, .stratum = 2, .released = 5}},
+                    .date = "2023-11-14"};
   std::vector<std::string> warnings_ = {
       "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early",
       "2 records with no capture; the first is record 2"};
+  std::vector<gof::GroupFit> fits_;
+  bool csv_ = false;
 };
+
+TEST_F(ReportTest, VersionAndDate) {
+  EXPECT_NE(Page().find("Written by HAPLOVEX " + std::string(HAPLOVEX_VERSION) + " on 2023-11-14."),
+            std::string::npos);
+  unsetenv("SOURCE_DATE_EPOCH");
+  const std::string today = RunDate();
+  EXPECT_TRUE(std::regex_match(today, std::regex("\\d{4}-\\d\\d-\\d\\d"))) << today;
+  // 2000-02-29 is day 10,957 + 31 + 28 since 1970; anything but seconds gives today.
+  for (const auto& [epoch, date] : std::vector<std::pair<std::string, std::string>>{
+           {"0", "1970-01-01"}, {"86399", "1970-01-01"}, {"951782400", "2000-02-29"},
+           {"951868799", "2000-02-29"}, {"1700000000", "2023-11-14"}, {"", today}, {"-1", today},
+           {"12abc", today}}) {
+    setenv("SOURCE_DATE_EPOCH", epoch.c_str(), 1);
+    EXPECT_EQ(RunDate(), date) << epoch;
+  }
+  unsetenv("SOURCE_DATE_EPOCH");
+}
 
 TEST_F(ReportTest, TitleIsEscapedWhereverShown) {
   const std::string page = Page();
@@ -191,6 +246,8 @@ TEST_F(ReportTest, CaptureChartHasALinePerStratum) {
     EXPECT_EQ(legend[k][1], std::string(1, "NSW"[k]));
   }
   EXPECT_EQ((std::set<std::string>{lines[0][0], lines[1][0], lines[2][0]}).size(), 3u);
+  EXPECT_NE(chart.find("rotate(-90 14 120)\" text-anchor=\"middle\">animals caught</text>"),
+            std::string::npos);
 }
 
 TEST_F(ReportTest, HeatMapHoldsTheTransitions) {
@@ -216,6 +273,165 @@ TEST_F(ReportTest, HeatMapHoldsTheTransitions) {
     }
     EXPECT_EQ(cells, typed);
   }
+  // Its axes titled, and its colour scale: shade k for the counts above (k - 1) most / 9 up to
+  // k most / 9 (most 40, then 30; then 5, where a count c takes shade ceil(9 c / 5)).
+  EXPECT_EQ(TableRows(movements, "heat")[0], " next caught in");
+  EXPECT_EQ(TableRows(movements, "heat")[1], "from stratum N S W");
+  auto scales = [&] {
+    std::vector<std::string> shown;
+    const std::string movements = Section(Page(), "Movements between strata");
+    for (const auto& m : Matches(movements, "<table class=\"scale\">(.*?)</table>")) {
+      const std::string shades = std::regex_replace(m[0], std::regex("<td class=\"(h\\d)\">"), "$1:");
+      shown.push_back(Shown(std::regex_replace(std::regex_replace(shades, std::regex("&ndash;"), "-"),
+                                               std::regex("</t[hd]>"), " ")));
+    }
+    return shown;
+  };
+  EXPECT_EQ(scales(),
+            (std::vector<std::string>{
+                "animals 0 h1:1-4 h2:5-8 h3:9-13 h4:14-17 h5:18-22 h6:23-26 h7:27-31 h8:32-35 h9:36-40 ",
+                "animals 0 h1:1-3 h2:4-6 h3:7-10 h4:11-13 h5:14-16 h6:17-20 h7:21-23 h8:24-26 h9:27-30 "}));
+  digest_.transitions = {{5, 1, 2, 3, 4, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0}};
+  EXPECT_EQ(scales(), (std::vector<std::string>{"animals 0 h2:1 h4:2 h6:3 h8:4 h9:5 ", "animals 0 "}));
+}
+
+// The m-array of the fixture, its shares worked out by hand; past 10 strata it is summed by
+// release period, the page saying where it stands in full.
+TEST_F(ReportTest, MArrayWithRowProportions) {
+  const std::string full = Section(Page(), "Can the data carry the model?");
+  EXPECT_EQ(TableRows(full, "marray"),
+            (std::vector<std::string>{
+                "released at period in stratum released next caught at period, in stratum never seen again",
+                "2 3 4", "N S W N S W N S W",
+                "1 N 100 30:0.300 10:0.100 0 5:0.050 0 5:0.050 0 0 0 50:0.500",
+                "S 0 0 0 0 0 0 0 0 0 0 0",
+                "W 8 0 0 1:0.125 0 0 0 0 1:0.125 0 6:0.750",
+                "2 N 40 x x x 12:0.300 0 0 0 4:0.100 0 24:0.600",
+                "S 5 x x x 0 2:0.400 0 0 0 0 3:0.600",
+                "W 0 x x x 0 0 0 0 0 0 0",
+                "3 N 20 x x x x x x 7:0.350 0 0 13:0.650",
+                "S 200 x x x x x x 0 66:0.330 1:0.005 133:0.665",
+                "W 3 x x x x x x 0 0 0 3:1.000"}));
+  // 11 strata (A to K), 3 periods: 1 A 10 and 1 E 20 released, 2 K 7.
+  digest_.strata = s_.nstrata = 11;
+  digest_.periods = s_.nyrs = 3;
+  s_.codcol = {11, 12, 13};
+  s_.scodes = Padded("ABCDEFGHIJK", kCodesWidth);
+  digest_.caught.assign(33, 1);
+  digest_.caught_by_group.assign(66, 0);
+  digest_.transitions.assign(2, std::vector<int64_t>(121, 0));
+  digest_.released.assign(22, 0);
+  digest_.released[0] = 10, digest_.released[4] = 20, digest_.released[21] = 7;
+  digest_.next.assign(22 * 33, 0);
+  // 1 A to 2 C, 1 A to 3 K, 1 E to 2 E, 2 K to 3 A
+  digest_.next[0 * 33 + 11 + 2] = 4, digest_.next[0 * 33 + 22 + 10] = 2;
+  digest_.next[4 * 33 + 11 + 4] = 6, digest_.next[21 * 33 + 22 + 0] = 7;
+  for (const bool csv : {false, true}) {
+    csv_ = csv;
+    const std::string summed = Section(Page(), "Can the data carry the model?");
+    EXPECT_EQ(TableRows(summed, "marray"),
+              (std::vector<std::string>{"released at period released next caught at period never seen again",
+                                        "2 3", "1 30 10:0.333 2:0.067 18:0.600", "2 7 x 7:1.000 0"}));
+    EXPECT_NE(Shown(summed).find("With 3 periods and 11 strata, the table is summarised by release period, "
+                                 "the strata summed; HAPLOVEX.releases.csv" +
+                                 std::string(csv ? ", which this run writes, holds it in full."
+                                                 : " holds it in full (run with --csv to write it).")),
+              std::string::npos);
+  }
+}
+
+// The captures of each group, and the sparse cohorts counted and the first ones listed.
+TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
+  struct Case {
+    std::function<void()> change;
+    std::vector<std::string> groups;  // the rows of the table of groups, or what is said instead
+    std::string sparse;               // what is said of the sparse cohorts
+    std::vector<std::string> listed;  // the rows of their table
+  };
+  const ConversionSettings settings = s_;
+  const RunDigest digest = digest_;
+  const std::vector<Case> cases = {
+      {[] {},
+       {"period animals caught, group", "M F all", "1 210 21 231", "2 150 15 165", "3 230 92 322",
+        "4 42 4 46"},
+       "Of the 18 release cohorts of HAPLOVEX.OUT (one for each group, age class, release period and "
+       "release stratum), 3 have fewer than 10 animals released (1 to 9), and 8 have none.",
+       {"group age class release period release stratum released", "M 1 1 W 8", "M 1 3 W 3", "F 1 2 S 5"}},
+      {[&] {
+         s_.modset = ModelSet::kMemoryMovement;
+         digest_.caught_by_group.clear();
+         digest_.cohorts = digest_.empty_cohorts = digest_.sparse_cohorts = 1;
+         digest_.sparse = {{.group = 2, .period = 2, .previous = 1, .stratum = 3, .released = 6}};
+       },
+       {"The memory model sets count the animals caught by period and stratum only, for all groups "
+        "together (the chart above)."},
+       "Of the 1 release cohort of HAPLOVEX.OUT (one for each group, age class, release period, previous "
+       "stratum and release stratum), 1 has fewer than 10 animals released (1 to 9), and 1 has none.",
+       {"group age class release period previous stratum release stratum released", "F 1 2 N W 6"}},
+      {[&] {
+         s_.ngroups = 1;
+         s_.gcodes = Padded("", kCodesWidth);
+         digest_.caught_by_group = digest_.caught;
+         digest_.sparse_cohorts = 52;
+         digest_.sparse.resize(kSparseListed, {.group = 1, .period = 3, .stratum = 1, .released = 9});
+       },
+       {"period animals caught, group", "1", "1 231", "2 165", "3 322", "4 46"},
+       "Of the 18 release cohorts of HAPLOVEX.OUT (one for each group, age class, release period and "
+       "release stratum), 52 have fewer than 10 animals released (1 to 9), and 8 have none. The first 50 "
+       "are listed; 2 more are not.",
+       {}},
+  };
+  for (const Case& c : cases) {
+    s_ = settings;
+    digest_ = digest;
+    c.change();
+    const std::string support = Section(Page(), "Can the data carry the model?");
+    const size_t at = support.find("<h3>Sparse cohorts</h3>");
+    const std::string groups = support.substr(support.find("by group</h3>"), at);
+    std::vector<std::string> shown = TableRows(groups, "groups");
+    if (shown.empty()) shown = {Shown(Matches(groups, "<p>(.*?)</p>").at(0)[0])};
+    EXPECT_EQ(shown, c.groups);
+    const std::string sparse = support.substr(at);
+    EXPECT_EQ(Shown(Matches(sparse, "<p>(.*?)</p>").at(0)[0]), c.sparse);
+    shown = TableRows(sparse, "sparse");
+    EXPECT_EQ(shown.size(), digest_.sparse.size() + 1);
+    if (!c.listed.empty()) {
+      EXPECT_EQ(shown, c.listed);
+    }
+  }
+}
+
+// c-hat and its reading lead, then each group's tests, a note two tests share given once.
+TEST_F(ReportTest, GoodnessOfFit) {
+  EXPECT_EQ(Page().find("Goodness of fit"), std::string::npos);
+  auto test = [](std::string name, double statistic, int df, double p, std::vector<std::string> notes) {
+    return gof::TestResult{std::move(name), {}, statistic, df, p, std::move(notes)};
+  };
+  gof::GroupFit m{"M",
+                  {test("3G.SR", 12.5, 4, 0.013977, {"few"}), test("3G.Sm", 3.25, 6, 0.77687, {}),
+                   test("WBWA", 9, 3, 0.029291, {"few"}), test("M.ITEC", 4.25, 5, 0.51399, {}),
+                   test("M.LTEC", 1, 2, 0.60653, {})},
+                  test("JMV", 30, 20, 0.069854, {}),
+                  {test("3.SR", 40, 2, 2.06e-9, {}), test("3.SM", 0, 0, 1, {"none"}),
+                   test("2.CT", 2.5, 1, 0.11385, {}), test("2.CL", 0.5, 1, 0.4795, {})},
+                  test("CJS", 43, 4, 1.03e-8, {})};
+  gof::GroupFit f{"F", {}, test("JMV", 0, 0, 1, {}), {}, test("CJS", 0, 0, 1, {})};
+  fits_ = {m, f};
+  const std::string fit = Section(Page(), "Goodness of fit");
+  EXPECT_EQ(Shown(fit.substr(0, fit.find("<p class"))),
+            "Goodness of fit\nGroup M: c-hat = 1.500 (JMV 30.000 on 20 df): overdispersed: carry c-hat into "
+            "model selection.\nGroup F: c-hat = 0.000 (JMV 0.000 on 0 df): nothing could be tested.\n");
+  EXPECT_EQ(TableRows(fit, "tests"),
+            (std::vector<std::string>{"test statistic df p", "3G.SR 12.500 4 0.0140",
+                                      "3G.Sm 3.250 6 0.7769", "WBWA 9.000 3 0.0293",
+                                      "M.ITEC 4.250 5 0.5140", "M.LTEC 1.000 2 0.6065",
+                                      "JMV 30.000 20 0.0699", "the strata pooled (c-hat 10.750)",
+                                      "3.SR 40.000 2 &lt;0.0001", "3.SM 0.000 0 &ndash;",
+                                      "2.CT 2.500 1 0.1139",
+                                      "2.CL 0.500 1 0.4795", "CJS 43.000 4 &lt;0.0001"}));
+  EXPECT_EQ(Matches(fit, "<li>(.*?)</li>"),
+            (std::vector<std::vector<std::string>>{{"3G.SR, WBWA: few"}, {"3.SM: none"}}));
+  EXPECT_NE(fit.find("<h3>Group F</h3>"), std::string::npos);
 }
 
 TEST_F(ReportTest, GuideNamesTheEstimationRuns) {
