@@ -101,6 +101,23 @@ TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& te
   return sum;
 }
 
+std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g) {
+  std::vector<std::pair<std::string, std::string>> notes;
+  for (const std::vector<TestResult>* tests : {&g.multi, &g.single}) {
+    for (const TestResult& t : *tests) {
+      for (const std::string& note : t.notes) {
+        auto same = std::find_if(notes.begin(), notes.end(), [&](const auto& n) { return n.second == note; });
+        if (same == notes.end()) {
+          notes.emplace_back(t.name, note);
+        } else {
+          same->first += ", " + t.name;
+        }
+      }
+    }
+  }
+  return notes;
+}
+
 GroupFit TestGroup(const FitTables& tables, std::string label) {
   GroupFit g;
   g.group = std::move(label);
@@ -163,21 +180,7 @@ void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups
     file.WriteLine(TotalLine(g.cjs));
     const double cjs_c_hat = CHat(g.cjs);
     file.WriteLine("  c-hat (CJS) = " + Printed("%.3f", cjs_c_hat));
-    // A note several tests share is written once, with their names.
-    std::vector<std::pair<std::string, std::string>> notes;  // tests, note
-    for (const std::vector<TestResult>* tests : {&g.multi, &g.single}) {
-      for (const TestResult& t : *tests) {
-        for (const std::string& note : t.notes) {
-          auto same = std::find_if(notes.begin(), notes.end(),
-                                   [&](const auto& n) { return n.second == note; });
-          if (same == notes.end()) {
-            notes.emplace_back(t.name, note);
-          } else {
-            same->first += ", " + t.name;
-          }
-        }
-      }
-    }
+    const std::vector<std::pair<std::string, std::string>> notes = SharedNotes(g);
     if (!notes.empty()) {
       file.WriteLine("");
       file.WriteLine("  Notes:");

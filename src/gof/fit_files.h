@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/text_file.h"
@@ -22,6 +23,9 @@ struct GroupFit {
 
 // Every test of one group, from its tables, labelled `label`.
 GroupFit TestGroup(const FitTables& tables, std::string label);
+
+// The notes of a group's tests, a note several tests share once: (the tests' names, the note).
+std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g);
 
 // The overall test named `name`: the sum of the tests' totals and df, p from that sum.
 TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests);

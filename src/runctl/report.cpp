@@ -526,20 +526,7 @@ void Fit(const ReportInput& in, std::string& page) {
     page += TestRow(g.cjs, true);
     page += "</table>\n";
     // A note several tests share is given once, with their names.
-    std::vector<std::pair<std::string, std::string>> notes;  // tests, note
-    for (const std::vector<gof::TestResult>* tests : {&g.multi, &g.single}) {
-      for (const gof::TestResult& t : *tests) {
-        for (const std::string& note : t.notes) {
-          auto same = std::find_if(notes.begin(), notes.end(),
-                                   [&](const auto& n) { return n.second == note; });
-          if (same == notes.end()) {
-            notes.emplace_back(t.name, note);
-          } else {
-            same->first += ", " + t.name;
-          }
-        }
-      }
-    }
+    const std::vector<std::pair<std::string, std::string>> notes = gof::SharedNotes(g);
     if (!notes.empty()) {
       page += "<ul>\n";
       for (const auto& [tests, note] : notes) {
