@@ -14,8 +14,8 @@
 #include "common/text_file.h"
 #include "memory/convert_memory_movement.h"
 #include "movement/convert_movement_only.h"
-#include "runctl/run_files.h"
 #include "runctl/settings.h"
+#include "tabulate/conversion.h"
 #include "tabulate/kernels/kernel_set.h"
 #include "common/table.h"
 
@@ -74,11 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Any set of kernels the machine has: they all read alike.
   const std::vector<KernelSet> sets = KernelSetsHere();
   const KernelSet kernels = sets[bytes.Next() % sets.size()];
+  const bool fit = bytes.Next() & 1;
   const std::string records = bytes.Rest();
 
   // The records read the quick way and the plain way give the same console and files.
   struct Result {
     std::string console, out, sum, checks;
+    std::vector<gof::FitTables> fit;
     bool stopped = false;
   };
   auto convert = [&](int part_threads) {
@@ -91,22 +93,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OutputFile sum("HAPLOVEX.SUM");
     out.OpenMemory();
     sum.OpenMemory();
-    RunFiles files{console, input, out, sum};
-    files.threads = part_threads;
-    files.kernels = kernels;
-    ConversionSettings settings = s;
+    const ConversionStreams streams{console, input, out, sum};
+    ReadOptions options;
+    options.threads = part_threads > 0 ? part_threads : 1;
+    options.plain_only = part_threads < 0;
+    options.kernels = kernels;
+    // The tables of the fit tests too, now and then, held to the plain way as the rest.
+    options.fit = fit;
+    RecordsRead read;
     try {
       if (memory) {
-        convert_memory_movement(settings, files);
+        read = convert_memory_movement(s, streams, options).read;
       } else {
-        convert_movement_only(settings, files);
+        read = convert_movement_only(s, streams, options).read;
       }
     } catch (const FatalStop& stop) {
       result.stopped = true;
       for (const std::string& line : stop.lines()) result.console += line + "\n";
     }
     result.console += console_text.str();
-    const RecordChecks& c = files.checks;
+    const RecordChecks& c = read.checks;
     for (const Sighting* seen :
          {&c.foreign, &c.beyond, &c.no_capture, &c.short_record, &c.blank_frequency}) {
       result.checks += std::to_string(seen->count) + " " + std::to_string(seen->record) + " " +
@@ -116,12 +122,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      std::to_string(c.no_releases);
     result.out = out.contents();
     result.sum = sum.contents();
+    result.fit = std::move(read.fit);
     return result;
   };
   const Result quick = convert(threads);
   const Result plain = convert(-1);
   if (quick.stopped != plain.stopped || quick.console != plain.console || quick.out != plain.out ||
-      quick.sum != plain.sum || (!quick.stopped && quick.checks != plain.checks)) {
+      quick.sum != plain.sum || (!quick.stopped && (quick.checks != plain.checks || quick.fit != plain.fit))) {
     std::abort();
   }
   return 0;
