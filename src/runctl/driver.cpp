@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -254,6 +255,15 @@ std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s
   }
   gof::WriteFitText({std::string(TrimmedRight(s.title)), s.nyrs, s.nstrata, s.nage > 1}, groups, other.fit);
   if (run.options.csv) gof::WriteFitCsv(groups, other.fit_table);
+  // What a person wants first, before opening HAPLOVEX.GOF.
+  for (const gof::GroupFit& g : groups) {
+    char figures[96];
+    std::snprintf(figures, sizeof figures, "c-hat %.3f (JMV %.3f on %d df)", gof::CHat(g.jmv), g.jmv.statistic,
+                  g.jmv.df);
+    run.err << "haplovex: goodness of fit, group " << g.group << ": " << figures << ": "
+            << (g.jmv.df > 0 ? gof::CHatReading(gof::CHat(g.jmv)) : std::string("nothing could be tested"))
+            << "; the tests are in " << kFitName << "\n";
+  }
   return groups;
 }
 

@@ -603,6 +603,13 @@ TEST_F(RunTest, FitTestsOfEachGroup) {
     EXPECT_NE(csv.find(total), std::string::npos) << total << "\n" << csv;
   }
   EXPECT_NE(text.find("Group 1\n  c-hat = 4.9"), std::string::npos) << text;
+  // (982.54 / 197 = 4.988: a structural lack of fit, said on standard error too.)
+  EXPECT_NE(err_.find("haplovex: goodness of fit, group 1: c-hat 4.988 (JMV 982.5"),
+            std::string::npos)
+      << err_;
+  EXPECT_NE(err_.find(" on 197 df): structural lack of fit"),
+            std::string::npos)
+      << err_;
 
   options_.gof = false;
   ASSERT_EQ(Run(answers), kExitFinished) << err_;
