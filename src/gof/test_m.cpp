@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "gof/distributions.h"
+#include "gof/fit_tests.h"
 
 namespace haplovex::gof {
 namespace {
@@ -574,11 +575,7 @@ TestResult TestM(const MultiStateMArray& m, bool itec) {
     component.p = ChiSquareUpper(component.statistic, component.df);
     component.method = Method::kChiSquare;
   }
-  for (const Component& c : result.components) {
-    result.statistic += c.statistic;
-    result.df += c.df;
-  }
-  result.p = result.df > 0 ? ChiSquareUpper(result.statistic, result.df) : 1.0;
+  SumComponents(&result);
   return result;
 }
 

@@ -66,16 +66,7 @@ inline constexpr uint64_t kToFileEnd = std::numeric_limits<uint64_t>::max();
 // record's split, and the records whose number of fields differs from the file's first record's.
 inline void MergeInpPart(RecordChecks& into, const PartTally& tally, const InpPart& part,
                          int64_t records_before, int64_t lines_before) {
-  auto merge = [&](Sighting& to, const Sighting& from) {
-    if (from.count == 0) return;
-    if (to.count == 0) {
-      to = from;
-      to.record += records_before;
-      to.line += lines_before;
-    } else {
-      to.count += from.count;
-    }
-  };
+  auto merge = [&](Sighting& to, const Sighting& from) { to.Merge(from, records_before, lines_before); };
   merge(into.foreign, tally.checks.foreign);
   merge(into.beyond, tally.checks.beyond);
   merge(into.no_capture, tally.checks.no_capture);

@@ -40,17 +40,7 @@ class MultiStateMArray {
   // A last capture at (t, s) of animals released (>= 0) and never seen again.
   void AddLast(int t, int s, int64_t animals) { released_[Cell(t, s)] += animals; }
 
-  void Merge(const MultiStateMArray& other) {
-    for (size_t i = 0; i < next_.size(); ++i) next_[i] += other.next_[i];
-    for (size_t i = 0; i < released_.size(); ++i) released_[i] += other.released_[i];
-  }
-
   bool operator==(const MultiStateMArray&) const = default;
-
-  static uint64_t BytesFor(int periods, int strata) {
-    const uint64_t cells = static_cast<uint64_t>(periods) * static_cast<uint64_t>(strata);
-    return (cells * cells + cells) * sizeof(int64_t);
-  }
 
  private:
   size_t Cell(int t, int s) const {

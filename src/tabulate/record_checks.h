@@ -24,6 +24,18 @@ struct Sighting {
     }
     count += n;
   }
+  // Adds what a later part of the file saw, whose records and lines were counted from its own
+  // start: `records_before` records and `lines_before` lines stand before it.
+  void Merge(const Sighting& part, int64_t records_before, int64_t lines_before) {
+    if (part.count == 0) return;
+    if (count == 0) {
+      *this = part;
+      record += records_before;
+      line += lines_before;
+    } else {
+      count += part.count;
+    }
+  }
 };
 
 // What the records looked like, gathered while they are read.

@@ -34,14 +34,7 @@ void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_b
   // Every line before the part is a record or a comment.
   const int64_t lines_before = records_before + into.comment_lines;
   auto merge = [records_before, lines_before](Sighting& to, const Sighting& from) {
-    if (from.count == 0) return;
-    if (to.count == 0) {
-      to = from;
-      to.record += records_before;
-      to.line += lines_before;
-    } else {
-      to.count += from.count;
-    }
+    to.Merge(from, records_before, lines_before);
   };
   merge(into.foreign, part.foreign);
   merge(into.beyond, part.beyond);
