@@ -96,6 +96,12 @@ void FitTables::Merge(const FitTables& other) {
   for (size_t c = 0; c < cells_.size(); ++c) cells_[c] += other.cells_[c];
 }
 
+bool FitTables::operator==(const FitTables& other) const {
+  return periods_ == other.periods_ && strata_ == other.strata_ &&
+         std::equal(cells_.begin(), cells_.begin() + static_cast<std::ptrdiff_t>(spare_),
+                    other.cells_.begin());
+}
+
 MultiStateMArray FitTables::marray() const {
   MultiStateMArray m(periods_, strata_);
   for (int t = 1; t <= periods_ - 1; ++t) {

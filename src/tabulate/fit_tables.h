@@ -69,11 +69,26 @@ class FitTables {
     cells_[released ? never : spare_] += animals;
   }
 
+  // What counting a batch of records in rounds reads and adds to: the cells, where the row of a
+  // release at (period, stratum) after a capture in stratum `before` (0: none) starts
+  // (row[(period * strata + stratum - 1) * (strata + 1) + before]), the columns of a period's
+  // tables (the last of them "never caught again"), and the spare cell no table reads. At the
+  // last period a row is a spare cell of its own and has one column.
+  struct Cells {
+    uint32_t* cells;
+    const size_t* row;
+    const size_t* columns;
+    size_t spare;
+  };
+  Cells cells() { return Cells{cells_.data(), row_.data(), columns_.data(), spare_}; }
+
   // Adds the counts of `other` (another thread's tables of the same group).
   // REQUIRES: other has the same periods and strata.
   void Merge(const FitTables& other);
 
-  bool operator==(const FitTables&) const = default;
+  // The same layout and the same counts in every table; the spare cells are not compared
+  // (what lands there depends on how the records were counted).
+  bool operator==(const FitTables& other) const;
 
   // Memory the counts of `periods` x `strata` take (saturating at the largest uint64_t), so
   // that a run can refuse the tests before allocating them.
