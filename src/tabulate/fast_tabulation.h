@@ -295,8 +295,7 @@ inline void FitBatch(const CaptureBatch& batch, gof::FitTables* fit) {
     const uint64_t rest = bits ^ (uint64_t{1} << last);
     const auto second = static_cast<size_t>(63 - __builtin_clzll(rest | 1));
     const size_t before = static_cast<size_t>(code_class[history[second]]) & (rest != 0 ? ~size_t{0} : 0);
-    const size_t never = row(last, static_cast<size_t>(code_class[history[last]]), before) +
-                         layout.columns[last + 1] - 1;
+    const size_t never = row(last, static_cast<size_t>(code_class[history[last]]), before);
     cells[rec.released != 0 ? never : layout.spare] += rec.freq;
     pending[waiting] = Pending{bits, history, cells, 0, rec.freq};
     waiting += rest != 0 ? 1 : 0;
@@ -307,7 +306,7 @@ inline void FitBatch(const CaptureBatch& batch, gof::FitTables* fit) {
     const auto j = static_cast<size_t>(__builtin_ctzll(p.bits));
     const auto l = static_cast<size_t>(code_class[p.history[i]]);
     const auto s = static_cast<size_t>(code_class[p.history[j]]);
-    p.cells[row(i, l, p.before) + (j - i - 1) * strata + s - 1] += p.freq;
+    p.cells[row(i, l, p.before) + (j - i - 1) * strata + s] += p.freq;
     p.before = l;
     return (p.bits & (p.bits - 1)) != 0;
   });

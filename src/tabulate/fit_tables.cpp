@@ -53,12 +53,10 @@ FitTables::FitTables(int periods, int strata)
     : periods_(periods),
       strata_(strata),
       first_cell_(static_cast<size_t>(periods) + 1, 0),
-      row_(static_cast<size_t>(periods + 1) * static_cast<size_t>(strata) * static_cast<size_t>(strata + 1), 0),
-      columns_(static_cast<size_t>(periods) + 1, 1) {
+      row_(static_cast<size_t>(periods + 1) * static_cast<size_t>(strata) * static_cast<size_t>(strata + 1), 0) {
   size_t cells = 0;
   for (int i = 1; i <= periods - 1; ++i) {
     first_cell_[static_cast<size_t>(i)] = cells;
-    columns_[static_cast<size_t>(i)] = static_cast<size_t>(Columns(i));
     for (int l = 1; l <= strata; ++l) {
       for (int before = 0; before <= strata; ++before) {
         row_[static_cast<size_t>((i * strata + l - 1) * (strata + 1) + before)] =

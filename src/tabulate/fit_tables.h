@@ -51,36 +51,34 @@ class FitTables {
     // Where the pair from the capture before to a capture at (period, stratum) is counted:
     // pairs + period * strata + stratum - 1. Before any capture, the spare cells.
     size_t pairs;
-    size_t row;      // the row of the capture before; the spare cells before any
+    size_t row;      // the row of the capture before (its first cell: never caught again)
     int period = 0;  // the period of the capture before; 0: none yet
     int stratum = 0;
   };
-  Feed Start() const { return Feed{spare_ - static_cast<size_t>(strata_), spare_, 0, 0}; }
+  Feed Start() const { return Feed{spare_ + 1 - static_cast<size_t>(strata_), spare_, 0, 0}; }
   void Capture(Feed& feed, int period, int stratum, uint32_t animals) {
     const auto at = static_cast<size_t>(period * strata_ + stratum - 1);
     cells_[feed.pairs + at] += animals;
     feed.row = row_[at * static_cast<size_t>(strata_ + 1) + static_cast<size_t>(feed.stratum)];
-    feed.pairs = feed.row - static_cast<size_t>((period + 1) * strata_);
+    feed.pairs = feed.row + 1 - static_cast<size_t>((period + 1) * strata_);
     feed.period = period;
     feed.stratum = stratum;
   }
   void Finish(const Feed& feed, uint32_t animals, bool released) {
-    const size_t never = feed.row + columns_[static_cast<size_t>(feed.period)] - 1;
-    cells_[released ? never : spare_] += animals;
+    cells_[released ? feed.row : spare_] += animals;
   }
 
   // What counting a batch of records in rounds reads and adds to: the cells, where the row of a
   // release at (period, stratum) after a capture in stratum `before` (0: none) starts
-  // (row[(period * strata + stratum - 1) * (strata + 1) + before]), the columns of a period's
-  // tables (the last of them "never caught again"), and the spare cell no table reads. At the
-  // last period a row is a spare cell of its own and has one column.
+  // (row[(period * strata + stratum - 1) * (strata + 1) + before]), and the spare cell no table
+  // reads. A row holds "never caught again" first, then the next captures (column + 1); at the
+  // last period a row is a spare cell of its own.
   struct Cells {
     uint32_t* cells;
     const size_t* row;
-    const size_t* columns;
     size_t spare;
   };
-  Cells cells() { return Cells{cells_.data(), row_.data(), columns_.data(), spare_}; }
+  Cells cells() { return Cells{cells_.data(), row_.data(), spare_}; }
 
   // Adds the counts of `other` (another thread's tables of the same group).
   // REQUIRES: other has the same periods and strata.
@@ -109,8 +107,11 @@ class FitTables {
   // column in range.
   int Columns(int i) const { return (periods_ - i) * strata_ + 1; }
   int64_t T(int i, int l, int row, int column) const {
+    // Stored with "never" first: a record's last capture and its captures soon after share a
+    // cache line more often than not.
+    const int stored = column == Columns(i) - 1 ? 0 : column + 1;
     return cells_[Offset(i, l) + static_cast<size_t>(row) * static_cast<size_t>(Columns(i)) +
-                  static_cast<size_t>(column)];
+                  static_cast<size_t>(stored)];
   }
 
  private:
@@ -126,9 +127,6 @@ class FitTables {
   // before (0: none): where the row of a release there starts; the spare cells for the last
   // period.
   std::vector<size_t> row_;
-  // By period: the columns of its tables (1 for period 0 and the last period, whose "rows" are
-  // the spare cells).
-  std::vector<size_t> columns_;
   size_t spare_ = 0;  // the first spare cell, after the tables
   // Counts of one part stay below 2^32: every cell counts some of the animals read, and they
   // are refused past 2^31.
