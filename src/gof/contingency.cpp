@@ -183,15 +183,16 @@ bool CountTable::AnyExpectedSmall() const {
 }
 
 void CountTable::PoolColumns(int from, int into) {
-  std::vector<int64_t> pooled;
-  pooled.reserve(Size(rows_, columns_ - 1));
+  // In place, row by row: each row's cells move left past the ones removed before it.
+  size_t kept = 0;
   for (int r = 0; r < rows_; ++r) {
+    at(r, into) += at(r, from);
+    const size_t first = Size(r, columns_);
     for (int c = 0; c < columns_; ++c) {
-      if (c == from) continue;
-      pooled.push_back(at(r, c) + (c == into ? at(r, from) : 0));
+      if (c != from) cells_[kept++] = cells_[first + static_cast<size_t>(c)];
     }
   }
-  cells_ = std::move(pooled);
+  cells_.resize(kept);
   --columns_;
 }
 

@@ -294,38 +294,50 @@ MixtureTable PoolMixtures(MixtureTable table) {
   auto row = [&](size_t r) -> std::vector<int64_t>& {
     return r < mixtures.size() ? mixtures[r] : bases[r - mixtures.size()];
   };
-  while (!mixtures.empty() && !bases.empty()) {
+  if (mixtures.empty() || bases.empty()) return table;
+  // The totals are kept up to date as lines are pooled, so that a step costs rows + columns.
+  std::vector<int64_t> row_total(mixtures.size() + nj, 0), column_total(bases[0].size(), 0);
+  int64_t grand = 0;
+  for (size_t r = 0; r < row_total.size(); ++r) {
+    for (size_t c = 0; c < column_total.size(); ++c) {
+      row_total[r] += row(r)[c];
+      column_total[c] += row(r)[c];
+      grand += row(r)[c];
+    }
+  }
+  if (grand == 0) return table;
+  const auto expected = [&](size_t r, size_t c) {
+    return static_cast<double>(row_total[r]) * static_cast<double>(column_total[c]) /
+           static_cast<double>(grand);
+  };
+  while (!mixtures.empty()) {
     const size_t nm = mixtures.size();
     const size_t nr = nm + nj;
-    const size_t nc = bases[0].size();
-    std::vector<double> row_total(nr, 0), column_total(nc, 0);
-    double grand = 0;
-    for (size_t r = 0; r < nr; ++r) {
-      for (size_t c = 0; c < nc; ++c) {
-        const auto v = static_cast<double>(row(r)[c]);
-        row_total[r] += v;
-        column_total[c] += v;
-        grand += v;
-      }
-    }
-    if (grand == 0) break;
+    const size_t nc = column_total.size();
     const bool columns_at_least = nc <= nj + 1;
     const bool rows_at_least = nm <= 1;
     // Once the columns cannot be pooled further, nothing can raise a base's expected counts:
     // they are let be, as if they were 2.
+    const auto base_expected = [&](size_t r, size_t c) { return columns_at_least ? 2.0 : expected(r, c); };
+    // The cell of smallest expected count, the first in column order on ties: within a column
+    // the expected count grows with the row total, so each column's smallest is at the
+    // smallest mixture total or, after the mixtures, the smallest base total.
+    const size_t fewest_mixture = static_cast<size_t>(
+        std::min_element(row_total.begin(), row_total.begin() + static_cast<std::ptrdiff_t>(nm)) - row_total.begin());
+    const size_t fewest_base = static_cast<size_t>(
+        std::min_element(row_total.begin() + static_cast<std::ptrdiff_t>(nm), row_total.end()) - row_total.begin());
     double smallest = std::numeric_limits<double>::infinity();
     size_t rs = 0, cs = 0;
     for (size_t c = 0; c < nc; ++c) {
-      for (size_t r = 0; r < nr; ++r) {
-        const double e = r >= nm && columns_at_least ? 2.0 : row_total[r] * column_total[c] / grand;
-        if (e < smallest) smallest = e, rs = r, cs = c;
-      }
+      const double e = std::min(expected(fewest_mixture, c), base_expected(fewest_base, c));
+      if (e < smallest) smallest = e, cs = c;
     }
     if (smallest >= 2) break;
+    while ((rs < nm ? expected(rs, cs) : base_expected(rs, cs)) != smallest) ++rs;
     bool pool_columns = true;  // a small base cell: only its column can be pooled
     if (rs < nm) {
-      pool_columns =
-          row_total[rs] / static_cast<double>(nc) > column_total[cs] / static_cast<double>(nr);
+      pool_columns = static_cast<double>(row_total[rs]) / static_cast<double>(nc) >
+                     static_cast<double>(column_total[cs]) / static_cast<double>(nr);
       if (pool_columns && columns_at_least) {
         if (rows_at_least) break;
         pool_columns = false;
@@ -344,6 +356,8 @@ MixtureTable PoolMixtures(MixtureTable table) {
         cells[cs] += cells[partner];
         cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(partner));
       }
+      column_total[cs] += column_total[partner];
+      column_total.erase(column_total.begin() + static_cast<std::ptrdiff_t>(partner));
     } else {
       size_t partner = nm;
       for (size_t r = 0; r < nm; ++r) {
@@ -351,6 +365,8 @@ MixtureTable PoolMixtures(MixtureTable table) {
       }
       for (size_t c = 0; c < nc; ++c) mixtures[rs][c] += mixtures[partner][c];
       mixtures.erase(mixtures.begin() + static_cast<std::ptrdiff_t>(partner));
+      row_total[rs] += row_total[partner];
+      row_total.erase(row_total.begin() + static_cast<std::ptrdiff_t>(partner));
     }
   }
   return table;
