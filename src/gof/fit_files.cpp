@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 #include <utility>
 #include <cstdio>
 
@@ -118,16 +119,31 @@ std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g) 
   return notes;
 }
 
+std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
+                                 const std::vector<std::string>& labels, int threads) {
+  std::vector<GroupFit> groups(tables.size());
+  std::vector<TestMTables> mixtures;
+  for (size_t g = 0; g < tables.size(); ++g) {
+    groups[g].group = labels[g];
+    groups[g].multi = MultiStateTests(*tables[g]);
+    groups[g].single = SingleStateTests(*tables[g]);
+    const MultiStateMArray m = tables[g]->marray();
+    mixtures.push_back(PrepareTestM(m, true));
+    mixtures.push_back(PrepareTestM(m, false));
+  }
+  std::vector<TestResult> fitted = FitTestsM(std::move(mixtures), threads);
+  for (size_t g = 0; g < tables.size(); ++g) {
+    groups[g].multi.push_back(std::move(fitted[2 * g]));
+    groups[g].multi.push_back(std::move(fitted[2 * g + 1]));
+    groups[g].jmv = SumOfTests("JMV", groups[g].multi);
+    groups[g].cjs = SumOfTests("CJS", groups[g].single);
+  }
+  return groups;
+}
+
 GroupFit TestGroup(const FitTables& tables, std::string label) {
-  GroupFit g;
-  g.group = std::move(label);
-  g.multi = MultiStateTests(tables);
-  g.multi.push_back(TestM(tables.marray(), true));
-  g.multi.push_back(TestM(tables.marray(), false));
-  g.jmv = SumOfTests("JMV", g.multi);
-  g.single = SingleStateTests(tables);
-  g.cjs = SumOfTests("CJS", g.single);
-  return g;
+  return TestGroups({&tables}, {std::move(label)},
+                    static_cast<int>(std::max(1u, std::thread::hardware_concurrency())))[0];
 }
 
 double CHat(const TestResult& overall) {

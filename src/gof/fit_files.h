@@ -23,6 +23,10 @@ struct GroupFit {
 
 // Every test of one group, from its tables, labelled `label`.
 GroupFit TestGroup(const FitTables& tables, std::string label);
+// Every test of each group (tables[g] labelled labels[g]), the mixture fits of all of them on
+// `threads` threads.
+std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
+                                 const std::vector<std::string>& labels, int threads);
 
 // The notes of a group's tests, a note several tests share once: (the tests' names, the note).
 std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g);

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -503,27 +504,29 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch
   return fit;
 }
 
-// Runs fit(j) for j = 0 .. count - 1 on as many threads as the machine has cores (each fit
-// on one thread, taken in turn); what a fit throws is thrown again here once all are done.
-template <typename Fit>
-void FitSideBySide(size_t count, Fit fit) {
-  const size_t threads = std::min<size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
-  if (threads <= 1) {
-    for (size_t j = 0; j < count; ++j) fit(j);
-    return;
-  }
+namespace {
+
+// Runs task(j) for j = 0 .. count - 1 on `threads` threads, each task on one thread, taken in
+// turn; what a task throws is thrown again here once all are done. Where a thread cannot be
+// had, the threads there are take the tasks.
+template <typename Task>
+void SideBySide(size_t count, int threads, Task task) {
+  const size_t most = std::min<size_t>(count, static_cast<size_t>(std::max(1, threads)));
   std::atomic<size_t> next{0};
-  std::vector<std::exception_ptr> failures(threads);
+  std::vector<std::exception_ptr> failures(std::max<size_t>(most, 1));
   auto work = [&](size_t t) {
     try {
-      for (size_t j = next++; j < count; j = next++) fit(j);
+      for (size_t j = next++; j < count; j = next++) task(j);
     } catch (...) {
       failures[t] = std::current_exception();
       next = count;
     }
   };
   std::vector<std::thread> others;
-  for (size_t t = 1; t < threads; ++t) others.emplace_back(work, t);
+  try {
+    for (size_t t = 1; t < most; ++t) others.emplace_back(work, t);
+  } catch (const std::system_error&) {
+  }
   work(0);
   for (std::thread& other : others) other.join();
   for (const std::exception_ptr& failure : failures) {
@@ -531,8 +534,11 @@ void FitSideBySide(size_t count, Fit fit) {
   }
 }
 
-TestResult TestM(const MultiStateMArray& m, bool itec) {
-  TestResult result;
+}  // namespace
+
+TestMTables PrepareTestM(const MultiStateMArray& m, bool itec) {
+  TestMTables prepared;
+  TestResult& result = prepared.result;
   result.name = itec ? "M.ITEC" : "M.LTEC";
   const int k = m.periods();
   const int last = itec ? k - 2 : k - 3;
@@ -540,14 +546,6 @@ TestResult TestM(const MultiStateMArray& m, bool itec) {
     result.notes.push_back(result.name + " needs at least " + std::to_string(itec ? 4 : 5) +
                            " periods; with " + std::to_string(k) + " it has no period to test.");
   }
-  // The tables of the periods to test, pooled; their fits, the costly part, are made side by
-  // side on the machine's cores, each on its own, so the figures do not depend on how many.
-  struct Pending {
-    size_t component;
-    MixtureTable table;
-    MixtureFit fit;
-  };
-  std::vector<Pending> pending;
   for (int i = 2; i <= last; ++i) {
     Component component;
     component.occasion = i;
@@ -578,21 +576,55 @@ TestResult TestM(const MultiStateMArray& m, bool itec) {
       result.components.push_back(component);
       continue;
     }
-    pending.push_back({result.components.size(), std::move(table), {}});
+    prepared.tested.push_back(result.components.size());
+    prepared.tables.push_back(std::move(table));
     result.components.push_back(component);
   }
-  FitSideBySide(pending.size(), [&](size_t j) { pending[j].fit = FitMixture(pending[j].table); });
-  for (const Pending& p : pending) {
-    Component& component = result.components[p.component];
-    const int columns = static_cast<int>(p.table.bases[0].size());
-    const int bases = static_cast<int>(p.table.bases.size());
-    component.statistic = p.fit.statistic;
-    component.df = static_cast<int>(p.table.mixtures.size()) * (columns - bases);
-    component.p = ChiSquareUpper(component.statistic, component.df);
-    component.method = Method::kChiSquare;
+  return prepared;
+}
+
+std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
+  // Every table of every test, fitted side by side, the largest first so that no thread is
+  // left with a large one at the end; the figures do not depend on the order or the threads.
+  struct Fit {
+    const MixtureTable* table;
+    MixtureFit* fit;
+    size_t cells;
+  };
+  std::vector<std::vector<MixtureFit>> fits(tests.size());
+  std::vector<Fit> all;
+  for (size_t t = 0; t < tests.size(); ++t) {
+    fits[t].resize(tests[t].tables.size());
+    for (size_t j = 0; j < tests[t].tables.size(); ++j) {
+      const MixtureTable& table = tests[t].tables[j];
+      all.push_back({&table, &fits[t][j], (table.mixtures.size() + table.bases.size()) * table.bases[0].size()});
+    }
   }
-  SumComponents(&result);
-  return result;
+  std::stable_sort(all.begin(), all.end(), [](const Fit& a, const Fit& b) { return a.cells > b.cells; });
+  SideBySide(all.size(), threads, [&](size_t j) { *all[j].fit = FitMixture(*all[j].table); });
+  std::vector<TestResult> results;
+  for (size_t t = 0; t < tests.size(); ++t) {
+    TestResult& result = tests[t].result;
+    for (size_t j = 0; j < tests[t].tables.size(); ++j) {
+      const MixtureTable& table = tests[t].tables[j];
+      Component& component = result.components[tests[t].tested[j]];
+      const int columns = static_cast<int>(table.bases[0].size());
+      const int bases = static_cast<int>(table.bases.size());
+      component.statistic = fits[t][j].statistic;
+      component.df = static_cast<int>(table.mixtures.size()) * (columns - bases);
+      component.p = ChiSquareUpper(component.statistic, component.df);
+      component.method = Method::kChiSquare;
+    }
+    SumComponents(&result);
+    results.push_back(std::move(result));
+  }
+  return results;
+}
+
+TestResult TestM(const MultiStateMArray& m, bool itec) {
+  std::vector<TestMTables> one;
+  one.push_back(PrepareTestM(m, itec));
+  return FitTestsM(std::move(one), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())))[0];
 }
 
 }  // namespace haplovex::gof

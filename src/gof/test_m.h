@@ -77,4 +77,16 @@ inline MixtureFit FitMixture(const MixtureTable& pooled) {
 // period is compared with a chi-square of (mixture rows) x (columns - bases) degrees.
 TestResult TestM(const MultiStateMArray& m, bool itec);
 
+// The same in two steps, so that the fits of several tests and groups, the costly part, share
+// the threads: the test's periods, those that cannot be tested said in its notes, and the
+// pooled tables of the others;
+struct TestMTables {
+  TestResult result;                 // every period a component, none fitted yet
+  std::vector<size_t> tested;        // the components to fit
+  std::vector<MixtureTable> tables;  // and their pooled tables
+};
+TestMTables PrepareTestM(const MultiStateMArray& m, bool itec);
+// then every table fitted, on `threads` threads, and each test's components and total.
+std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads);
+
 }  // namespace haplovex::gof

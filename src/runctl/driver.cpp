@@ -249,10 +249,14 @@ void CheckFitSize(const RunOptions& options, const ConversionSettings& s) {
 // Returns the groups' tests, for the report.
 std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s,
                                     const std::vector<gof::FitTables>& tables, OtherFiles& other) {
-  std::vector<gof::GroupFit> groups;
+  std::vector<const gof::FitTables*> counted;
+  std::vector<std::string> labels;
   for (int32_t g = 1; g <= s.ngroups && static_cast<size_t>(g) <= tables.size(); ++g) {
-    groups.push_back(gof::TestGroup(tables[static_cast<size_t>(g - 1)], CodeLabel(s.gcodes, g)));
+    counted.push_back(&tables[static_cast<size_t>(g - 1)]);
+    labels.push_back(CodeLabel(s.gcodes, g));
   }
+  const std::vector<gof::GroupFit> groups = gof::TestGroups(
+      counted, labels, PartsFor(run.options.threads, std::numeric_limits<uint64_t>::max()));
   gof::WriteFitText({std::string(TrimmedRight(s.title)), s.nyrs, s.nstrata, s.nage > 1}, groups, other.fit);
   if (run.options.csv) gof::WriteFitCsv(groups, other.fit_table);
   // What a person wants first, before opening HAPLOVEX.GOF.

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "summarised_histories.h"
-
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "summarised_histories.h"
 
 namespace haplovex::gof {
 namespace {
@@ -110,6 +111,43 @@ TEST(FitFilesTest, TheGeeseGroupAsAWhole) {
   EXPECT_EQ(g.cjs.df, 16);
   EXPECT_NEAR(g.cjs.statistic, 111.6, 0.01);
   EXPECT_EQ(CHatReading(CHat(g.jmv)).rfind("structural lack of fit", 0), 0u);
+}
+
+// Groups are fitted together, their mixture tables sharing the threads: each group's figures
+// are, to the last bit, those it has alone, whatever the number of threads.
+TEST(FitFilesTest, GroupsFittedTogetherOnAnyThreadsAsEachAlone) {
+  std::vector<FitTables> tables;
+  for (const char* path : {"examples/geese/geese.inp", "tests/gof/cases/009/data.inp"}) {
+    const std::vector<testing::History> histories = testing::ReadHistories(testing::SourcePath(path));
+    int strata = 1;
+    for (const testing::History& h : histories) {
+      for (uint8_t site : h.sites) strata = std::max<int>(strata, site);
+    }
+    tables.emplace_back(static_cast<int>(histories.at(0).sites.size()), strata);
+    for (const testing::History& h : histories) tables.back().Add(h.sites, h.count);
+  }
+  const std::vector<GroupFit> alone = {TestGroup(tables[0], "M"), TestGroup(tables[1], "F")};
+  for (int threads : {1, 2, 3}) {
+    const std::vector<GroupFit> together = TestGroups({&tables[0], &tables[1]}, {"M", "F"}, threads);
+    ASSERT_EQ(together.size(), 2u);
+    for (size_t g = 0; g < 2; ++g) {
+      EXPECT_EQ(together[g].group, alone[g].group);
+      ASSERT_EQ(together[g].multi.size(), alone[g].multi.size());
+      for (size_t t = 0; t < alone[g].multi.size(); ++t) {
+        const TestResult& a = alone[g].multi[t];
+        const TestResult& b = together[g].multi[t];
+        EXPECT_EQ(b.name, a.name);
+        EXPECT_EQ(b.statistic, a.statistic) << a.name << ", " << threads << " threads";
+        EXPECT_EQ(b.df, a.df) << a.name;
+        ASSERT_EQ(b.components.size(), a.components.size()) << a.name;
+        for (size_t c = 0; c < a.components.size(); ++c) {
+          EXPECT_EQ(b.components[c].statistic, a.components[c].statistic) << a.name << " component " << c;
+        }
+      }
+      EXPECT_EQ(together[g].jmv.statistic, alone[g].jmv.statistic);
+      EXPECT_EQ(together[g].cjs.statistic, alone[g].cjs.statistic);
+    }
+  }
 }
 
 }  // namespace
