@@ -9,6 +9,7 @@
 #include "common/format.h"
 #include "gof/distributions.h"
 #include "gof/fit_tests.h"
+#include "gof/side_by_side.h"
 #include "gof/test_m.h"
 #include "tabulate/tidy_tables.h"
 
@@ -121,18 +122,29 @@ std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g) 
 
 std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
                                  const std::vector<std::string>& labels, int threads) {
+  // First the tests of each group and the tables of its mixture tests, a group's three pieces
+  // side by side with those of the others; then the mixture fits of all of them.
   std::vector<GroupFit> groups(tables.size());
-  std::vector<TestMTables> mixtures;
-  for (size_t g = 0; g < tables.size(); ++g) {
-    groups[g].group = labels[g];
-    groups[g].multi = MultiStateTests(*tables[g]);
-    groups[g].single = SingleStateTests(*tables[g]);
-    const MultiStateMArray m = tables[g]->marray();
-    mixtures.push_back(PrepareTestM(m, true));
-    mixtures.push_back(PrepareTestM(m, false));
-  }
+  std::vector<TestMTables> mixtures(2 * tables.size());
+  SideBySide(3 * tables.size(), threads, [&](size_t task) {
+    const size_t g = task / 3;
+    switch (task % 3) {
+      case 0:
+        groups[g].multi = MultiStateTests(*tables[g]);
+        break;
+      case 1:
+        groups[g].single = SingleStateTests(*tables[g]);
+        break;
+      default: {
+        const MultiStateMArray m = tables[g]->marray();
+        mixtures[2 * g] = PrepareTestM(m, true);
+        mixtures[2 * g + 1] = PrepareTestM(m, false);
+      }
+    }
+  });
   std::vector<TestResult> fitted = FitTestsM(std::move(mixtures), threads);
   for (size_t g = 0; g < tables.size(); ++g) {
+    groups[g].group = labels[g];
     groups[g].multi.push_back(std::move(fitted[2 * g]));
     groups[g].multi.push_back(std::move(fitted[2 * g + 1]));
     groups[g].jmv = SumOfTests("JMV", groups[g].multi);

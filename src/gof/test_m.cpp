@@ -1,19 +1,17 @@
 #include "gof/test_m.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstddef>
-#include <exception>
 #include <limits>
 #include <random>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include "gof/distributions.h"
 #include "gof/fit_tests.h"
+#include "gof/side_by_side.h"
 
 namespace haplovex::gof {
 namespace {
@@ -503,38 +501,6 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch
   }
   return fit;
 }
-
-namespace {
-
-// Runs task(j) for j = 0 .. count - 1 on `threads` threads, each task on one thread, taken in
-// turn; what a task throws is thrown again here once all are done. Where a thread cannot be
-// had, the threads there are take the tasks.
-template <typename Task>
-void SideBySide(size_t count, int threads, Task task) {
-  const size_t most = std::min<size_t>(count, static_cast<size_t>(std::max(1, threads)));
-  std::atomic<size_t> next{0};
-  std::vector<std::exception_ptr> failures(std::max<size_t>(most, 1));
-  auto work = [&](size_t t) {
-    try {
-      for (size_t j = next++; j < count; j = next++) task(j);
-    } catch (...) {
-      failures[t] = std::current_exception();
-      next = count;
-    }
-  };
-  std::vector<std::thread> others;
-  try {
-    for (size_t t = 1; t < most; ++t) others.emplace_back(work, t);
-  } catch (const std::system_error&) {
-  }
-  work(0);
-  for (std::thread& other : others) other.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
-}
-
-}  // namespace
 
 TestMTables PrepareTestM(const MultiStateMArray& m, bool itec) {
   TestMTables prepared;
