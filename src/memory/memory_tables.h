@@ -158,6 +158,8 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
   };
   // Memory releases are not every capture: the report's chart is counted capture by capture.
   static constexpr bool kCapturesFromPairs = false;
+  // A batch's records are counted in the tables of the fit tests apart (FitBatch).
+  static constexpr bool kBatchCountsFit = false;
   template <bool kAging>
   LateCounts<kAging> LateCountsInto(PartTally& tally) const {
     return {steps_.RaisesBefore(), bt_age_.data(),  n_age_.data(),    bt_before_.data(),

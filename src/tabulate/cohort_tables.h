@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "runctl/settings.h"
+#include "tabulate/fit_tables.h"
 #include "tabulate/record.h"
 #include "tabulate/table_layout.h"
 #include "tabulate/tabulation.h"
@@ -58,6 +59,7 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
     ptrdiff_t spare;
     ptrdiff_t group_bt;
     ptrdiff_t group_last;
+    gof::FitTables* fit;  // the groups' tables of the fit tests, counted in a batch; or none
 
     template <typename Captures>
     [[gnu::always_inline]] void operator()(Captures captures, const LateRecord& rec) const {
@@ -103,8 +105,17 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
       (rec.released != 0 ? last : lost)[release] += freq;
     }
     // Every record of a batch read whole: first each record's last capture, then, in rounds
-    // (InRounds), the next pair of every record that has one left.
+    // (InRounds), the next pair of every record that has one left; with the tables of the fit
+    // tests, each capture counted there too on the same way through the record.
     [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
+      if (fit != nullptr) {
+        BatchCounted<true>(batch);
+      } else {
+        BatchCounted<false>(batch);
+      }
+    }
+    template <bool kFit>
+    [[gnu::always_inline]] void BatchCounted(const CaptureBatch& batch) const {
       struct Pending {
         uint64_t bits;  // the captures left, the first of them where the next pair starts
         const unsigned char* history;
@@ -112,8 +123,16 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
         int32_t shift;   // with classes that change: as in operator()
         uint32_t freq;
       };
-      Pending pending[CaptureBatch::kMost];
+      // With the fit tests: also the record's group's tables, and the stratum of the capture
+      // before the next pair (0: none).
+      struct PendingFit : Pending {
+        uint32_t* counts;
+        size_t before;
+      };
+      using Entry = std::conditional_t<kFit, PendingFit, Pending>;
+      Entry pending[CaptureBatch::kMost];
       const std::array<int8_t, 256>& code_class = batch.code_class;
+      const gof::FitTables::Layout layout = kFit ? fit[0].layout() : gof::FitTables::Layout{};
       size_t waiting = 0;
       for (size_t k = 0; k < batch.size; ++k) {
         const uint64_t bits = batch.captured[k];
@@ -122,22 +141,37 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
         const auto first = static_cast<int32_t>(__builtin_ctzll(bits)) + 1;
         const auto final = 64 - static_cast<int32_t>(__builtin_clzll(bits));
         const int32_t shift = rec.iage - raises[first];
-        const size_t at = CaptureKey(final, code_class[history[final - 1]]);
+        const int32_t final_stratum = code_class[history[final - 1]];
+        const size_t at = CaptureKey(final, final_stratum);
         const int32_t age = kAging ? shift + raises[final] : rec.iage;
         const ptrdiff_t release = (rec.igrp - 1) * group_last + last_age[age] + last_key[at];
         (rec.released != 0 ? last : lost)[release] += rec.freq;
         const ptrdiff_t base = (rec.igrp - 1) * group_bt + (kAging ? 0 : bt_age[rec.iage]);
-        pending[waiting] = Pending{bits, history, base, shift, rec.freq};
+        if constexpr (kFit) {
+          uint32_t* const counts = fit[rec.igrp - 1].counts();
+          counts[layout.Last(static_cast<size_t>(final - 1), static_cast<size_t>(final_stratum),
+                             StratumBeforeLast(bits, history, code_class), rec.released != 0)] += rec.freq;
+          pending[waiting] = Entry{{bits, history, base, shift, rec.freq}, counts, 0};
+        } else {
+          pending[waiting] = Entry{bits, history, base, shift, rec.freq};
+        }
         waiting += (bits & (bits - 1)) != 0 ? 1 : 0;
       }
-      InRounds(pending, waiting, [&](Pending& p) __attribute__((always_inline)) {
+      InRounds(pending, waiting, [&](Entry& p) __attribute__((always_inline)) {
         const auto i = static_cast<int32_t>(__builtin_ctzll(p.bits));
         p.bits &= p.bits - 1;
         const auto j = static_cast<int32_t>(__builtin_ctzll(p.bits));
-        const size_t from_at = CaptureKey(i + 1, code_class[p.history[i]]);
-        const size_t to_at = CaptureKey(j + 1, code_class[p.history[j]]);
+        const int32_t from_stratum = code_class[p.history[i]];
+        const int32_t to_stratum = code_class[p.history[j]];
+        const size_t from_at = CaptureKey(i + 1, from_stratum);
+        const size_t to_at = CaptureKey(j + 1, to_stratum);
         const int32_t age = kAging ? bt_age[p.shift + raises[i + 1]] : 0;
         bt[p.base + age + from[from_at] + to[to_at]] += p.freq;
+        if constexpr (kFit) {
+          p.counts[layout.Pair(static_cast<size_t>(i), static_cast<size_t>(from_stratum), p.before,
+                               static_cast<size_t>(j), static_cast<size_t>(to_stratum))] += p.freq;
+          p.before = static_cast<size_t>(from_stratum);
+        }
         return (p.bits & (p.bits - 1)) != 0;
       });
     }
@@ -155,11 +189,14 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
             tally.lost.data(),
             spare_,
             group_bt_,
-            group_last_};
+            group_last_,
+            tally.fit.empty() ? nullptr : tally.fit.data()};
   }
   // Every capture but an animal's last starts a pair; so the captures by period and stratum
   // are the pairs by where they start, and the last captures.
   static constexpr bool kCapturesFromPairs = true;
+  // A batch's records are counted in the tables of the fit tests by Batch itself.
+  static constexpr bool kBatchCountsFit = true;
   std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>& tallies) const;
 
  private:

@@ -264,49 +264,49 @@ template <typename Captures>
   tables.Finish(feed, rec.freq, rec.released != 0);
 }
 
-// The records of a batch read whole, counted in their groups' tables of the fit tests: first
-// each record's last capture (never caught again, where its animals were released), then, in
-// rounds (InRounds), the next pair of captures of every record that has one left, in the row
-// of the stratum before the pair's first capture. Every group's tables share one layout.
+// The stratum of a record's capture before its last one (0: none), from its captures as bits
+// and its history, with no branch.
+[[gnu::always_inline]] inline size_t StratumBeforeLast(uint64_t bits, const unsigned char* history,
+                                                       const std::array<int8_t, 256>& code_class) {
+  const uint64_t rest = bits & ~(uint64_t{1} << (63 - __builtin_clzll(bits)));
+  const auto second = static_cast<size_t>(63 - __builtin_clzll(rest | 1));
+  return static_cast<size_t>(code_class[history[second]]) & (rest != 0 ? ~size_t{0} : 0);
+}
+
+// The records of a batch read whole, counted in their groups' tables of the fit tests, for a
+// converter whose own batch counting does not count them: first each record's last capture,
+// then, in rounds (InRounds), the next pair of captures of every record that has one left, in
+// the row of the stratum before the pair's first capture.
 inline void FitBatch(const CaptureBatch& batch, gof::FitTables* fit) {
   struct Pending {
     uint64_t bits;  // the captures left, the first of them where the next pair starts
     const unsigned char* history;
-    uint32_t* cells;  // of the record's group
-    size_t before;    // the stratum of the capture before the next pair (0: none)
+    uint32_t* counts;  // of the record's group
+    size_t before;     // the stratum of the capture before the next pair (0: none)
     uint32_t freq;
   };
   Pending pending[CaptureBatch::kMost];
   const std::array<int8_t, 256>& code_class = batch.code_class;
-  const gof::FitTables::Cells layout = fit[0].cells();
-  const auto strata = static_cast<size_t>(fit[0].strata());
-  // Where the row of a release at period i + 1 (i from 0) in stratum l after `before` starts.
-  auto row = [&](size_t i, size_t l, size_t before) __attribute__((always_inline)) {
-    return layout.row[((i + 1) * strata + l - 1) * (strata + 1) + before];
-  };
+  const gof::FitTables::Layout layout = fit[0].layout();
   size_t waiting = 0;
   for (size_t k = 0; k < batch.size; ++k) {
     const uint64_t bits = batch.captured[k];
     const unsigned char* const history = batch.histories[k];
     const LateRecord& rec = batch.records[k];
-    uint32_t* const cells = fit[rec.igrp - 1].cells().cells;
-    // Every record of the batch has a capture; the one before the last is the top of the rest.
+    uint32_t* const counts = fit[rec.igrp - 1].counts();
+    // Every record of the batch has a capture.
     const auto last = static_cast<size_t>(63 - __builtin_clzll(bits));
-    const uint64_t rest = bits ^ (uint64_t{1} << last);
-    const auto second = static_cast<size_t>(63 - __builtin_clzll(rest | 1));
-    const size_t before = static_cast<size_t>(code_class[history[second]]) & (rest != 0 ? ~size_t{0} : 0);
-    const size_t never = row(last, static_cast<size_t>(code_class[history[last]]), before);
-    cells[rec.released != 0 ? never : layout.spare] += rec.freq;
-    pending[waiting] = Pending{bits, history, cells, 0, rec.freq};
-    waiting += rest != 0 ? 1 : 0;
+    counts[layout.Last(last, static_cast<size_t>(code_class[history[last]]),
+                       StratumBeforeLast(bits, history, code_class), rec.released != 0)] += rec.freq;
+    pending[waiting] = Pending{bits, history, counts, 0, rec.freq};
+    waiting += (bits & (bits - 1)) != 0 ? 1 : 0;
   }
   InRounds(pending, waiting, [&](Pending& p) __attribute__((always_inline)) {
     const auto i = static_cast<size_t>(__builtin_ctzll(p.bits));
     p.bits &= p.bits - 1;
     const auto j = static_cast<size_t>(__builtin_ctzll(p.bits));
     const auto l = static_cast<size_t>(code_class[p.history[i]]);
-    const auto s = static_cast<size_t>(code_class[p.history[j]]);
-    p.cells[row(i, l, p.before) + (j - i - 1) * strata + s] += p.freq;
+    p.counts[layout.Pair(i, l, p.before, j, static_cast<size_t>(code_class[p.history[j]]))] += p.freq;
     p.before = l;
     return (p.bits & (p.bits - 1)) != 0;
   });

@@ -68,17 +68,30 @@ class FitTables {
     cells_[released ? feed.row : spare_] += animals;
   }
 
-  // What counting a batch of records in rounds reads and adds to: the cells, where the row of a
-  // release at (period, stratum) after a capture in stratum `before` (0: none) starts
-  // (row[(period * strata + stratum - 1) * (strata + 1) + before]), and the spare cell no table
-  // reads. A row holds "never caught again" first, then the next captures (column + 1); at the
-  // last period a row is a spare cell of its own.
-  struct Cells {
-    uint32_t* cells;
-    const size_t* row;
+  // Where a batch of records read whole counts, the same in every group's tables: the row of a
+  // release at period i + 1 (i from 0) in stratum l after a capture in stratum `before` (0:
+  // none) holds "never caught again" first, then the next captures (column + 1); at the last
+  // period a row is a spare cell of its own. The spare cell takes what no table reads.
+  struct Layout {
+    const size_t* row;  // as row_
     size_t spare;
+    size_t strata;
+    [[gnu::always_inline]] size_t Row(size_t i, size_t l, size_t before) const {
+      return row[((i + 1) * strata + l - 1) * (strata + 1) + before];
+    }
+    // The animals of a record whose last capture is at period i + 1 in stratum l, after one
+    // in `before`: never caught again where they were released there.
+    [[gnu::always_inline]] size_t Last(size_t i, size_t l, size_t before, bool released) const {
+      return released ? Row(i, l, before) : spare;
+    }
+    // The pair of captures at periods i + 1 and j + 1 (i < j) in strata l and s, after one in
+    // `before`.
+    [[gnu::always_inline]] size_t Pair(size_t i, size_t l, size_t before, size_t j, size_t s) const {
+      return Row(i, l, before) + (j - i - 1) * strata + s;
+    }
   };
-  Cells cells() { return Cells{cells_.data(), row_.data(), spare_}; }
+  Layout layout() const { return Layout{row_.data(), spare_, static_cast<size_t>(strata_)}; }
+  uint32_t* counts() { return cells_.data(); }
 
   // Adds the counts of `other` (another thread's tables of the same group).
   // REQUIRES: other has the same periods and strata.

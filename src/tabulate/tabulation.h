@@ -113,6 +113,7 @@ concept TabulationHooks =
       { reading.template LateCountsInto<true>(tally) } -> LateCounter;
       { reading.template LateCountsInto<false>(tally) } -> LateCounter;
       { C::kCapturesFromPairs } -> std::convertible_to<bool>;
+      { C::kBatchCountsFit } -> std::convertible_to<bool>;
     } &&
     (!C::kCapturesFromPairs || requires(const C& reading, const std::vector<PartTally>& tallies) {
       { reading.CapturesFromPairs(tallies) } -> std::same_as<std::vector<int64_t>>;
@@ -372,7 +373,9 @@ class Tabulation : public Tables {
         [counts, caught, strata, fit](const CaptureBatch& batch) __attribute__((always_inline)) {
           counts.Batch(batch);
           if (caught != nullptr) ChartCaptures(batch, caught, strata);
-          if (fit != nullptr) FitBatch(batch, fit);
+          if constexpr (!Counts::kBatchCountsFit) {
+            if (fit != nullptr) FitBatch(batch, fit);
+          }
         }};
   }
 

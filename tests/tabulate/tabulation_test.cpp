@@ -18,7 +18,8 @@ namespace {
 
 // What the tabulation takes of a converter's counting, held at compile time: a late counter
 // needs Batch as well as the call for one record; a converter that tells the chart of captures
-// from its pairs must give CapturesFromPairs.
+// from its pairs must give CapturesFromPairs; each says whether its Batch counts the tables of
+// the fit tests.
 struct OneRecordOnly {
   void operator()(CaptureList, const LateRecord&) const {}
   void operator()(CaptureBits, const LateRecord&) const {}
@@ -36,6 +37,7 @@ struct Hooks {
     return {};
   }
   static constexpr bool kCapturesFromPairs = kFromPairs;
+  static constexpr bool kBatchCountsFit = false;
 };
 struct HooksWithChart : Hooks<true> {
   std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>&) const { return {}; }
