@@ -83,12 +83,16 @@ struct Margins {
 
   // The cell with the smallest expected count, the first in column order on ties. Within a
   // column the expected count grows with the row total, so each column's smallest is at a
-  // smallest row total.
+  // smallest row total; along that row it grows with the column total, so only a column with
+  // a smaller total than every one before it can hold a smaller one.
   void Smallest(int* row, int* column, double* expected) const {
     const int fewest = static_cast<int>(std::min_element(rows.begin(), rows.end()) - rows.begin());
     *column = 0;
     *expected = Expected(fewest, 0);
+    int64_t least_column = columns[0];
     for (int c = 1; c < static_cast<int>(columns.size()); ++c) {
+      if (columns[c] >= least_column) continue;
+      least_column = columns[c];
       const double e = Expected(fewest, c);
       if (e < *expected) {
         *expected = e;

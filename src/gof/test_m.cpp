@@ -320,14 +320,19 @@ MixtureTable PoolMixtures(MixtureTable table) {
     const auto base_expected = [&](size_t r, size_t c) { return columns_at_least ? 2.0 : expected(r, c); };
     // The cell of smallest expected count, the first in column order on ties: within a column
     // the expected count grows with the row total, so each column's smallest is at the
-    // smallest mixture total or, after the mixtures, the smallest base total.
+    // smallest mixture total or, after the mixtures, the smallest base total; and it grows with
+    // the column total, so only a column with a smaller total than every one before it can
+    // hold a smaller one.
     const size_t fewest_mixture = static_cast<size_t>(
         std::min_element(row_total.begin(), row_total.begin() + static_cast<std::ptrdiff_t>(nm)) - row_total.begin());
     const size_t fewest_base = static_cast<size_t>(
         std::min_element(row_total.begin() + static_cast<std::ptrdiff_t>(nm), row_total.end()) - row_total.begin());
     double smallest = std::numeric_limits<double>::infinity();
     size_t rs = 0, cs = 0;
+    int64_t least_column = std::numeric_limits<int64_t>::max();
     for (size_t c = 0; c < nc; ++c) {
+      if (column_total[c] >= least_column) continue;
+      least_column = column_total[c];
       const double e = std::min(expected(fewest_mixture, c), base_expected(fewest_base, c));
       if (e < smallest) smallest = e, cs = c;
     }
