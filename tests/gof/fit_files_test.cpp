@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "gof/side_by_side.h"
 #include "summarised_histories.h"
 
 namespace haplovex::gof {
@@ -111,6 +114,26 @@ TEST(FitFilesTest, TheGeeseGroupAsAWhole) {
   EXPECT_EQ(g.cjs.df, 16);
   EXPECT_NEAR(g.cjs.statistic, 111.6, 0.01);
   EXPECT_EQ(CHatReading(CHat(g.jmv)).rfind("structural lack of fit", 0), 0u);
+}
+
+// Every task runs once, on however many threads (none asked for is one), and what a task
+// throws reaches the caller once the others are done.
+TEST(FitFilesTest, TasksSideBySide) {
+  struct Case {
+    size_t tasks;
+    int threads;
+  };
+  for (const Case c : {Case{0, 2}, Case{1, 1}, Case{5, 0}, Case{5, 2}, Case{100, 8}, Case{3, 64}}) {
+    std::vector<std::atomic<int>> runs(c.tasks);
+    SideBySide(c.tasks, c.threads, [&](size_t j) { ++runs[j]; });
+    for (size_t j = 0; j < c.tasks; ++j) EXPECT_EQ(runs[j], 1) << c.tasks << " tasks, " << c.threads << " threads";
+    if (c.tasks == 0) continue;
+    EXPECT_THROW(SideBySide(c.tasks, c.threads,
+                            [&](size_t j) {
+                              if (j + 1 == c.tasks) throw std::runtime_error("the last task fails");
+                            }),
+                 std::runtime_error);
+  }
 }
 
 // Groups are fitted together, their mixture tables sharing the threads: each group's figures
