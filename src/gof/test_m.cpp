@@ -133,9 +133,9 @@ class EmStepper {
   std::vector<double> ratio_;
 };
 
-// The run from one starting point, which can be stopped after any round and taken up again:
-// `theta` is where it stands, `one` the step from there and `ll` the log-likelihood at `theta`
-// (as of the last round that worked it out), `previous` that of the round before.
+// The run from one starting point, which can be taken up again once it has stopped (to
+// settle): `theta` is where it stands, `one` the step from there and `ll` the log-likelihood at
+// `theta`, `previous` that of the round before.
 struct Run {
   Parameters theta, one;
   double ll = 0, previous = 0;
@@ -146,9 +146,6 @@ struct Run {
 
 // How a run is carried on.
 enum class Pace {
-  // Every extrapolation taken where it is valid, and no likelihood worked out but at the end:
-  // to tell the starts apart, at half the cost of a round.
-  kScreen,
   // Until the log-likelihood changes by less than 1e-13 of itself from one round to the next.
   kClimb,
   // Then on until it has not changed (by 1e-16 of itself) two rounds running. Along a ridge
@@ -164,29 +161,28 @@ struct RoundScratch {
 };
 
 // Puts `run` at `start` and takes its first step.
-void BeginRun(EmStepper& em, Run& run, const Parameters& start, bool with_log_likelihood) {
+void BeginRun(EmStepper& em, Run& run, const Parameters& start) {
   run.theta = start;
   run.one.resize(start.size());
-  run.ll = em.Step(run.theta.data(), run.one.data(), with_log_likelihood);
+  run.ll = em.Step(run.theta.data(), run.one.data(), true);
   run.done = run.ll == kUnexplained;
 }
 
-// Carries `run` on at `pace` until it has taken `rounds` rounds or is done. Where two strata
+// Carries `run` on at `pace` until it is done. Where two strata
 // behave alike the plain steps creep (each gains almost nothing), so each round takes two steps
 // and extrapolates along their path as far as their change and the change of that change call
 // for (a squared extrapolation), backed off while a probability would turn negative, then takes
 // one step from there; the round's end is kept only when that is at least as good as where the
 // round began, else the round ends with a third plain step.
-void Advance(EmStepper& em, RoundScratch& s, Run& run, int rounds, Pace pace) {
+void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace) {
   constexpr int kMaxRounds = 5000;
-  const bool careful = pace != Pace::kScreen;
   const double change = pace == Pace::kSettle ? 1e-16 : 1e-13;
   const int calm_rounds = pace == Pace::kSettle ? 2 : 1;
   const size_t size = run.theta.size();
   s.two.resize(size);
   s.jump.resize(size);
   s.after.resize(size);
-  while (!run.done && run.round < rounds) {
+  while (!run.done) {
     if (run.round >= kMaxRounds) {
       run.done = true;
       break;
@@ -218,19 +214,18 @@ void Advance(EmStepper& em, RoundScratch& s, Run& run, int rounds, Pace pace) {
       }
       alpha = (alpha - 1) / 2;
     }
-    const double ll_jump = em.Step(s.jump.data(), s.after.data(), careful);
-    if (ll_jump == kUnexplained || (careful && ll_jump < run.ll)) {
+    const double ll_jump = em.Step(s.jump.data(), s.after.data(), true);
+    if (ll_jump == kUnexplained || ll_jump < run.ll) {
       em.Step(s.two.data(), s.after.data(), false);
     }
     run.theta.swap(s.after);
     run.previous = run.ll;
-    run.ll = em.Step(run.theta.data(), run.one.data(), careful || run.round + 1 == rounds);
+    run.ll = em.Step(run.theta.data(), run.one.data(), true);
     ++run.round;
     if (run.ll == kUnexplained) {
       run.done = true;
       break;
     }
-    if (!careful) continue;
     if (std::fabs(run.ll - run.previous) < change * std::fabs(run.ll)) {
       if (++run.calm >= calm_rounds) run.done = true;
     } else {
@@ -378,7 +373,7 @@ MixtureTable PoolMixtures(MixtureTable table) {
 
 int DefaultRandomStarts(size_t bases) { return std::max(24, 8 * static_cast<int>(bases)); }
 
-MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch search) {
+MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
   Counts k;
   k.mixtures = pooled.mixtures.size();
   k.bases = pooled.bases.size();
@@ -393,13 +388,12 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch
   }
   EmStepper em(k);
   RoundScratch scratch;
-  constexpr int kAllRounds = std::numeric_limits<int>::max();
-  const bool screened = search == StartSearch::kScreened;
 
   MixtureFit fit;
   fit.log_likelihood = kUnexplained;
   // First start: each base's own proportions, the mixtures weighing the bases equally; then the
-  // random ones, drawn in turn.
+  // random ones, drawn in turn. Every start climbs to its maximum, and the highest is kept, so
+  // that a table's figures never depend on how soon a start looked promising.
   const size_t pi_size = k.bases * k.columns;
   std::vector<Run> runs(static_cast<size_t>(random_starts) + 1);
   Parameters start(pi_size + k.mixtures * k.bases, 1.0 / static_cast<double>(k.bases));
@@ -416,58 +410,19 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch
       RandomRows(random, start.begin() + static_cast<std::ptrdiff_t>(pi_size), start.end(),
                  k.bases);
     }
-    BeginRun(em, runs[r], start, r == 0 || !screened);
+    BeginRun(em, runs[r], start);
+    Advance(em, scratch, runs[r], Pace::kClimb);
     ++fit.starts_used;
-  }
-  auto highest_reached = [&runs]() {
-    double top = kUnexplained;
-    for (const Run& run : runs) {
-      if (run.done && run.ll > top) top = run.ll;
-    }
-    return top;
-  };
-  if (screened) {
-    // Most random starts climb to the maximum of others, or to a lower one, and a few rounds
-    // tell them apart: every random start takes a couple of rounds, then ever fewer of the
-    // highest (ties to the earlier start) take more, and the last two climb to their maximum.
-    struct Stage {
-      int rounds;
-      size_t keep;
-    };
-    constexpr Stage kStages[] = {{2, 20}, {4, 12}, {8, 6}, {14, 2}};
-    Advance(em, scratch, runs[0], kAllRounds, Pace::kClimb);
-    std::vector<Run*> going;
-    for (size_t r = 1; r < runs.size(); ++r) going.push_back(&runs[r]);
-    for (const Stage& stage : kStages) {
-      for (Run* run : going) Advance(em, scratch, *run, stage.rounds, Pace::kScreen);
-      std::erase_if(going, [](const Run* run) { return run->done; });
-      std::stable_sort(going.begin(), going.end(),
-                       [](const Run* a, const Run* b) { return a->ll > b->ll; });
-      if (going.size() > stage.keep) going.resize(stage.keep);
-    }
-    for (Run* run : going) Advance(em, scratch, *run, kAllRounds, Pace::kClimb);
-    // A start left off that already stands higher than every maximum reached would climb higher
-    // still: the highest such climbs too, while there is one.
-    for (;;) {
-      const double top = highest_reached();
-      Run* next = nullptr;
-      for (Run& run : runs) {
-        if (!run.done && run.ll > top && (next == nullptr || run.ll > next->ll)) next = &run;
-      }
-      if (next == nullptr) break;
-      Advance(em, scratch, *next, kAllRounds, Pace::kClimb);
-    }
-  } else {
-    for (Run& run : runs) Advance(em, scratch, run, kAllRounds, Pace::kClimb);
   }
   // The maximum is the highest reached; runs that stopped on it differ in the last digits of
   // their likelihood, and the earliest start among them is taken, so that the same maximum gives
   // the same figures however many starts reached it.
   constexpr double kSameMaximum = 1e-10;
-  const double top = highest_reached();
+  double top = kUnexplained;
+  for (const Run& run : runs) top = std::max(top, run.ll);
   Run* best = nullptr;
   for (Run& run : runs) {
-    if (run.done && run.ll != kUnexplained && run.ll >= top - kSameMaximum * std::fabs(top)) {
+    if (run.ll != kUnexplained && run.ll >= top - kSameMaximum * std::fabs(top)) {
       best = &run;
       break;
     }
@@ -475,7 +430,7 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, StartSearch
   if (best != nullptr) {
     best->done = false;
     best->calm = 0;
-    Advance(em, scratch, *best, kAllRounds, Pace::kSettle);
+    Advance(em, scratch, *best, Pace::kSettle);
     fit.log_likelihood = best->ll;
   }
   fit.base.assign(k.bases, std::vector<double>(k.columns));

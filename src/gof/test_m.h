@@ -46,25 +46,12 @@ struct MixtureFit {
   int starts_used = 0;   // starting points tried (the bases' own proportions, then random ones)
 };
 
-// How far the starting points are carried.
-enum class StartSearch {
-  // Every start climbs to its maximum, the highest kept: what the tests use, so that a table's
-  // figures never depend on how soon a start looked promising.
-  kExhaustive,
-  // The bases' own start climbs to its maximum; the random ones take a few rounds, and only
-  // the highest of them go on to theirs. It costs about what four starts carried to the end
-  // cost, but on rare tables (about one in a hundred and fifty of those tried) it stops on a
-  // lower maximum than carrying every start to its end: kept to compare with.
-  kScreened,
-};
-
 // Every base row must have a positive total, and every mixture row too. The fit is the best of
 // expectation-maximisation runs from the bases' own proportions (weights equal) and from
-// `random_starts` starting points of a fixed-seed generator, so the same table always gives
-// the same figures. The likelihood can have several local maxima: the bases' proportions alone
-// may stop on a lower one.
-MixtureFit FitMixture(const MixtureTable& pooled, int random_starts,
-                      StartSearch search = StartSearch::kExhaustive);
+// `random_starts` starting points of a fixed-seed generator, each carried to its maximum, so the
+// same table always gives the same figures. The likelihood can have several local maxima: the
+// bases' proportions alone may stop on a lower one.
+MixtureFit FitMixture(const MixtureTable& pooled, int random_starts);
 
 // The random starts a fit makes unless told: 24, and 8 a base where there are more than three
 // (the more strata, the more local maxima there are to climb past).

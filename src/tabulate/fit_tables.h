@@ -51,17 +51,15 @@ class FitTables {
     // Where the pair from the capture before to a capture at (period, stratum) is counted:
     // pairs + period * strata + stratum - 1. Before any capture, the spare cells.
     size_t pairs;
-    size_t row;      // the row of the capture before (its first cell: never caught again)
-    int period = 0;  // the period of the capture before; 0: none yet
-    int stratum = 0;
+    size_t row;       // the row of the capture before (its first cell: never caught again)
+    int stratum = 0;  // the stratum of the capture before; 0: none yet
   };
-  Feed Start() const { return Feed{spare_ + 1 - static_cast<size_t>(strata_), spare_, 0, 0}; }
+  Feed Start() const { return Feed{spare_ + 1 - static_cast<size_t>(strata_), spare_, 0}; }
   void Capture(Feed& feed, int period, int stratum, uint32_t animals) {
     const auto at = static_cast<size_t>(period * strata_ + stratum - 1);
     cells_[feed.pairs + at] += animals;
     feed.row = row_[at * static_cast<size_t>(strata_ + 1) + static_cast<size_t>(feed.stratum)];
     feed.pairs = feed.row + 1 - static_cast<size_t>((period + 1) * strata_);
-    feed.period = period;
     feed.stratum = stratum;
   }
   void Finish(const Feed& feed, uint32_t animals, bool released) {

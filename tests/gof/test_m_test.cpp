@@ -94,11 +94,9 @@ MultiStateMArray SimulatedDesign() {
   return m;
 }
 
-// The screened search keeps on only the highest few random starts after a few rounds; on the
-// tables of a realistic design it must reach the maximum that carrying every one of the same
-// starts to its end reaches, to the same figures. Four of the tables chosen have that maximum
-// away from the bases' own start, where only some random starts climb to it.
-TEST(MixtureFitTest, ScreenedStartsReachWhatEveryStartReaches) {
+// On the tables of a realistic design the random starts reach a maximum the bases' own start
+// misses on four of the six tables chosen; every start tried, and the same figures each time.
+TEST(MixtureFitTest, RandomStartsReachWhatTheBasesOwnStartMisses) {
   const MultiStateMArray m = SimulatedDesign();
   struct Case {
     bool itec;
@@ -111,12 +109,13 @@ TEST(MixtureFitTest, ScreenedStartsReachWhatEveryStartReaches) {
         std::string(c.itec ? "M.ITEC" : "M.LTEC") + " period " + std::to_string(c.period);
     const MixtureTable table = PoolMixtures(MixtureTableAt(m, c.period, c.itec));
     const int starts = DefaultRandomStarts(table.bases.size());
-    const MixtureFit screened = FitMixture(table, starts, StartSearch::kScreened);
-    const MixtureFit every = FitMixture(table, starts, StartSearch::kExhaustive);
-    EXPECT_NEAR(screened.log_likelihood, every.log_likelihood, 1e-6) << what;
-    EXPECT_NEAR(screened.statistic, every.statistic, 1e-6) << what;
-    EXPECT_EQ(screened.starts_used, starts + 1) << what;
-    if (FitMixture(table, 0).log_likelihood < every.log_likelihood - 1e-3) ++away;
+    const MixtureFit every = FitMixture(table, starts);
+    const MixtureFit again = FitMixture(table, starts);
+    const MixtureFit alone = FitMixture(table, 0);
+    EXPECT_EQ(every.starts_used, starts + 1) << what;
+    EXPECT_EQ(every.statistic, again.statistic) << what;
+    EXPECT_GE(every.log_likelihood, alone.log_likelihood - 1e-9 * std::fabs(alone.log_likelihood)) << what;
+    if (alone.log_likelihood < every.log_likelihood - 1e-3) ++away;
   }
   EXPECT_EQ(away, 4);
 }
