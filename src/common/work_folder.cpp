@@ -12,8 +12,10 @@
 #include <cstring>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "common/fatal.h"
+#include "common/format.h"
 #include "common/text_file.h"
 
 namespace haplovex {
@@ -169,27 +171,82 @@ struct Move {
   std::string backup;
 };
 
-// Finishes the moves of a run killed while putting its files in place, so that the files are
-// again of one run: what is still a partial file is renamed onto its name, and the kept
-// earlier files are removed. Returns the names it put in place.
-std::vector<std::string> FinishMoves(int fd, const std::string& record) {
-  std::vector<std::string> finished;
+// The text of a record of moves (its first MiB); none when what stands at its name is not a
+// regular file: a pipe is never waited on, and a folder or a link is no record.
+std::optional<std::string> ReadMoves(int fd, const std::string& record) {
+  const int file = openat(fd, record.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (file < 0) return std::nullopt;
+  struct stat st;
+  if (fstat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(file);
+    return std::nullopt;
+  }
   std::string text;
-  const int file = openat(fd, record.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (file < 0) return finished;
   char buffer[4096];
   for (ssize_t got; (got = read(file, buffer, sizeof buffer)) > 0 && text.size() < (1u << 20);) {
     text.append(buffer, static_cast<size_t>(got));
   }
   close(file);
+  return text;
+}
+
+// Whether `name` is one a run of `process` gives a partial or kept file (`mark`) of its file
+// `file`: "." + file + mark + process + "-" + a number, and nothing else.
+bool HiddenNameOf(std::string_view name, const std::string& file, std::string_view mark,
+                  const std::string& process) {
+  const std::string head = "." + file + std::string(mark) + process + "-";
+  if (!name.starts_with(head)) return false;
+  const std::string_view number = name.substr(head.size());
+  return !number.empty() && number.size() <= 10 &&
+         number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A line of a record of moves as a person is shown it: each field in quotes.
+std::string ShownLine(const std::vector<std::string>& fields) {
+  constexpr size_t kShown = 200;
+  std::string shown;
+  for (const std::string& field : fields) shown += (shown.empty() ? "\"" : " \"") + field + "\"";
+  if (shown.size() > kShown) shown = shown.substr(0, kShown) + "...";
+  return Harmless(shown);
+}
+
+// What finishing a record of moves did: the names put in place, whether any line was a move of
+// a run's files, and the lines that were not (as shown), which were left undone.
+struct MovesFinished {
+  std::vector<std::string> placed;
+  bool any_done = false;
+  std::vector<std::string> refused;
+};
+
+// Finishes the moves of a run of `process` killed while putting its files in place, so that
+// the files are again of one run: what is still a partial file is renamed onto its name, and
+// the kept earlier files are removed. The record is data from the folder, which anyone may have
+// written: a line is done only when its name is one of `run_names` and its partial and kept
+// files are "-" or the names that process gives them; the other lines are left undone.
+MovesFinished FinishMoves(int fd, const std::string& text, const std::string& process,
+                          const std::vector<std::string>& run_names) {
+  MovesFinished result;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    Move move;
-    if (!std::getline(fields, move.name, '\t') || !std::getline(fields, move.partial, '\t') ||
-        !std::getline(fields, move.backup, '\t')) {
+    std::vector<std::string> fields;
+    for (size_t start = 0;;) {
+      const size_t tab = line.find('\t', start);
+      fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    const bool one_of_ours =
+        fields.size() == 3 &&
+        std::find(run_names.begin(), run_names.end(), fields[0]) != run_names.end() &&
+        fields[0].find('/') == std::string::npos &&
+        (fields[1] == "-" || HiddenNameOf(fields[1], fields[0], kPartialMark, process)) &&
+        (fields[2] == "-" || HiddenNameOf(fields[2], fields[0], kBackupMark, process));
+    if (!one_of_ours) {
+      result.refused.push_back(ShownLine(fields));
       continue;
     }
+    result.any_done = true;
+    const Move move{fields[0], fields[1], fields[2]};
     struct stat st;
     if (move.partial == "-") {
       // A removal: the earlier file goes, wherever the killed run left it.
@@ -198,16 +255,17 @@ std::vector<std::string> FinishMoves(int fd, const std::string& record) {
       }
     } else if (fstatat(fd, move.partial.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                renameat(fd, move.partial.c_str(), fd, move.name.c_str()) == 0) {
-      finished.push_back(move.name);
+      result.placed.push_back(move.name);
     }
     if (move.backup != "-") unlinkat(fd, move.backup.c_str(), 0);
   }
-  return finished;
+  return result;
 }
 
 }  // namespace
 
-WorkFolder::WorkFolder(const std::filesystem::path& path, std::ostream* err) {
+WorkFolder::WorkFolder(const std::filesystem::path& path, std::ostream* err,
+                       const std::vector<std::string>& run_names) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) throw FatalStop::Message("Can't open the working folder: " + Reason(errno));
   Hold();
@@ -215,14 +273,28 @@ WorkFolder::WorkFolder(const std::filesystem::path& path, std::ostream* err) {
   for (const std::string& name : Names(fd_)) {
     const std::optional<pid_t> maker = MakerOf(name, "moves-", false);
     if (!maker || !name.starts_with(kMovesName) || !ProcessGone(*maker)) continue;
-    const std::vector<std::string> finished = FinishMoves(fd_, name);
+    const std::optional<std::string> record = ReadMoves(fd_, name);
+    if (!record) continue;
+    const MovesFinished finished = FinishMoves(fd_, *record, std::to_string(*maker), run_names);
     unlinkat(fd_, name.c_str(), 0);
     SyncFolder(fd_);
-    if (err != nullptr) {
+    if (err == nullptr) continue;
+    if (finished.any_done) {
       *err << "haplovex: a run stopped while putting its files in place; this run finished its "
               "moves, so the folder holds that run's files";
-      for (size_t k = 0; k < finished.size(); ++k) *err << (k == 0 ? " (" : ", ") << finished[k];
-      *err << (finished.empty() ? "" : ")") << "\n";
+      for (size_t k = 0; k < finished.placed.size(); ++k) {
+        *err << (k == 0 ? " (" : ", ") << finished.placed[k];
+      }
+      *err << (finished.placed.empty() ? "" : ")") << "\n";
+    }
+    constexpr size_t kNamed = 10;
+    for (size_t k = 0; k < finished.refused.size() && k < kNamed; ++k) {
+      *err << "haplovex: a line of " << Harmless(name)
+           << " names no move of a run's files and was not done: " << finished.refused[k] << "\n";
+    }
+    if (finished.refused.size() > kNamed) {
+      *err << "haplovex: " << finished.refused.size() - kNamed << " more lines of " << Harmless(name)
+           << " were not done either\n";
     }
   }
   // Partial and kept files of runs whose process is gone; nothing else.

@@ -32,8 +32,12 @@ class WorkFolder {
   // Opens the folder and takes it for a moment: the moves a run killed while putting its files
   // in place left half done are finished (said on `err`), and the partial and backup files of
   // runs whose process is gone are removed. Another run converting in the folder, or a folder
-  // that cannot be opened, stops the run.
-  explicit WorkFolder(const std::filesystem::path& path, std::ostream* err = nullptr);
+  // that cannot be opened, stops the run. `run_names` are the names any run writes in a folder:
+  // a record of moves is data from the folder, and only its moves of those files between the
+  // names a run gives their partial and kept files are done; its other lines are named on `err`
+  // and left undone.
+  explicit WorkFolder(const std::filesystem::path& path, std::ostream* err = nullptr,
+                      const std::vector<std::string>& run_names = {});
   ~WorkFolder();
   WorkFolder(const WorkFolder&) = delete;
   WorkFolder& operator=(const WorkFolder&) = delete;

@@ -506,7 +506,7 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
   std::string typed_note;  // where the answers typed are kept, when the run stopped
   std::vector<std::string> stop_lines;
   try {
-    WorkFolder folder(workdir, &err);
+    WorkFolder folder(workdir, &err, {kRunFileNames.begin(), kRunFileNames.end()});
     // Declared after the folder, so that their partial files are removed while it is open.
     OutputFile output(kOutputName);
     OutputFile summary(kSummaryName);

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,14 +23,15 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every name in the folder, with what the regular files hold and where links lead.
-std::vector<std::string> Listing(const testing::ScratchFolder& folder) {
+std::vector<std::string> Listing(const fs::path& folder) {
   std::vector<std::string> entries;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder.path())) {
+  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
     const std::string name = e.path().filename().string();
     if (e.is_symlink()) {
       entries.push_back(name + " -> " + fs::read_symlink(e.path()).string());
     } else if (e.is_regular_file()) {
-      entries.push_back(name + ": " + folder.Read(name));
+      std::ifstream in(e.path(), std::ios::binary);
+      entries.push_back(name + ": " + std::string(std::istreambuf_iterator<char>(in), {}));
     } else {
       entries.push_back(name + "/");
     }
@@ -36,6 +39,7 @@ std::vector<std::string> Listing(const testing::ScratchFolder& folder) {
   std::sort(entries.begin(), entries.end());
   return entries;
 }
+std::vector<std::string> Listing(const testing::ScratchFolder& folder) { return Listing(folder.path()); }
 
 struct PlaceCase {
   const char* name;
@@ -162,29 +166,147 @@ TEST(WorkFolderTest, HiddenFilesOfRunsGoneAreRemovedAndNothingElse) {
                                  "d.partial-1: data"}));
 }
 
+// The names a run writes, for which alone a record of moves is obeyed.
+const std::vector<std::string> kRunNames = {"HAPLOVEX.OUT", "HAPLOVEX.SUM", "HAPLOVEX.html"};
+
+// `text` with "@" replaced by `journal_pid`, "%" by `other_pid` and "~" by `around`.
+std::string Filled(std::string text, const std::string& journal_pid, const std::string& other_pid,
+                   const std::string& around) {
+  std::string filled;
+  for (const char c : text) {
+    filled += c == '@' ? journal_pid : c == '%' ? other_pid : c == '~' ? around : std::string(1, c);
+  }
+  return filled;
+}
+
+// A refused line as standard error shows it: each field in quotes, one blank between them.
+std::string Shown(const std::string& fields) {
+  std::string shown;
+  for (const char c : fields) shown += c == '|' ? std::string("\" \"") : std::string(1, c);
+  return shown;
+}
+
 // A run killed in the midst of putting its files in place: the next run finishes its moves,
-// says so, and no hidden file is left.
-TEST(WorkFolderTest, MovesOfAKilledRunAreFinished) {
-  testing::ScratchFolder folder;
-  const std::string gone = std::to_string(GoneProcess());
-  // HAPLOVEX.OUT was put in place (its earlier file kept), HAPLOVEX.SUM not yet.
-  folder.Write("HAPLOVEX.OUT", "new out\n");
-  folder.Write(".HAPLOVEX.OUT.previous-" + gone + "-1", "old out\n");
-  folder.Write("HAPLOVEX.SUM", "old sum\n");
-  folder.Write(".HAPLOVEX.SUM.previous-" + gone + "-2", "old sum\n");
-  folder.Write(".HAPLOVEX.SUM.partial-" + gone + "-1", "new sum\n");
-  folder.Write(".HAPLOVEX.moves-" + gone,
-               "HAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-" + gone + "-1\t.HAPLOVEX.OUT.previous-" + gone +
-                   "-1\nHAPLOVEX.SUM\t.HAPLOVEX.SUM.partial-" + gone + "-1\t.HAPLOVEX.SUM.previous-" +
-                   gone + "-2\n");
-  std::ostringstream err;
-  { const WorkFolder work(folder.path(), &err); }
-  EXPECT_EQ(Listing(folder),
-            (std::vector<std::string>{"HAPLOVEX.OUT: new out\n", "HAPLOVEX.SUM: new sum\n"}));
-  EXPECT_NE(err.str().find("this run finished its moves, so the folder holds that run's files "
-                           "(HAPLOVEX.SUM)"),
-            std::string::npos)
-      << err.str();
+// says so, and no hidden file is left. A record of moves is data from the folder, which anyone
+// may have put there: a line is done only when it moves one of a run's own files between the
+// names that run gives its partial and kept files; the others are named on standard error and
+// left undone, and only a regular file is read as a record at all.
+TEST(WorkFolderTest, MovesOfAKilledRunAreFinishedAndNoOthers) {
+  struct Case {
+    const char* name;
+    // The record ("@": the killed run's process, "%": another process gone, "~": the folder
+    // around the working folder); empty: `instead` stands at its name.
+    std::string record;
+    std::vector<std::string> before;  // the run's files, as "name: content" (placeholders too)
+    std::vector<std::string> after;   // the run's files afterwards, and any hidden file left
+    std::string finished;             // the names this run says it put in place; empty: no word
+    std::vector<std::string> refused;  // how each line refused is shown, "|" between fields
+    std::function<void(const fs::path& record)> instead = nullptr;
+  };
+  const std::vector<Case> cases = {
+      {"HAPLOVEX.OUT put in place (its earlier file kept), HAPLOVEX.SUM not yet",
+       "HAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-@-1\t.HAPLOVEX.OUT.previous-@-1\n"
+       "HAPLOVEX.SUM\t.HAPLOVEX.SUM.partial-@-1\t.HAPLOVEX.SUM.previous-@-2\n",
+       {"HAPLOVEX.OUT: new out\n", ".HAPLOVEX.OUT.previous-@-1: old out\n", "HAPLOVEX.SUM: old sum\n",
+        ".HAPLOVEX.SUM.previous-@-2: old sum\n", ".HAPLOVEX.SUM.partial-@-1: new sum\n"},
+       {"HAPLOVEX.OUT: new out\n", "HAPLOVEX.SUM: new sum\n"}, "HAPLOVEX.SUM", {}},
+      {"files outside the folder", "../outside/thesis.txt\t-\t~/outside/notes.txt\n", {}, {}, "",
+       {"../outside/thesis.txt|-|~/outside/notes.txt\""}},
+      {"the user's data removed", "geese.inp\t-\tSOURCE.txt\n", {}, {}, "", {"geese.inp|-|SOURCE.txt\""}},
+      {"one of the user's files renamed over another", "analysis.R\tnotes.txt\t-\n", {}, {}, "",
+       {"analysis.R|notes.txt|-\""}},
+      {"a user's file as a run's partial file, or as its kept file",
+       "HAPLOVEX.OUT\tnotes.txt\t-\nHAPLOVEX.SUM\t-\tnotes.txt\n",
+       {"HAPLOVEX.OUT: old out\n", "HAPLOVEX.SUM: old sum\n"},
+       {"HAPLOVEX.OUT: old out\n", "HAPLOVEX.SUM: old sum\n"}, "",
+       {"HAPLOVEX.OUT|notes.txt|-\"", "HAPLOVEX.SUM|-|notes.txt\""}},
+      {"the partial and kept files of another process",
+       "HAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-%-1\t-\nHAPLOVEX.SUM\t-\t.HAPLOVEX.SUM.previous-%-1\n",
+       {"HAPLOVEX.OUT: old out\n", ".HAPLOVEX.OUT.partial-%-1: planted\n", "HAPLOVEX.SUM: old sum\n",
+        ".HAPLOVEX.SUM.previous-%-1: planted\n"},
+       {"HAPLOVEX.OUT: old out\n", "HAPLOVEX.SUM: old sum\n"}, "",
+       {"HAPLOVEX.OUT|.HAPLOVEX.OUT.partial-%-1|-\"", "HAPLOVEX.SUM|-|.HAPLOVEX.SUM.previous-%-1\""}},
+      {"another name's partial file", "HAPLOVEX.OUT\t.HAPLOVEX.SUM.partial-@-1\t-\n",
+       {"HAPLOVEX.OUT: old out\n", ".HAPLOVEX.SUM.partial-@-1: new sum\n"},
+       {"HAPLOVEX.OUT: old out\n"}, "", {"HAPLOVEX.OUT|.HAPLOVEX.SUM.partial-@-1|-\""}},
+      {"partial names with no number, or more after it",
+       "HAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-@-\t-\nHAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-@-1x\t-\n"
+       "HAPLOVEX.OUT\t.HAPLOVEX.OUT.partial-@1\t-\n",
+       {"HAPLOVEX.OUT: old out\n", ".HAPLOVEX.OUT.partial-@-: a user's\n",
+        ".HAPLOVEX.OUT.partial-@-1x: a user's\n", ".HAPLOVEX.OUT.partial-@1: a user's\n"},
+       {"HAPLOVEX.OUT: old out\n", ".HAPLOVEX.OUT.partial-@-: a user's\n",
+        ".HAPLOVEX.OUT.partial-@-1x: a user's\n", ".HAPLOVEX.OUT.partial-@1: a user's\n"},
+       "", {"HAPLOVEX.OUT|.HAPLOVEX.OUT.partial-@-|", "HAPLOVEX.OUT|.HAPLOVEX.OUT.partial-@-1x|",
+            "HAPLOVEX.OUT|.HAPLOVEX.OUT.partial-@1|"}},
+      {"a fourth field", "HAPLOVEX.SUM\t.HAPLOVEX.SUM.partial-@-1\t-\tnotes.txt\n",
+       {".HAPLOVEX.SUM.partial-@-1: new sum\n"}, {}, "", {"HAPLOVEX.SUM|.HAPLOVEX.SUM.partial-@-1|-|notes.txt\""}},
+      {"the lines of a run's files done, the others named",
+       "HAPLOVEX.html\t.HAPLOVEX.html.partial-@-3\t-\ngeese.inp\t-\tSOURCE.txt\n",
+       {".HAPLOVEX.html.partial-@-3: page\n"}, {"HAPLOVEX.html: page\n"}, "HAPLOVEX.html",
+       {"geese.inp|-|SOURCE.txt\""}},
+      {"a folder at the record's name", "", {}, {".HAPLOVEX.moves-@/"}, "", {},
+       [](const fs::path& record) { fs::create_directory(record); }},
+      {"a link at the record's name", "", {}, {".HAPLOVEX.moves-@ -> ../outside/moves"}, "", {},
+       [](const fs::path& record) { fs::create_symlink("../outside/moves", record); }},
+  };
+  const std::vector<std::string> users = {"SOURCE.txt: source\n", "analysis.R: script\n",
+                                          "geese.inp: data\n", "notes.txt: notes\n"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::ScratchFolder around;
+    const fs::path work = around.path() / "work";
+    fs::create_directories(around.path() / "outside");
+    fs::create_directory(work);
+    around.Write("outside/thesis.txt", "thesis\n");
+    around.Write("outside/notes.txt", "outside notes\n");
+    const std::string gone = std::to_string(GoneProcess());
+    std::string other = std::to_string(GoneProcess());
+    if (other == gone) other = std::to_string(GoneProcess());
+    const auto fill = [&](const std::string& text) {
+      return Filled(text, gone, other, around.path().string());
+    };
+    around.Write("outside/moves", fill("geese.inp\t-\tnotes.txt\n"));
+    std::vector<std::string> expected;
+    for (const std::vector<std::string>* files : {&users, &c.before}) {
+      for (const std::string& file : *files) {
+        const size_t colon = file.find(": ");
+        around.Write("work/" + fill(file.substr(0, colon)), file.substr(colon + 2));
+      }
+    }
+    for (const std::string& file : users) expected.push_back(file);
+    for (const std::string& file : c.after) expected.push_back(fill(file));
+    std::sort(expected.begin(), expected.end());
+    const fs::path record = work / (".HAPLOVEX.moves-" + gone);
+    if (c.instead) {
+      c.instead(record);
+    } else {
+      around.Write("work/" + record.filename().string(), fill(c.record));
+    }
+    const std::vector<std::string> outside = Listing(around.path() / "outside");
+    std::ostringstream err;
+    { const WorkFolder folder(work, &err, kRunNames); }
+    EXPECT_EQ(Listing(work), expected);
+    EXPECT_EQ(Listing(around.path() / "outside"), outside);
+    if (c.finished.empty()) {
+      EXPECT_EQ(err.str().find("finished its moves"), std::string::npos) << err.str();
+    } else {
+      EXPECT_NE(err.str().find("haplovex: a run stopped while putting its files in place; this run "
+                               "finished its moves, so the folder holds that run's files (" +
+                               c.finished + ")\n"),
+                std::string::npos)
+          << err.str();
+    }
+    for (const std::string& line : c.refused) {
+      EXPECT_NE(err.str().find("haplovex: a line of .HAPLOVEX.moves-" + gone +
+                               " names no move of a run's files and was not done: \"" +
+                               fill(Shown(line))),
+                std::string::npos)
+          << line << "\n" << err.str();
+    }
+    if (c.refused.empty() && c.finished.empty()) {
+      EXPECT_EQ(err.str(), "");
+    }
+  }
 }
 
 // An earlier run's files that this run does not write go in the same step as its own are put in

@@ -202,9 +202,58 @@ if command -v strace > /dev/null; then
       fail "$name" "the next run said nothing of the moves it finished"
     else pass; fi
   done
+  # The record of moves is on the disk, and its name in the folder, before the first rename: a
+  # kill at any rename leaves a record the next run can read.
+  dir=$(fresh record-synced)
+  real=$(realpath "$dir")
+  (cd "$dir" && printf 'y\n%s' "$answers_after_guard" |
+     strace -f -y -o "$work/record-synced.trace" -e trace=fsync,fdatasync,renameat,renameat2,rename \
+       "$bin" > .console 2> .err)
+  order=$(sed -n -e "s|.*fsync([0-9]*<$real/\.HAPLOVEX\.moves-[0-9]*>).*|M|p" -e "s|.*fsync([0-9]*<$real>).*|D|p" \
+            -e 's|.*rename.*|R|p' "$work/record-synced.trace" | tr -d '\n')
+  if [[ "$order" != *R* ]]; then fail record-synced "no rename seen ($order)"
+  elif [[ "${order%%R*}" != *M*D* ]]; then fail record-synced "the record and the folder were not synced before the first rename ($order)"
+  else pass; fi
 else
   echo "data safety: no strace here: the kills at each rename were not tried"
 fi
+
+# A record of moves is data from the folder: a planted one moves none of the user's files, in
+# the folder or outside it, and its lines are named on standard error; a pipe or a folder at its
+# name is no record (a pipe is never waited on).
+( : ) & gone=$!
+wait "$gone"
+for planted in outside inside pipe folder; do
+  mkdir -p "$work/outside"
+  printf 'thesis\n' > "$work/outside/thesis.txt"
+  printf 'notes\n' > "$work/outside/notes.txt"
+  outside_before=$(folder_print "$work/outside")
+  name="planted-record-$planted"
+  dir=$(fresh "$name")
+  record="$dir/.HAPLOVEX.moves-$gone"
+  case $planted in
+    outside) printf '../outside/thesis.txt\t-\t%s/outside/notes.txt\n' "$work" > "$record"
+             said='"../outside/thesis.txt" "-" "'"$work"'/outside/notes.txt"' ;;
+    inside) printf 'd.txt\t-\tHAPLOVEX.SUM\nHAPLOVEX.OUT\td.txt\t-\n' > "$record"
+            said='"HAPLOVEX.OUT" "d.txt" "-"' ;;
+    pipe) mkfifo "$record" ;;
+    folder) mkdir "$record" ;;
+  esac
+  (cd "$dir" && printf 'y\n%s' "$answers_after_guard" | timeout 10 "$bin" > .console 2> .err)
+  status=$?
+  if [ "$status" != 0 ]; then fail "$name" "exit status $status"
+  elif [ "$(folder_print "$work/outside")" != "$outside_before" ]; then fail "$name" "a file outside the folder changed"
+  elif [ "$(cat "$dir/d.txt")" != "$(printf 'AB0\nA0A\n0BBX')" ]; then fail "$name" "the records changed"
+  elif grep -q "finished its moves" "$dir/.err"; then fail "$name" "a move was said to be finished"
+  elif ! grep -q "^PROC TITLE 'Safe';" "$dir/HAPLOVEX.OUT"; then fail "$name" "HAPLOVEX.OUT not replaced"
+  elif [ "$planted" = pipe ] && [ ! -p "$record" ]; then fail "$name" "the pipe went"
+  elif [ "$planted" = folder ] && [ ! -d "$record" ]; then fail "$name" "the folder went"
+  elif [ -n "${said:-}" ] && ! grep -qF "names no move of a run's files and was not done: $said" "$dir/.err"; then
+    fail "$name" "the line was not named"
+  elif [ -n "${said:-}" ] && [ -e "$record" ]; then fail "$name" "the record was left"
+  else pass; fi
+  said=
+done
 
 # A closed console at the end of the run, tried often: the run either finishes (exit 0, files
 # replaced) or stops (exit 1, the folder as it was), never both.

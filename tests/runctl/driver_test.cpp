@@ -1,6 +1,8 @@
 #include "runctl/driver.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <algorithm>
@@ -139,6 +141,43 @@ TEST_F(RunTest, AYesThenAStopKeepsBothEarlierFiles) {
             std::vector<std::string>(std::begin(kSummaryBlocked), std::end(kSummaryBlocked)));
   EXPECT_EQ(folder_.Read("HAPLOVEX.OUT"), "old\n");
   EXPECT_EQ(OtherNames(), (std::vector<std::string>{"HAPLOVEX.OUT", "HAPLOVEX.SUM"}));
+}
+
+// A run killed while putting its files in place is finished by the next run, whatever options
+// either had (a plain run puts a --report run's page in place); a line of the record that
+// moves anything else, the records included, is not done.
+TEST_F(RunTest, TheMovesOfAKilledRunAreFinishedForItsFilesAlone) {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const std::string gone = std::to_string(child);
+  const std::vector<std::string> names = {
+      "HAPLOVEX.OUT",  "HAPLOVEX.SUM", "HAPLOVEX.ANS", "HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv",
+      "HAPLOVEX.html", "HAPLOVEX.GOF", "HAPLOVEX.gof.csv"};
+  std::string record;
+  std::string placed;
+  for (const std::string& name : names) {
+    const std::string partial = "." + name + ".partial-" + gone + "-1";
+    folder_.Write(partial, "new " + name);
+    record += name + "\t" + partial + "\t-\n";
+    placed += (placed.empty() ? "" : ", ") + name;
+  }
+  record += "records.txt\t-\tHAPLOVEX.OUT\n";
+  folder_.Write(".HAPLOVEX.moves-" + gone, record);
+  EXPECT_EQ(Run({}), kExitError);  // (the input ends at the overwrite question)
+  for (const std::string& name : names) EXPECT_EQ(folder_.Read(name), "new " + name);
+  EXPECT_EQ(folder_.Read("records.txt"), "AB0\nA0A\n0BBX\n");
+  EXPECT_EQ(OtherNames(), (std::vector<std::string>{"HAPLOVEX.ANS", "HAPLOVEX.GOF", "HAPLOVEX.OUT",
+                                                    "HAPLOVEX.SUM", "HAPLOVEX.gof.csv", "HAPLOVEX.html",
+                                                    "HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv"}));
+  EXPECT_NE(err_.find("this run finished its moves, so the folder holds that run's files (" + placed + ")\n"),
+            std::string::npos)
+      << err_;
+  EXPECT_NE(err_.find("haplovex: a line of .HAPLOVEX.moves-" + gone +
+                      " names no move of a run's files and was not done: \"records.txt\" \"-\" "
+                      "\"HAPLOVEX.OUT\"\n"),
+            std::string::npos)
+      << err_;
 }
 
 TEST_F(RunTest, OutputThatCannotBeReplaced) {
