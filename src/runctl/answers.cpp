@@ -11,6 +11,10 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The bytes of a UTF-8 byte-order mark, which editors on some systems put at the start of a
+// text file: no part of the first answer.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::string Quoted(std::string_view text) {
   constexpr size_t kShown = 40;
   std::string q = "\"";
@@ -53,6 +57,9 @@ AnswerReader::LineRead AnswerReader::ReadLine(std::string& line) {
   if (buffer == nullptr || !in_.good()) return LineRead::kEnd;
   using Traits = std::char_traits<char>;
   bool read_any = false;
+  // The input's first three bytes are looked at once for a byte-order mark.
+  bool look_for_mark = at_start_;
+  at_start_ = false;
   for (;;) {
     const Traits::int_type c = buffer->sbumpc();
     if (Traits::eq_int_type(c, Traits::eof())) {
@@ -78,6 +85,13 @@ AnswerReader::LineRead AnswerReader::ReadLine(std::string& line) {
       return LineRead::kTooLong;
     }
     line.push_back(Traits::to_char_type(c));
+    if (look_for_mark && line.size() == kByteOrderMark.size()) {
+      look_for_mark = false;
+      if (line == kByteOrderMark) {
+        line.clear();
+        read_any = false;  // a mark and nothing else is no line
+      }
+    }
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line.size() > kMaxAnswerBytes) {

@@ -3,7 +3,8 @@
 // A line answer is one line cut or padded to its field's width. A number answer is a list of
 // whole numbers separated by commas and/or blanks, continued over as many lines as it takes;
 // numbers after the last one asked for on the last line read are ignored. Every line loses
-// its line end and one carriage return in front of it (answers files saved with CRLF ends).
+// its line end and one carriage return in front of it (answers files saved with CRLF ends), and
+// the first line a byte-order mark before it, as data files do.
 // The end of the input while an answer is awaited stops the run with a message naming the
 // question. An answer line is at most kMaxAnswerBytes long: a longer one is refused (memory
 // stays bounded on any stream, an endless line included). An answer that is not a whole number, and any answer the dialogue refuses, stop
@@ -104,6 +105,7 @@ class AnswerReader {
   std::vector<std::string> kept_;
   std::optional<std::string> peeked_;  // a line read ahead, its line end taken off
   bool peeked_too_long_ = false;       // the line read ahead was longer than an answer may be
+  bool at_start_ = true;               // nothing has been read yet
   std::function<void(const std::vector<std::string>&)> on_kept_;
 };
 

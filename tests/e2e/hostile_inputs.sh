@@ -113,6 +113,11 @@ for k in 0 1 2 3 4 5 6 7; do
   run_case "answers-end-after-$k" 1 "The input ended while waiting for the answer" ":" "${base_answers[@]:0:$k}"
 done
 run_case answers-end-in-model-set-loop 1 "The input ended" ":" "${base_answers[@]:0:6}" 5
+# Answers files as editors save them: a byte-order mark before the first line, CR LF ends.
+raw_answers='\357\273\277d.txt\n2,3,1,1\nAB\n1\n4\n0\n2\nHostile\n' \
+  run_case answers-byte-order-mark same "=== HAPLOVEX FINISHED OK ===" ":"
+raw_answers='\357\273\277#haplovex --csv\r\nd.txt\r\n2,3,1,1\r\nAB\r\n1\r\n4\r\n0\r\n2\r\nHostile\r\n' \
+  run_case answers-byte-order-mark-options same "=== HAPLOVEX FINISHED OK ===" ":"
 run_case answers-end-in-sm-loop 1 "The input ended" ":" "${base_answers[@]:0:6}" 4 9
 
 # Number answers.
@@ -236,6 +241,14 @@ expect missing-answers-said has "$args/missing.out" "there is no answers file 'm
 expect folder-as-answers [ "$(cat "$args/folder.status")" = 2 ]
 expect folder-as-answers-said has "$args/folder.out" "'folder' is a folder, not an answers file"
 expect answers-naming-a-file-are-answers lacks "$args/AB0.out" "looks like a file of capture histories"
+# A named answers file with a byte-order mark: its options line is read as such (the piped one
+# above too).
+printf '\357\273\277#haplovex --csv\r\nd.txt\r\n2,3,1,1\r\nAB\r\n1\r\n4\r\n0\r\n2\r\nHostile\r\n' > "$args/marked.txt"
+printf 'AB0\nA0A\n0BBX\n' > "$args/d.txt"
+(cd "$args" && "$bin" marked.txt > marked.out 2>&1; echo $? > marked.status)
+expect named-answers-byte-order-mark [ "$(cat "$args/marked.status")" = 0 ]
+expect named-answers-byte-order-mark-options [ -f "$args/HAPLOVEX.releases.csv" ]
+expect piped-answers-byte-order-mark-options [ -f "$work_root/answers-byte-order-mark-options/HAPLOVEX.releases.csv" ]
 
 # --version names the kernels on its second line; HAPLOVEX_KERNELS naming no set, or a set the
 # machine lacks, is refused with exit status 2 before anything else.

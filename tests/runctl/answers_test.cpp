@@ -142,6 +142,29 @@ TEST_F(ReaderTest, LineAnswersAreCutOrPaddedAfterTheLineEnd) {
             " *** The input ended while waiting for the answer to TITLE");
 }
 
+// A byte-order mark, which editors on some systems put at the start of a text file, is not
+// part of the first answer; anywhere else its bytes are the answer's.
+TEST_F(ReaderTest, AByteOrderMarkBeginsTheInputOnly) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"\xEF\xBB\xBFgeese.inp\n2\n", {"geese.inp", "2"}},
+      {"\xEF\xBB\xBF#haplovex --inp\r\n", {"#haplovex --inp"}},
+      {"\xEF\xBB\xBF\nx\n", {"", "x"}},
+      {"\xEF\xBB\xBF\xEF\xBB\xBFx\n", {"\xEF\xBB\xBFx"}},  // only one mark is the file's
+      {"a\n\xEF\xBB\xBF" "b\n", {"a", "\xEF\xBB\xBF" "b"}},
+      {"\xEF\xBBx\n", {"\xEF\xBBx"}},
+      {"\xBB\xBF\xEFx\n", {"\xBB\xBF\xEFx"}},
+      {"\xEF\xBB\xBF", {}},  // a mark and nothing else: no answer
+  };
+  for (const auto& [input, lines] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(input));
+    in_.clear();
+    SetInput(input);
+    AnswerReader reader(in_, console_);
+    for (const std::string& line : lines) EXPECT_EQ(reader.Text("Q"), line);
+    EXPECT_EQ(reader.Peek(), std::nullopt);
+  }
+}
+
 TEST_F(ReaderTest, FirstCharacterOfTheLine) {
   SetInput("yes\n\n N\r\n\r\n");
   EXPECT_EQ(reader_.FirstCharacter("Q"), 'y');

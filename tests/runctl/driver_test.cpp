@@ -691,12 +691,21 @@ TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {
 // saved answers begin with the options that shape the files, so that they repeat the run.
 TEST_F(RunTest, AnswersCarryTheRunsOptions) {
   const std::vector<std::string> answers = {"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Opts"};
-  std::vector<std::string> with_line = {"#haplovex --csv"};
-  with_line.insert(with_line.end(), answers.begin(), answers.end());
-  ASSERT_EQ(Run(with_line), kExitFinished);
-  EXPECT_TRUE(std::filesystem::exists(folder_.path() / "HAPLOVEX.releases.csv"));
-  EXPECT_EQ(std::count(console_.begin(), console_.end(), " #haplovex --csv"), 0)
-      << "the options line is no answer";
+  // (As saved by editors: with CR LF line ends, or a byte-order mark before the first line.)
+  for (const std::string line : {"#haplovex --csv", "#haplovex --csv\r", "\xEF\xBB\xBF#haplovex --csv"}) {
+    SCOPED_TRACE(::testing::PrintToString(line));
+    for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
+    std::vector<std::string> with_line = {line};
+    with_line.insert(with_line.end(), answers.begin(), answers.end());
+    ASSERT_EQ(Run(with_line), kExitFinished) << Tail(2)[0];
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "HAPLOVEX.releases.csv"));
+    EXPECT_EQ(std::count(console_.begin(), console_.end(), " #haplovex --csv"), 0)
+        << "the options line is no answer";
+  }
+  std::vector<std::string> marked = answers;
+  marked[0] = "\xEF\xBB\xBF" + marked[0];
+  std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+  EXPECT_EQ(Run(marked), kExitFinished) << Tail(2)[0];
 
   // (The options line comes first, before the overwrite answer.)
   std::vector<std::string> bad = {"#haplovex --cvs", "y"};

@@ -24,6 +24,8 @@ TEST(OptionsLineTest, ReadAddedToTheCommandLine) {
       {"#haplovex\t--strict --threads 3", true, true, false, false, false, true, 3},
       {"#haplovex --threads=2  --csv ", true, true, false, true, false, false, 2},
       {"#haplovex", true, true, false, false, false, false, 0},
+      {"#haplovex\r", true, true, false, false, false, false, 0},  // a line end of CR LF
+      {"#haplovex --csv\r", true, true, false, true, false, false, 0},
       {"#haplovex -y", true, false, false, false, false, false, 0},  // a folder's answer, not a run's
       {"#haplovex --threads 0", true, false, false, false, false, false, 0},
       {"#haplovex --inpt", true, false, false, false, false, false, 0},
