@@ -244,6 +244,8 @@ TEST(WorkFolderTest, MovesOfAKilledRunAreFinishedAndNoOthers) {
        "HAPLOVEX.html\t.HAPLOVEX.html.partial-@-3\t-\ngeese.inp\t-\tSOURCE.txt\n",
        {".HAPLOVEX.html.partial-@-3: page\n"}, {"HAPLOVEX.html: page\n"}, "HAPLOVEX.html",
        {"geese.inp|-|SOURCE.txt\""}},
+      {"bytes that would control a terminal", "HAPLOVEX.OUT\x1b]52;c;aGk=\x07\t-\t-\n", {}, {}, "",
+       {"HAPLOVEX.OUT?]52;c;aGk=?|-|-\""}},
       {"a folder at the record's name", "", {}, {".HAPLOVEX.moves-@/"}, "", {},
        [](const fs::path& record) { fs::create_directory(record); }},
       {"a link at the record's name", "", {}, {".HAPLOVEX.moves-@ -> ../outside/moves"}, "", {},

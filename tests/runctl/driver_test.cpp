@@ -565,6 +565,8 @@ TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
       {"refused answers are not kept, their corrections are",
        {"records.txt", "2,300,1,1", "2,3,1,1", "A", "AB"}, "", false, kExitError,
        "HAPLOVEX.ANS.partial", "records.txt\n2,3,1,1\nAB\n"},
+      {"an answer refused last leaves none of its bytes", {"records.txt", "2,300,1,1"}, "", false,
+       kExitError, "HAPLOVEX.ANS.partial", "records.txt\n"},
       {"the options of the run come first", {"records.txt", "2,3,1,1"}, "", true, kExitError,
        "HAPLOVEX.ANS.partial", "#haplovex --csv\nrecords.txt\n2,3,1,1\n"},
       {"an earlier run's file is left alone", {"records.txt"}, "mine\n", false, kExitError,
