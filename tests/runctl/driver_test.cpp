@@ -1,6 +1,8 @@
 #include "runctl/driver.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/format.h"
 #include "../common/test_support.h"
 
 namespace haplovex {
@@ -699,6 +702,55 @@ TEST_F(RunTest, SummarisedHistoriesShowTheirFirstRecordsSplit) {
     EXPECT_EQ(Run(answers), kExitFinished);
     EXPECT_NE(err_.find("haplovex: " + c.split + "\n"), std::string::npos) << err_;
   }
+}
+
+// What the records and the folder hold reaches standard error through the one filter of what a
+// person is shown, and a terminal's console through it too, while a piped console keeps every
+// byte: a history of escape sequences on the line that says how the first record was split, C1
+// controls as bytes and as characters (a character that merely holds such a byte stays), and a
+// name in the record of moves of a run killed while putting its files in place.
+TEST_F(RunTest, DataShownToAPersonCannotControlATerminal) {
+  struct Case {
+    std::string name;
+    std::string record;  // the file's one record
+    std::string counts;  // the answer of strata, periods, age classes, groups
+    std::string said;    // on standard error, and on a terminal's console
+  };
+  const std::vector<Case> cases = {
+      {"escape sequences", "\x1b[2J\x1b[8mA000 5;", "2,12,1,1", "history ?[2J?[8mA000, count 5"},
+      {"C1 controls", "A\x9b" "2J\xc2\x9d 5;", "2,6,1,1", "history A?2J?, count 5"},
+      {"a character holding 0x9B", "\xc5\x9b" "A000 5;", "2,6,1,1",
+       "history \xc5\x9b" "A000, count 5"},
+  };
+  options_.inp = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder_.Write("odd.inp", c.record + "\n");
+    for (const bool terminal : {false, true}) {
+      std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+      options_.console_is_terminal = terminal;
+      EXPECT_EQ(Run({"odd.inp", c.counts, "AB", "2", "Odd"}), kExitFinished);
+      EXPECT_NE(err_.find("haplovex: line 1: " + c.said + "\n"), std::string::npos) << err_;
+      for (const std::string& line : testing::Lines(err_)) EXPECT_EQ(Harmless(line), line);
+      // The record as the preview shows it.
+      const std::string shown = " " + (terminal ? Harmless(c.record) : c.record) + " ";
+      EXPECT_NE(std::find_if(console_.begin(), console_.end(),
+                             [&](const std::string& line) { return line.starts_with(shown); }),
+                console_.end());
+      if (!terminal) continue;
+      for (const std::string& line : console_) EXPECT_EQ(Harmless(line), line);
+    }
+  }
+  options_ = RunOptions{};
+  // A clipboard write (OSC 52) in a name in the record of moves of a run long gone.
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  folder_.Write(".planted", "planted\n");
+  folder_.Write(".HAPLOVEX.moves-" + std::to_string(child), "x\x1b]52;c;aGk=\x07\t.planted\t-\n");
+  Run({"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Title"});
+  EXPECT_NE(err_.find("x?]52;c;aGk=?"), std::string::npos) << err_;
+  for (const std::string& line : testing::Lines(err_)) EXPECT_EQ(Harmless(line), line);
 }
 
 // Each warning about the data, with data that gives it; a clean run gives none.
