@@ -150,7 +150,15 @@ struct InpCase {
 // Strata A and B (C beyond them), 4 periods. Every case gives the same on the plain way and the
 // quick way, with 1 to 3 threads and every set of kernels.
 TEST(InpStreamTest, RecordsCommentsLineEndsAndErrors) {
+  // A record of no capture, 63 records after it (a batch of 64 read quickly), and one read byte
+  // by byte (a comment among its fields).
+  std::string batch = "0000 1 1;\n";
+  for (int k = 0; k < 63; ++k) batch += "A0B0 1 1;\n";
+  batch += "A0B0 /* c */ 1 1;\n";
   const std::vector<InpCase> cases = {
+      {"a record of no capture in a full batch before one read byte by byte", "MF", batch,
+       "records 65, animals 130; no capture 1 from record 1 line 1"
+       "; line 1: history 0000, counts 1 1 (groups M, F) [3 fields]"},
       {"a comment over several lines", "MF",
        "/* a comment\n   over three\n   lines */ A0B0 2 1;\n0AA0 0 3;\n",
        "records 2, animals 6"
