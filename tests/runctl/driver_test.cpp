@@ -851,6 +851,13 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
   std::string many;
   for (int k = 0; k < 10'000; ++k) many += "AB0C0D M  3\n";
   for (int k = 0; k < 1'000; ++k) many += "xxxxxx F  1\n";
+  // Histories alone, each ending at the history's last column, with 1 in 20 of their characters
+  // neither a code nor a mark of no capture (3 of 60), and a little more (4 of 78).
+  std::string at_limit;
+  std::string past_limit;
+  for (int k = 0; k < 10; ++k) at_limit += k < 3 ? "xB0C0D\n" : "AB0C0D\n";
+  for (int k = 0; k < 13; ++k) past_limit += k < 4 ? "xB0C0D\n" : "AB0C0D\n";
+  const std::vector<std::string> histories = {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"};
   folder_.Write("birds.inp", "AB0C0D 3 0;\nA0BB00 0 12;\n");
   struct Case {
     std::string name;
@@ -873,6 +880,23 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
        "the group codes M,F were typed with commas between them"},
       {"odd histories after the first 10,000 records", many,
        {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"}, ""},
+      {"odd history characters at 5%", at_limit, histories, ""},
+      {"odd history characters past 5%", past_limit, histories,
+       "4 of the 78 characters in the history in columns 1-6 of the 13 records are neither "
+       "stratum codes nor 0, . or blank; the histories fit from column 2 on"},
+      // Columns 1-2 and 5-6 hold as many codes, each two columns from those typed.
+      {"the nearer column on a tie is the earlier", "ABxxAB\nABxxAB\n",
+       {"2,2,1,1", "AB", "3", "0", "0", "2", "B"},
+       "none of the stratum codes AB stands in the history in columns 3-4 of the 2 records; the "
+       "histories fit from column 1 on"},
+      {"frequency fields half not numbers", "AB0C0D M  3\nA0BB00 F xx\n00CD0A M  1\nD0000A F xx\n",
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
+      {"frequency fields more than half not numbers", "AB0C0D M  3\nA0BB00 F xx\n00CD0A M xx\n",
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"},
+       "2 of the 3 fields of the frequency in columns 10-11 in the 3 records are not numbers; the "
+       "first is \"xx\", in record 2"},
+      {"group codes with a comma the group column holds", "AB0C0D M  3\nA0BB00 ,  2\n00CD0A F  1\n",
+       {"4,6,1,3", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
