@@ -3,7 +3,7 @@
 # set of kernels they read with: every whole-run case, generated files of every model set (with
 # every set of kernels the machine has), and files that stop the run in their
 # first half, their second half and at the line where they are split, give the same console,
-# exit status, HAPLOVEX.OUT and HAPLOVEX.SUM with 1, 2, 3 and 4 threads.
+# standard error, exit status, HAPLOVEX.OUT and HAPLOVEX.SUM with 1, 2, 3 and 4 threads.
 #   threads_agree.sh HAPLOVEX GEN
 set -uo pipefail
 bin=$(realpath "$1")
@@ -31,11 +31,11 @@ agree() {
     for threads in $counts; do
       local run="$work/run-$threads"
       rm -rf "$run" && cp -a "$dir" "$run"
-      (cd "$run" && HAPLOVEX_KERNELS=$set "$bin" --threads "$threads" < "$answers" > .console 2> /dev/null
+      (cd "$run" && HAPLOVEX_KERNELS=$set "$bin" --threads "$threads" < "$answers" > .console 2> .err
        echo "$?" > .status)
       local print
-      print=$(cd "$run" && cat .status; tail -n 3 .console | tr -d '\0'; for f in .console HAPLOVEX.OUT HAPLOVEX.SUM; do
-                [ -f "$f" ] && sha256sum "$f"; done)
+      print=$(cd "$run" && cat .status .err; tail -n 3 .console | tr -d '\0'
+              sha256sum .console HAPLOVEX.OUT HAPLOVEX.SUM 2> /dev/null)
       if [ -z "$reference" ]; then
         reference=$print
       elif [ "$print" != "$reference" ]; then
