@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/format.h"
 #include "common/work_folder.h"
 #include "runctl/driver.h"
 #include "runctl/options.h"
@@ -62,8 +63,15 @@ int Print(std::string_view text) {
   return 1;
 }
 
+// Says what is wrong on standard error. What the command line and the environment hold is shown
+// through the one filter of data shown to a person, as everything the run says there is.
+void Complain(const std::string& problem) {
+  std::cerr << "haplovex: " << haplovex::Harmless(problem) << "\n";
+}
+
 int Usage(const std::string& problem) {
-  std::cerr << "haplovex: " << problem << "\n" << kUsage;
+  Complain(problem);
+  std::cerr << kUsage;
   return 2;
 }
 
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
   const std::optional<haplovex::KernelSet> kernels =
       haplovex::ChooseKernels(std::getenv("HAPLOVEX_KERNELS"), problem);
   if (!kernels) {
-    std::cerr << "haplovex: " << problem << "\n";
+    Complain(problem);
     return 2;
   }
   options.kernels = *kernels;
@@ -161,7 +169,7 @@ int main(int argc, char** argv) {
   std::ifstream answers;
   if (answers_file != nullptr && std::string_view(answers_file) != "-") {
     if (const std::string problem = AnswersFileProblem(answers_file); !problem.empty()) {
-      std::cerr << "haplovex: " << problem << "\n";
+      Complain(problem);
       return 2;
     }
     answers.open(answers_file, std::ios::binary);

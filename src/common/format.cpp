@@ -132,14 +132,6 @@ std::string_view TrimmedRight(std::string_view text) {
   return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
-std::string Harmless(std::string_view text) {
-  std::string shown(text);
-  for (char& c : shown) {
-    if (ControlsATerminal(c)) c = '?';
-  }
-  return shown;
-}
-
 namespace {
 
 // The characters of Windows-1252 at 0x80-0x9F; 0 where it has none.
@@ -173,44 +165,76 @@ void AppendWindows1252(std::string& out, char byte) {
   }
 }
 
+// The length of the UTF-8 character at text[k], a byte of 0x80 or more, with its code point
+// in `c`; 0 when the bytes there are no valid character (a stray continuation byte, a sequence
+// cut short, an overlong form, a surrogate, a code point past U+10FFFF).
+size_t Utf8Length(std::string_view text, size_t k, char32_t& c) {
+  const auto b = static_cast<unsigned char>(text[k]);
+  size_t more = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    more = 1;
+    c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    more = 2;
+    c = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    more = 3;
+    c = b & 0x07;
+  } else {
+    return 0;
+  }
+  if (k + more >= text.size()) return 0;  // the sequence runs past the end
+  for (size_t m = 1; m <= more; ++m) {
+    const auto next = static_cast<unsigned char>(text[k + m]);
+    if ((next & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (next & 0x3F);
+  }
+  if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
+      (c >= 0xD800 && c <= 0xDFFF)) {
+    return 0;
+  }
+  return more + 1;
+}
+
 bool IsValidUtf8(std::string_view text) {
-  size_t k = 0;
-  while (k < text.size()) {
-    const auto b = static_cast<unsigned char>(text[k]);
-    size_t more = 0;
-    char32_t c = 0;
-    if (b < 0x80) {
+  char32_t c = 0;
+  for (size_t k = 0; k < text.size();) {
+    if (static_cast<unsigned char>(text[k]) < 0x80) {
       ++k;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      more = 1;
-      c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      more = 2;
-      c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      more = 3;
-      c = b & 0x07;
+    } else if (const size_t n = Utf8Length(text, k, c); n != 0) {
+      k += n;
     } else {
       return false;
     }
-    if (k + more >= text.size()) return false;  // the sequence runs past the end
-    for (size_t m = 1; m <= more; ++m) {
-      const auto next = static_cast<unsigned char>(text[k + m]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    // No overlong forms, no surrogates, nothing past U+10FFFF.
-    if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
-        (c >= 0xD800 && c <= 0xDFFF)) {
-      return false;
-    }
-    k += more + 1;
   }
   return true;
 }
 
 }  // namespace
+
+std::string Harmless(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  char32_t c = 0;
+  for (size_t k = 0; k < text.size();) {
+    const auto b = static_cast<unsigned char>(text[k]);
+    if (b < 0x80) {
+      shown += ControlsATerminal(text[k]) ? '?' : text[k];
+      ++k;
+    } else if (const size_t n = Utf8Length(text, k, c); n != 0) {
+      if (c <= 0x9F) {
+        shown += '?';
+      } else {
+        shown.append(text.substr(k, n));
+      }
+      k += n;
+    } else {
+      shown += b <= 0x9F ? '?' : text[k];
+      ++k;
+    }
+  }
+  return shown;
+}
 
 std::string TextAsUtf8(std::string_view text) {
   if (IsValidUtf8(text)) return std::string(text);

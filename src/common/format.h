@@ -38,7 +38,13 @@ inline bool IsControlByte(char c) {
 }
 // Bytes a terminal takes as commands: the control characters but tab, and DEL.
 inline bool ControlsATerminal(char c) { return IsControlByte(c) && c != '\t'; }
-// `text` as a terminal may be shown it: each byte that would control it as "?".
+// `text` as a terminal may be shown it, the one filter of everything read from the folder,
+// the records or the answers that a person is shown: each character that would control the
+// terminal as "?". Those are the control characters but tab (a line end too: the text is
+// shown as one line), DEL, the characters U+0080-U+009F (their two bytes as one "?"), and a
+// byte of 0x80-0x9F that is no part of a valid UTF-8 character (an 8-bit terminal takes it as
+// one of those). Everything else is kept as it is, valid UTF-8 ("\xC5\x9B", an s with acute)
+// or not (a Latin-1 "\xE9").
 std::string Harmless(std::string_view text);
 
 // Text as UTF-8, for pages and tables declared so: `text` itself where it is valid UTF-8,

@@ -205,7 +205,7 @@ std::vector<std::string> WarnOfAnswers(RunContext& run, const ConversionSettings
   if (warnings.empty()) return warnings;
   run.console.Flush();
   for (const std::string& warning : warnings) {
-    run.err << "haplovex: warning: " << Harmless(warning) << "\n";
+    run.err << "haplovex: warning: " << warning << "\n";
   }
   run.err.flush();
   if (run.options.strict) {
@@ -496,8 +496,11 @@ size_t TitleLength(const std::string& title) {
   return tlen;
 }
 
-int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
+int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& standard_error,
                 const std::filesystem::path& workdir, const RunOptions& options) {
+  // Messages name what the folder, the records and the answers hold: every line passes the
+  // one filter of what a person is shown.
+  HarmlessStream err(standard_error);
   Console console(out, options.console_is_terminal);
   AnswerReader answers(in, console, options.answers_from_terminal);
   bool finished = false;

@@ -47,8 +47,9 @@ struct RunOptions {
 };
 
 // Runs one conversion reading answers from `in`, writing the console to `out` and the words
-// for the person at the console (what a stop left in the folder) to `err`, with files in the
-// folder `workdir`. Returns the exit status: 0 after the normal end, 1 after any error stop.
+// for the person at the console (what a stop left in the folder) to `err`, each line through
+// Harmless, with files in the folder `workdir`. Returns the exit status: 0 after the normal
+// end, 1 after any error stop.
 int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& err,
                 const std::filesystem::path& workdir, const RunOptions& options = {});
 

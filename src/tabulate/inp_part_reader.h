@@ -418,6 +418,8 @@ class InpPartReader {
   // after the records before it.
   [[gnu::noinline]] PartRead CarefulRecord() {
     if (!fields_.Valid()) return PartRead::kPlainWay;
+    // A full batch is counted first: its records are numbered back from the last one read.
+    if (batch_ == kBatch) FlushBatch();
     const int64_t number = ++nrec_;
     const std::string_view history = fields_.history();
     const int64_t* counts = fields_.counts();
@@ -428,7 +430,6 @@ class InpPartReader {
     }
     int64_t animals = 0;
     if (quick_) {
-      if (batch_ == kBatch) FlushBatch();
       std::memcpy(copies_[batch_], history.data(), periods_);
       histories_[batch_] = reinterpret_cast<const unsigned char*>(copies_[batch_]);
       lines_[batch_] = line;

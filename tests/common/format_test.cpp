@@ -168,9 +168,28 @@ TEST(Utf8Test, TextAndCodes) {
   EXPECT_EQ(CodeAsUtf8('\x90'), "\xEF\xBF\xBD");
 }
 
-TEST(HarmlessTest, BytesThatControlATerminal) {
-  EXPECT_EQ(Harmless("notes\x1B]0;owned\x07.txt"), "notes?]0;owned?.txt");
-  EXPECT_EQ(Harmless("a\tb\x7F\xE9"), "a\tb?\xE9");  // a tab stays; so do bytes of 0x80 and more
+// The characters that control a terminal, as bytes of 7 and 8 bits and as UTF-8, against those
+// next to them that do not.
+TEST(HarmlessTest, CharactersThatControlATerminal) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"notes\x1B]0;owned\x07.txt", "notes?]0;owned?.txt"},
+      {"a\tb\x7F~", "a\tb?~"},  // a tab stays
+      {std::string("\0\x1F\r\n ", 5), "???? "},
+      {"\x9B" "2J", "?2J"},                   // a C1 control byte: CSI to an 8-bit terminal
+      {"\x9D" "52;c;aGk=\x9C", "?52;c;aGk=?"},  // OSC ... ST: a clipboard write
+      {"\x80\x9F\xA0\xFF", "??\xA0\xFF"},      // bytes past 0x9F are no controls
+      {"\xC2\x9B" "2J", "?2J"},               // U+009B, CSI as a character
+      {"\xC2\x9D\xC2\x80\xC2\x9F", "???"},    // U+009D, U+0080, U+009F
+      {"\xC2\xA0\xC2\x7F", "\xC2\xA0\xC2?"},  // U+00A0 (no-break space); a C2 with no character
+      {"\xC5\x9B", "\xC5\x9B"},                // an s with acute: 9B within a character
+      {"\xE2\x80\x9D", "\xE2\x80\x9D"},         // a right double quotation mark
+      {"\xF0\x9F\x90\xA6", "\xF0\x9F\x90\xA6"},  // a bird, four bytes
+      {"caf\xE9", "caf\xE9"},                    // Latin-1: no UTF-8, no control
+      {"\xC5" "A\x9B", "\xC5" "A?"},             // a sequence broken: its 9B alone
+      {"\xE0\x82\x9B", "\xE0??"},               // U+009B in an overlong form is no character
+      {"\xE2\x80", "\xE2?"},                     // a sequence cut short at the end
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(Harmless(text), shown) << text;
 }
 
 }  // namespace

@@ -275,6 +275,20 @@ printf '%s\n' d.txt -2,3,1,1 AB 1 0 0 2 Hostile > "$esc/answers"
 expect escapes-shown-harmless has "$esc/terminal.console" "AB0?[2J?]0;owned?"
 expect escapes-no-escape-on-terminal lacks "$esc/terminal.console" $'\033'
 expect escapes-piped-as-they-are has "$esc/piped.console" $'AB0\033[2J\033]0;owned\007'
+# Standard error is for a person wherever it goes: the line saying how the first record was
+# split, an option and the environment named in a refusal, C1 controls (8-bit and UTF-8) among
+# them; the piped transcript keeps the record's bytes.
+printf '\033[2J\233\302\235A0 5;\n' > "$esc/odd.inp"
+printf '%s\n' odd.inp 2,9,1,1 AB 2 Hostile > "$esc/inp-answers"
+(cd "$esc" && rm -f HAPLOVEX.OUT HAPLOVEX.SUM && "$bin" --inp < inp-answers > inp.console 2> inp.err)
+"$bin" $'--\033]52;c;aGk=\007' > /dev/null 2> "$esc/option.err"
+HAPLOVEX_KERNELS=$'\233'2J "$bin" --version > /dev/null 2> "$esc/kernels.err"
+expect escapes-split-line-harmless has "$esc/inp.err" "haplovex: line 1: history ?[2J??A0, count 5"
+expect escapes-option-harmless has "$esc/option.err" "unknown option '--?]52;c;aGk=?'"
+expect escapes-kernels-harmless has "$esc/kernels.err" "HAPLOVEX_KERNELS='?2J'"
+no_controls() { ! LC_ALL=C grep -qP '[\x00-\x08\x0b-\x1f\x7f-\x9f]' "$1"; }
+for err in inp option kernels; do expect "escapes-none-on-stderr-$err" no_controls "$esc/$err.err"; done
+expect escapes-inp-piped-as-they-are env LC_ALL=C grep -qF $'\033[2J\233\302\235A0 5;' "$esc/inp.console"
 
 # A really full file system (a small memory file system when this runs as root, otherwise the
 # file-size limit): the write that fails stops the run, and the earlier files stay.

@@ -277,7 +277,9 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
        {}},
       {"--inp: the stratum codes and the group codes",
        {"4,6,1,2", "abcd", "ABCD", "M,F", "MF", "2", "B"},
-       {"the histories hold, in the 3 records: a 0  b 0", "as ABCD, not abcd",
+       // (Each history ends at its last column: no column past it is read as blank.)
+       {"the histories hold, in the 3 records: a 0  b 0  c 0  d 0  0 8  A 3  B 3  C 2  D 2\n",
+        "as ABCD, not abcd",
         "the group codes M,F"},
        {"4,6,1,2", "ABCD", "MF", "2", "B"}},
   };

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/format.h"
 #include "../common/test_support.h"
 
 namespace haplovex {
@@ -751,6 +752,55 @@ TEST_F(RunTest, SummarisedHistoriesShowTheirFirstRecordsSplit) {
   }
 }
 
+// What the records and the folder hold reaches standard error through the one filter of what a
+// person is shown, and a terminal's console through it too, while a piped console keeps every
+// byte: a history of escape sequences on the line that says how the first record was split, C1
+// controls as bytes and as characters (a character that merely holds such a byte stays), and a
+// name in the record of moves of a run killed while putting its files in place.
+TEST_F(RunTest, DataShownToAPersonCannotControlATerminal) {
+  struct Case {
+    std::string name;
+    std::string record;  // the file's one record
+    std::string counts;  // the answer of strata, periods, age classes, groups
+    std::string said;    // on standard error, and on a terminal's console
+  };
+  const std::vector<Case> cases = {
+      {"escape sequences", "\x1b[2J\x1b[8mA000 5;", "2,12,1,1", "history ?[2J?[8mA000, count 5"},
+      {"C1 controls", "A\x9b" "2J\xc2\x9d 5;", "2,6,1,1", "history A?2J?, count 5"},
+      {"a character holding 0x9B", "\xc5\x9b" "A000 5;", "2,6,1,1",
+       "history \xc5\x9b" "A000, count 5"},
+  };
+  options_.inp = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder_.Write("odd.inp", c.record + "\n");
+    for (const bool terminal : {false, true}) {
+      std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+      options_.console_is_terminal = terminal;
+      EXPECT_EQ(Run({"odd.inp", c.counts, "AB", "2", "Odd"}), kExitFinished);
+      EXPECT_NE(err_.find("haplovex: line 1: " + c.said + "\n"), std::string::npos) << err_;
+      for (const std::string& line : testing::Lines(err_)) EXPECT_EQ(Harmless(line), line);
+      // The record as the preview shows it.
+      const std::string shown = " " + (terminal ? Harmless(c.record) : c.record) + " ";
+      EXPECT_NE(std::find_if(console_.begin(), console_.end(),
+                             [&](const std::string& line) { return line.starts_with(shown); }),
+                console_.end());
+      if (!terminal) continue;
+      for (const std::string& line : console_) EXPECT_EQ(Harmless(line), line);
+    }
+  }
+  options_ = RunOptions{};
+  // A clipboard write (OSC 52) in a name in the record of moves of a run long gone.
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  folder_.Write(".planted", "planted\n");
+  folder_.Write(".HAPLOVEX.moves-" + std::to_string(child), "x\x1b]52;c;aGk=\x07\t.planted\t-\n");
+  Run({"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Title"});
+  EXPECT_NE(err_.find("x?]52;c;aGk=?"), std::string::npos) << err_;
+  for (const std::string& line : testing::Lines(err_)) EXPECT_EQ(Harmless(line), line);
+}
+
 // Each warning about the data, with data that gives it; a clean run gives none.
 TEST_F(RunTest, WarningsAboutTheData) {
   struct Case {
@@ -849,6 +899,13 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
   std::string many;
   for (int k = 0; k < 10'000; ++k) many += "AB0C0D M  3\n";
   for (int k = 0; k < 1'000; ++k) many += "xxxxxx F  1\n";
+  // Histories alone, each ending at the history's last column, with 1 in 20 of their characters
+  // neither a code nor a mark of no capture (3 of 60), and a little more (4 of 78).
+  std::string at_limit;
+  std::string past_limit;
+  for (int k = 0; k < 10; ++k) at_limit += k < 3 ? "xB0C0D\n" : "AB0C0D\n";
+  for (int k = 0; k < 13; ++k) past_limit += k < 4 ? "xB0C0D\n" : "AB0C0D\n";
+  const std::vector<std::string> histories = {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"};
   folder_.Write("birds.inp", "AB0C0D 3 0;\nA0BB00 0 12;\n");
   struct Case {
     std::string name;
@@ -871,6 +928,23 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
        "the group codes M,F were typed with commas between them"},
       {"odd histories after the first 10,000 records", many,
        {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"}, ""},
+      {"odd history characters at 5%", at_limit, histories, ""},
+      {"odd history characters past 5%", past_limit, histories,
+       "4 of the 78 characters in the history in columns 1-6 of the 13 records are neither "
+       "stratum codes nor 0, . or blank; the histories fit from column 2 on"},
+      // Columns 1-2 and 5-6 hold as many codes, each two columns from those typed.
+      {"the nearer column on a tie is the earlier", "ABxxAB\nABxxAB\n",
+       {"2,2,1,1", "AB", "3", "0", "0", "2", "B"},
+       "none of the stratum codes AB stands in the history in columns 3-4 of the 2 records; the "
+       "histories fit from column 1 on"},
+      {"frequency fields half not numbers", "AB0C0D M  3\nA0BB00 F xx\n00CD0A M  1\nD0000A F xx\n",
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
+      {"frequency fields more than half not numbers", "AB0C0D M  3\nA0BB00 F xx\n00CD0A M xx\n",
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"},
+       "2 of the 3 fields of the frequency in columns 10-11 in the 3 records are not numbers; the "
+       "first is \"xx\", in record 2"},
+      {"group codes with a comma the group column holds", "AB0C0D M  3\nA0BB00 ,  2\n00CD0A F  1\n",
+       {"4,6,1,3", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -150,7 +150,24 @@ struct InpCase {
 // Strata A and B (C beyond them), 4 periods. Every case gives the same on the plain way and the
 // quick way, with 1 to 3 threads and every set of kernels.
 TEST(InpStreamTest, RecordsCommentsLineEndsAndErrors) {
+  // A record of no capture, 63 records after it (a batch of 64 read quickly), and one read byte
+  // by byte (a comment among its fields).
+  std::string batch = "0000 1 1;\n";
+  for (int k = 0; k < 63; ++k) batch += "A0B0 1 1;\n";
+  batch += "A0B0 /* c */ 1 1;\n";
+  // 23,830 records of 11 bytes, then a comment line of 13 bytes: its carriage return is the
+  // last byte of the first 256 KiB (262,144 bytes), its line feed the first of the next.
+  std::string crlf;
+  for (int k = 0; k < 23'830; ++k) crlf += "A0B0 1 1;\r\n";
+  crlf += "/* padding */\r\n0000 1 1;\r\n";
+  const std::string sevens(249, '7');
   const std::vector<InpCase> cases = {
+      {"a record of no capture in a full batch before one read byte by byte", "MF", batch,
+       "records 65, animals 130; no capture 1 from record 1 line 1"
+       "; line 1: history 0000, counts 1 1 (groups M, F) [3 fields]"},
+      {"a block that ends between a carriage return and its line feed", "MF", crlf,
+       "records 23831, animals 47662; no capture 1 from record 23831 line 23832"
+       "; line 1: history A0B0, counts 1 1 (groups M, F) [3 fields]"},
       {"a comment over several lines", "MF",
        "/* a comment\n   over three\n   lines */ A0B0 2 1;\n0AA0 0 3;\n",
        "records 2, animals 6"
@@ -213,6 +230,14 @@ TEST(InpStreamTest, RecordsCommentsLineEndsAndErrors) {
        " *** Line 1: the count \"1.5\" is not a whole number of animals"},
       {"a sign alone", "MF", "\nA0B0 - 1;",
        " *** Line 2: the count \"-\" is not a whole number of animals"},
+      {"a sign inside a count", "MF", "A0B0 1 1;\nA0B0 1-2 1;",
+       " *** Line 2: the count \"1-2\" is not a whole number of animals"},
+      {"a bad count of 250 characters, shown whole", "MF", "A0B0 " + sevens + "x 1;",
+       " *** Line 1: the count \"" + sevens + "x\" is not a whole number of animals"},
+      {"a bad count of 251 characters, cut at 250", "MF", "A0B0 7" + sevens + "x 1;",
+       " *** Line 1: the count \"7" + sevens + "...\" is not a whole number of animals"},
+      {"a \"/\" after the last \";\", on a line of its own", "MF", "A0B0 1 1;\n\n/",
+       " *** Line 3: data after the last \";\""},
       {"animals past the limit", "MF", "A0B0 999999999 0;\n0A0B 0 1;",
        " *** Record 2: the number of animals read passes 999,999,999"},
   };
