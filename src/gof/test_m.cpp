@@ -151,7 +151,7 @@ enum class Pace {
   // Then on until it has not changed (by 1e-16 of itself) two rounds running. Along a ridge
   // the likelihood is flat long before the fitted values are settled: runs from different
   // starts that stop at 1e-13 can disagree in the fifth decimal of the statistic, and this
-  // brings them within 1e-6 but on the flattest tables.
+  // brings them within 1e-7 but on the flattest tables (one calm round is not always enough).
   kSettle,
 };
 
