@@ -256,6 +256,9 @@ double FisherExactP(const CountTable& table) {
 CountTable PoolCategories(CountTable t) {
   assert(t.rows() >= 2 && t.columns() >= 2);
   Margins margins(t);
+  // A table of no animals is pooled down to a 2x2 of zeros, every expected count being 0: at
+  // once, rather than a line at a time (the tables of a release no animal had are that).
+  if (margins.total == 0) return CountTable(2, 2);
   for (;;) {
     int row = 0;
     int column = 0;

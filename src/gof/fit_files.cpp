@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
 #include <thread>
 #include <utility>
 #include <cstdio>
@@ -90,7 +94,92 @@ void CsvTest(const std::string& group, const TestResult& test, OutputFile& file)
   CsvTotal(group, test, file);
 }
 
+// A number of bytes that stops at the largest uint64_t rather than wrapping.
+struct Bytes {
+  uint64_t n = 0;
+
+  friend Bytes operator+(Bytes x, Bytes y) {
+    uint64_t sum = 0;
+    return {__builtin_add_overflow(x.n, y.n, &sum) ? std::numeric_limits<uint64_t>::max() : sum};
+  }
+  friend Bytes operator*(Bytes x, Bytes y) {
+    uint64_t product = 0;
+    return {__builtin_mul_overflow(x.n, y.n, &product) ? std::numeric_limits<uint64_t>::max() : product};
+  }
+};
+
+Bytes Of(int64_t n) { return {n > 0 ? static_cast<uint64_t>(n) : 0}; }
+
+// What a vector of `count` elements of `size` bytes takes: its elements and the heap's own
+// bookkeeping of the block.
+Bytes Block(Bytes count, size_t size) { return count * Of(static_cast<int64_t>(size)) + Of(32); }
+
+// A table of the mixture tests, `strata` mixture rows and as many base rows of `columns` counts.
+Bytes MixtureTableBytes(int64_t strata, int64_t columns) {
+  return Of(2 * strata) * Block(Of(columns), sizeof(int64_t)) +
+         Of(2) * Block(Of(strata), sizeof(std::vector<int64_t>));
+}
+
 }  // namespace
+
+uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
+  const int64_t k = periods;
+  const int64_t a = strata;
+  const Bytes g = Of(groups);
+  const Bytes t = Of(std::max(threads, 1));
+  // A group's tables: their counts and the places of their rows, in three blocks.
+  const Bytes tables =
+      Bytes{FitTables::BytesFor(periods, strata)} + Of(sizeof(FitTables)) + Of(3) * Block(Of(0), 1);
+  const Bytes reading = g * (t + Of(1)) * tables;
+
+  // A group's results, kept until the tests are written. A component is held in a vector that
+  // may have grown to twice its size, and named in at most two notes of its test (in 24
+  // characters, in strings that may have grown to twice their length); each period of the
+  // mixture tests may have a note of its own, naming up to every stratum.
+  const int64_t releases = std::max<int64_t>(k - 2, 0);
+  const int64_t itec = std::max<int64_t>(k - 3, 0);
+  const int64_t ltec = std::max<int64_t>(k - 4, 0);
+  const int64_t components = 3 * a * releases + 2 * releases + 2 * (itec + ltec);
+  const Bytes results = Of(components) * Of(2 * sizeof(Component) + 2 * 2 * 24) +
+                        Of(itec + ltec) * Of(2 * (256 + 4 * a) + 2 * sizeof(std::string)) +
+                        Of(9) * Of(1024);  // each test's name, vectors and notes of one line
+  // The tables of a group's mixture tests, kept from when they are made until all are fitted,
+  // with the room they were made with (pooling takes lines out, not room): M.ITEC 2 x strata
+  // columns at periods 2..k-2, M.LTEC strata x (k - i - 1) columns at periods i = 2..k-3; and
+  // which table each fit is and its statistic.
+  Bytes mixture_tables = Of(2) * Block(Of(2 * k), sizeof(MixtureTable) + sizeof(size_t)) +
+                         Of(2 * k) * Of(4 * sizeof(void*) + sizeof(double));
+  for (int64_t i = 2; i <= k - 2; ++i) mixture_tables = mixture_tables + MixtureTableBytes(a, 2 * a);
+  for (int64_t i = 2; i <= k - 3; ++i) mixture_tables = mixture_tables + MixtureTableBytes(a, a * (k - i - 1));
+
+  // What one thread works on at once, the largest of:
+  const int64_t widest = std::max(2 * a, a * std::max<int64_t>(k - 3, 1));  // a mixture table's columns
+  // a group's multi-state m-array, of (periods x strata)^2 counts, and a mixture table made and
+  // pooled from it;
+  const Bytes making = Block(Of(k * a) * Of(k * a), sizeof(int64_t)) + Block(Of(k * a), sizeof(int64_t)) +
+                       MixtureTableBytes(a, widest) + Block(Of(2 * a), sizeof(int64_t)) +
+                       Block(Of(widest), sizeof(int64_t));
+  // the widest table of the multi-state tests (2 x strata x (periods - 2)), a copy of it pooled
+  // and its totals;
+  const Bytes multi = Of(5) * Block(Of(a * k), sizeof(int64_t));
+  // the single-state m-array, (periods + 1)^2 counts, and its tables;
+  const Bytes single = Of(k + 1) * Block(Of(k + 1), sizeof(int64_t)) + Block(Of(k + 1), sizeof(std::vector<int64_t>)) +
+                       Of(5) * Block(Of(k), sizeof(int64_t));
+  // a fit: the counts of its table (in vectors that may have grown to twice their size), one
+  // run from one start (where it stands, its step, the start, and the three of the round's
+  // scratch), the height each start reached, and the fitted values.
+  const Bytes parameters = Of(a * widest + a * a);
+  const Bytes fit = Of(2) * Block(Of(2 * a * widest), sizeof(double)) + Of(2) * Block(Of(2 * a), sizeof(double)) +
+                    Block(Of(widest), sizeof(double)) + Of(6) * Block(parameters, sizeof(double)) +
+                    Block(Of(DefaultRandomStarts(static_cast<size_t>(a)) + 1), sizeof(double)) +
+                    Of(3 * a) * Block(Of(widest), sizeof(double)) + Of(a) * Block(Of(a), sizeof(double)) +
+                    Of(4) * Block(Of(a), sizeof(std::vector<double>));
+  const Bytes work = {std::max({making.n, multi.n, single.n, fit.n})};
+
+  // The results of every group, and those of one gathered again for HAPLOVEX.GOF.
+  const Bytes testing = g * (tables + results + mixture_tables) + results + t * work;
+  return std::max(reading.n, testing.n);
+}
 
 TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests) {
   TestResult sum;

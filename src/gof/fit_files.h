@@ -31,6 +31,15 @@ std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
 // The notes of a group's tests, a note several tests share once: (the tests' names, the note).
 std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g);
 
+// The most memory the goodness-of-fit tests of a run hold at once (saturating at the largest
+// uint64_t), so that a run can refuse them before any record is read: the larger of
+// - while the records are read, the tables of every group for each of `threads` reading
+//   threads, and the tables those are merged into;
+// - while the tests are computed (on as many threads), each group's tables, its results and
+//   the tables of its mixture tests, and what each thread works on at once: a group's
+//   multi-state m-array while its mixture tables are made, the tables of a test, or a fit.
+uint64_t FitPeakBytes(int periods, int strata, int groups, int threads);
+
 // The overall test named `name`: the sum of the tests' totals and df, p from that sum.
 TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests);
 

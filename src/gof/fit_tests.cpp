@@ -70,15 +70,17 @@ struct SubTables {
   }
 };
 
-// The single-state m-array (strata pooled): m[t][t2], animals released at t next caught at t2.
-std::vector<std::vector<int64_t>> PooledMArray(const MultiStateMArray& marray) {
-  const int k = marray.periods();
-  const int a = marray.strata();
+// The single-state m-array (strata pooled): m[t][t2], animals released at t next caught at t2,
+// summed from the tables of the releases (without the multi-state m-array, which would take
+// (periods x strata)^2 counts).
+std::vector<std::vector<int64_t>> PooledMArray(const FitTables& tables) {
+  const int k = tables.periods();
+  const int a = tables.strata();
   std::vector<std::vector<int64_t>> m(k + 1, std::vector<int64_t>(k + 1, 0));
-  for (int t = 1; t <= k; ++t) {
+  for (int t = 1; t <= k - 1; ++t) {
     for (int s = 1; s <= a; ++s) {
-      for (int t2 = t + 1; t2 <= k; ++t2) {
-        for (int s2 = 1; s2 <= a; ++s2) m[t][t2] += marray.next(t, s, t2, s2);
+      for (int row = 0; row <= a; ++row) {
+        for (int c = 0; c < tables.Columns(t) - 1; ++c) m[t][t + 1 + c / a] += tables.T(t, s, row, c);
       }
     }
   }
@@ -241,7 +243,7 @@ std::vector<TestResult> SingleStateTests(const FitTables& tables) {
     sm.components.push_back(ComponentOf(j, 0, sm_test));
   }
 
-  const std::vector<std::vector<int64_t>> m = PooledMArray(tables.marray());
+  const std::vector<std::vector<int64_t>> m = PooledMArray(tables);
   for (int i = 2; i <= k - 2; ++i) {
     // Rows: released before i and next caught after i, released at i; columns: next caught
     // at i+1, later (2.CT); next caught at each of i+2..k (2.CL).

@@ -151,7 +151,7 @@ enum class Pace {
   // Then on until it has not changed (by 1e-16 of itself) two rounds running. Along a ridge
   // the likelihood is flat long before the fitted values are settled: runs from different
   // starts that stop at 1e-13 can disagree in the fifth decimal of the statistic, and this
-  // brings them within 1e-6 but on the flattest tables.
+  // brings them within 1e-7 but on the flattest tables (one calm round is not always enough).
   kSettle,
 };
 
@@ -162,6 +162,8 @@ struct RoundScratch {
 
 // Puts `run` at `start` and takes its first step.
 void BeginRun(EmStepper& em, Run& run, const Parameters& start) {
+  run.round = 0;
+  run.calm = 0;
   run.theta = start;
   run.one.resize(start.size());
   run.ll = em.Step(run.theta.data(), run.one.data(), true);
@@ -233,6 +235,9 @@ void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace) {
     }
   }
 }
+
+// The generator of the random starts is seeded alike for every fit.
+constexpr std::mt19937::result_type kStartsSeed = 20031205u;
 
 // A uniform draw in (0, 1) from the generator's own 32 bits, the same on every platform.
 double Uniform(std::mt19937& random) {
@@ -393,52 +398,64 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
   fit.log_likelihood = kUnexplained;
   // First start: each base's own proportions, the mixtures weighing the bases equally; then the
   // random ones, drawn in turn. Every start climbs to its maximum, and the highest is kept, so
-  // that a table's figures never depend on how soon a start looked promising.
+  // that a table's figures never depend on how soon a start looked promising. Only the height
+  // each start reached is kept: the start kept is climbed again, which gives the same run to the
+  // last bit, so that a fit holds one run at a time however many starts it makes.
   const size_t pi_size = k.bases * k.columns;
-  std::vector<Run> runs(static_cast<size_t>(random_starts) + 1);
-  Parameters start(pi_size + k.mixtures * k.bases, 1.0 / static_cast<double>(k.bases));
-  for (size_t j = 0; j < k.bases; ++j) {
-    for (size_t c = 0; c < k.columns; ++c) {
-      start[j * k.columns + c] = k.n_total[j] > 0 ? k.n[j * k.columns + c] / k.n_total[j] : 0.0;
+  Parameters start(pi_size + k.mixtures * k.bases);
+  std::mt19937 random;
+  // Puts `start` at start r, which follows start r - 1 (r > 0) or is the first.
+  const auto start_at = [&](size_t r) {
+    if (r == 0) {
+      random.seed(kStartsSeed);
+      std::fill(start.begin() + static_cast<std::ptrdiff_t>(pi_size), start.end(),
+                1.0 / static_cast<double>(k.bases));
+      for (size_t j = 0; j < k.bases; ++j) {
+        for (size_t c = 0; c < k.columns; ++c) {
+          start[j * k.columns + c] = k.n_total[j] > 0 ? k.n[j * k.columns + c] / k.n_total[j] : 0.0;
+        }
+      }
+      return;
     }
-  }
-  std::mt19937 random(20031205u);
-  for (size_t r = 0; r < runs.size(); ++r) {
-    if (r > 0) {
-      RandomRows(random, start.begin(), start.begin() + static_cast<std::ptrdiff_t>(pi_size),
-                 k.columns);
-      RandomRows(random, start.begin() + static_cast<std::ptrdiff_t>(pi_size), start.end(),
-                 k.bases);
-    }
-    BeginRun(em, runs[r], start);
-    Advance(em, scratch, runs[r], Pace::kClimb);
+    RandomRows(random, start.begin(), start.begin() + static_cast<std::ptrdiff_t>(pi_size), k.columns);
+    RandomRows(random, start.begin() + static_cast<std::ptrdiff_t>(pi_size), start.end(), k.bases);
+  };
+  std::vector<double> reached(static_cast<size_t>(random_starts) + 1);
+  Run run;
+  for (size_t r = 0; r < reached.size(); ++r) {
+    start_at(r);
+    BeginRun(em, run, start);
+    Advance(em, scratch, run, Pace::kClimb);
+    reached[r] = run.ll;
     ++fit.starts_used;
   }
   // The maximum is the highest reached; runs that stopped on it differ in the last digits of
   // their likelihood, and the earliest start among them is taken, so that the same maximum gives
   // the same figures however many starts reached it.
   constexpr double kSameMaximum = 1e-10;
-  double top = kUnexplained;
-  for (const Run& run : runs) top = std::max(top, run.ll);
-  Run* best = nullptr;
-  for (Run& run : runs) {
-    if (run.ll != kUnexplained && run.ll >= top - kSameMaximum * std::fabs(top)) {
-      best = &run;
+  const double top = *std::max_element(reached.begin(), reached.end());
+  size_t best = reached.size();
+  for (size_t r = 0; r < reached.size(); ++r) {
+    if (reached[r] != kUnexplained && reached[r] >= top - kSameMaximum * std::fabs(top)) {
+      best = r;
       break;
     }
-  }
-  if (best != nullptr) {
-    best->done = false;
-    best->calm = 0;
-    Advance(em, scratch, *best, Pace::kSettle);
-    fit.log_likelihood = best->ll;
   }
   fit.base.assign(k.bases, std::vector<double>(k.columns));
   fit.weights.assign(k.mixtures, std::vector<double>(k.bases));
   fit.expected_bases = fit.base;
   fit.expected_mixtures.assign(k.mixtures, std::vector<double>(k.columns));
-  if (best == nullptr) return fit;  // no start explained every mixture count: not reached
-  const double* best_pi = best->theta.data();
+  if (best == reached.size()) return fit;  // no start explained every mixture count: not reached
+  if (best + 1 != reached.size()) {
+    for (size_t r = 0; r <= best; ++r) start_at(r);
+    BeginRun(em, run, start);
+    Advance(em, scratch, run, Pace::kClimb);
+  }
+  run.done = false;
+  run.calm = 0;
+  Advance(em, scratch, run, Pace::kSettle);
+  fit.log_likelihood = run.ll;
+  const double* best_pi = run.theta.data();
   const double* best_gamma = best_pi + pi_size;
   auto add = [&fit](double observed, double expected) {
     if (observed > 0 && expected >= 0.01) fit.statistic += observed * (observed / expected - 1);
@@ -512,22 +529,23 @@ TestMTables PrepareTestM(const MultiStateMArray& m, bool itec) {
 std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
   // Every table of every test, fitted side by side, the largest first so that no thread is
   // left with a large one at the end; the figures do not depend on the order or the threads.
+  // Of each fit only its statistic is kept.
   struct Fit {
     const MixtureTable* table;
-    MixtureFit* fit;
+    double* statistic;
     size_t cells;
   };
-  std::vector<std::vector<MixtureFit>> fits(tests.size());
+  std::vector<std::vector<double>> statistics(tests.size());
   std::vector<Fit> all;
   for (size_t t = 0; t < tests.size(); ++t) {
-    fits[t].resize(tests[t].tables.size());
+    statistics[t].resize(tests[t].tables.size());
     for (size_t j = 0; j < tests[t].tables.size(); ++j) {
       const MixtureTable& table = tests[t].tables[j];
-      all.push_back({&table, &fits[t][j], (table.mixtures.size() + table.bases.size()) * table.bases[0].size()});
+      all.push_back({&table, &statistics[t][j], (table.mixtures.size() + table.bases.size()) * table.bases[0].size()});
     }
   }
   std::stable_sort(all.begin(), all.end(), [](const Fit& a, const Fit& b) { return a.cells > b.cells; });
-  SideBySide(all.size(), threads, [&](size_t j) { *all[j].fit = FitMixture(*all[j].table); });
+  SideBySide(all.size(), threads, [&](size_t j) { *all[j].statistic = FitMixture(*all[j].table).statistic; });
   std::vector<TestResult> results;
   for (size_t t = 0; t < tests.size(); ++t) {
     TestResult& result = tests[t].result;
@@ -536,7 +554,7 @@ std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
       Component& component = result.components[tests[t].tested[j]];
       const int columns = static_cast<int>(table.bases[0].size());
       const int bases = static_cast<int>(table.bases.size());
-      component.statistic = fits[t][j].statistic;
+      component.statistic = statistics[t][j];
       component.df = static_cast<int>(table.mixtures.size()) * (columns - bases);
       component.p = ChiSquareUpper(component.statistic, component.df);
       component.method = Method::kChiSquare;

@@ -226,21 +226,22 @@ struct OtherFiles {
   OutputFile fit_table{kFitTableName};
 };
 
-// The most the tables of the goodness-of-fit tests may take, every reading thread's together.
+// The most the goodness-of-fit tests may take at their peak, every reading thread's tables
+// together, or the tests' working tables.
 constexpr uint64_t kMostFitBytes = uint64_t{1} << 30;
 
-// Refuses --gof, before any record is read, where its tables would pass kMostFitBytes: they
+// Refuses --gof, before any record is read, where its peak would pass kMostFitBytes: its tables
 // grow as the strata cubed times the periods squared, for each group and reading thread.
 void CheckFitSize(const RunOptions& options, const ConversionSettings& s) {
-  const auto threads = static_cast<uint64_t>(PartsFor(options.threads, std::numeric_limits<uint64_t>::max()));
-  const uint64_t each = gof::FitTables::BytesFor(s.nyrs, s.nstrata);
-  const uint64_t copies = static_cast<uint64_t>(s.ngroups) * (threads + 1);
-  if (each > kMostFitBytes / copies) {
+  const int threads = PartsFor(options.threads, std::numeric_limits<uint64_t>::max());
+  const uint64_t peak = gof::FitPeakBytes(s.nyrs, s.nstrata, s.ngroups, threads);
+  if (peak > kMostFitBytes) {
+    const uint64_t mib = (std::min<uint64_t>(peak, uint64_t{1} << 62) + (1 << 20) - 1) / (1 << 20);
     throw FatalStop::Message("--gof: the tables of the goodness-of-fit tests for " + std::to_string(s.nyrs) +
                              " periods and " + std::to_string(s.nstrata) + " strata would take more than 1 GiB (" +
-                             GroupedDigits(static_cast<int64_t>(std::min<uint64_t>(each, uint64_t{1} << 62) / (1 << 20))) +
-                             " MiB for each group and reading thread); run it without --gof, or with fewer "
-                             "periods or strata");
+                             GroupedDigits(static_cast<int64_t>(mib)) + " MiB at their peak, for " +
+                             Counted(s.ngroups, "group") + " read by " + Counted(threads, "thread") +
+                             "); run it without --gof, with fewer threads, or with fewer periods or strata");
   }
 }
 

@@ -137,7 +137,13 @@ int FitTables::largest_stratum_seen() const {
 }
 
 uint64_t FitTables::BytesFor(int periods, int strata) {
-  return SaturatingMul(TableCells(periods, strata), sizeof(uint32_t));
+  // Where each row starts, by period, stratum and stratum before, and where each period's
+  // tables start.
+  const uint64_t k = static_cast<uint64_t>(periods) + 1;
+  const uint64_t a = static_cast<uint64_t>(strata);
+  const uint64_t places = SaturatingAdd(SaturatingMul(SaturatingMul(k, a), a + 1), k);
+  return SaturatingAdd(SaturatingMul(TableCells(periods, strata), sizeof(uint32_t)),
+                       SaturatingMul(places, sizeof(size_t)));
 }
 
 }  // namespace haplovex::gof

@@ -99,8 +99,9 @@ class FitTables {
   // (what lands there depends on how the records were counted).
   bool operator==(const FitTables& other) const;
 
-  // Memory the counts of `periods` x `strata` take (saturating at the largest uint64_t), so
-  // that a run can refuse the tests before allocating them.
+  // Memory the tables of `periods` x `strata` take, their counts and the places of their rows
+  // (saturating at the largest uint64_t), so that a run can refuse the tests before allocating
+  // them.
   static uint64_t BytesFor(int periods, int strata);
 
   int periods() const { return periods_; }

@@ -319,9 +319,14 @@ class Tabulation : public Tables {
     return tallies;
   }
 
-  // The tables of the goodness-of-fit tests of every group, all zero.
+  // The tables of the goodness-of-fit tests of every group, all zero, each made in its place:
+  // a table copied from one made first would hold a table more for a moment, which the run's
+  // memory limit for the tests does not allow for.
   std::vector<gof::FitTables> EmptyFitTables() const {
-    return std::vector<gof::FitTables>(static_cast<size_t>(s_.ngroups), gof::FitTables(s_.nyrs, s_.nstrata));
+    std::vector<gof::FitTables> tables;
+    tables.reserve(static_cast<size_t>(s_.ngroups));
+    for (int32_t g = 0; g < s_.ngroups; ++g) tables.emplace_back(s_.nyrs, s_.nstrata);
+    return tables;
   }
 
   size_t CaughtSize() const { return static_cast<size_t>(s_.nyrs) * static_cast<size_t>(s_.nstrata); }

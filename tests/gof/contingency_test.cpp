@@ -124,6 +124,10 @@ TEST(ContingencyTest, PoolTwoByC) {
        "[10 2 | 2 5], turned back",
        {{0, 1, 1, 1, 9}, {4, 1, 0, 1, 1}},
        {{2, 10}, {5, 2}}},
+      {"first and last totals tied (2 and 2) after a pool: [2 3 0 | 0 4 2] is not turned, so its "
+       "last column goes into the middle one",
+       {{2, 3, 0, 0}, {0, 4, 1, 1}},
+       {{2, 3}, {0, 6}}},
       {"no small E", {{5, 5, 5}, {5, 5, 5}}, {{5, 5, 5}, {5, 5, 5}}},
       {"empty table: a 2x2 of zeros", {{0, 0, 0, 0}, {0, 0, 0, 0}}, {{0, 0}, {0, 0}}},
   };
@@ -156,6 +160,13 @@ TEST(ContingencyTest, FisherExactP) {
       // Rows of 10000 each, column of 3: x = 0 and x = 3 are equally likely, C(10000, 3) /
       // C(20000, 3) each.
       {{{3, 9'997}, {0, 10'000}}, 2.0 * 10'000 * 9'999 * 9'998 / (20'000.0 * 19'999 * 19'998)},
+      // Ties that rounding would split. Margins 34, 24 by 23, 35: from x = 13 to the observed 14
+      // the probability is multiplied by (34 - 13)(23 - 13) / (14 x 15) = 1, and these two are
+      // the most likely: every table counts.
+      {{{14, 20}, {9, 15}}, 1.0},
+      // Rows of 26 each, column of 17: x and 17 - x are equally likely, so the observed 15 ties
+      // with 2: p = 2 (C(17, 2) C(35, 11) + C(17, 1) C(35, 10) + C(35, 9)) / C(52, 26).
+      {{{15, 11}, {2, 24}}, 2.0 * (136.0 * 417'225'900 + 17.0 * 183'579'396 + 70'607'460) / 495'918'532'948'104},
   };
   for (const Case& c : cases) EXPECT_NEAR(FisherExactP(Table(c.table)) / c.p, 1.0, 1e-9) << c.p;
 }

@@ -95,6 +95,15 @@ TEST(FitFilesTest, ThePlainTableLeadsWithCHatAndSaysWhatWasPooled) {
   EXPECT_NE(text.find("  3G.SR         3       1           -     0         -  not tested"),
             std::string::npos)
       << text;
+  // Totals: the name in 8 characters, the statistic with 3 decimals in 12, df in 6, p with 4
+  // decimals in 10 ("-" on no df): "3G.SR" and 3 spaces, then 7 before "0.488". JMV is
+  // 0.4882089 + 4.081403 on 3 df, p 0.206164.
+  for (const std::string& line : {std::string("\n  Test       statistic    df         p\n"),
+                                  "\n  3G.SR" + std::string(10, ' ') + "0.488     2    0.7834\n",
+                                  "\n  JMV" + std::string(12, ' ') + "4.570     3    0.2062\n",
+                                  "\n  CJS" + std::string(12, ' ') + "0.000     0         -\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+  }
 }
 
 // The geese example, every test together: the overall statistics of the reference figures

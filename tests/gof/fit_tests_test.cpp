@@ -296,6 +296,10 @@ TEST(FitTestsTest, DeclaredStrataNoted) {
   EXPECT_EQ(tests.at("3G.SR").df, 12);
   EXPECT_NEAR(tests.at("3.SR").statistic, 54.239, 0.002);
   EXPECT_TRUE(tests.at("3.SR").notes.empty());
+  // A group with no capture uses no stratum at all: nothing is said of its strata.
+  for (const TestResult& test : MultiStateTests(FitTables(6, 4))) {
+    EXPECT_FALSE(Mentions(test, "strata were declared")) << test.name;
+  }
 }
 
 // Small data sets worked out by hand, one stratum, three periods.

@@ -208,12 +208,14 @@ TEST(FitTablesTest, BytesFor) {
     uint64_t bytes;
   };
   const Case cases[] = {
-      // T(1..3): 2 x 3 rows x (7 + 5 + 3) columns = 90 cells; spare: 5 x 2 + 1 = 11.
-      {4, 2, (90 + 11) * 4},
-      // T(1..5): 3 x 4 x (16 + 13 + 10 + 7 + 4) = 600 cells; spare: 7 x 3 + 1 = 22.
-      {6, 3, (600 + 22) * 4},
-      // Two periods: T(1) of 2 x 3 rows x 3 columns; spare: 3 x 2 + 1.
-      {2, 2, (18 + 7) * 4},
+      // T(1..3): 2 x 3 rows x (7 + 5 + 3) columns = 90 cells; spare: 5 x 2 + 1 = 11. Places of
+      // the rows, by period 0..4, stratum and stratum before: 5 x 2 x 3; of the periods: 5.
+      {4, 2, (90 + 11) * 4 + (30 + 5) * 8},
+      // T(1..5): 3 x 4 x (16 + 13 + 10 + 7 + 4) = 600 cells; spare: 7 x 3 + 1 = 22. Places:
+      // 7 x 3 x 4 and 7.
+      {6, 3, (600 + 22) * 4 + (84 + 7) * 8},
+      // Two periods: T(1) of 2 x 3 rows x 3 columns; spare: 3 x 2 + 1. Places: 3 x 2 x 3 and 3.
+      {2, 2, (18 + 7) * 4 + (18 + 3) * 8},
       {1 << 30, 255, std::numeric_limits<uint64_t>::max()},
   };
   for (const Case& c : cases) {
