@@ -1,6 +1,8 @@
 #include "common/format.h"
 
+#include <charconv>
 #include <cmath>
+#include <system_error>
 
 namespace haplovex {
 
@@ -247,6 +249,30 @@ std::string CodeAsUtf8(char code) {
   std::string out;
   AppendWindows1252(out, code);
   return out;
+}
+
+namespace {
+
+// `value` as std::to_chars writes it in `format` with `precision`, which is what printf's %.*f
+// and %.*g give, without their locale.
+std::string CharsOf(double value, std::chars_format format, int precision) {
+  std::string text(32, '\0');
+  for (;;) {
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value, format, precision);
+    if (error == std::errc()) {
+      text.resize(static_cast<size_t>(end - text.data()));
+      return text;
+    }
+    text.resize(2 * text.size());  // a large value in fixed form: room for all its digits
+  }
+}
+
+}  // namespace
+
+std::string Decimals(double value, int decimals) { return CharsOf(value, std::chars_format::fixed, decimals); }
+
+std::string SignificantDigits(double value, int digits) {
+  return CharsOf(value, std::chars_format::general, digits);
 }
 
 }  // namespace haplovex

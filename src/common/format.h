@@ -87,4 +87,12 @@ class FreeLine {
   std::string line_;
 };
 
+// `value` with `decimals` digits after the point ("0.003895", "982.542", "-0.500"), the decimal
+// nearest its binary value (an exact tie to the even digit); "inf" or "nan" where it is one.
+std::string Decimals(double value, int decimals);
+// `value` to `digits` significant digits, trailing zeros dropped, in exponent form where its
+// exponent is below -4 or `digits` or more ("0.0433576", "1.79864e-72", "1.23457e+06"): for
+// tables a program reads.
+std::string SignificantDigits(double value, int digits);
+
 }  // namespace haplovex

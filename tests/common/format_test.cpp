@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace haplovex {
@@ -190,6 +191,37 @@ TEST(HarmlessTest, CharactersThatControlATerminal) {
       {"\xE2\x80", "\xE2?"},                     // a sequence cut short at the end
   };
   for (const auto& [text, shown] : cases) EXPECT_EQ(Harmless(text), shown) << text;
+}
+
+// Statistics and probabilities of the fit tables: the decimal nearest the binary value, an exact
+// tie to the even digit (1/16 gives 0.062 here, where the single-precision fields give 0.063).
+TEST(DecimalsTest, FixedDecimalsAndSignificantDigits) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {Decimals(0.003894777, 6), "0.003895"},
+      {Decimals(0.4882089, 3), "0.488"},
+      {Decimals(4.5696119, 3), "4.570"},
+      {Decimals(-0.5, 3), "-0.500"},
+      {Decimals(0.0625, 3), "0.062"},
+      {Decimals(0.1875, 3), "0.188"},
+      {Decimals(2.5, 0), "2"},
+      {Decimals(0, 4), "0.0000"},
+      {Decimals(1e20, 2), "100000000000000000000.00"},
+      {Decimals(std::numeric_limits<double>::infinity(), 3), "inf"},
+      {SignificantDigits(0.0433576, 6), "0.0433576"},
+      {SignificantDigits(0.95023781, 6), "0.950238"},
+      {SignificantDigits(0.5, 6), "0.5"},
+      {SignificantDigits(1, 6), "1"},
+      {SignificantDigits(123456, 6), "123456"},
+      {SignificantDigits(1234567, 6), "1.23457e+06"},
+      {SignificantDigits(0.0001, 6), "0.0001"},
+      {SignificantDigits(0.00001, 6), "1e-05"},
+      {SignificantDigits(1.798643890083735e-72, 6), "1.79864e-72"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
+  // The largest values in fixed form keep every digit: 1e300 is 301 digits before the point.
+  const std::string large = Decimals(1e300, 1);
+  EXPECT_EQ(large.size(), 303u);
+  EXPECT_EQ(large.substr(0, 4), "1000");
 }
 
 }  // namespace
