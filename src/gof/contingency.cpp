@@ -81,26 +81,40 @@ struct Margins {
            static_cast<double>(total);
   }
 
-  // The cell with the smallest expected count, the first in column order on ties. Within a
-  // column the expected count grows with the row total, so each column's smallest is at a
-  // smallest row total; along that row it grows with the column total, so only a column with
-  // a smaller total than every one before it can hold a smaller one.
-  void Smallest(int* row, int* column, double* expected) const {
-    const int fewest = static_cast<int>(std::min_element(rows.begin(), rows.end()) - rows.begin());
+  // The cell with the smallest expected count, the first in column order on ties, among rows
+  // [0, free) and, unless `let_be`, rows [free, end) too (where let be, their expected counts
+  // are taken as kSmallExpected). Within a column the expected count grows with the row
+  // total, so each column's smallest is at a smallest row total of either range; along that
+  // row it grows with the column total, so only a column with a smaller total than every one
+  // before it can hold a smaller one.
+  void Smallest(size_t free, bool let_be, int* row, int* column, double* expected) const {
+    const auto least_of = [this](size_t first, size_t last) {
+      return static_cast<int>(std::min_element(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                                               rows.begin() + static_cast<std::ptrdiff_t>(last)) -
+                              rows.begin());
+    };
+    const auto seen = [&](int r, int c) {
+      return static_cast<size_t>(r) >= free && let_be ? kSmallExpected : Expected(r, c);
+    };
+    const int fewest = least_of(0, free);
+    const int fewest_fixed = free < rows.size() ? least_of(free, rows.size()) : -1;
+    const auto least_in = [&](int c) {
+      return fewest_fixed < 0 ? seen(fewest, c) : std::min(seen(fewest, c), seen(fewest_fixed, c));
+    };
     *column = 0;
-    *expected = Expected(fewest, 0);
+    *expected = least_in(0);
     int64_t least_column = columns[0];
     for (int c = 1; c < static_cast<int>(columns.size()); ++c) {
       if (columns[c] >= least_column) continue;
       least_column = columns[c];
-      const double e = Expected(fewest, c);
+      const double e = least_in(c);
       if (e < *expected) {
         *expected = e;
         *column = c;
       }
     }
     *row = 0;
-    while (Expected(*row, *column) != *expected) ++*row;
+    while (seen(*row, *column) != *expected) ++*row;
   }
 
   std::vector<int64_t> rows;
@@ -108,10 +122,10 @@ struct Margins {
   int64_t total = 0;
 };
 
-// The line other than `keep` with the smallest total, the first on ties.
-int SmallestOther(const std::vector<int64_t>& totals, int keep) {
+// The line other than `keep`, among the first `lines`, with the smallest total, the first on ties.
+int SmallestOther(const std::vector<int64_t>& totals, int keep, size_t lines) {
   int partner = -1;
-  for (int other = 0; other < static_cast<int>(totals.size()); ++other) {
+  for (int other = 0; other < static_cast<int>(lines); ++other) {
     if (other != keep && (partner < 0 || totals[other] < totals[partner])) partner = other;
   }
   return partner;
@@ -182,7 +196,7 @@ bool CountTable::AnyExpectedSmall() const {
   int row = 0;
   int column = 0;
   double smallest = 0;
-  margins.Smallest(&row, &column, &smallest);
+  margins.Smallest(margins.rows.size(), false, &row, &column, &smallest);
   return smallest < kSmallExpected;
 }
 
@@ -255,27 +269,41 @@ double FisherExactP(const CountTable& table) {
 
 CountTable PoolCategories(CountTable t) {
   assert(t.rows() >= 2 && t.columns() >= 2);
-  Margins margins(t);
   // A table of no animals is pooled down to a 2x2 of zeros, every expected count being 0: at
   // once, rather than a line at a time (the tables of a release no animal had are that).
-  if (margins.total == 0) return CountTable(2, 2);
+  if (t.Total() == 0) return CountTable(2, 2);
+  return PoolByExpected(std::move(t),
+                        PoolingRules{.fixed_rows = 0, .least_free_rows = 2, .least_columns = 2});
+}
+
+CountTable PoolByExpected(CountTable t, const PoolingRules& rules) {
+  Margins margins(t);
+  assert(margins.total > 0 && t.rows() > rules.fixed_rows);
   for (;;) {
+    const int free = t.rows() - rules.fixed_rows;
+    const bool columns_at_least = t.columns() <= rules.least_columns;
+    const bool rows_at_least = free <= rules.least_free_rows;
     int row = 0;
     int column = 0;
     double smallest = 0;
-    margins.Smallest(&row, &column, &smallest);
+    margins.Smallest(static_cast<size_t>(free), columns_at_least, &row, &column, &smallest);
     if (smallest >= kSmallExpected) break;
-    if (t.rows() == 2 && t.columns() == 2) break;
-    bool pool_columns = static_cast<double>(margins.rows[row]) / t.columns() >
-                        static_cast<double>(margins.columns[column]) / t.rows();
-    if (t.rows() == 2) pool_columns = true;
-    if (t.columns() == 2) pool_columns = false;
+    bool pool_columns = true;  // a small cell in a fixed row: only its column can be pooled
+    if (row < free) {
+      pool_columns = static_cast<double>(margins.rows[row]) / t.columns() >
+                     static_cast<double>(margins.columns[column]) / t.rows();
+      // Along the other dimension where the one called for is at its least; neither: stop.
+      if (pool_columns ? columns_at_least : rows_at_least) {
+        if (columns_at_least && rows_at_least) break;
+        pool_columns = !pool_columns;
+      }
+    }
     if (pool_columns) {
-      const int partner = SmallestOther(margins.columns, column);
+      const int partner = SmallestOther(margins.columns, column, margins.columns.size());
       t.PoolColumns(partner, column);
       Pool(&margins.columns, partner, column);
     } else {
-      const int partner = SmallestOther(margins.rows, row);
+      const int partner = SmallestOther(margins.rows, row, static_cast<size_t>(free));
       t.PoolRows(partner, row);
       Pool(&margins.rows, partner, row);
     }

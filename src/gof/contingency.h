@@ -1,7 +1,9 @@
 // Contingency tables of counts and the tests of independence the goodness-of-fit tests run on
 // them: Pearson's chi-square without continuity correction, Fisher's exact test on 2x2 tables
 // (turned into the chi-square statistic of the same upper tail), the rule that picks between
-// them, and the two ways of pooling categories until the expected counts are large enough.
+// them, and the two ways of pooling categories until the expected counts are large enough: by
+// the smallest expected count (the multi-state tests, and Test M's tables with their bases
+// fixed), or from the right end of a 2 x c table (the single-state tests).
 //
 // A cell's expected count is row total x column total / N; an expected count below 2 is
 // "small" and calls for pooling, then for Fisher's test.
@@ -64,11 +66,28 @@ double PearsonChiSquare(const CountTable& table);
 // margin is 0. REQUIRES: a 2x2 table.
 double FisherExactP(const CountTable& table);
 
+// How a table may be pooled by PoolByExpected: its last `fixed_rows` rows are never merged (nor
+// merged into another), and it keeps at least `least_free_rows` of the others and
+// `least_columns` columns.
+struct PoolingRules {
+  int fixed_rows = 0;
+  int least_free_rows = 2;
+  int least_columns = 2;
+};
+
+// Pools categories of a table until no expected count is small or neither dimension can be
+// pooled further. Each step takes the cell with the smallest expected count (the first in
+// column order on ties; once the columns are at their least, the fixed rows' small expected
+// counts are let be, since nothing could raise them). In a fixed row only its column can be
+// pooled; otherwise columns when its row's mean exceeds its column's mean, rows when not, and
+// along the other dimension when the one called for is at its least. Into that cell's column
+// (row) is added the other column (row that is not fixed) with the smallest total, the first
+// on ties. REQUIRES: a table of some animals, with more rows than fixed ones.
+CountTable PoolByExpected(CountTable table, const PoolingRules& rules);
+
 // Pools categories of a table (2 or more rows and columns) until no expected count is small
-// or the table is 2x2. Each step takes the cell with the smallest expected count (the first
-// in column order on ties); pools columns when its row's mean exceeds its column's mean, rows
-// otherwise, and along the other dimension when one of them is down to 2; and adds into that
-// cell's column (row) the other column (row) with the smallest total, the first on ties.
+// or the table is 2x2, as PoolByExpected with no fixed row; a table of no animals becomes a
+// 2x2 of zeros.
 CountTable PoolCategories(CountTable table);
 
 // Pools a 2 x c table from its right end: while there are more than 2 columns and some

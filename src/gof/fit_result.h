@@ -11,26 +11,44 @@ namespace haplovex::gof {
 // chi-square statistic of the same upper tail, or not at all (no table to test).
 enum class Method { kChiSquare, kFisher, kNone };
 
-struct Component {
-  int occasion = 0;      // period of the release tested (1-based)
-  int stratum = 0;       // stratum of the release (1-based); 0 where the test has none
+// A statistic and its chi-square reading: a component's, a test's total, an overall test's.
+// Where no degree of freedom is left nothing is tested: method none, statistic 0, df 0, p 1.
+// Judged() alone decides that; whatever is written asks tested().
+struct Figures {
+  Method method = Method::kNone;
   double statistic = 0;  // unrounded; 0 when not tested
   int df = 0;            // 0 when not tested
-  double p = 1;          // upper-tail probability; meaningless when not tested
-  Method method = Method::kNone;
+  double p = 1;          // upper-tail probability; 1 when not tested
+  bool tested() const { return method != Method::kNone; }
 };
 
-// One test over a group: its components in order of occasion, then stratum, and its total
-// (the sum of the components' statistics and df, with the chi-square p of that sum).
-struct TestResult {
+// The figures of a test that gave `statistic` on `df` degrees with upper tail `p`; not tested
+// where df is 0 (Fisher's test of a table with one non-empty line gives that), whatever the rest.
+Figures Judged(Method method, double statistic, int df, double p);
+// The same with p the chi-square upper tail of `statistic` on `df` degrees: what a sum of
+// tables, components or tests is read as.
+Figures ChiSquareJudged(Method method, double statistic, int df);
+
+struct Component : Figures {
+  int occasion = 0;  // period of the release tested (1-based)
+  int stratum = 0;   // stratum of the release (1-based); 0 where the test has none
+};
+
+// One test over a group: its total (the sum of its components' statistics and df, read as a
+// chi-square: method chi-square, or none on no df) and its components in order of occasion,
+// then stratum.
+struct TestResult : Figures {
   std::string name;  // "3G.SR", "3G.Sm", "WBWA", "M.ITEC", "M.LTEC", "3.SR", "3.SM", "2.CT", "2.CL"
   std::vector<Component> components;
-  double statistic = 0;
-  int df = 0;
-  double p = 1;
   // What the run did where the reference computation is unsound or a table could not be
   // tested, in a sentence a reader of HAPLOVEX.GOF understands; empty when nothing.
   std::vector<std::string> notes;
 };
+
+// Sets the total of `test` from its components: the sums of their statistics and df, in order.
+void SumComponents(TestResult* test);
+
+// The overall test named `name`: the sum of the tests' totals and df, in order.
+TestResult SumOfTests(const std::string& name, const std::vector<TestResult>& tests);
 
 }  // namespace haplovex::gof

@@ -1,9 +1,10 @@
 #include "gof/fit_tests.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "gof/contingency.h"
-#include "gof/distributions.h"
 
 namespace haplovex::gof {
 namespace {
@@ -23,28 +24,124 @@ class Places {
   std::string list_;
 };
 
-// A component tested as `test`; with no degree of freedom it is not tested.
-Component ComponentOf(int occasion, int stratum, const TableTest& test) {
-  Component component;
-  component.occasion = occasion;
-  component.stratum = stratum;
-  if (test.df > 0) {
-    component.statistic = test.statistic;
-    component.df = test.df;
-    component.p = test.p;
-    component.method = test.method;
+// A test built a component at a time: each component's figures judged, the places where
+// Fisher's p was too far in the tail for the reference computation kept for a note.
+class Components {
+ public:
+  explicit Components(const char* name) { result_.name = name; }
+
+  void Add(int occasion, int stratum, const Figures& figures, bool far_tail) {
+    if (far_tail) far_tail_.Add(occasion, stratum);
+    result_.components.push_back(Component{figures, occasion, stratum});
   }
-  return component;
+  void Add(int occasion, int stratum, const TableTest& test) {
+    Add(occasion, stratum, Judged(test.method, test.statistic, test.df, test.p), test.far_tail);
+  }
+  void Note(std::string note) { result_.notes.push_back(std::move(note)); }
+
+  // The test: after the notes so far, the far tail's, then `last_note` (unless empty); and its
+  // total.
+  TestResult Finish(std::string last_note = {}) {
+    if (!far_tail_.empty()) {
+      Note(
+          "Fisher's p-value was too small for the reference computation, which gives an infinite "
+          "statistic, at " +
+          far_tail_.list() +
+          "; the statistic given is the finite chi-square value of that p-value (of the smallest "
+          "p-value that can be held, where it is smaller still).");
+    }
+    if (!last_note.empty()) Note(std::move(last_note));
+    SumComponents(&result_);
+    return std::move(result_);
+  }
+
+ private:
+  TestResult result_;
+  Places far_tail_;
+};
+
+// The basic table T(i, l) of one release (fit_tables.h), and the tables the multi-state tests
+// take from it. Rows: 0 first caught at i, r last caught before i in stratum r.
+class Release {
+ public:
+  Release(const FitTables& tables, int period, int stratum)
+      : tables_(tables),
+        i_(period),
+        l_(stratum),
+        a_(tables.strata()),
+        never_(tables.Columns(period) - 1) {}
+
+  int period() const { return i_; }
+  int stratum() const { return l_; }
+
+  // First caught at i or caught before, by caught again or not.
+  CountTable SeenAgain() const {
+    CountTable table(2, 2);
+    for (int r = 0; r <= a_; ++r) {
+      for (int c = 0; c < never_; ++c) table.at(r == 0 ? 0 : 1, 0) += T(r, c);
+      table.at(r == 0 ? 0 : 1, 1) += T(r, never_);
+    }
+    return table;
+  }
+  // First caught at i against caught before, by period and stratum of the next capture.
+  CountTable ByNextCapture() const {
+    CountTable table(2, never_);
+    for (int c = 0; c < never_; ++c) {
+      table.at(0, c) = T(0, c);
+      for (int r = 1; r <= a_; ++r) table.at(1, c) += T(r, c);
+    }
+    return table;
+  }
+  // Caught before, by stratum before and caught again or not.
+  CountTable AgainByStratumBefore() const {
+    CountTable table(a_, 2);
+    for (int r = 1; r <= a_; ++r) {
+      for (int c = 0; c < never_; ++c) table.at(r - 1, 0) += T(r, c);
+      table.at(r - 1, 1) = T(r, never_);
+    }
+    return table;
+  }
+  // Caught before and next caught in stratum s, by stratum before and period of that capture.
+  CountTable WhenNextIn(int s) const {
+    const int later = never_ / a_;  // periods after i
+    CountTable table(a_, later);
+    for (int r = 1; r <= a_; ++r) {
+      for (int d = 0; d < later; ++d) table.at(r - 1, d) = T(r, d * a_ + s - 1);
+    }
+    return table;
+  }
+  // Caught before and again, by stratum before and stratum of the next capture.
+  CountTable WhereBeforeWhereAfter() const {
+    CountTable table(a_, a_);
+    for (int r = 1; r <= a_; ++r) {
+      for (int c = 0; c < never_; ++c) table.at(r - 1, c % a_) += T(r, c);
+    }
+    return table;
+  }
+
+ private:
+  int64_t T(int row, int column) const { return tables_.T(i_, l_, row, column); }
+
+  const FitTables& tables_;
+  int i_, l_, a_, never_;
+};
+
+// test(release) for each release tested, period 2..periods-1 in order, then stratum.
+template <typename Test>
+void EachRelease(const FitTables& tables, Test test) {
+  for (int i = 2; i <= tables.periods() - 1; ++i) {
+    for (int l = 1; l <= tables.strata(); ++l) test(Release(tables, i, l));
+  }
 }
 
-void NoteFarTail(const Places& places, TestResult* test) {
-  if (places.empty()) return;
-  test->notes.push_back(
-      "Fisher's p-value was too small for the reference computation, which gives an infinite "
-      "statistic, at " +
-      places.list() +
-      "; the statistic given is the finite chi-square value of that p-value (of the smallest "
-      "p-value that can be held, where it is smaller still).");
+// The note of the multi-state tests where the records use fewer strata than declared.
+std::string DeclaredStrataNote(const FitTables& tables) {
+  const int a = tables.strata();
+  const int seen = tables.largest_stratum_seen();
+  if (seen == 0 || seen >= a) return {};
+  return std::to_string(a) + " strata were declared and the records use strata up to " +
+         std::to_string(seen) + " only: the tables have all " + std::to_string(a) +
+         " (the reference computation takes the largest stratum seen).";
 }
 
 // The sum of the sub-tables of a 3G.Sm component.
@@ -70,6 +167,18 @@ struct SubTables {
   }
 };
 
+// f(row, column, count) for each count of the releases at period j, the strata pooled: row 0
+// caught before j, row 1 first caught at j; the columns those of T (the last: never caught
+// again).
+template <typename F>
+void EachPooledCount(const FitTables& tables, int j, F f) {
+  for (int l = 1; l <= tables.strata(); ++l) {
+    for (int r = 0; r <= tables.strata(); ++r) {
+      for (int c = 0; c < tables.Columns(j); ++c) f(r == 0 ? 1 : 0, c, tables.T(j, l, r, c));
+    }
+  }
+}
+
 // The single-state m-array (strata pooled): m[t][t2], animals released at t next caught at t2,
 // summed from the tables of the releases (without the multi-state m-array, which would take
 // (periods x strata)^2 counts).
@@ -80,202 +189,155 @@ std::vector<std::vector<int64_t>> PooledMArray(const FitTables& tables) {
   for (int t = 1; t <= k - 1; ++t) {
     for (int s = 1; s <= a; ++s) {
       for (int row = 0; row <= a; ++row) {
-        for (int c = 0; c < tables.Columns(t) - 1; ++c) m[t][t + 1 + c / a] += tables.T(t, s, row, c);
+        for (int c = 0; c < tables.Columns(t) - 1; ++c) {
+          m[t][t + 1 + c / a] += tables.T(t, s, row, c);
+        }
       }
     }
   }
   return m;
 }
 
+// The two rows of the trap-dependence tests at period i, for a next capture at t2 > i: released
+// before i and next caught at t2, released at i and next caught at t2.
+struct TrapRows {
+  int64_t before = 0, at = 0;
+};
+TrapRows NextCaughtAt(const std::vector<std::vector<int64_t>>& m, int i, int t2) {
+  TrapRows rows{0, m[i][t2]};
+  for (int t = 1; t < i; ++t) rows.before += m[t][t2];
+  return rows;
+}
+
+// 2.CT's table at period i: columns next caught at i+1, later.
+CountTable NextOrLater(const std::vector<std::vector<int64_t>>& m, int i) {
+  CountTable table(2, 2);
+  for (int t2 = i + 1; t2 < static_cast<int>(m.size()); ++t2) {
+    const TrapRows rows = NextCaughtAt(m, i, t2);
+    table.at(0, t2 == i + 1 ? 0 : 1) += rows.before;
+    table.at(1, t2 == i + 1 ? 0 : 1) += rows.at;
+  }
+  return table;
+}
+
+// 2.CL's table at period i: columns next caught at each of i+2..k.
+CountTable EachLaterPeriod(const std::vector<std::vector<int64_t>>& m, int i) {
+  const int k = static_cast<int>(m.size()) - 1;
+  CountTable table(2, k - i - 1);
+  for (int t2 = i + 2; t2 <= k; ++t2) {
+    const TrapRows rows = NextCaughtAt(m, i, t2);
+    table.at(0, t2 - i - 2) = rows.before;
+    table.at(1, t2 - i - 2) = rows.at;
+  }
+  return table;
+}
+
+// A test of trap-dependence: at each period i from 2 to periods - last_from_end, the table
+// `table_at`(m, i) from the single-state m-array, tested by `test_of`.
+template <typename TableAt, typename TestOf>
+TestResult TrapDependence(const char* name, const FitTables& tables, int last_from_end,
+                          TableAt table_at, TestOf test_of) {
+  Components test(name);
+  const std::vector<std::vector<int64_t>> m = PooledMArray(tables);
+  for (int i = 2; i <= tables.periods() - last_from_end; ++i) {
+    test.Add(i, 0, test_of(table_at(m, i)));
+  }
+  return test.Finish();
+}
+
 }  // namespace
 
-void SumComponents(TestResult* test) {
-  test->statistic = 0;
-  test->df = 0;
-  for (const Component& component : test->components) {
-    test->statistic += component.statistic;
-    test->df += component.df;
-  }
-  test->p = test->df > 0 ? ChiSquareUpper(test->statistic, test->df) : 1.0;
-}
-
-std::vector<TestResult> MultiStateTests(const FitTables& tables) {
-  const int k = tables.periods();
-  const int a = tables.strata();
-  TestResult sr;
-  sr.name = "3G.SR";
-  TestResult sm;
-  sm.name = "3G.Sm";
-  TestResult wbwa;
-  wbwa.name = "WBWA";
-  Places sr_empty_line, sr_far, sm_one_line, sm_far, wbwa_far;
-
-  for (int i = 2; i <= k - 1; ++i) {
-    const int never = tables.Columns(i) - 1;
-    const int later = k - i;  // periods of a next capture
-    for (int l = 1; l <= a; ++l) {
-      const auto t = [&](int row, int column) { return tables.T(i, l, row, column); };
-
-      // 3G.SR: first caught at i or caught before, by caught again or not.
-      CountTable transience(2, 2);
-      for (int r = 0; r <= a; ++r) {
-        for (int c = 0; c < never; ++c) transience.at(r == 0 ? 0 : 1, 0) += t(r, c);
-        transience.at(r == 0 ? 0 : 1, 1) += t(r, never);
-      }
-      const TableTest sr_test = TestTwoByTwo(transience);
-      if (sr_test.method == Method::kNone && transience.Total() > 0) sr_empty_line.Add(i, l);
-      if (sr_test.far_tail) sr_far.Add(i, l);
-      sr.components.push_back(ComponentOf(i, l, sr_test));
-
-      // 3G.Sm: (a) first caught at i against caught before, by period and stratum of the
-      // next capture; (b) caught before, by stratum before and caught again or not; (c) for
-      // each stratum of the next capture, caught before by stratum before and period next.
-      SubTables parts;
-      CountTable by_next(2, never);
-      for (int c = 0; c < never; ++c) {
-        by_next.at(0, c) = t(0, c);
-        for (int r = 1; r <= a; ++r) by_next.at(1, c) += t(r, c);
-      }
-      parts.Add(by_next);
-      if (a > 1) {
-        CountTable again(a, 2);
-        for (int r = 1; r <= a; ++r) {
-          for (int c = 0; c < never; ++c) again.at(r - 1, 0) += t(r, c);
-          again.at(r - 1, 1) = t(r, never);
-        }
-        parts.Add(again);
-        for (int s = 1; s <= a; ++s) {
-          CountTable when(a, later);
-          for (int r = 1; r <= a; ++r) {
-            for (int d = 0; d < later; ++d) when.at(r - 1, d) = t(r, d * a + s - 1);
-          }
-          parts.Add(when);
-        }
-      }
-      const TableTest sum{.method = parts.method,
-                          .statistic = parts.statistic,
-                          .df = parts.df,
-                          .p = parts.df > 0 ? ChiSquareUpper(parts.statistic, parts.df) : 1.0,
-                          .far_tail = parts.far_tail};
-      if (parts.one_line) sm_one_line.Add(i, l);
-      if (parts.far_tail) sm_far.Add(i, l);
-      sm.components.push_back(ComponentOf(i, l, sum));
-
-      // WBWA: caught before, by stratum before and stratum of the next capture.
-      TableTest memory;
-      if (a > 1) {
-        CountTable where(a, a);
-        for (int r = 1; r <= a; ++r) {
-          for (int c = 0; c < never; ++c) where.at(r - 1, c % a) += t(r, c);
-        }
-        memory = TestPooledTable(PoolCategories(where));
-      }
-      if (memory.far_tail) wbwa_far.Add(i, l);
-      wbwa.components.push_back(ComponentOf(i, l, memory));
+TestResult Test3GSR(const FitTables& tables) {
+  Components test("3G.SR");
+  Places nothing_to_compare;
+  EachRelease(tables, [&](const Release& release) {
+    const CountTable seen_again = release.SeenAgain();
+    const TableTest outcome = TestTwoByTwo(seen_again);
+    if (outcome.method == Method::kNone && seen_again.Total() > 0) {
+      nothing_to_compare.Add(release.period(), release.stratum());
     }
-  }
-
-  if (!sr_empty_line.empty()) {
-    sr.notes.push_back(
+    test.Add(release.period(), release.stratum(), outcome);
+  });
+  if (!nothing_to_compare.empty()) {
+    test.Note(
         "Not tested, as nothing is left to compare (no animal first caught there, none caught "
         "before, none caught again or all caught again): " +
-        sr_empty_line.list() +
-        ". The reference computation counts each as a test of statistic 0 on 1 degree of "
-        "freedom.");
+        nothing_to_compare.list() +
+        ". The reference computation counts each as a test of statistic 0 on 1 degree of freedom.");
   }
-  if (!sm_one_line.empty()) {
-    sm.notes.push_back(
-        "The tables of animals caught before, by stratum before and period of the next capture "
-        "in each stratum, have a single column when only one period follows, and are not "
-        "tested, at " +
-        sm_one_line.list() + " (the reference computation fails on them).");
-  }
-  NoteFarTail(sr_far, &sr);
-  NoteFarTail(sm_far, &sm);
-  NoteFarTail(wbwa_far, &wbwa);
-  const int seen = tables.largest_stratum_seen();
-  std::vector<TestResult> tests{std::move(sr), std::move(sm), std::move(wbwa)};
-  for (TestResult& test : tests) {
-    if (seen > 0 && seen < a) {
-      test.notes.push_back(std::to_string(a) + " strata were declared and the records use strata " +
-                           "up to " + std::to_string(seen) + " only: the tables have all " +
-                           std::to_string(a) +
-                           " (the reference computation takes the largest stratum seen).");
-    }
-    SumComponents(&test);
-  }
-  return tests;
+  return test.Finish(DeclaredStrataNote(tables));
 }
 
-std::vector<TestResult> SingleStateTests(const FitTables& tables) {
-  const int k = tables.periods();
-  const int a = tables.strata();
-  TestResult sr;
-  sr.name = "3.SR";
-  TestResult sm;
-  sm.name = "3.SM";
-  TestResult ct;
-  ct.name = "2.CT";
-  TestResult cl;
-  cl.name = "2.CL";
-  Places sr_far, sm_far, ct_far, cl_far;
+TestResult Test3GSm(const FitTables& tables) {
+  Components test("3G.Sm");
+  Places one_line;
+  EachRelease(tables, [&](const Release& release) {
+    SubTables parts;
+    parts.Add(release.ByNextCapture());
+    if (tables.strata() > 1) {
+      parts.Add(release.AgainByStratumBefore());
+      for (int s = 1; s <= tables.strata(); ++s) parts.Add(release.WhenNextIn(s));
+    }
+    if (parts.one_line) one_line.Add(release.period(), release.stratum());
+    test.Add(release.period(), release.stratum(),
+             ChiSquareJudged(parts.method, parts.statistic, parts.df), parts.far_tail);
+  });
+  if (!one_line.empty()) {
+    test.Note(
+        "The tables of animals caught before, by stratum before and period of the next capture in "
+        "each stratum, have a single column when only one period follows, and are not tested, "
+        "at " +
+        one_line.list() + " (the reference computation fails on them).");
+  }
+  return test.Finish(DeclaredStrataNote(tables));
+}
 
+TestResult TestWBWA(const FitTables& tables) {
+  Components test("WBWA");
+  EachRelease(tables, [&](const Release& release) {
+    // With one stratum there is no stratum before to compare.
+    const TableTest memory = tables.strata() > 1
+                                 ? TestPooledTable(PoolCategories(release.WhereBeforeWhereAfter()))
+                                 : TableTest{};
+    test.Add(release.period(), release.stratum(), memory);
+  });
+  return test.Finish(DeclaredStrataNote(tables));
+}
+
+TestResult Test3SR(const FitTables& tables) {
+  Components test("3.SR");
+  for (int j = 2; j <= tables.periods() - 1; ++j) {
+    const int never = tables.Columns(j) - 1;
+    CountTable seen_again(2, 2);
+    EachPooledCount(
+        tables, j, [&](int row, int c, int64_t n) { seen_again.at(row, c == never ? 1 : 0) += n; });
+    test.Add(j, 0, TestTwoByTwo(seen_again));
+  }
+  return test.Finish();
+}
+
+TestResult Test3SM(const FitTables& tables) {
+  Components test("3.SM");
+  const int k = tables.periods();
   for (int j = 2; j <= k - 1; ++j) {
     const int never = tables.Columns(j) - 1;
-    // Rows: caught before j, first caught at j.
-    CountTable transience(2, 2);
     CountTable by_next(2, k - j);
-    for (int l = 1; l <= a; ++l) {
-      for (int r = 0; r <= a; ++r) {
-        const int row = r == 0 ? 1 : 0;
-        for (int c = 0; c < never; ++c) {
-          transience.at(row, 0) += tables.T(j, l, r, c);
-          by_next.at(row, c / a) += tables.T(j, l, r, c);
-        }
-        transience.at(row, 1) += tables.T(j, l, r, never);
-      }
-    }
-    const TableTest sr_test = TestTwoByTwo(transience);
-    if (sr_test.far_tail) sr_far.Add(j, 0);
-    sr.components.push_back(ComponentOf(j, 0, sr_test));
-    const TableTest sm_test = TestTwoByC(PoolTwoByC(by_next));
-    if (sm_test.far_tail) sm_far.Add(j, 0);
-    sm.components.push_back(ComponentOf(j, 0, sm_test));
+    EachPooledCount(tables, j, [&](int row, int c, int64_t n) {
+      if (c < never) by_next.at(row, c / tables.strata()) += n;
+    });
+    test.Add(j, 0, TestTwoByC(PoolTwoByC(by_next)));
   }
+  return test.Finish();
+}
 
-  const std::vector<std::vector<int64_t>> m = PooledMArray(tables);
-  for (int i = 2; i <= k - 2; ++i) {
-    // Rows: released before i and next caught after i, released at i; columns: next caught
-    // at i+1, later (2.CT); next caught at each of i+2..k (2.CL).
-    CountTable trap(2, 2);
-    CountTable later(2, k - i - 1);
-    for (int t2 = i + 1; t2 <= k; ++t2) {
-      int64_t before = 0;
-      for (int t = 1; t < i; ++t) before += m[t][t2];
-      trap.at(0, t2 == i + 1 ? 0 : 1) += before;
-      trap.at(1, t2 == i + 1 ? 0 : 1) += m[i][t2];
-      if (t2 > i + 1) {
-        later.at(0, t2 - i - 2) = before;
-        later.at(1, t2 - i - 2) = m[i][t2];
-      }
-    }
-    const TableTest ct_test = TestTwoByTwo(trap);
-    if (ct_test.far_tail) ct_far.Add(i, 0);
-    ct.components.push_back(ComponentOf(i, 0, ct_test));
-    if (i <= k - 3) {
-      const TableTest cl_test = TestTwoByC(PoolTwoByC(later));
-      if (cl_test.far_tail) cl_far.Add(i, 0);
-      cl.components.push_back(ComponentOf(i, 0, cl_test));
-    }
-  }
+TestResult Test2CT(const FitTables& tables) {
+  return TrapDependence("2.CT", tables, 2, NextOrLater,
+                        [](const CountTable& t) { return TestTwoByTwo(t); });
+}
 
-  NoteFarTail(sr_far, &sr);
-  NoteFarTail(sm_far, &sm);
-  NoteFarTail(ct_far, &ct);
-  NoteFarTail(cl_far, &cl);
-  std::vector<TestResult> tests{std::move(sr), std::move(sm), std::move(ct), std::move(cl)};
-  for (TestResult& test : tests) SumComponents(&test);
-  return tests;
+TestResult Test2CL(const FitTables& tables) {
+  return TrapDependence("2.CL", tables, 3, EachLaterPeriod,
+                        [](const CountTable& t) { return TestTwoByC(PoolTwoByC(t)); });
 }
 
 }  // namespace haplovex::gof

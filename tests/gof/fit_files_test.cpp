@@ -17,12 +17,14 @@ namespace {
 TestResult Test(const std::string& name, std::vector<Component> components, double statistic,
                 int df, double p) {
   TestResult t;
+  static_cast<Figures&>(t) = Judged(Method::kChiSquare, statistic, df, p);
   t.name = name;
   t.components = std::move(components);
-  t.statistic = statistic;
-  t.df = df;
-  t.p = p;
   return t;
+}
+
+Component At(int occasion, int stratum, double statistic, int df, double p, Method method) {
+  return Component{Judged(method, statistic, df, p), occasion, stratum};
 }
 
 // One group with a component of each kind: tested by chi-square, by Fisher, not tested.
@@ -30,14 +32,13 @@ GroupFit OneGroup() {
   GroupFit g;
   g.group = "M";
   g.multi = {Test("3G.SR",
-                  {{2, 1, 3.894777e-03, 1, 9.502378e-01, Method::kChiSquare},
-                   {2, 2, 0.4843141, 1, 0.486512, Method::kFisher},
-                   {3, 1, 0, 0, 1, Method::kNone}},
+                  {At(2, 1, 3.894777e-03, 1, 9.502378e-01, Method::kChiSquare),
+                   At(2, 2, 0.4843141, 1, 0.486512, Method::kFisher), At(3, 1, 0, 0, 1, Method::kNone)},
                   0.4882089, 2, 0.78338),
-             Test("M.ITEC", {{2, 0, 4.081403, 1, 0.0433576, Method::kChiSquare}}, 4.081403, 1,
+             Test("M.ITEC", {At(2, 0, 4.081403, 1, 0.0433576, Method::kChiSquare)}, 4.081403, 1,
                   0.0433576)};
   g.jmv = SumOfTests("JMV", g.multi);
-  g.single = {Test("2.CL", {{2, 0, 0, 0, 1, Method::kNone}}, 0, 0, 1)};
+  g.single = {Test("2.CL", {At(2, 0, 0, 0, 1, Method::kNone)}, 0, 0, 1)};
   g.cjs = SumOfTests("CJS", g.single);
   return g;
 }
@@ -76,8 +77,7 @@ TEST(FitFilesTest, CHatAndItsReading) {
   };
   for (const Case& c : cases) {
     TestResult overall;
-    overall.statistic = c.statistic;
-    overall.df = c.df;
+    static_cast<Figures&>(overall) = ChiSquareJudged(Method::kChiSquare, c.statistic, c.df);
     EXPECT_NEAR(CHat(overall), c.c_hat, 1e-5);
     EXPECT_EQ(CHatReading(CHat(overall)).rfind(c.reading, 0), 0u) << c.statistic;
   }

@@ -29,10 +29,18 @@ FitTables CountFile(const std::string& relative, int strata) {
   return Count(testing::ReadHistories(testing::SourcePath(relative)), strata);
 }
 
+// Each test of a list, in order, on the same tables.
+template <typename List>
+std::vector<TestResult> Each(const List& tests, const FitTables& tables) {
+  std::vector<TestResult> results;
+  for (const TableTestFunction test : tests) results.push_back(test(tables));
+  return results;
+}
+
 std::map<std::string, TestResult> ByName(const FitTables& tables) {
   std::map<std::string, TestResult> tests;
-  for (TestResult& t : MultiStateTests(tables)) tests[t.name] = std::move(t);
-  for (TestResult& t : SingleStateTests(tables)) tests[t.name] = std::move(t);
+  for (TestResult& t : Each(kMultiStateTableTests, tables)) tests[t.name] = std::move(t);
+  for (TestResult& t : Each(kSingleStateTests, tables)) tests[t.name] = std::move(t);
   return tests;
 }
 
@@ -138,8 +146,8 @@ TEST(FitTestsTest, GeeseAsTheReferenceComputation) {
 // The order the tests come in, and the periods of their components.
 TEST(FitTestsTest, OrderOfTestsAndComponents) {
   const FitTables tables = CountFile("examples/geese/geese.inp", 3);
-  const std::vector<TestResult> multi = MultiStateTests(tables);
-  const std::vector<TestResult> single = SingleStateTests(tables);
+  const std::vector<TestResult> multi = Each(kMultiStateTableTests, tables);
+  const std::vector<TestResult> single = Each(kSingleStateTests, tables);
   ASSERT_EQ(multi.size(), 3u);
   ASSERT_EQ(single.size(), 4u);
   EXPECT_EQ(multi[0].name + multi[1].name + multi[2].name, "3G.SR3G.SmWBWA");
@@ -281,6 +289,83 @@ TEST(FitTestsTest, FourStrataLeaveOutOneColumnTables) {
   EXPECT_EQ(sm.notes.size(), 1u);
 }
 
+// Each test alone, on small data sets whose tables are worked out by hand by the rules of the
+// reference computation; on a 2x2 table X^2 = N (ad - bc)^2 / (product of the four totals).
+TEST(FitTestsTest, EachTestAloneOnTablesWorkedByHand) {
+  // Two strata, three periods. At the release (2, 1): first caught [again 20, never 10], caught
+  // before (in stratum 1: again 4, never 12; in 2: 6 and 8) [10, 20]: 60 x 300^2 / 30^4 = 20/3.
+  // At (2, 2) only animals first caught: nothing to compare. The strata pooled: before [10, 20],
+  // first caught [23, 11]: 64 x 350^2 / (30 x 34 x 33 x 31) = 7.513465.
+  const std::vector<testing::History> transience = {{{0, 1, 1}, 20}, {{0, 1, 0}, 10}, {{1, 1, 1}, 4},
+                                                    {{2, 1, 1}, 6},  {{1, 1, 0}, 12}, {{2, 1, 0}, 8},
+                                                    {{0, 2, 2}, 3},  {{0, 2, 0}, 1}};
+  // Two strata, three periods, every animal caught at 2 in stratum 1: first caught, next in
+  // strata [1, 2] [10, 10]; caught before in 1: [15, 5], 20 never again; in 2: [5, 15], 5 never.
+  // 3G.Sm: first caught against before by the next capture, [10 10 | 20 20]: 0; caught before
+  // by stratum before, again or not, [20 20 | 20 5]: 65 x 300^2 / (40 x 25)^2 = 5.85; by period
+  // of the next capture, a single column: left out. WBWA [15 5 | 5 15]: 40 x 200^2 / 20^4 = 10.
+  // No animal was released at (2, 2): not tested.
+  const std::vector<testing::History> memory = {{{0, 1, 1}, 10}, {{0, 1, 2}, 10}, {{1, 1, 1}, 15},
+                                                {{1, 1, 2}, 5},  {{1, 1, 0}, 20}, {{2, 1, 1}, 5},
+                                                {{2, 1, 2}, 15}, {{2, 1, 0}, 5}};
+  // One stratum, five periods, pairs of captures 1 -> 3, 4, 5: 30, 10, 20; 2 -> 3, 4, 5: 10, 20,
+  // 10; 3 -> 4, 5: 15, 15. 2.CT at 2, [30 30 | 10 30]: 100 x 600^2 / (60 x 40 x 40 x 60) = 6.25;
+  // at 3, [10+20 20+10 | 15 15]: 0. 2.CL at 2, [10 20 | 20 10]: 20/3.
+  const std::vector<testing::History> trap = {{{1, 0, 1, 0, 0}, 30}, {{1, 0, 0, 1, 0}, 10}, {{1, 0, 0, 0, 1}, 20},
+                                              {{0, 1, 1, 0, 0}, 10}, {{0, 1, 0, 1, 0}, 20}, {{0, 1, 0, 0, 1}, 10},
+                                              {{0, 0, 1, 1, 0}, 15}, {{0, 0, 1, 0, 1}, 15}};
+  // One stratum, five periods: caught at 1 and 2, next at 3, 4, 5: 20, 10, 1; first caught at
+  // 2: 10, 20, 1. 3.SM at 2: the last column (expected counts 1) added into the one before,
+  // [20 11 | 10 21]: 62 x 310^2 / (31 x 31 x 30 x 32) = 155/24. None is caught again after 3.
+  const std::vector<testing::History> later = {{{1, 1, 1, 0, 0}, 20}, {{1, 1, 0, 1, 0}, 10}, {{1, 1, 0, 0, 1}, 1},
+                                               {{0, 1, 1, 0, 0}, 10}, {{0, 1, 0, 1, 0}, 20}, {{0, 1, 0, 0, 1}, 1}};
+  struct Case {
+    TableTestFunction test;
+    const std::vector<testing::History>* histories;
+    int strata;
+    std::vector<Expected> components;
+    size_t notes;
+  };
+  const Case cases[] = {
+      {Test3GSR, &transience, 2, {{"3G.SR", 2, 1, 20.0 / 3, 1, kChiSquare}, {"3G.SR", 2, 2, 0, 0, kNone}}, 1},
+      {Test3SR, &transience, 2, {{"3.SR", 2, 0, 7840000.0 / 1043460, 1, kChiSquare}}, 0},
+      {Test3GSm, &memory, 2, {{"3G.Sm", 2, 1, 5.85, 2, kChiSquare}, {"3G.Sm", 2, 2, 0, 0, kNone}}, 0},
+      {TestWBWA, &memory, 2, {{"WBWA", 2, 1, 10, 1, kChiSquare}, {"WBWA", 2, 2, 0, 0, kNone}}, 0},
+      {Test2CT, &trap, 1, {{"2.CT", 2, 0, 6.25, 1, kChiSquare}, {"2.CT", 3, 0, 0, 1, kChiSquare}}, 0},
+      {Test2CL, &trap, 1, {{"2.CL", 2, 0, 20.0 / 3, 1, kChiSquare}}, 0},
+      {Test3SM,
+       &later,
+       1,
+       {{"3.SM", 2, 0, 155.0 / 24, 1, kChiSquare}, {"3.SM", 3, 0, 0, 0, kNone}, {"3.SM", 4, 0, 0, 0, kNone}},
+       0},
+  };
+  for (const Case& c : cases) {
+    const TestResult result = c.test(Count(*c.histories, c.strata));
+    const std::string name = c.components[0].test;
+    EXPECT_EQ(result.name, name);
+    ASSERT_EQ(result.components.size(), c.components.size()) << name;
+    double statistic = 0;
+    int df = 0;
+    for (size_t k = 0; k < c.components.size(); ++k) {
+      const Expected& e = c.components[k];
+      const Component& got = result.components[k];
+      const std::string where = name + " " + std::to_string(e.occasion) + " " + std::to_string(e.stratum);
+      EXPECT_EQ(got.occasion * 10 + got.stratum, e.occasion * 10 + e.stratum) << where;
+      EXPECT_NEAR(got.statistic, e.statistic, 1e-9) << where;
+      EXPECT_EQ(got.df, e.df) << where;
+      EXPECT_EQ(got.method, e.method) << where;
+      EXPECT_NEAR(got.p, e.df > 0 ? ChiSquareUpper(e.statistic, e.df) : 1.0, 1e-9) << where;
+      statistic += e.statistic;
+      df += e.df;
+    }
+    EXPECT_NEAR(result.statistic, statistic, 1e-9) << name;
+    EXPECT_EQ(result.df, df) << name;
+    EXPECT_EQ(result.notes.size(), c.notes) << name;
+  }
+  // 3G.Sm's component sums its two tables on 2 df: p = exp(-5.85 / 2).
+  EXPECT_NEAR(Test3GSm(Count(memory, 2)).components[0].p, std::exp(-2.925), 1e-12);
+}
+
 // Declared strata count even when no record uses them: the reference computation would lay
 // its tables out over the strata seen only.
 TEST(FitTestsTest, DeclaredStrataNoted) {
@@ -297,7 +382,7 @@ TEST(FitTestsTest, DeclaredStrataNoted) {
   EXPECT_NEAR(tests.at("3.SR").statistic, 54.239, 0.002);
   EXPECT_TRUE(tests.at("3.SR").notes.empty());
   // A group with no capture uses no stratum at all: nothing is said of its strata.
-  for (const TestResult& test : MultiStateTests(FitTables(6, 4))) {
+  for (const TestResult& test : Each(kMultiStateTableTests, FitTables(6, 4))) {
     EXPECT_FALSE(Mentions(test, "strata were declared")) << test.name;
   }
 }

@@ -19,6 +19,8 @@
 namespace haplovex::gof {
 namespace {
 
+using enum TestMKind;
+
 // The reference computation starts its fits from random points, so its figures move in the
 // third or fourth significant digit. Its fit also bounds the log-ratio of every probability to
 // the first of its row within 10, which keeps a base's empty cell at about 4.5e-5 of that
@@ -42,46 +44,6 @@ int StrataOf(const std::vector<testing::History>& histories) {
 MultiStateMArray MArrayOfFile(const std::string& relative) {
   const auto histories = testing::ReadHistories(testing::SourcePath(relative));
   return testing::MArrayOf(histories, StrataOf(histories));
-}
-
-// Fits whose figures follow from what the fit is. One mixture [4 1 6 2] over three bases: the
-// bases' own proportions climb to a local maximum only; the maximum, found from the other starts,
-// is what the reference computation reports (1.671). One base: the mixture and the base share
-// its probabilities, which are the two rows' proportions together, 999997, 1 and 2 in a
-// million; the mixture's expected counts in the rare columns are 7500 x 1e-6 = 0.0075, left out
-// of the statistic (below 0.01), and 0.015, in it.
-TEST(MixtureFitTest, FiguresOfTheMaximum) {
-  struct Case {
-    const char* what;
-    MixtureTable table;
-    int random_starts;
-    double log_likelihood, statistic;
-  };
-  const MixtureTable local{{{4, 1, 6, 2}}, {{1, 2, 0, 1}, {3, 2, 2, 1}, {3, 1, 2, 3}}};
-  const double common = 0.999997;
-  const Case cases[] = {
-      {"the bases' own start", local, 0, -43.0423, 1.7163},
-      {"every start", local, DefaultRandomStarts(3), -43.0385, 1.6708},
-      {"a base of a million animals and rare cells",
-       {{{7497, 1, 2}}, {{992500, 0, 0}}},
-       DefaultRandomStarts(1),
-       999997 * std::log(common) + std::log(1e-6) + 2 * std::log(2e-6),
-       992500 * (1 / common - 1) + 7497 * (7497 / (7500 * common) - 1) + 2 * (2 / 0.015 - 1)},
-  };
-  for (const Case& c : cases) {
-    const MixtureFit fit = FitMixture(c.table, c.random_starts);
-    EXPECT_NEAR(fit.log_likelihood, c.log_likelihood, 5e-5) << c.what;
-    EXPECT_NEAR(fit.statistic, c.statistic, 5e-5) << c.what;
-    EXPECT_EQ(fit.starts_used, c.random_starts + 1) << c.what;
-  }
-}
-
-// The random starts a fit makes: 24, and 8 a base where there are more than three.
-TEST(MixtureFitTest, RandomStartsByBases) {
-  const std::pair<size_t, int> cases[] = {{1, 24}, {3, 24}, {4, 32}, {5, 40}, {26, 208}};
-  for (const auto& [bases, starts] : cases) EXPECT_EQ(DefaultRandomStarts(bases), starts) << bases;
-  const MixtureTable four{{{4, 1, 6, 2, 3}}, {{1, 2, 0, 1, 1}, {3, 2, 2, 1, 0}, {3, 1, 2, 3, 1}, {0, 1, 1, 2, 5}}};
-  EXPECT_EQ(FitMixture(four).starts_used, 33);
 }
 
 // A design like the benchmark's, drawn from a fixed seed: forty periods, five strata, 20000
@@ -122,15 +84,15 @@ MultiStateMArray SimulatedDesign() {
 TEST(MixtureFitTest, RandomStartsReachWhatTheBasesOwnStartMisses) {
   const MultiStateMArray m = SimulatedDesign();
   struct Case {
-    bool itec;
+    TestMKind kind;
     int period;
   };
-  const Case cases[] = {{true, 2}, {true, 20}, {false, 5}, {false, 7}, {false, 23}, {false, 36}};
+  const Case cases[] = {{kItec, 2}, {kItec, 20}, {kLtec, 5}, {kLtec, 7}, {kLtec, 23}, {kLtec, 36}};
   int away = 0;
   for (const Case& c : cases) {
     const std::string what =
-        std::string(c.itec ? "M.ITEC" : "M.LTEC") + " period " + std::to_string(c.period);
-    const MixtureTable table = PoolMixtures(MixtureTableAt(m, c.period, c.itec));
+        std::string(NameOf(c.kind)) + " period " + std::to_string(c.period);
+    const MixtureTable table = PoolMixtures(MixtureTableAt(m, c.period, c.kind));
     const int starts = DefaultRandomStarts(table.bases.size());
     const MixtureFit every = FitMixture(table, starts);
     const MixtureFit more = FitMixture(table, starts + 8);
@@ -152,18 +114,18 @@ TEST(MixtureFitTest, RandomStartsReachWhatTheBasesOwnStartMisses) {
 TEST(MixtureFitTest, SettledWhateverTheOrderOfTheColumns) {
   const MultiStateMArray m = SimulatedDesign();
   struct Case {
-    bool itec;
+    TestMKind kind;
     int period;
   };
-  const Case cases[] = {{true, 8}, {true, 17}, {true, 31}, {true, 36}, {false, 25}};
+  const Case cases[] = {{kItec, 8}, {kItec, 17}, {kItec, 31}, {kItec, 36}, {kLtec, 25}};
   for (const Case& c : cases) {
-    const MixtureTable table = PoolMixtures(MixtureTableAt(m, c.period, c.itec));
+    const MixtureTable table = PoolMixtures(MixtureTableAt(m, c.period, c.kind));
     MixtureTable reversed = table;
     for (auto* rows : {&reversed.mixtures, &reversed.bases}) {
       for (std::vector<int64_t>& row : *rows) std::reverse(row.begin(), row.end());
     }
     EXPECT_NEAR(FitMixture(table).statistic, FitMixture(reversed).statistic, 1e-7)
-        << (c.itec ? "M.ITEC" : "M.LTEC") << " period " << c.period;
+        << NameOf(c.kind) << " period " << c.period;
   }
 }
 
@@ -331,28 +293,28 @@ TEST(TestMTest, UntestablePeriodsAreSaidAndTheOthersTested) {
   struct Case {
     const char* what;
     MultiStateMArray m;
-    bool itec;
+    TestMKind kind;
     std::vector<int> df;  // a component per period from 2 on; 0: not tested
     size_t notes;
   };
   // Two mixtures and two bases over four columns, none small: 2 x (4 - 2) degrees.
   // clang-format off
   const Case cases[] = {
-      {"all there", full([](int, int, int) { return true; }), true, {4, 4}, 0},
+      {"all there", full([](int, int, int) { return true; }), kItec, {4, 4}, 0},
       {"nothing released at period 2 in stratum 2",
-       full([](int t, int s, int) { return t != 2 || s != 2; }), true, {0, 4}, 1},
+       full([](int t, int s, int) { return t != 2 || s != 2; }), kItec, {0, 4}, 1},
       {"nothing released at period 3 in stratum 1",
-       full([](int t, int s, int) { return t != 3 || s != 1; }), true, {4, 0}, 1},
+       full([](int t, int s, int) { return t != 3 || s != 1; }), kItec, {4, 0}, 1},
       // The animals of period 1 were all seen at period 2: none missed at it.
       {"no animal missed at period 2",
-       full([](int t, int, int t2) { return t != 1 || t2 == 2; }), true, {0, 4}, 1},
-      {"M.LTEC of five periods", full([](int, int, int) { return true; }), false, {4}, 0},
-      {"M.LTEC of four periods", MArrayOfPairs(4, {{1, 1, 2, 1, 5}, {2, 1, 4, 2, 5}}), false, {}, 1},
+       full([](int t, int, int t2) { return t != 1 || t2 == 2; }), kItec, {0, 4}, 1},
+      {"M.LTEC of five periods", full([](int, int, int) { return true; }), kLtec, {4}, 0},
+      {"M.LTEC of four periods", MArrayOfPairs(4, {{1, 1, 2, 1, 5}, {2, 1, 4, 2, 5}}), kLtec, {}, 1},
   };
   // clang-format on
   for (const Case& c : cases) {
-    const TestResult r = TestM(c.m, c.itec);
-    EXPECT_EQ(r.name, c.itec ? "M.ITEC" : "M.LTEC") << c.what;
+    const TestResult r = TestM(c.m, c.kind);
+    EXPECT_EQ(r.name, c.kind == kItec ? "M.ITEC" : "M.LTEC") << c.what;
     ASSERT_EQ(r.components.size(), c.df.size()) << c.what;
     double statistic = 0;
     for (size_t i = 0; i < c.df.size(); ++i) {
@@ -381,18 +343,18 @@ TEST(TestMTest, Geese) {
 
   // M.ITEC period 2, the m-array cells of the animals seen at period 2 in stratum 1, as the
   // table of the release (2, 1) in tests.md adds them up: next seen at 3 by stratum, then later.
-  const MixtureTable itec2 = MixtureTableAt(m, 2, true);
+  const MixtureTable itec2 = MixtureTableAt(m, 2, kItec);
   EXPECT_EQ(itec2.bases[0], (std::vector<int64_t>{491, 134, 0, 221, 126, 6}));
   // M.LTEC period 2 pools to 2 mixtures by 8 columns; period 3 stays 3 by 6.
-  const MixtureTable ltec2 = PoolMixtures(MixtureTableAt(m, 2, false));
+  const MixtureTable ltec2 = PoolMixtures(MixtureTableAt(m, 2, kLtec));
   EXPECT_EQ(ltec2.mixtures.size(), 2u);
   EXPECT_EQ(ltec2.bases[0].size(), 8u);
-  const MixtureTable ltec3 = PoolMixtures(MixtureTableAt(m, 3, false));
+  const MixtureTable ltec3 = PoolMixtures(MixtureTableAt(m, 3, kLtec));
   EXPECT_EQ(ltec3.mixtures.size(), 3u);
   EXPECT_EQ(ltec3.bases[0].size(), 6u);
 
   struct Expected {
-    bool itec;
+    TestMKind kind;
     std::vector<double> statistics;
     std::vector<int> df;
     double total;
@@ -400,11 +362,11 @@ TEST(TestMTest, Geese) {
     double total_p;
   };
   const Expected expected[] = {
-      {true, {14.26644, 30.83852, 23.11962}, {9, 9, 9}, 68.22, 27, 0.0},
-      {false, {14.103419, 6.884994}, {10, 9}, 20.99, 19, 0.3375},
+      {kItec, {14.26644, 30.83852, 23.11962}, {9, 9, 9}, 68.22, 27, 0.0},
+      {kLtec, {14.103419, 6.884994}, {10, 9}, 20.99, 19, 0.3375},
   };
   for (const Expected& e : expected) {
-    const TestResult r = TestM(m, e.itec);
+    const TestResult r = TestM(m, e.kind);
     ASSERT_EQ(r.components.size(), e.statistics.size()) << r.name;
     for (size_t i = 0; i < e.statistics.size(); ++i) {
       const std::string what = r.name + " period " + std::to_string(i + 2);
@@ -446,8 +408,8 @@ TEST(TestMTest, ReferenceCases) {
   for (const char* name : {"002", "009", "019"}) {
     const std::string folder = std::string("tests/gof/cases/") + name + "/";
     const MultiStateMArray m = MArrayOfFile(folder + "data.inp");
-    for (bool itec : {true, false}) {
-      const TestResult r = TestM(m, itec);
+    for (TestMKind kind : {kItec, kLtec}) {
+      const TestResult r = TestM(m, kind);
       const std::vector<ReferenceRow> rows = ReferenceRows(folder + "reference.tsv", r.name);
       size_t matched = 0;
       for (const ReferenceRow& row : rows) {

@@ -405,7 +405,7 @@ TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
 TEST_F(ReportTest, GoodnessOfFit) {
   EXPECT_EQ(Page().find("Goodness of fit"), std::string::npos);
   auto test = [](std::string name, double statistic, int df, double p, std::vector<std::string> notes) {
-    return gof::TestResult{std::move(name), {}, statistic, df, p, std::move(notes)};
+    return gof::TestResult{gof::Judged(gof::Method::kChiSquare, statistic, df, p), std::move(name), {}, std::move(notes)};
   };
   gof::GroupFit m{"M",
                   {test("3G.SR", 12.5, 4, 0.013977, {"few"}), test("3G.Sm", 3.25, 6, 0.77687, {}),

@@ -1,0 +1,50 @@
+// The goodness-of-fit tests of a run's groups, computed side by side on the run's threads, and
+// what they say: c-hat and its reading. (How they are written: fit_files.h.)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gof/fit_result.h"
+#include "tabulate/fit_tables.h"
+
+namespace haplovex::gof {
+
+// The tests of one group.
+struct GroupFit {
+  std::string group;                 // the group's label, as in the run's other tables
+  std::vector<TestResult> multi;     // 3G.SR, 3G.Sm, WBWA, M.ITEC, M.LTEC
+  TestResult jmv;                    // their sum
+  std::vector<TestResult> single;    // 3.SR, 3.SM, 2.CT, 2.CL, of the strata pooled
+  TestResult cjs;                    // their sum
+};
+
+// Every test of each group (tables[g] labelled labels[g]) on `threads` threads: first each
+// group's tests of its tables and the pooled tables of its Test M, each a task of its own; then
+// the mixture fits of all of them, the largest first. Every task writes only its own result, so
+// the figures are the same on any number of threads.
+std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
+                                 const std::vector<std::string>& labels, int threads);
+// Every test of one group, from its tables, labelled `label`, on the machine's threads.
+GroupFit TestGroup(const FitTables& tables, std::string label);
+
+// The overdispersion factor of an overall test: its statistic over its df (0 for no df).
+double CHat(const TestResult& overall);
+// What c-hat says, in a few words.
+std::string CHatReading(double c_hat);
+// The overall test a group's c-hat is read from (JMV), and what it says of the group: c-hat's
+// reading, or that nothing could be tested.
+const TestResult& HeadlineTest(const GroupFit& g);
+std::string HeadlineReading(const GroupFit& g);
+
+// The most memory the goodness-of-fit tests of a run hold at once (saturating at the largest
+// uint64_t), so that a run can refuse them before any record is read: the larger of
+// - while the records are read, the tables of every group for each of `threads` reading
+//   threads, and the tables those are merged into;
+// - while the tests are computed (on as many threads), each group's tables, its results and
+//   the tables of its mixture tests, and what each thread works on at once: a group's
+//   multi-state m-array while its mixture tables are made, the tables of a test, or a fit.
+uint64_t FitPeakBytes(int periods, int strata, int groups, int threads);
+
+}  // namespace haplovex::gof
