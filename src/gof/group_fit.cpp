@@ -138,31 +138,27 @@ std::string HeadlineReading(const GroupFit& g) {
   return overall.tested() ? CHatReading(CHat(overall)) : std::string("nothing could be tested");
 }
 
-uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
-  const int64_t k = periods;
-  const int64_t a = strata;
-  const Bytes g = Of(groups);
-  const Bytes t = Of(std::max(threads, 1));
-  // A group's tables: their counts and the places of their rows, in three blocks.
-  const Bytes tables =
-      Bytes{FitTables::BytesFor(periods, strata)} + Of(sizeof(FitTables)) + Of(3) * Block(Of(0), 1);
-  const Bytes reading = g * (t + Of(1)) * tables;
+namespace {
 
-  // A group's results, kept until the tests are written. A component is held in a vector that
-  // may have grown to twice its size, and named in at most two notes of its test (in 24
-  // characters, in strings that may have grown to twice their length); each period of the
-  // mixture tests may have a note of its own, naming up to every stratum.
+// A group's results, kept until the tests are written. A component is held in a vector that
+// may have grown to twice its size, and named in at most two notes of its test (in 24
+// characters, in strings that may have grown to twice their length); each period of the
+// mixture tests may have a note of its own, naming up to every stratum.
+Bytes ResultBytes(int64_t k, int64_t a) {
   const int64_t releases = std::max<int64_t>(k - 2, 0);
   const int64_t itec = std::max<int64_t>(k - 3, 0);
   const int64_t ltec = std::max<int64_t>(k - 4, 0);
   const int64_t components = 3 * a * releases + 2 * releases + 2 * (itec + ltec);
-  const Bytes results = Of(components) * Of(2 * sizeof(Component) + 2 * 2 * 24) +
-                        Of(itec + ltec) * Of(2 * (256 + 4 * a) + 2 * sizeof(std::string)) +
-                        Of(9) * Of(1024);  // each test's name, vectors and notes of one line
-  // The tables of a group's mixture tests, kept from when they are made until all are fitted,
-  // with the room they were made with (pooling takes lines out, not room): M.ITEC 2 x strata
-  // columns at periods 2..k-2, M.LTEC strata x (k - i - 1) columns at periods i = 2..k-3; and
-  // which table each fit is and its statistic.
+  return Of(components) * Of(2 * sizeof(Component) + 2 * 2 * 24) +
+         Of(itec + ltec) * Of(2 * (256 + 4 * a) + 2 * sizeof(std::string)) +
+         Of(9) * Of(1024);  // each test's name, vectors and notes of one line
+}
+
+// The tables of a group's mixture tests, kept from when they are made until all are fitted,
+// with the room they were made with (pooling takes lines out, not room): M.ITEC 2 x strata
+// columns at periods 2..k-2, M.LTEC strata x (k - i - 1) columns at periods i = 2..k-3; and
+// which table each fit is and its statistic.
+Bytes MixtureTablesBytes(int64_t k, int64_t a) {
   Bytes mixture_tables = Of(2) * Block(Of(2 * k), sizeof(MixtureTable) + sizeof(size_t)) +
                          Of(2 * k) * Of(4 * sizeof(void*) + sizeof(double));
   for (int64_t i = 2; i <= k - 2; ++i) {
@@ -171,8 +167,11 @@ uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
   for (int64_t i = 2; i <= k - 3; ++i) {
     mixture_tables = mixture_tables + MixtureTableBytes(a, a * (k - i - 1));
   }
+  return mixture_tables;
+}
 
-  // What one thread works on at once, the largest of:
+// What one thread works on at once, the largest of:
+Bytes ThreadWorkBytes(int64_t k, int64_t a) {
   const int64_t widest =
       std::max(2 * a, a * std::max<int64_t>(k - 3, 1));  // a mixture table's columns
   // a group's multi-state m-array, of (periods x strata)^2 counts, and a mixture table made and
@@ -197,10 +196,24 @@ uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
       Block(Of(DefaultRandomStarts(static_cast<size_t>(a)) + 1), sizeof(double)) +
       Of(3 * a) * Block(Of(widest), sizeof(double)) + Of(a) * Block(Of(a), sizeof(double)) +
       Of(4) * Block(Of(a), sizeof(std::vector<double>));
-  const Bytes work = {std::max({making.n, multi.n, single.n, fit.n})};
+  return {std::max({making.n, multi.n, single.n, fit.n})};
+}
 
+}  // namespace
+
+uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
+  const int64_t k = periods;
+  const int64_t a = strata;
+  const Bytes g = Of(groups);
+  const Bytes t = Of(std::max(threads, 1));
+  // A group's tables: their counts and the places of their rows, in three blocks.
+  const Bytes tables =
+      Bytes{FitTables::BytesFor(periods, strata)} + Of(sizeof(FitTables)) + Of(3) * Block(Of(0), 1);
+  const Bytes reading = g * (t + Of(1)) * tables;
+  const Bytes results = ResultBytes(k, a);
   // The results of every group, and those of one gathered again for HAPLOVEX.GOF.
-  const Bytes testing = g * (tables + results + mixture_tables) + results + t * work;
+  const Bytes testing =
+      g * (tables + results + MixtureTablesBytes(k, a)) + results + t * ThreadWorkBytes(k, a);
   return std::max(reading.n, testing.n);
 }
 
