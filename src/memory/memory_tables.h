@@ -41,8 +41,7 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
   explicit MemoryTables(const ConversionSettings& s);
   size_t bt_entries() const { return bt.counts().size(); }
 
-  // The tabulation's hooks (see TabulationHooks).
-  // Counts one decoded record; `record` is its number in messages. REQUIRES: rec's captures
+  // As a sink of the record path (see RecordSink and Tabulation): counts one decoded record; `record` is its number in messages. REQUIRES: rec's captures
   // are those of its ch (as the decoder or CollectCaptures leave them), 1 <= rec.igrp <=
   // ngroups, rec.iage >= 1.
   void Count(const DecodedRecord& rec, int64_t record);
@@ -108,8 +107,9 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
         }
       }
     }
-    // Every record of a batch read whole: the records with a memory release are picked out,
-    // then, in rounds (InRounds), the next memory release of every one is counted.
+    // Every record of a batch read whole, by a walk of its own (few records have a memory
+    // release): the records with one are picked out, then, in rounds (InRounds), the next memory
+    // release of every one is counted.
     [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
       struct Pending {
         uint64_t releases;  // the memory releases left to count
@@ -156,12 +156,8 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
                  CountWhen{rec.released != 0, to_last});
     }
   };
-  // Memory releases are not every capture: the report's chart is counted capture by capture.
-  static constexpr bool kCapturesFromPairs = false;
-  // A batch's records are counted in the tables of the fit tests apart (FitBatch).
-  static constexpr bool kBatchCountsFit = false;
   template <bool kAging>
-  LateCounts<kAging> LateCountsInto(PartTally& tally) const {
+  LateCounts<kAging> LateInto(Tally& tally) const {
     return {steps_.RaisesBefore(), bt_age_.data(),  n_age_.data(),    bt_before_.data(),
             bt_at_.data(),         bt_next_.data(), n_before_.data(), n_at_.data(),
             tally.bt.data(),       tally.last.data(), n_spare_,       group_bt_,
@@ -187,6 +183,6 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
   ptrdiff_t n_spare_;  // the first spare count after last in a part's tally, which only add 0
 };
 
-static_assert(TabulationHooks<MemoryTables>);
+static_assert(RecordSink<MemoryTables>);
 
 }  // namespace haplovex

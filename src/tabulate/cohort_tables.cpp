@@ -63,35 +63,4 @@ void CohortTables::Count(const DecodedRecord& rec, int64_t record) {
   }
 }
 
-std::vector<int64_t> CohortTables::CapturesFromPairs(const std::vector<PartTally>& tallies) const {
-  const int64_t S = s_.nstrata;
-  const int64_t T = s_.nyrs;
-  const auto pairs = static_cast<size_t>(npairs_);
-  // The period each packed pair starts at.
-  std::vector<int64_t> starts_at(pairs, 0);
-  for (int64_t i = 1; i < T; ++i) {
-    for (int64_t j = i + 1; j <= T; ++j) starts_at[static_cast<size_t>(PairIndex(i, j, T) - 1)] = i;
-  }
-  std::vector<int64_t> caught(static_cast<size_t>(T * S), 0);
-  const TableLayout<4>& n_layout = n.layout();
-  const TableLayout<5>& bt_layout = bt.layout();
-  const size_t blocks = pairs > 0 ? bt.counts().size() / pairs : 0;  // a run of pairs each
-  for (const PartTally& tally : tallies) {
-    for (size_t block = 0; block < blocks; ++block) {
-      const auto first = static_cast<int64_t>(block * pairs);
-      const int64_t from = bt_layout.Position(first, Axis::kStratum);
-      for (size_t ij = 0; ij < pairs; ++ij) {
-        caught[static_cast<size_t>((starts_at[ij] - 1) * S + from)] += tally.bt[block * pairs + ij];
-      }
-    }
-    // The last captures, released there or lost, laid out as n.
-    for (size_t x = 0; x < n.counts().size(); ++x) {
-      const int64_t period = n_layout.Position(static_cast<int64_t>(x), Axis::kPeriod);
-      const int64_t stratum = n_layout.Position(static_cast<int64_t>(x), Axis::kStratum);
-      caught[static_cast<size_t>(period * S + stratum)] += tally.last[x] + tally.lost[x];
-    }
-  }
-  return caught;
-}
-
 }  // namespace haplovex

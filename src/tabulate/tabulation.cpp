@@ -1,25 +1,11 @@
 #include "tabulate/tabulation.h"
 
 #include <algorithm>
-#include <system_error>
-#include <thread>
 
 #include "common/limits.h"
 #include "common/table.h"
 
 namespace haplovex {
-
-void RunParts(size_t count, const std::function<void(size_t)>& part) {
-  std::vector<std::thread> threads;
-  size_t k = 1;
-  try {
-    for (; k < count; ++k) threads.emplace_back(part, k);
-  } catch (const std::system_error&) {
-  }
-  part(0);
-  for (; k < count; ++k) part(k);
-  for (std::thread& thread : threads) thread.join();
-}
 
 bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
   for (uint64_t count : counts) {
@@ -28,22 +14,6 @@ bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
   int32_t* to = table.data();
   for (size_t x = 0; x < counts.size(); ++x) to[x] = static_cast<int32_t>(counts[x]);
   return true;
-}
-
-void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before) {
-  // Every line before the part is a record or a comment.
-  const int64_t lines_before = records_before + into.comment_lines;
-  auto merge = [records_before, lines_before](Sighting& to, const Sighting& from) {
-    to.Merge(from, records_before, lines_before);
-  };
-  merge(into.foreign, part.foreign);
-  merge(into.beyond, part.beyond);
-  merge(into.no_capture, part.no_capture);
-  merge(into.short_record, part.short_record);
-  merge(into.blank_frequency, part.blank_frequency);
-  merge(into.spaced_frequency, part.spaced_frequency);
-  into.comment_lines += part.comment_lines;
-  into.empty_lines += part.empty_lines;
 }
 
 DecodedRecord RecordOfPeriods(int32_t nyrs) {

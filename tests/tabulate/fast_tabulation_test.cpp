@@ -165,6 +165,7 @@ struct Reading {
   std::vector<int32_t> cells;
   RecordChecks checks;
   std::vector<int64_t> caught;
+  std::vector<int64_t> by_group;
   std::vector<gof::FitTables> fit;
   int64_t records = 0;
   int32_t animals = 0;
@@ -180,8 +181,8 @@ Reading Read(const ConversionSettings& s, const std::string& text, int threads, 
   ReadOptions options;
   options.threads = threads;
   options.plain_only = threads < 0;
-  options.chart = chart;
-  options.fit = chart;
+  options.report = chart;
+  options.gof = chart;
   options.kernels = set;
   Tables tables(s);
   Reading reading;
@@ -196,8 +197,9 @@ Reading Read(const ConversionSettings& s, const std::string& text, int threads, 
     for (size_t k = 0; k < table->size(); ++k) reading.cells.push_back(table->at(k));
   }
   reading.checks = read.checks;
-  reading.caught = read.caught;
-  reading.fit = read.fit;
+  reading.caught = read.counted.Of<ChartCounts>().caught;
+  reading.by_group = read.counted.Of<ChartCounts>().by_group;
+  reading.fit = read.counted.Of<FitCounting>();
   reading.records = read.records;
   reading.animals = read.animals;
   return reading;
@@ -298,6 +300,22 @@ std::vector<std::string> PlainRecords(const ConversionSettings& s, const std::st
   return records;
 }
 
+// What a part reader hands on, every record described, in the order handed.
+struct Listing {
+  std::vector<std::string>* records;
+  template <typename Captures>
+  void operator()(Captures captures, const LateRecord& rec) const {
+    std::vector<std::pair<int32_t, int32_t>> list;
+    for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);) list.emplace_back(period, stratum);
+    records->push_back(Described(rec.iage, rec.igrp, rec.freq, rec.released, list));
+  }
+  void Batch(const CaptureBatch& batch) const {
+    for (size_t k = 0; k < batch.size; ++k) {
+      (*this)(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
+    }
+  }
+};
+
 // The same records as one part of the quick way reads them with the kernels of `set`.
 std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::string& text,
                                       KernelSet set, PartTally& tally) {
@@ -305,19 +323,7 @@ std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::st
   input.OpenMemory(text, "records");
   const FastReading reading(s, input, s.nage);
   std::vector<std::string> records;
-  auto count = [&](auto captures, const LateRecord& rec) {
-    std::vector<std::pair<int32_t, int32_t>> list;
-    for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);) {
-      list.emplace_back(period, stratum);
-    }
-    records.push_back(Described(rec.iage, rec.igrp, rec.freq, rec.released, list));
-  };
-  auto count_batch = [&](const CaptureBatch& batch) {
-    for (size_t k = 0; k < batch.size; ++k) {
-      count(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
-    }
-  };
-  tally.read = ReadPart(set, reading, 0, text.size(), tally, count, count_batch);
+  tally.read = ReadPart(set, reading, 0, text.size(), tally, Listing{&records});
   return records;
 }
 
@@ -410,6 +416,7 @@ TEST_P(QuickPathSetTest, AgreesWithThePlainWayOnMessyFiles) {
           ExpectSameChecks(plain.checks, quick.checks, what);
           if (chart) {
             EXPECT_EQ(plain.caught, quick.caught) << what;
+            EXPECT_EQ(plain.by_group, quick.by_group) << what;
             EXPECT_TRUE(plain.fit == quick.fit) << what;
             EXPECT_EQ(quick.fit.size(), static_cast<size_t>(s.ngroups)) << what;
           }
