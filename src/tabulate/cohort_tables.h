@@ -11,13 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <type_traits>
 #include <vector>
 
 #include "runctl/settings.h"
-#include "tabulate/record.h"
-#include "tabulate/table_layout.h"
 #include "tabulate/tabulation.h"
 
 namespace haplovex {
@@ -25,15 +22,10 @@ namespace haplovex {
 // The movement-only converter's n, bt and btot.
 using CohortCounts = CountTables<4, 5, 4>;
 
-// The tables laid out for `s`, allocated (n, bt, btot), all zero; a table that cannot be had
-// stops the run naming it.
-CohortCounts CohortCountsFor(const ConversionSettings& s);
-
 // The age class at the first capture indexes the tables directly, so a record whose age code
 // is not among the age classes stops the run when it is read.
 class CohortTables : public Tabulation<CohortTables, CohortCounts> {
  public:
-  // Allocates n, bt, btot and ch, in this order, all zero.
   explicit CohortTables(const ConversionSettings& s);
 
   // As a sink of the record path (see RecordSink and Tabulation): one record, the plain way.
@@ -44,24 +36,14 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
   // a record reads nothing of the tables' owners. `kAging`: the age class may change between
   // captures (else it is the class at the first).
   template <bool kAging>
-  struct LateCounts {
-    const int32_t* from;
-    const int32_t* to;
-    const int32_t* bt_age;
-    const int32_t* raises;
-    const int32_t* last_age;
-    const int32_t* last_key;
-    uint32_t* bt;
-    uint32_t* last;
-    ptrdiff_t spare;
-    ptrdiff_t group_bt;
-    ptrdiff_t group_last;
+  struct LateCounts : LatePlaces {
+    ptrdiff_t spare;  // the first of the spare counts after bt
 
     // The release at the last capture (key `at`, at `period`), counted when the animals were
     // released there; else 0 added, with no branch.
     [[gnu::always_inline]] void CountLast(const LateRecord& rec, int32_t shift, int32_t period, size_t at) const {
       const int32_t age = kAging ? shift + raises[period] : rec.iage;
-      last[(rec.igrp - 1) * group_last + last_age[age] + last_key[at]] += rec.freq & (0u - rec.released);
+      last[(rec.igrp - 1) * group_n + n_age[age] + release[at]] += rec.freq & (0u - rec.released);
     }
 
     template <typename Captures>
@@ -73,7 +55,7 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
       const ptrdiff_t group = (rec.igrp - 1) * group_bt;
       const int32_t fixed_age = bt_age[rec.iage];
       // The record's age class at a period is its class at the first capture raised by the
-      // intervals marked since then: shift + raises[period] indexes bt_age and last_age.
+      // intervals marked since then: shift + raises[period] indexes bt_age and n_age.
       const int32_t shift = rec.iage - raises[period];
       auto age_at = [&](int32_t p) { return kAging ? bt_age[shift + raises[p]] : fixed_age; };
       size_t at = CaptureKey(period, stratum);
@@ -130,24 +112,10 @@ class CohortTables : public Tabulation<CohortTables, CohortCounts> {
   };
   template <bool kAging>
   LateCounts<kAging> LateInto(Tally& tally) const {
-    return {from_key_.data(),   to_key_.data(),   bt_age_.data(), steps_.RaisesBefore(),
-            last_age_.data(),   last_key_.data(), tally.bt.data(), tally.last.data(),
-            spare_,             group_bt_,        group_last_};
+    return {PlacesIn(tally), spare_};
   }
 
  private:
-  // Parts of the offsets of a count, so that counting takes additions alone. In bt, a pair
-  // from capture a to capture b stands at from_key_[a] + to_key_[b], plus its age class
-  // (bt_age_) and group (group_bt_); a release at capture a in last at last_key_[a], plus
-  // last_age_ and group_last_. The age tables are indexed by the class before it is capped
-  // at the oldest.
-  std::vector<int32_t> from_key_;
-  std::vector<int32_t> to_key_;
-  std::vector<int32_t> last_key_;
-  std::vector<int32_t> bt_age_;
-  std::vector<int32_t> last_age_;
-  ptrdiff_t group_bt_;
-  ptrdiff_t group_last_;
   ptrdiff_t spare_;  // the first of the spare counts after bt in a part's tally
 };
 

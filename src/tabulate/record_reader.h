@@ -128,18 +128,29 @@ class RecordReader {
     read.animals = records.nanim();
   }
 
+  // What the parts of the quick way read with, where they lie, and what each reads: its
+  // records (tally) and each sink's counts.
+  struct Parts {
+    Parts(RecordReader& reader, const InputFile& input)
+        : reading(reader.s_, input, reader.reading_.highest_age),
+          ranges(SplitAtLines(input, PartsFor(reader.options_.threads, input.size()))),
+          tally(ranges.size()),
+          counts(reader.EmptyTallies(ranges.size())) {}
+    const FastReading reading;
+    const std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    std::vector<PartTally> tally;
+    Tallies counts;
+  };
+
   // The quick way: parts read by threads at once, counted late. False when a part gave up, or a
   // count passed its limit; the sinks then count from zero the plain way.
   bool ReadQuickly(const InputFile& input, RecordsRead& read) {
-    const FastReading reading(s_, input, reading_.highest_age);
-    const std::vector<std::pair<uint64_t, uint64_t>> ranges =
-        SplitAtLines(input, PartsFor(options_.threads, input.size()));
-    std::vector<PartTally> parts(ranges.size());
-    Tallies tallies = EmptyTallies(ranges.size());
+    Parts parts(*this, input);
     auto read_parts = [&]<bool kAging>() {
-      RunPartsCarried(ranges.size(), [&](size_t k) {
-        parts[k].read = ReadPart(options_.kernels, reading, ranges[k].first, ranges[k].second, parts[k],
-                                 Counting<kAging>(tallies, k));
+      RunPartsCarried(parts.ranges.size(), [&](size_t k) {
+        const auto [begin, end] = parts.ranges[k];
+        parts.tally[k].read =
+            ReadPart(options_.kernels, parts.reading, begin, end, parts.tally[k], Counting<kAging>(parts.counts, k));
       });
     };
     // Counting is compiled twice: with age classes that change from period to period, and with
@@ -152,42 +163,38 @@ class RecordReader {
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
-    for (const PartTally& part : parts) {
-      if (part.read == PartRead::kPlainWay) return false;
-      MergeChecks(checks, part.checks, nrec);
-      nrec += part.nrec;
-      nanim += part.nanim;
+    for (const PartTally& tally : parts.tally) {
+      if (tally.read == PartRead::kPlainWay) return false;
+      MergeChecks(checks, tally.checks, nrec);
+      nrec += tally.nrec;
+      nanim += tally.nanim;
     }
-    return FinishParts(tallies, std::move(checks), nrec, nanim, read);
+    return FinishParts(parts.counts, std::move(checks), nrec, nanim, read);
   }
 
   // The quick way through summarised histories: every part read at once, assuming it starts
   // between records, then joined in order, a part whose assumption was wrong read again (see
   // inp_part_reader.h). False when the plain way must read the file.
   bool ReadInpQuickly(const InputFile& input, RecordsRead& read) {
-    const FastReading reading(s_, input, reading_.highest_age);
-    const std::vector<std::pair<uint64_t, uint64_t>> ranges =
-        SplitAtLines(input, PartsFor(options_.threads, input.size()));
-    std::vector<PartTally> parts(ranges.size());
-    Tallies tallies = EmptyTallies(ranges.size());
-    std::vector<InpPart> inp(ranges.size());
+    Parts parts(*this, input);
+    std::vector<InpPart> inp(parts.ranges.size());
     // One age class: no class changes between captures.
     auto read_part = [&](size_t k, uint64_t begin) {
-      parts[k].read = ReadInpPart(options_.kernels, reading, begin, ranges[k].second, parts[k], inp[k],
-                                  Counting<false>(tallies, k));
+      parts.tally[k].read = ReadInpPart(options_.kernels, parts.reading, begin, parts.ranges[k].second,
+                                        parts.tally[k], inp[k], Counting<false>(parts.counts, k));
     };
-    RunPartsCarried(ranges.size(), [&](size_t k) { read_part(k, ranges[k].first); });
+    RunPartsCarried(parts.ranges.size(), [&](size_t k) { read_part(k, parts.ranges[k].first); });
     auto reread = [&](size_t k, uint64_t begin) {
-      parts[k] = PartTally{};
+      parts.tally[k] = PartTally{};
       inp[k] = InpPart{};
-      EachOn([&](auto& sink, auto I) { std::get<I>(tallies)[k] = sink.EmptyTally(); });
+      EachOn([&](auto& sink, auto I) { std::get<I>(parts.counts)[k] = sink.EmptyTally(); });
       read_part(k, begin);
     };
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
-    return JoinInpParts(ranges, parts, inp, reread, checks, nrec, nanim) &&
-           FinishParts(tallies, std::move(checks), nrec, nanim, read);
+    return JoinInpParts(parts.ranges, parts.tally, inp, reread, checks, nrec, nanim) &&
+           FinishParts(parts.counts, std::move(checks), nrec, nanim, read);
   }
 
   // A tally of each sink for each of `parts`, all zero; a sink switched off has empty ones.

@@ -16,6 +16,24 @@ bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
   return true;
 }
 
+int64_t ExtentOf(const ConversionSettings& s, Axis axis) {
+  switch (axis) {
+    case Axis::kPeriod:
+      return s.nyrs;
+    case Axis::kPair:
+      return PairCount(s.nyrs);
+    case Axis::kPrevious:
+    case Axis::kStratum:
+    case Axis::kNext:
+      return s.nstrata;
+    case Axis::kAge:
+      return s.nage;
+    case Axis::kGroup:
+      return s.ngroups;
+  }
+  return 0;
+}
+
 DecodedRecord RecordOfPeriods(int32_t nyrs) {
   DecodedRecord rec;
   rec.ch = AllocateTable<int32_t>({nyrs}, "ch");

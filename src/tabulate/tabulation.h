@@ -3,6 +3,8 @@
 // record into them, and into the run's other sinks (record_sinks.h).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -61,6 +63,52 @@ class AgeSteps {
 // a period.
 std::vector<int32_t> AgeOffsets(int32_t nage, int32_t nyrs, int64_t block);
 
+// The layout of a converter's table along `axes`, the fastest first, each as long as the
+// settings make it (periods, pairs of periods, strata, age classes, groups).
+int64_t ExtentOf(const ConversionSettings& s, Axis axis);
+template <size_t N>
+TableLayout<N> LaidOut(const ConversionSettings& s, const std::array<Axis, N>& axes) {
+  std::array<typename TableLayout<N>::Dimension, N> dimensions;
+  for (size_t k = 0; k < N; ++k) dimensions[k] = {axes[k], ExtentOf(s, axes[k])};
+  return TableLayout<N>(dimensions);
+}
+
+// Parts of the offsets of a table's counts, so that late counting takes additions alone: what
+// each capture adds (by its CaptureKey: part(period, stratum) for every period and stratum, 0
+// for every other key of `keys`), and what the age class and the group add.
+template <typename Part>
+std::vector<int32_t> ByCapture(const ConversionSettings& s, size_t keys, Part part) {
+  std::vector<int32_t> offsets(keys, 0);
+  for (int32_t p = 1; p <= s.nyrs; ++p) {
+    for (int32_t k = 1; k <= s.nstrata; ++k) offsets[CaptureKey(p, k)] = static_cast<int32_t>(part(p, k));
+  }
+  return offsets;
+}
+// What a capture adds to a count's offset in bt as the first of a pair (its stratum, and where
+// the pairs from its period stand: PairIndex(i, j) - 1 = PairStart(i) + j along bt's pairs,
+// which run fastest) and as the second (its stratum as the next, and its period j), and in n
+// as a release (its period and stratum), whatever other axes the tables have.
+struct PairKeys {
+  std::vector<int32_t> from;
+  std::vector<int32_t> to;
+  std::vector<int32_t> release;
+};
+template <size_t Nn, size_t Nbt>
+PairKeys PairKeysOf(const ConversionSettings& s, const TableLayout<Nn>& n, const TableLayout<Nbt>& bt, size_t keys) {
+  const int64_t T = s.nyrs;
+  return {ByCapture(s, keys, [&](int64_t p, int64_t k) { return bt.Part(Axis::kStratum, k) + PairStart(p, T); }),
+          ByCapture(s, keys, [&](int64_t p, int64_t k) { return bt.Part(Axis::kNext, k) + p; }),
+          ByCapture(s, keys, [&](int64_t p, int64_t k) { return n.Part(Axis::kStratum, k) + n.Part(Axis::kPeriod, p); })};
+}
+struct AgeAndGroup {
+  std::vector<int32_t> age;  // AgeOffsets along the table's age axis
+  ptrdiff_t group;           // the stride of its groups
+};
+template <size_t N>
+AgeAndGroup AgeAndGroupOf(const ConversionSettings& s, const TableLayout<N>& layout) {
+  return {AgeOffsets(s.nage, s.nyrs, layout.stride(Axis::kAge)), static_cast<ptrdiff_t>(layout.stride(Axis::kGroup))};
+}
+
 // A record that holds one stratum position and one capture per period; its ch is the table the
 // allocation stop calls "ch".
 DecodedRecord RecordOfPeriods(int32_t nyrs);
@@ -111,19 +159,51 @@ class Tabulation : public Tables {
   }
 
  protected:
-  // Allocates, with `tables` (n, bt and btot), the table the allocation stop calls "ch". A
-  // record whose age position at its first capture is above `highest_age` is refused.
-  Tabulation(const ConversionSettings& s, Tables tables, int64_t highest_age)
+  // Allocates, after `tables` (n, bt and btot, all zero), the table the allocation stop calls
+  // "ch"; a table that cannot be had stops the run naming it. A record whose age position at
+  // its first capture is above `highest_age` is refused. Late counting looks up `keys`
+  // capture keys (CaptureKey).
+  Tabulation(const ConversionSettings& s, Tables tables, int64_t highest_age, size_t keys)
       : Tables(std::move(tables)),
         s_(s),
         steps_(s),
         npairs_(PairCount(s.nyrs)),
+        keys_(PairKeysOf(s, this->n.layout(), this->bt.layout(), keys)),
+        bt_place_(AgeAndGroupOf(s, this->bt.layout())),
+        n_place_(AgeAndGroupOf(s, this->n.layout())),
         rec_(RecordOfPeriods(s.nyrs)),
         highest_age_(highest_age) {}
+
+  // What every late counter of the tables holds of them, so that counting a record reads
+  // nothing of the tables' owners and takes additions alone: what a capture adds to the offset
+  // of a count in bt as the first of a pair (from) and as the second (to), and in n as a
+  // release (release); what its age class adds (bt_age, n_age, indexed by the class before it
+  // is capped at the oldest, the class at a period found with `raises`, AgeSteps) and its group
+  // (group_bt, group_n); and the part's tally (bt, and last laid out as n).
+  struct LatePlaces {
+    const int32_t* raises;
+    const int32_t* from;
+    const int32_t* to;
+    const int32_t* release;
+    const int32_t* bt_age;
+    const int32_t* n_age;
+    ptrdiff_t group_bt;
+    ptrdiff_t group_n;
+    uint32_t* bt;
+    uint32_t* last;
+  };
+  LatePlaces PlacesIn(Tally& tally) const {
+    return {steps_.RaisesBefore(), keys_.from.data(),   keys_.to.data(),  keys_.release.data(),
+            bt_place_.age.data(),  n_place_.age.data(), bt_place_.group, n_place_.group,
+            tally.bt.data(),       tally.last.data()};
+  }
 
   const ConversionSettings& s_;
   AgeSteps steps_;
   int64_t npairs_;
+  PairKeys keys_;
+  AgeAndGroup bt_place_;
+  AgeAndGroup n_place_;
 
  private:
   CountTable& NTable() { return this->n.counts(); }

@@ -8,14 +8,10 @@
 #if HAPLOVEX_X86_KERNELS
 #include <immintrin.h>
 
-#define HAPLOVEX_AVX2_TARGET __attribute__((target("arch=x86-64-v3")))
-
 namespace haplovex {
 
-// The quick frequency read is SSE2's.
+// Two 32-byte halves for each 64 bytes; the quick frequency read is SSE2's.
 struct Avx2Kernels : Sse2Kernels {
-  static constexpr KernelSet kSet = KernelSet::kAvx2;
-
   HAPLOVEX_AVX2_TARGET static uint64_t LineEnds(const char* chunk, LineEndBytes ends) {
     const __m256i first = _mm256_set1_epi8(ends.first);
     const __m256i second = _mm256_set1_epi8(ends.second);

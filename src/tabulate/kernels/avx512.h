@@ -8,14 +8,10 @@
 #if HAPLOVEX_X86_KERNELS
 #include <immintrin.h>
 
-#define HAPLOVEX_AVX512_TARGET __attribute__((target("arch=x86-64-v4")))
-
 namespace haplovex {
 
-// The quick frequency read is SSE2's.
+// A whole chunk or history in each comparison; the quick frequency read is SSE2's, as AVX2's is.
 struct Avx512Kernels : Sse2Kernels {
-  static constexpr KernelSet kSet = KernelSet::kAvx512;
-
   HAPLOVEX_AVX512_TARGET static uint64_t LineEnds(const char* chunk, LineEndBytes ends) {
     const __m512i v = _mm512_loadu_si512(chunk);
     return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(ends.first)) |

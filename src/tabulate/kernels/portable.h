@@ -75,8 +75,6 @@ class MaskedHistories {
 };
 
 struct PortableKernels {
-  static constexpr KernelSet kSet = KernelSet::kPortable;
-
   // Bit k for a byte of `ends` at chunk[k]. REQUIRES: kChunk readable bytes at `chunk`.
   // Eight bytes at a time (on a little-endian machine): the top bit of each byte of a word that
   // equals a byte sought, then the eight top bits gathered into one byte by a multiplication.
