@@ -123,14 +123,15 @@ template <typename Counts, typename Tables>
 class Tabulation : public Tables {
  public:
   // Reads every record of `input` from its start, with the console diagnostics, and counts it
-  // in these tables and in the run's other sinks (those its options switch on). An age
-  // position below 1, or above the highest the converter takes, stops the run with the
-  // age-code error before the record is counted.
-  RecordsRead ReadAll(InputFile& input, Console& console, const ReadOptions& options) {
+  // in these tables, in the run's other sinks (those its options switch on), and in `more`
+  // sinks, if any. An age position below 1, or above the highest the converter takes, stops
+  // the run with the age-code error before the record is counted.
+  template <typename... More>
+  RecordsRead ReadAll(InputFile& input, Console& console, const ReadOptions& options, More&... more) {
     OtherSinks others(s_, options);
     const RecordReading reading{s_, highest_age_, steps_.Raises(), rec_};
     RecordsRead read = others.Apply([&](auto&... other) {
-      return ReadRecords(reading, input, console, options, static_cast<Counts&>(*this), other...);
+      return ReadRecords(reading, input, console, options, static_cast<Counts&>(*this), other..., more...);
     });
     read.counted = std::move(others).TakeResults();
     read.checks.no_releases = this->n.counts().AllZero();

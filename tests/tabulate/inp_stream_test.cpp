@@ -15,6 +15,7 @@
 #include "tabulate/cohort_tables.h"
 #include "tabulate/inp_part_reader.h"
 #include "tabulate/tabulation.h"
+#include "toy_sink.h"
 
 namespace haplovex {
 namespace {
@@ -47,6 +48,10 @@ struct Outcome {
   std::vector<int64_t> caught;
   std::vector<int32_t> cells;
   std::string console;
+  // What a toy sink counted, in the rounds every sink shares, and another with a walk of its
+  // own.
+  std::vector<int64_t> by_age_in_pairs;
+  std::vector<int64_t> by_age_own;
 };
 
 std::vector<int32_t> Cells(const ConversionSettings& s, const CohortTables& t) {
@@ -97,12 +102,16 @@ Outcome Convert(const ConversionSettings& s, const std::string& text, int thread
   Outcome outcome;
   Tables tables(s);
   RecordsRead read;
+  testing::AgeClassCaptures<testing::InPairs> in_pairs;
+  testing::AgeClassCaptures<testing::OwnWalk> own;
   try {
-    read = tables.ReadAll(input, console, options);
+    read = tables.ReadAll(input, console, options, in_pairs, own);
   } catch (const FatalStop& stop) {
     outcome.error = stop.lines().empty() ? stop.stop() : stop.lines().back();
     return outcome;
   }
+  outcome.by_age_in_pairs = in_pairs.counts();
+  outcome.by_age_own = own.counts();
   outcome.nrec = read.records;
   outcome.nanim = read.animals;
   outcome.checks = read.checks;
@@ -525,6 +534,8 @@ TEST_P(InpQuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
                                      : Convert<CohortTables>(s, text, threads, GetParam());
       EXPECT_EQ(quick.cells, plain.cells) << what;
       EXPECT_EQ(quick.caught, plain.caught) << what;
+      EXPECT_EQ(quick.by_age_in_pairs, plain.by_age_in_pairs) << what;
+      EXPECT_EQ(quick.by_age_own, plain.by_age_own) << what;
       EXPECT_EQ(Described(quick), Described(plain)) << what;
     }
   }
