@@ -9,7 +9,8 @@ ChartCounts::ChartCounts(const ConversionSettings& s, const ReadOptions& options
       periods_(s.nyrs),
       strata_(s.nstrata),
       groups_(s.ngroups),
-      cells_(static_cast<size_t>(s.ngroups) * static_cast<size_t>(s.nyrs) * static_cast<size_t>(s.nstrata)) {}
+      cells_(static_cast<size_t>(s.ngroups) * static_cast<size_t>(s.nyrs) *
+             static_cast<size_t>(s.nstrata)) {}
 
 void ChartCounts::Count(const DecodedRecord& rec, int64_t /*record*/) {
   const size_t group = static_cast<size_t>(rec.igrp - 1) * static_cast<size_t>(periods_ * strata_);

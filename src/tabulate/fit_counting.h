@@ -56,13 +56,14 @@ class FitCounting {
     [[gnu::always_inline]] Entry Last(const BatchRecord& r) const {
       uint32_t* const counts = tables[r.rec.igrp - 1].counts();
       counts[layout.Last(r.last, static_cast<size_t>(r.last_stratum),
-                         StratumBeforeLast(r.bits, r.history, r.code_class), r.rec.released != 0)] +=
-          r.rec.freq;
+                         StratumBeforeLast(r.bits, r.history, r.code_class),
+                         r.rec.released != 0)] += r.rec.freq;
       return {counts, 0};
     }
     [[gnu::always_inline]] void Pair(Entry& entry, const BatchPair& pair) const {
       const auto from = static_cast<size_t>(pair.from);
-      entry.counts[layout.Pair(pair.i, from, entry.before, pair.j, static_cast<size_t>(pair.to))] += pair.freq;
+      entry.counts[layout.Pair(pair.i, from, entry.before, pair.j, static_cast<size_t>(pair.to))] +=
+          pair.freq;
       entry.before = from;
     }
   };

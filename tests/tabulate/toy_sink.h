@@ -23,7 +23,8 @@ struct AgeLate {
   void operator()(Captures captures, const LateRecord& rec) const {
     int32_t period;
     int32_t stratum;
-    while (captures.Next(period, stratum)) counts[static_cast<size_t>(rec.iage) * kRow + period] += rec.freq;
+    while (captures.Next(period, stratum))
+      counts[static_cast<size_t>(rec.iage) * kRow + period] += rec.freq;
   }
 };
 struct InPairs : AgeLate {
@@ -40,7 +41,8 @@ struct InPairs : AgeLate {
 struct OwnWalk : AgeLate {
   void Batch(const CaptureBatch& batch) const {
     for (size_t k = 0; k < batch.size; ++k) {
-      (*this)(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
+      (*this)(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class),
+              batch.records[k]);
     }
   }
 };
@@ -53,7 +55,8 @@ class AgeClassCaptures {
 
   void Plain() { counts_.assign(kCells, 0); }
   void Count(const DecodedRecord& rec, int64_t /*record*/) {
-    for (const Capture& c : rec.Captures()) counts_[static_cast<size_t>(rec.iage) * kRow + c.period] += rec.freq;
+    for (const Capture& c : rec.Captures())
+      counts_[static_cast<size_t>(rec.iage) * kRow + c.period] += rec.freq;
   }
   Tally EmptyTally() const { return Tally(kCells, 0); }
   size_t PartCounts() const { return kCells; }
@@ -89,6 +92,7 @@ class SwitchedAgeClassCaptures : public AgeClassCaptures<Late> {
 };
 
 static_assert(RecordSink<AgeClassCaptures<InPairs>> && RecordSink<AgeClassCaptures<OwnWalk>>);
-static_assert(PairWalker<InPairs> && OwnBatch<OwnWalk> && Switched<SwitchedAgeClassCaptures<InPairs>>);
+static_assert(PairWalker<InPairs> && OwnBatch<OwnWalk> &&
+              Switched<SwitchedAgeClassCaptures<InPairs>>);
 
 }  // namespace haplovex::testing
