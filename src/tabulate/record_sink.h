@@ -361,7 +361,9 @@ template <bool... kSwitched, typename... Lates>
 class PartCounting<std::integer_sequence<bool, kSwitched...>, Lates...> {
  public:
   static constexpr size_t kSinks = sizeof...(Lates);
-  PartCounting(std::tuple<Lates...> lates, std::array<bool, kSinks> on) : lates_(lates), on_(on) {}
+  PartCounting(std::tuple<Lates...> lates, std::array<bool, kSinks> on) : lates_(lates), on_(on) {
+    for (size_t k = 0; k < kSinks; ++k) any_switched_on_ = any_switched_on_ || (kMaySwitch[k] && on_[k]);
+  }
 
   template <typename Captures>
   [[gnu::always_inline]] void operator()(Captures captures, const LateRecord& rec) const {
@@ -371,7 +373,12 @@ class PartCounting<std::integer_sequence<bool, kSwitched...>, Lates...> {
   }
   [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
     auto count = [&batch](const auto&... on) __attribute__((always_inline)) { CountBatch(batch, on...); };
-    WithOn<0>(count);
+    // The counters that are never switched off alone are the usual run's, laid out first.
+    if (any_switched_on_) [[unlikely]] {
+      WithOn<0, true>(count);
+    } else {
+      WithOn<0, false>(count);
+    }
   }
 
  private:
@@ -381,22 +388,24 @@ class PartCounting<std::integer_sequence<bool, kSwitched...>, Lates...> {
   [[gnu::always_inline]] void ForEach(std::index_sequence<I...>, F f) const {
     ((!kMaySwitch[I] || on_[I] ? f(std::get<I>(lates_)) : void()), ...);
   }
-  // Calls f with the counters that are on.
-  template <size_t I, typename F, typename... Chosen>
+  // Calls f with the counters that are on: with kSwitchedOn, some that may be switched off are
+  // on, else none.
+  template <size_t I, bool kSwitchedOn, bool kSome = false, typename F, typename... Chosen>
   [[gnu::always_inline]] void WithOn(F& f, const Chosen&... chosen) const {
     if constexpr (I == kSinks) {
-      f(chosen...);
+      if constexpr (kSome == kSwitchedOn) f(chosen...);
     } else if constexpr (!kMaySwitch[I]) {
-      WithOn<I + 1>(f, chosen..., std::get<I>(lates_));
-    } else if (on_[I]) {
-      WithOn<I + 1>(f, chosen..., std::get<I>(lates_));
+      WithOn<I + 1, kSwitchedOn, kSome>(f, chosen..., std::get<I>(lates_));
+    } else if (kSwitchedOn && on_[I]) {
+      WithOn<I + 1, kSwitchedOn, true>(f, chosen..., std::get<I>(lates_));
     } else {
-      WithOn<I + 1>(f, chosen...);
+      WithOn<I + 1, kSwitchedOn, kSome>(f, chosen...);
     }
   }
 
   std::tuple<Lates...> lates_;
   std::array<bool, kSinks> on_;
+  bool any_switched_on_ = false;
 };
 
 // Whether `sink` counts: the run's options may switch it off.
