@@ -373,11 +373,12 @@ class PartCounting<std::integer_sequence<bool, kSwitched...>, Lates...> {
   }
   [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
     auto count = [&batch](const auto&... on) __attribute__((always_inline)) { CountBatch(batch, on...); };
-    // The counters that are never switched off alone are the usual run's, laid out first.
-    if (any_switched_on_) [[unlikely]] {
-      WithOn<0, true>(count);
-    } else {
+    // The usual run's counters, those that are never switched off, come first: on a run with no
+    // other, the part reader's layout is theirs.
+    if (!any_switched_on_) {
       WithOn<0, false>(count);
+    } else {
+      WithOn<0, true>(count);
     }
   }
 
