@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.plain_only = part_threads < 0;
     options.kernels = kernels;
     // The tables of the fit tests too, now and then, held to the plain way as the rest.
-    options.fit = fit;
+    options.gof = fit;
     RecordsRead read;
     try {
       if (memory) {
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      std::to_string(c.no_releases);
     result.out = out.contents();
     result.sum = sum.contents();
-    result.fit = std::move(read.fit);
+    result.fit = read.counted.Of<FitCounting>();
     return result;
   };
   const Result quick = convert(threads);

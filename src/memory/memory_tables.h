@@ -18,8 +18,6 @@
 #include <vector>
 
 #include "runctl/settings.h"
-#include "tabulate/record.h"
-#include "tabulate/table_layout.h"
 #include "tabulate/tabulation.h"
 
 namespace haplovex {
@@ -27,44 +25,28 @@ namespace haplovex {
 // The memory converter's n, bt and btot.
 using MemoryCounts = CountTables<5, 6, 4>;
 
-// The tables laid out for `s`, allocated (n, bt, btot), all zero; a table that cannot be had
-// stops the run naming it.
-MemoryCounts MemoryCountsFor(const ConversionSettings& s);
-
 // An age code that is not among the age codes stops the run when its record is read; an age
 // position above nage counts in the oldest class, to which the age step of the first capture
 // lowers it before any memory release.
 class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
  public:
-  // Allocates n, bt, btot and ch, in this order, all zero; a table that cannot be had stops
-  // the run naming it.
   explicit MemoryTables(const ConversionSettings& s);
   size_t bt_entries() const { return bt.counts().size(); }
 
-  // The tabulation's hooks (see TabulationHooks).
-  // Counts one decoded record; `record` is its number in messages. REQUIRES: rec's captures
-  // are those of its ch (as the decoder or CollectCaptures leave them), 1 <= rec.igrp <=
-  // ngroups, rec.iage >= 1.
+  // As a sink of the record path (see RecordSink and Tabulation): counts one decoded record;
+  // `record` is its number in messages. REQUIRES: rec's captures are those of its ch (as the
+  // decoder or CollectCaptures leave them), 1 <= rec.igrp <= ngroups, rec.iage >= 1.
   void Count(const DecodedRecord& rec, int64_t record);
   // Counted late, into one part's tally: bt for every memory release with a next capture, and
   // the release at the last capture of an animal released there; n and btot follow from them
   // (Derive). Made once a part, with every table and count it needs at hand. `kAging`: the
   // age class may change between captures (else it is the class at the first).
   template <bool kAging>
-  struct LateCounts {
-    const int32_t* raises;
-    const int32_t* bt_age;
-    const int32_t* n_age;
+  struct LateCounts : LatePlaces {
+    // What the capture before a memory release adds, in bt and in n.
     const int32_t* bt_before;
-    const int32_t* bt_at;
-    const int32_t* bt_next;
     const int32_t* n_before;
-    const int32_t* n_at;
-    uint32_t* bt;
-    uint32_t* last;
-    ptrdiff_t n_spare;
-    ptrdiff_t group_bt_size;
-    ptrdiff_t group_n_size;
+    ptrdiff_t n_spare;  // the first spare count after last
 
     template <typename Captures>
     [[gnu::always_inline]] void operator()(Captures captures, const LateRecord& rec) const {
@@ -78,8 +60,8 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
         }
       } else {
         const uint32_t freq = rec.freq;
-        const ptrdiff_t group_bt = (rec.igrp - 1) * group_bt_size;
-        const ptrdiff_t group_n = (rec.igrp - 1) * group_n_size;
+        const ptrdiff_t group_bt_at = (rec.igrp - 1) * group_bt;
+        const ptrdiff_t group_n_at = (rec.igrp - 1) * group_n;
         // A window of three captures: the one before, the one counted, and the next.
         int32_t before_period, before, period, stratum;
         if (!captures.Next(before_period, before) || !captures.Next(period, stratum)) return;
@@ -94,10 +76,10 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
           // A memory release needs a capture in the period just before.
           if (before_period == period - 1) {
             if (more) {
-              bt[group_bt + bt_age[age(period)] + bt_before[before_key] + bt_at[key] +
-                 bt_next[CaptureKey(next_period, next)]] += freq;
+              bt[group_bt_at + bt_age[age(period)] + bt_before[before_key] + from[key] +
+                 to[CaptureKey(next_period, next)]] += freq;
             } else if (rec.released) {
-              last[group_n + n_age[age(period)] + n_before[before_key] + n_at[key]] += freq;
+              last[group_n_at + n_age[age(period)] + n_before[before_key] + release[key]] += freq;
             }
           }
           if (!more) break;
@@ -108,8 +90,9 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
         }
       }
     }
-    // Every record of a batch read whole: the records with a memory release are picked out,
-    // then, in rounds (InRounds), the next memory release of every one is counted.
+    // Every record of a batch read whole, by a walk of its own (few records have a memory
+    // release): the records with one are picked out, then, in rounds (InRounds), the next memory
+    // release of every one is counted.
     [[gnu::always_inline]] void Batch(const CaptureBatch& batch) const {
       struct Pending {
         uint64_t releases;  // the memory releases left to count
@@ -147,46 +130,29 @@ class MemoryTables : public Tabulation<MemoryTables, MemoryCounts> {
       const uint64_t next_bit = Opaque(later != 0 ? later : uint64_t{1} << i);
       const auto j = static_cast<unsigned>(__builtin_ctzll(next_bit));
       const size_t next_key = CaptureKey(static_cast<int32_t>(j + 1), code_class[history[j]]);
-      uint32_t* const to_bt = bt + (rec.igrp - 1) * group_bt_size + bt_age[age] +
-                              bt_before[before_key] + bt_at[key] + bt_next[next_key];
+      uint32_t* const to_bt =
+          bt + (rec.igrp - 1) * group_bt + bt_age[age] + bt_before[before_key] + from[key] + to[next_key];
       uint32_t* const to_last =
-          last + (rec.igrp - 1) * group_n_size + n_age[age] + n_before[before_key] + n_at[key];
+          last + (rec.igrp - 1) * group_n + n_age[age] + n_before[before_key] + release[key];
       uint32_t* const nowhere = last + n_spare + static_cast<ptrdiff_t>(key & (kSpareCounts - 1));
       AddToFirst(rec.freq, nowhere, CountWhen{later != 0, to_bt},
                  CountWhen{rec.released != 0, to_last});
     }
   };
-  // Memory releases are not every capture: the report's chart is counted capture by capture.
-  static constexpr bool kCapturesFromPairs = false;
-  // A batch's records are counted in the tables of the fit tests apart (FitBatch).
-  static constexpr bool kBatchCountsFit = false;
   template <bool kAging>
-  LateCounts<kAging> LateCountsInto(PartTally& tally) const {
-    return {steps_.RaisesBefore(), bt_age_.data(),  n_age_.data(),    bt_before_.data(),
-            bt_at_.data(),         bt_next_.data(), n_before_.data(), n_at_.data(),
-            tally.bt.data(),       tally.last.data(), n_spare_,       group_bt_,
-            group_n_};
+  LateCounts<kAging> LateInto(Tally& tally) const {
+    return {PlacesIn(tally), bt_before_.data(), n_before_.data(), n_spare_};
   }
 
  private:
-  // Parts of the offsets of a count, so that counting takes additions alone. In bt, the
-  // count of a memory release at capture b after capture a, next caught at capture c, stands
-  // at bt_before_[a] + bt_at_[b] + bt_next_[c], plus its age class (bt_age_) and group
-  // (group_bt_); in n (for the releases at the last capture), at n_before_[a] + n_at_[b], plus
-  // n_age_ and group_n_. The age tables are indexed by the class before it is capped at the
-  // oldest.
+  // In bt, the count of a memory release at capture b after capture a, next caught at capture
+  // c, stands at bt_before_[a] + from[b] + to[c] (LatePlaces), plus its age class and group; in
+  // n (for the releases at the last capture), at n_before_[a] + release[b], plus the same.
   std::vector<int32_t> bt_before_;
-  std::vector<int32_t> bt_at_;
-  std::vector<int32_t> bt_next_;
-  std::vector<int32_t> bt_age_;
   std::vector<int32_t> n_before_;
-  std::vector<int32_t> n_at_;
-  std::vector<int32_t> n_age_;
-  ptrdiff_t group_bt_;
-  ptrdiff_t group_n_;
   ptrdiff_t n_spare_;  // the first spare count after last in a part's tally, which only add 0
 };
 
-static_assert(TabulationHooks<MemoryTables>);
+static_assert(RecordSink<MemoryTables>);
 
 }  // namespace haplovex

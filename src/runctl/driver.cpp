@@ -284,12 +284,9 @@ RunDigest Digest(const ConversionSettings& s, const ConversionResult<Counts>& re
   digest.animals = result.read.animals;
   digest.strata = s.nstrata;
   digest.periods = s.nyrs;
-  digest.caught = result.read.caught;
-  // (The memory converter counts the captures of all groups together: those are a single
-  // group's.)
-  digest.caught_by_group = result.read.caught_by_group.empty() && s.ngroups == 1
-                               ? result.read.caught
-                               : result.read.caught_by_group;
+  const ChartCounts::Result& chart = result.read.counted.template Of<ChartCounts>();
+  digest.caught = chart.caught;
+  digest.caught_by_group = chart.by_group;
   digest.date = RunDate();
   const auto S = static_cast<size_t>(s.nstrata);
   for (int32_t g = 1; g <= s.ngroups; ++g) {
@@ -384,7 +381,7 @@ void FromResult(RunContext& run, const ConversionSettings& settings, const std::
                 OtherFiles& other, const ConversionResult<Counts>& result, WriteTables write_tables) {
   if (run.options.csv) write_tables(settings, result.counts, other.releases, other.transitions);
   std::vector<gof::GroupFit> fit;
-  if (run.options.gof) fit = WriteFit(run, settings, result.read.fit, other);
+  if (run.options.gof) fit = WriteFit(run, settings, result.read.counted.template Of<FitCounting>(), other);
   std::vector<std::string> warnings =
       Warn(run, settings, title_typed, result.read.checks, result.npar, result.npar_digits);
   if (run.options.report) {
@@ -425,7 +422,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   }
   if (run.options.gof) {
     OpenAlongside(run, other.fit);
-    read_options.fit = true;
+    read_options.gof = true;
     finished.push_back({&other.fit, true});
     if (run.options.csv) {
       OpenAlongside(run, other.fit_table);
@@ -434,7 +431,7 @@ bool Run(RunContext& run, OutputFile& out, OutputFile& sum, OtherFiles& other, I
   }
   if (run.options.report) {
     OpenAlongside(run, other.report);
-    read_options.chart = true;
+    read_options.report = true;
     finished.push_back({&other.report, true});
   }
   if (IsMemoryModel(settings.modset)) {

@@ -5,41 +5,14 @@
 
 namespace haplovex {
 
-CohortCounts CohortCountsFor(const ConversionSettings& s) {
-  using enum Axis;
-  const int64_t T = s.nyrs;
-  const int64_t S = s.nstrata;
-  const int64_t A = s.nage;
-  const int64_t G = s.ngroups;
-  return CohortCounts(TableLayout<4>({{{kPeriod, T}, {kStratum, S}, {kAge, A}, {kGroup, G}}}),
-                      TableLayout<5>({{{kPair, PairCount(T)}, {kStratum, S}, {kNext, S}, {kAge, A}, {kGroup, G}}}),
-                      TableLayout<4>({{{kNext, S}, {kStratum, S}, {kAge, A}, {kGroup, G}}}));
-}
-
+// (A key past the periods is read for no capture: CaptureBits::Peek.)
 CohortTables::CohortTables(const ConversionSettings& s)
-    : Tabulation(s, CohortCountsFor(s), s.nage), spare_(static_cast<ptrdiff_t>(bt.counts().size())) {
-  // The pair (i, j) stands at PairIndex(i, j) - 1 = PairStart(i) + j along bt's pairs, which
-  // run fastest.
-  const TableLayout<4>& n_layout = n.layout();
-  const TableLayout<5>& bt_layout = bt.layout();
-  const int64_t T = s.nyrs;
-  const auto keys = std::max(static_cast<size_t>(T + 1) * kKeyStride, kMaskKeys);
-  from_key_.assign(keys, 0);
-  to_key_.assign(keys, 0);
-  last_key_.assign(keys, 0);
-  for (int64_t p = 1; p <= T; ++p) {
-    for (int64_t k = 1; k <= s.nstrata; ++k) {
-      const size_t at = CaptureKey(static_cast<int32_t>(p), static_cast<int32_t>(k));
-      from_key_[at] = static_cast<int32_t>(bt_layout.Part(Axis::kStratum, k) + PairStart(p, T));
-      to_key_[at] = static_cast<int32_t>(bt_layout.Part(Axis::kNext, k) + p);
-      last_key_[at] = static_cast<int32_t>(n_layout.Part(Axis::kStratum, k) + n_layout.Part(Axis::kPeriod, p));
-    }
-  }
-  bt_age_ = AgeOffsets(s.nage, s.nyrs, bt_layout.stride(Axis::kAge));
-  last_age_ = AgeOffsets(s.nage, s.nyrs, n_layout.stride(Axis::kAge));
-  group_bt_ = static_cast<ptrdiff_t>(bt_layout.stride(Axis::kGroup));
-  group_last_ = static_cast<ptrdiff_t>(n_layout.stride(Axis::kGroup));
-}
+    : Tabulation(s,
+                 CohortCounts(LaidOut<4>(s, {Axis::kPeriod, Axis::kStratum, Axis::kAge, Axis::kGroup}),
+                              LaidOut<5>(s, {Axis::kPair, Axis::kStratum, Axis::kNext, Axis::kAge, Axis::kGroup}),
+                              LaidOut<4>(s, {Axis::kNext, Axis::kStratum, Axis::kAge, Axis::kGroup})),
+                 s.nage, std::max(static_cast<size_t>(s.nyrs + 1) * kKeyStride, kMaskKeys)),
+      spare_(static_cast<ptrdiff_t>(bt.counts().size())) {}
 
 void CohortTables::Count(const DecodedRecord& rec, int64_t record) {
   const std::span<const Capture> captures = rec.Captures();
@@ -61,37 +34,6 @@ void CohortTables::Count(const DecodedRecord& rec, int64_t record) {
       btot.Add(btot.layout().Offset(next.stratum, at.stratum, age, rec.igrp), rec.freq, record);
     }
   }
-}
-
-std::vector<int64_t> CohortTables::CapturesFromPairs(const std::vector<PartTally>& tallies) const {
-  const int64_t S = s_.nstrata;
-  const int64_t T = s_.nyrs;
-  const auto pairs = static_cast<size_t>(npairs_);
-  // The period each packed pair starts at.
-  std::vector<int64_t> starts_at(pairs, 0);
-  for (int64_t i = 1; i < T; ++i) {
-    for (int64_t j = i + 1; j <= T; ++j) starts_at[static_cast<size_t>(PairIndex(i, j, T) - 1)] = i;
-  }
-  std::vector<int64_t> caught(static_cast<size_t>(T * S), 0);
-  const TableLayout<4>& n_layout = n.layout();
-  const TableLayout<5>& bt_layout = bt.layout();
-  const size_t blocks = pairs > 0 ? bt.counts().size() / pairs : 0;  // a run of pairs each
-  for (const PartTally& tally : tallies) {
-    for (size_t block = 0; block < blocks; ++block) {
-      const auto first = static_cast<int64_t>(block * pairs);
-      const int64_t from = bt_layout.Position(first, Axis::kStratum);
-      for (size_t ij = 0; ij < pairs; ++ij) {
-        caught[static_cast<size_t>((starts_at[ij] - 1) * S + from)] += tally.bt[block * pairs + ij];
-      }
-    }
-    // The last captures, released there or lost, laid out as n.
-    for (size_t x = 0; x < n.counts().size(); ++x) {
-      const int64_t period = n_layout.Position(static_cast<int64_t>(x), Axis::kPeriod);
-      const int64_t stratum = n_layout.Position(static_cast<int64_t>(x), Axis::kStratum);
-      caught[static_cast<size_t>(period * S + stratum)] += tally.last[x] + tally.lost[x];
-    }
-  }
-  return caught;
 }
 
 }  // namespace haplovex

@@ -10,9 +10,9 @@
 
 #include "common/console.h"
 #include "common/text_file.h"
-#include "tabulate/fit_tables.h"
-#include "tabulate/kernels/kernel_set.h"
+#include "tabulate/read_options.h"
 #include "tabulate/record_checks.h"
+#include "tabulate/record_sinks.h"
 
 namespace haplovex {
 
@@ -25,36 +25,13 @@ struct ConversionStreams {
   OutputFile& sum;  // HAPLOVEX.SUM
 };
 
-// How the records are read.
-struct ReadOptions {
-  // Threads that may read the records at once; 0: as many as help on this machine.
-  int threads = 0;
-  // One record at a time only: the plain way, which the quick way is held to in tests.
-  bool plain_only = false;
-  // The instructions the quick way reads with (one of KernelSetsHere()).
-  KernelSet kernels = BestKernels();
-  // Count the animals caught at each period in each stratum, for the report's chart.
-  bool chart = false;
-  // Count the tables of the goodness-of-fit tests, for each group.
-  bool fit = false;
-};
-
-// What reading every record gives besides the converter's tables.
+// What reading every record gives besides the converter's tables: the records and animals read,
+// what they looked like, and what the other sinks counted (record_sinks.h).
 struct RecordsRead {
   int64_t records = 0;
   int32_t animals = 0;
   RecordChecks checks;
-  // With ReadOptions::chart: caught[(period - 1) * strata + (stratum - 1)], the animals caught
-  // at the period in the stratum.
-  std::vector<int64_t> caught;
-  // With ReadOptions::chart, where the converter tells the chart from its pairs (the
-  // movement-only converter), the same for each group: caught_by_group[(group - 1) * periods *
-  // strata + (period - 1) * strata + (stratum - 1)]; else empty (the memory converter counts
-  // the chart capture by capture, and a count by group there would slow every record).
-  std::vector<int64_t> caught_by_group;
-  // With ReadOptions::fit: the tables of the goodness-of-fit tests of each group (group g at
-  // g - 1), the age classes pooled.
-  std::vector<gof::FitTables> fit;
+  OtherSinks::Results counted;
 };
 
 // What a conversion gives back: the records read, the number of parameters, the estimation

@@ -33,19 +33,30 @@ uint64_t TableCells(int periods, int strata) {
   return SaturatingAdd(SaturatingMul(SaturatingMul(a, a + 1), columns), spare);
 }
 
-// The position of the first capture at or after `from`, or sites.size() when there is none.
-// Most periods of most records are empty, so runs of eight empty periods are skipped at once.
-size_t NextCapture(std::span<const uint8_t> sites, size_t from) {
-  size_t p = from;
-  while (p + sizeof(uint64_t) <= sites.size()) {
-    uint64_t eight = 0;
-    std::memcpy(&eight, sites.data() + p, sizeof eight);
-    if (eight != 0) break;
-    p += sizeof eight;
+// The captures of a record given as sites (0: not caught), one at a time, as Layout::Record
+// takes them. Most periods of most records are empty, so runs of eight empty periods are
+// skipped at once.
+class SiteCaptures {
+ public:
+  explicit SiteCaptures(std::span<const uint8_t> sites) : sites_(sites) {}
+  bool Next(int32_t& period, int32_t& stratum) {
+    while (at_ + sizeof(uint64_t) <= sites_.size()) {
+      uint64_t eight = 0;
+      std::memcpy(&eight, sites_.data() + at_, sizeof eight);
+      if (eight != 0) break;
+      at_ += sizeof eight;
+    }
+    while (at_ < sites_.size() && sites_[at_] == 0) ++at_;
+    if (at_ == sites_.size()) return false;
+    period = static_cast<int32_t>(at_) + 1;
+    stratum = sites_[at_++];
+    return true;
   }
-  while (p < sites.size() && sites[p] == 0) ++p;
-  return p;
-}
+
+ private:
+  std::span<const uint8_t> sites_;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -79,14 +90,8 @@ FitTables::FitTables(int periods, int strata)
 
 void FitTables::Add(std::span<const uint8_t> sites, int64_t count) {
   assert(sites.size() == static_cast<size_t>(periods_));
-  if (count == 0) return;
   const auto animals = static_cast<uint32_t>(count < 0 ? -count : count);
-  Feed feed = Start();
-  for (size_t at = NextCapture(sites, 0); at < sites.size(); at = NextCapture(sites, at + 1)) {
-    assert(sites[at] <= strata_);
-    Capture(feed, static_cast<int>(at) + 1, sites[at], animals);
-  }
-  Finish(feed, animals, count > 0);
+  layout().Record(counts(), SiteCaptures(sites), animals, count > 0);
 }
 
 void FitTables::Merge(const FitTables& other) {

@@ -1,6 +1,6 @@
 // The counts the goodness-of-fit tests of one group are computed from, filled record by record
-// as the records are read. Each reading thread keeps its own FitTables and the threads' tables
-// are merged at the end, so Add touches nothing shared.
+// as the records are read (fit_counting.h). Each reading thread keeps its own FitTables and the
+// threads' tables are merged at the end, so counting touches nothing shared.
 //
 // One kind of count is kept: for each release at period i (1 <= i <= periods-1) in stratum l,
 // the basic table T(i, l): rows = how the animal came to be there (row 0: first caught at i;
@@ -41,35 +41,12 @@ class FitTables {
   // REQUIRES: sites.size() == periods, every sites[p] <= strata.
   void Add(std::span<const uint8_t> sites, int64_t count);
 
-  // The same counts from a record's captures one at a time, as the record path finds them:
-  // a Feed per record (Start), Capture for each capture in period order, then Finish.
-  // `animals` >= 0; `released`: the animals were released at their last capture. One count a
-  // capture, with no branch: a capture's place is looked up, and what counts nothing (the
-  // pair before a first capture, a capture at the last period, animals not released) goes to
-  // spare cells no table reads.
-  struct Feed {
-    // Where the pair from the capture before to a capture at (period, stratum) is counted:
-    // pairs + period * strata + stratum - 1. Before any capture, the spare cells.
-    size_t pairs;
-    size_t row;       // the row of the capture before (its first cell: never caught again)
-    int stratum = 0;  // the stratum of the capture before; 0: none yet
-  };
-  Feed Start() const { return Feed{spare_ + 1 - static_cast<size_t>(strata_), spare_, 0}; }
-  void Capture(Feed& feed, int period, int stratum, uint32_t animals) {
-    const auto at = static_cast<size_t>(period * strata_ + stratum - 1);
-    cells_[feed.pairs + at] += animals;
-    feed.row = row_[at * static_cast<size_t>(strata_ + 1) + static_cast<size_t>(feed.stratum)];
-    feed.pairs = feed.row + 1 - static_cast<size_t>((period + 1) * strata_);
-    feed.stratum = stratum;
-  }
-  void Finish(const Feed& feed, uint32_t animals, bool released) {
-    cells_[released ? feed.row : spare_] += animals;
-  }
-
-  // Where a batch of records read whole counts, the same in every group's tables: the row of a
-  // release at period i + 1 (i from 0) in stratum l after a capture in stratum `before` (0:
-  // none) holds "never caught again" first, then the next captures (column + 1); at the last
-  // period a row is a spare cell of its own. The spare cell takes what no table reads.
+  // Where a record counts, the same in every group's tables: the one place the tables are
+  // counted, for every way of reading the records (the record path's sink, fit_counting.h, and
+  // Add). The row of a release at period i + 1 (i from 0) in stratum l after a capture in
+  // stratum `before` (0: none) holds "never caught again" first, then the next captures
+  // (column + 1); at the last period a row is a spare cell of its own. The spare cell takes
+  // what no table reads (animals not released). One count a capture, with no branch.
   struct Layout {
     const size_t* row;  // as row_
     size_t spare;
@@ -86,6 +63,26 @@ class FitTables {
     // `before`.
     [[gnu::always_inline]] size_t Pair(size_t i, size_t l, size_t before, size_t j, size_t s) const {
       return Row(i, l, before) + (j - i - 1) * strata + s;
+    }
+    // A record of `animals`, its captures handed one at a time in period order (Next(period,
+    // stratum), from 1): each pair of consecutive captures, then the last.
+    template <typename Captures>
+    [[gnu::always_inline]] void Record(uint32_t* counts, Captures captures, uint32_t animals,
+                                       bool released) const {
+      int32_t period;
+      int32_t stratum;
+      if (!captures.Next(period, stratum)) return;
+      size_t before = 0;
+      int32_t next_period;
+      int32_t next_stratum;
+      while (captures.Next(next_period, next_stratum)) {
+        counts[Pair(static_cast<size_t>(period - 1), static_cast<size_t>(stratum), before,
+                    static_cast<size_t>(next_period - 1), static_cast<size_t>(next_stratum))] += animals;
+        before = static_cast<size_t>(stratum);
+        period = next_period;
+        stratum = next_stratum;
+      }
+      counts[Last(static_cast<size_t>(period - 1), static_cast<size_t>(stratum), before, released)] += animals;
     }
   };
   Layout layout() const { return Layout{row_.data(), spare_, static_cast<size_t>(strata_)}; }

@@ -35,9 +35,8 @@
 #include "common/limits.h"
 #include "tabulate/fast_tabulation.h"
 #include "tabulate/inp_stream.h"
-#include "tabulate/kernels/avx512.h"
 #include "tabulate/kernels/kernel_set.h"
-#include "tabulate/kernels/portable.h"
+#include "tabulate/kernels/with_kernels.h"
 #include "tabulate/part_reader.h"
 
 namespace haplovex {
@@ -128,10 +127,10 @@ bool JoinInpParts(const std::vector<std::pair<uint64_t, uint64_t>>& ranges,
 
 // Reads the part [begin, end) of an --inp file (end kToFileEnd: on to the end of the file)
 // into `tally` and `part`, handing the groups with animals of the records with a capture and
-// nothing odd to `count_batch(const CaptureBatch&)`, an entry each, and those of every other
+// nothing odd to `count.Batch(const CaptureBatch&)`, an entry each, and those of every other
 // record to `count(captures, const LateRecord&)`. Every member that runs for each record is
 // inlined into the one function of each set (ReadInpPart).
-template <typename Kernels, typename Count, typename CountBatch>
+template <typename Kernels, typename Count>
 class InpPartReader {
  public:
   static constexpr size_t kBlock = kPartBlock;  // bytes read at a time
@@ -140,13 +139,11 @@ class InpPartReader {
   static constexpr size_t kSlack = std::max(kChunk + 1, CaptureMasks::kReach);
   static constexpr size_t kBatch = 64;  // histories whose masks are found together
 
-  InpPartReader(const FastReading& r, PartTally& tally, InpPart& part, Count count,
-                CountBatch count_batch)
+  InpPartReader(const FastReading& r, PartTally& tally, InpPart& part, Count count)
       : r_(r),
         tally_(tally),
         part_(part),
         count_(count),
-        count_batch_(count_batch),
         fields_(r.s),
         groups_(r.s.ngroups),
         periods_(static_cast<size_t>(r.s.nyrs)),
@@ -386,7 +383,7 @@ class InpPartReader {
 
   [[gnu::always_inline]] void CountWhole(size_t entries) {
     if (entries > 0) {
-      count_batch_(CaptureBatch{batch_captured_, batch_histories_, records_, entries,
+      count_.Batch(CaptureBatch{batch_captured_, batch_histories_, records_, entries,
                                 r_.decoder.code_class()});
     }
   }
@@ -461,7 +458,6 @@ class InpPartReader {
   PartTally& tally_;
   InpPart& part_;
   Count count_;
-  CountBatch count_batch_;
   InpFields fields_;
   DecodedRecord rec_;
   int32_t groups_;
@@ -493,53 +489,14 @@ class InpPartReader {
   const unsigned char* batch_histories_[CaptureBatch::kMost];
 };
 
-// One function of each set, with the set's instructions, that runs a part reader.
-template <typename Count, typename CountBatch>
-PartRead ReadInpPartPortable(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
-                             InpPart& part, Count count, CountBatch count_batch) {
-  return InpPartReader<PortableKernels, Count, CountBatch>(r, tally, part, count, count_batch)
-      .Read(begin, end);
-}
-#if HAPLOVEX_X86_KERNELS
-template <typename Count, typename CountBatch>
-PartRead ReadInpPartSse2(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
-                         InpPart& part, Count count, CountBatch count_batch) {
-  return InpPartReader<Sse2Kernels, Count, CountBatch>(r, tally, part, count, count_batch)
-      .Read(begin, end);
-}
-template <typename Count, typename CountBatch>
-HAPLOVEX_AVX2_TARGET PartRead ReadInpPartAvx2(const FastReading& r, uint64_t begin, uint64_t end,
-                                              PartTally& tally, InpPart& part, Count count,
-                                              CountBatch count_batch) {
-  return InpPartReader<Avx2Kernels, Count, CountBatch>(r, tally, part, count, count_batch)
-      .Read(begin, end);
-}
-template <typename Count, typename CountBatch>
-HAPLOVEX_AVX512_TARGET PartRead ReadInpPartAvx512(const FastReading& r, uint64_t begin,
-                                                  uint64_t end, PartTally& tally, InpPart& part,
-                                                  Count count, CountBatch count_batch) {
-  return InpPartReader<Avx512Kernels, Count, CountBatch>(r, tally, part, count, count_batch)
-      .Read(begin, end);
-}
-#endif
-
 // Reads the part [begin, end) of an --inp file with the kernels of `set` (one of
-// KernelSetsHere()).
-template <typename Count, typename CountBatch>
-PartRead ReadInpPart(KernelSet set, const FastReading& r, uint64_t begin, uint64_t end,
-                     PartTally& tally, InpPart& part, Count count, CountBatch count_batch) {
-  switch (set) {
-#if HAPLOVEX_X86_KERNELS
-    case KernelSet::kSse2:
-      return ReadInpPartSse2(r, begin, end, tally, part, count, count_batch);
-    case KernelSet::kAvx2:
-      return ReadInpPartAvx2(r, begin, end, tally, part, count, count_batch);
-    case KernelSet::kAvx512:
-      return ReadInpPartAvx512(r, begin, end, tally, part, count, count_batch);
-#endif
-    default:
-      return ReadInpPartPortable(r, begin, end, tally, part, count, count_batch);
-  }
+// KernelSetsHere()), counting with `count` (a PartCounting, or anything with its calls).
+template <typename Count>
+PartRead ReadInpPart(KernelSet set, const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
+                     InpPart& part, Count count) {
+  return WithKernels(set, [&]<typename Kernels>() __attribute__((always_inline)) {
+    return InpPartReader<Kernels, Count>(r, tally, part, count).Read(begin, end);
+  });
 }
 
 }  // namespace haplovex

@@ -105,30 +105,49 @@ void InpFields::FieldBytes(const char* bytes, size_t n, int64_t line) {
   }
 }
 
+const char* InpFields::PastComment(const char* at, const char* end) {
+  // Up to the "*/" that closes it, counting its line ends.
+  for (; at < end && in_comment_; ++at) {
+    const char c = *at;
+    line_ += c == '\r' || (c == '\n' && !after_cr_) ? 1 : 0;
+    after_cr_ = c == '\r';
+    in_comment_ = !(star_ && c == '/');
+    star_ = c == '*';
+  }
+  return at;
+}
+
+void InpFields::OpenComment() {
+  // A comment ends the field before it.
+  in_comment_ = true;
+  star_ = false;
+  comment_line_ = slash_line_;
+  in_field_ = false;
+  after_cr_ = false;
+}
+
+void InpFields::EndRecord() {
+  in_field_ = false;
+  complete_ = true;
+  end_line_ = line_;
+  for (size_t g = 0; g < values_.size(); ++g) {
+    const Count& count = count_fields_[g];
+    values_[g] = count.negative ? -count.magnitude : count.magnitude;
+  }
+}
+
 const char* InpFields::Read(const char* at, const char* end) {
   if (complete_) StartRecord();
   while (at < end) {
     if (in_comment_) {
-      // Up to the "*/" that closes it, counting its line ends.
-      for (; at < end && in_comment_; ++at) {
-        const char c = *at;
-        line_ += c == '\r' || (c == '\n' && !after_cr_) ? 1 : 0;
-        after_cr_ = c == '\r';
-        in_comment_ = !(star_ && c == '/');
-        star_ = c == '*';
-      }
+      at = PastComment(at, end);
       continue;
     }
     const char c = *at;
     if (slash_) {
       slash_ = false;
       if (c == '*') {
-        // A comment ends the field before it.
-        in_comment_ = true;
-        star_ = false;
-        comment_line_ = slash_line_;
-        in_field_ = false;
-        after_cr_ = false;
+        OpenComment();
         ++at;
         continue;
       }
@@ -147,13 +166,7 @@ const char* InpFields::Read(const char* at, const char* end) {
         in_field_ = false;
         break;
       case ';':
-        in_field_ = false;
-        complete_ = true;
-        end_line_ = line_;
-        for (size_t g = 0; g < values_.size(); ++g) {
-          const Count& count = count_fields_[g];
-          values_[g] = count.negative ? -count.magnitude : count.magnitude;
-        }
+        EndRecord();
         return at + 1;
       case '/':
         slash_ = true;

@@ -84,6 +84,12 @@ class InpFields {
 
  private:
   void StartRecord();
+  // Reads from `at` (in a comment) to the end of the comment or to `end`, whichever is first.
+  const char* PastComment(const char* at, const char* end);
+  // A "/" read and a "*" after it.
+  void OpenComment();
+  // The ";" that ends a record read.
+  void EndRecord();
   // Adds `n` bytes to the field being read, or starts one on `line`.
   void FieldBytes(const char* bytes, size_t n, int64_t line);
 

@@ -3,8 +3,8 @@
 // batches, and counts each batch, read whole where it can be and with care where not.
 //
 // It is compiled once for each set of instructions the build has (ReadPart picks one for a
-// run), kernels and counting together: the kernels are inlined into it, with no call a chunk
-// or a record to choose between sets.
+// run, with WithKernels), kernels and counting together: the kernels are inlined into it, with
+// no call a chunk or a record to choose between sets.
 #pragma once
 
 #include <algorithm>
@@ -16,9 +16,8 @@
 #include <vector>
 
 #include "tabulate/fast_tabulation.h"
-#include "tabulate/kernels/avx512.h"
 #include "tabulate/kernels/kernel_set.h"
-#include "tabulate/kernels/portable.h"
+#include "tabulate/kernels/with_kernels.h"
 
 namespace haplovex {
 
@@ -26,10 +25,10 @@ namespace haplovex {
 inline constexpr size_t kPartBlock = size_t{256} << 10;
 
 // Reads the part [begin, end) of the file into `tally`, handing the records of a batch read
-// whole to `count_batch(const CaptureBatch&)`, and every other record to
+// whole to `count.Batch(const CaptureBatch&)`, and every other record to
 // `count(captures, const LateRecord&)` with its captures as a CaptureList or CaptureBits.
 // Every member is inlined into the one function of each set that runs it (ReadPart).
-template <typename Kernels, typename Count, typename CountBatch>
+template <typename Kernels, typename Count>
 class PartReader {
  public:
   static constexpr size_t kSlack = CaptureMasks::kReach + 8;  // readable bytes after every line
@@ -39,12 +38,10 @@ class PartReader {
   static constexpr size_t kBatchRoom = kBatch + kChunk;
   static_assert(kBatchRoom <= CaptureBatch::kMost);
 
-  [[gnu::always_inline]] PartReader(const FastReading& r, PartTally& tally, Count count,
-                                    CountBatch count_batch)
+  [[gnu::always_inline]] PartReader(const FastReading& r, PartTally& tally, Count count)
       : r_(r),
         tally_(tally),
         count_(count),
-        count_batch_(count_batch),
         // A line end before the block, then the block, then bytes read past its end.
         buffer_(1 + kPartBlock + kSlack, '\n'),
         data_(buffer_.data() + 1) {
@@ -187,7 +184,7 @@ class PartReader {
     }
     if (unread < 0) return false;
     if (!Kernels::Masks(r_.masks, histories_, batch_, captured_, odd_)) return false;
-    count_batch_(CaptureBatch{captured_, histories_, records_, batch_, r_.decoder.code_class()});
+    count_.Batch(CaptureBatch{captured_, histories_, records_, batch_, r_.decoder.code_class()});
     tally_.nrec += static_cast<int64_t>(batch_);
     tally_.nanim += nanim;
     return true;
@@ -252,7 +249,6 @@ class PartReader {
   const FastReading& r_;
   PartTally& tally_;
   Count count_;
-  CountBatch count_batch_;
   std::vector<char> buffer_;
   char* const data_;
   DecodedRecord rec_;
@@ -279,47 +275,14 @@ class PartReader {
   Frequency known_[64];
 };
 
-// One function of each set, with the set's instructions, that runs a part reader: the only
-// place the sets differ.
-template <typename Count, typename CountBatch>
-PartRead ReadPartPortable(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
-                          Count count, CountBatch count_batch) {
-  return PartReader<PortableKernels, Count, CountBatch>(r, tally, count, count_batch).Read(begin, end);
-}
-#if HAPLOVEX_X86_KERNELS
-template <typename Count, typename CountBatch>
-PartRead ReadPartSse2(const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
-                      Count count, CountBatch count_batch) {
-  return PartReader<Sse2Kernels, Count, CountBatch>(r, tally, count, count_batch).Read(begin, end);
-}
-template <typename Count, typename CountBatch>
-HAPLOVEX_AVX2_TARGET PartRead ReadPartAvx2(const FastReading& r, uint64_t begin, uint64_t end,
-                                           PartTally& tally, Count count, CountBatch count_batch) {
-  return PartReader<Avx2Kernels, Count, CountBatch>(r, tally, count, count_batch).Read(begin, end);
-}
-template <typename Count, typename CountBatch>
-HAPLOVEX_AVX512_TARGET PartRead ReadPartAvx512(const FastReading& r, uint64_t begin, uint64_t end,
-                                               PartTally& tally, Count count, CountBatch count_batch) {
-  return PartReader<Avx512Kernels, Count, CountBatch>(r, tally, count, count_batch).Read(begin, end);
-}
-#endif
-
-// Reads the part [begin, end) with the kernels of `set` (one of KernelSetsHere()).
-template <typename Count, typename CountBatch>
-PartRead ReadPart(KernelSet set, const FastReading& r, uint64_t begin, uint64_t end,
-                  PartTally& tally, Count count, CountBatch count_batch) {
-  switch (set) {
-#if HAPLOVEX_X86_KERNELS
-    case KernelSet::kSse2:
-      return ReadPartSse2(r, begin, end, tally, count, count_batch);
-    case KernelSet::kAvx2:
-      return ReadPartAvx2(r, begin, end, tally, count, count_batch);
-    case KernelSet::kAvx512:
-      return ReadPartAvx512(r, begin, end, tally, count, count_batch);
-#endif
-    default:
-      return ReadPartPortable(r, begin, end, tally, count, count_batch);
-  }
+// Reads the part [begin, end) with the kernels of `set` (one of KernelSetsHere()), counting
+// with `count` (a PartCounting, or anything with its calls).
+template <typename Count>
+PartRead ReadPart(KernelSet set, const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
+                  Count count) {
+  return WithKernels(set, [&]<typename Kernels>() __attribute__((always_inline)) {
+    return PartReader<Kernels, Count>(r, tally, count).Read(begin, end);
+  });
 }
 
 }  // namespace haplovex

@@ -1,25 +1,11 @@
 #include "tabulate/tabulation.h"
 
 #include <algorithm>
-#include <system_error>
-#include <thread>
 
 #include "common/limits.h"
 #include "common/table.h"
 
 namespace haplovex {
-
-void RunParts(size_t count, const std::function<void(size_t)>& part) {
-  std::vector<std::thread> threads;
-  size_t k = 1;
-  try {
-    for (; k < count; ++k) threads.emplace_back(part, k);
-  } catch (const std::system_error&) {
-  }
-  part(0);
-  for (; k < count; ++k) part(k);
-  for (std::thread& thread : threads) thread.join();
-}
 
 bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
   for (uint64_t count : counts) {
@@ -30,20 +16,22 @@ bool FillChecked(CountTable& table, const std::vector<uint64_t>& counts) {
   return true;
 }
 
-void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before) {
-  // Every line before the part is a record or a comment.
-  const int64_t lines_before = records_before + into.comment_lines;
-  auto merge = [records_before, lines_before](Sighting& to, const Sighting& from) {
-    to.Merge(from, records_before, lines_before);
-  };
-  merge(into.foreign, part.foreign);
-  merge(into.beyond, part.beyond);
-  merge(into.no_capture, part.no_capture);
-  merge(into.short_record, part.short_record);
-  merge(into.blank_frequency, part.blank_frequency);
-  merge(into.spaced_frequency, part.spaced_frequency);
-  into.comment_lines += part.comment_lines;
-  into.empty_lines += part.empty_lines;
+int64_t ExtentOf(const ConversionSettings& s, Axis axis) {
+  switch (axis) {
+    case Axis::kPeriod:
+      return s.nyrs;
+    case Axis::kPair:
+      return PairCount(s.nyrs);
+    case Axis::kPrevious:
+    case Axis::kStratum:
+    case Axis::kNext:
+      return s.nstrata;
+    case Axis::kAge:
+      return s.nage;
+    case Axis::kGroup:
+      return s.ngroups;
+  }
+  return 0;
 }
 
 DecodedRecord RecordOfPeriods(int32_t nyrs) {

@@ -19,6 +19,7 @@
 #include "tabulate/part_reader.h"
 #include "tabulate/record_stream.h"
 #include "tabulate/tabulation.h"
+#include "toy_sink.h"
 
 namespace haplovex {
 namespace {
@@ -160,12 +161,17 @@ std::string MessyRecords(const ConversionSettings& s, size_t records, uint32_t s
 }
 
 // What a reading gives: every cell of its tables n, bt and btot as they lie, the checks, the
-// chart of captures and the tables of the fit tests (counted with the chart), the counts.
+// chart of captures and the tables of the fit tests (counted with the chart), the counts; and
+// what two toy sinks counted, one switched on with the chart (counting a batch in the shared
+// rounds), the other always on (with a walk of its own).
 struct Reading {
   std::vector<int32_t> cells;
   RecordChecks checks;
   std::vector<int64_t> caught;
+  std::vector<int64_t> by_group;
   std::vector<gof::FitTables> fit;
+  std::vector<int64_t> by_age_in_pairs;
+  std::vector<int64_t> by_age_own;
   int64_t records = 0;
   int32_t animals = 0;
 };
@@ -180,14 +186,16 @@ Reading Read(const ConversionSettings& s, const std::string& text, int threads, 
   ReadOptions options;
   options.threads = threads;
   options.plain_only = threads < 0;
-  options.chart = chart;
-  options.fit = chart;
+  options.report = chart;
+  options.gof = chart;
   options.kernels = set;
   Tables tables(s);
   Reading reading;
   RecordsRead read;
+  testing::SwitchedAgeClassCaptures<testing::InPairs> in_pairs(chart);
+  testing::AgeClassCaptures<testing::OwnWalk> own;
   try {
-    read = tables.ReadAll(input, console, options);
+    read = tables.ReadAll(input, console, options, in_pairs, own);
   } catch (const FatalStop& stop) {
     ADD_FAILURE() << "the run stopped: " << (stop.lines().empty() ? "" : stop.lines().back())
                   << " " << stop.stop();
@@ -196,10 +204,13 @@ Reading Read(const ConversionSettings& s, const std::string& text, int threads, 
     for (size_t k = 0; k < table->size(); ++k) reading.cells.push_back(table->at(k));
   }
   reading.checks = read.checks;
-  reading.caught = read.caught;
-  reading.fit = read.fit;
+  reading.caught = read.counted.Of<ChartCounts>().caught;
+  reading.by_group = read.counted.Of<ChartCounts>().by_group;
+  reading.fit = read.counted.Of<FitCounting>();
   reading.records = read.records;
   reading.animals = read.animals;
+  reading.by_age_in_pairs = in_pairs.counts();
+  reading.by_age_own = own.counts();
   return reading;
 }
 
@@ -260,6 +271,32 @@ const Layout kLayouts[] = {
     {"4 strata, 6 periods, 10 columns (past the quick reader)", 4, 6, 2, 1, true, 10, false},
 };
 
+// The chart of captures by group, counted by hand, by both converters, the plain way and the
+// quick way with each set of kernels: a capture counts where its group, period and stratum put
+// it, the last capture of animals not released there too.
+TEST(ChartCountsTest, CapturesByGroupCountedByHand) {
+  const Layout layout = {"2 strata, 3 periods, 2 groups", 2, 3, 1, 2, false, 2, false};
+  //   AB0 M x3: M caught at 1 in A, at 2 in B; 0AA F x2: F at 2 and 3 in A; B0B F x1, lost on
+  //   capture: F at 1 and 3 in B.
+  const std::string text = "AB0 JM   3\n0AA JF   2\nB0B JFX  1\n";
+  // [group][period][stratum]
+  const std::vector<int64_t> by_group = {3, 0, 0, 3, 0, 0, 0, 1, 2, 0, 2, 1};
+  const std::vector<int64_t> caught = {3, 1, 2, 3, 2, 1};
+  for (const bool memory : {false, true}) {
+    const ConversionSettings s = SettingsFor(layout, memory ? ModelSet::kMemoryMovement : ModelSet::kMovementOnly);
+    for (const KernelSet set : KernelSetsHere()) {
+      for (const int threads : {-1, 1}) {
+        const Reading read = memory ? Read<MemoryTables>(s, text, threads, true, set)
+                                    : Read<CohortTables>(s, text, threads, true, set);
+        const std::string what = std::string(memory ? "memory" : "movement") + ", " + KernelName(set) +
+                                 (threads < 0 ? ", plain" : ", quick");
+        EXPECT_EQ(read.by_group, by_group) << what;
+        EXPECT_EQ(read.caught, caught) << what;
+      }
+    }
+  }
+}
+
 // Every record of a text as the record stream reads it, one line a record: its captures, age
 // class, group, animals and whether they are released at the last capture.
 std::string Described(int32_t iage, int32_t igrp, uint32_t freq, uint32_t released,
@@ -298,6 +335,22 @@ std::vector<std::string> PlainRecords(const ConversionSettings& s, const std::st
   return records;
 }
 
+// What a part reader hands on, every record described, in the order handed.
+struct Listing {
+  std::vector<std::string>* records;
+  template <typename Captures>
+  void operator()(Captures captures, const LateRecord& rec) const {
+    std::vector<std::pair<int32_t, int32_t>> list;
+    for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);) list.emplace_back(period, stratum);
+    records->push_back(Described(rec.iage, rec.igrp, rec.freq, rec.released, list));
+  }
+  void Batch(const CaptureBatch& batch) const {
+    for (size_t k = 0; k < batch.size; ++k) {
+      (*this)(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
+    }
+  }
+};
+
 // The same records as one part of the quick way reads them with the kernels of `set`.
 std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::string& text,
                                       KernelSet set, PartTally& tally) {
@@ -305,19 +358,7 @@ std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::st
   input.OpenMemory(text, "records");
   const FastReading reading(s, input, s.nage);
   std::vector<std::string> records;
-  auto count = [&](auto captures, const LateRecord& rec) {
-    std::vector<std::pair<int32_t, int32_t>> list;
-    for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);) {
-      list.emplace_back(period, stratum);
-    }
-    records.push_back(Described(rec.iage, rec.igrp, rec.freq, rec.released, list));
-  };
-  auto count_batch = [&](const CaptureBatch& batch) {
-    for (size_t k = 0; k < batch.size; ++k) {
-      count(CaptureBits(batch.captured[k], batch.histories[k], batch.code_class), batch.records[k]);
-    }
-  };
-  tally.read = ReadPart(set, reading, 0, text.size(), tally, count, count_batch);
+  tally.read = ReadPart(set, reading, 0, text.size(), tally, Listing{&records});
   return records;
 }
 
@@ -408,8 +449,21 @@ TEST_P(QuickPathSetTest, AgreesWithThePlainWayOnMessyFiles) {
           EXPECT_EQ(plain.records, quick.records) << what;
           EXPECT_EQ(plain.animals, quick.animals) << what;
           ExpectSameChecks(plain.checks, quick.checks, what);
+          // A sink added to the list counts the same on every way, whether its batches are
+          // counted in the shared rounds or by its own walk; switched off, it counts nothing.
+          EXPECT_EQ(plain.by_age_own, quick.by_age_own) << what;
+          EXPECT_EQ(quick.by_age_in_pairs, chart ? quick.by_age_own : std::vector<int64_t>{}) << what;
           if (chart) {
+            // Its captures by period, every age class together, are the chart's.
+            for (int32_t period = 1; period <= s.nyrs; ++period) {
+              int64_t by_age = 0;
+              for (size_t age = 0; age < 27; ++age) by_age += quick.by_age_own[age * testing::kRow + period];
+              int64_t charted = 0;
+              for (int32_t k = 0; k < s.nstrata; ++k) charted += quick.caught[(period - 1) * s.nstrata + k];
+              ASSERT_EQ(by_age, charted) << what << ", period " << period;
+            }
             EXPECT_EQ(plain.caught, quick.caught) << what;
+            EXPECT_EQ(plain.by_group, quick.by_group) << what;
             EXPECT_TRUE(plain.fit == quick.fit) << what;
             EXPECT_EQ(quick.fit.size(), static_cast<size_t>(s.ngroups)) << what;
           }

@@ -15,6 +15,7 @@
 #include "tabulate/cohort_tables.h"
 #include "tabulate/inp_part_reader.h"
 #include "tabulate/tabulation.h"
+#include "toy_sink.h"
 
 namespace haplovex {
 namespace {
@@ -47,6 +48,10 @@ struct Outcome {
   std::vector<int64_t> caught;
   std::vector<int32_t> cells;
   std::string console;
+  // What a toy sink counted, in the rounds every sink shares, and another with a walk of its
+  // own.
+  std::vector<int64_t> by_age_in_pairs;
+  std::vector<int64_t> by_age_own;
 };
 
 std::vector<int32_t> Cells(const ConversionSettings& s, const CohortTables& t) {
@@ -93,20 +98,24 @@ Outcome Convert(const ConversionSettings& s, const std::string& text, int thread
   options.threads = threads;
   options.plain_only = threads < 0;
   options.kernels = set;
-  options.chart = true;
+  options.report = true;
   Outcome outcome;
   Tables tables(s);
   RecordsRead read;
+  testing::AgeClassCaptures<testing::InPairs> in_pairs;
+  testing::AgeClassCaptures<testing::OwnWalk> own;
   try {
-    read = tables.ReadAll(input, console, options);
+    read = tables.ReadAll(input, console, options, in_pairs, own);
   } catch (const FatalStop& stop) {
     outcome.error = stop.lines().empty() ? stop.stop() : stop.lines().back();
     return outcome;
   }
+  outcome.by_age_in_pairs = in_pairs.counts();
+  outcome.by_age_own = own.counts();
   outcome.nrec = read.records;
   outcome.nanim = read.animals;
   outcome.checks = read.checks;
-  outcome.caught = read.caught;
+  outcome.caught = read.counted.Of<ChartCounts>().by_group;
   outcome.cells = Cells(s, tables);
   outcome.console = console_text.str();
   if (inspect) inspect(tables);
@@ -340,6 +349,22 @@ std::vector<std::string> PlainGroups(const ConversionSettings& s, const std::str
   return groups;
 }
 
+// What a part reader hands on, each group of animals described.
+struct GroupsListed {
+  std::vector<std::string>* groups;
+  template <typename Captures>
+  void operator()(Captures captures, const LateRecord& late) const {
+    std::vector<std::pair<int32_t, int32_t>> caps;
+    for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);) caps.emplace_back(period, stratum);
+    groups->push_back(Counted(late.igrp, late.freq, late.released == 0, caps));
+  }
+  void Batch(const CaptureBatch& batch) const {
+    for (size_t e = 0; e < batch.size; ++e) {
+      (*this)(CaptureBits(batch.captured[e], batch.histories[e], batch.code_class), batch.records[e]);
+    }
+  }
+};
+
 // The same read by the quick way's part reader over `ranges` with the kernels of `set`, the
 // parts joined (false in `joined` when one gave up); `rereads`: parts read again.
 std::vector<std::string> QuickGroups(const ConversionSettings& s, const std::string& text,
@@ -356,20 +381,8 @@ std::vector<std::string> QuickGroups(const ConversionSettings& s, const std::str
     tallies[k] = PartTally{};
     parts[k] = InpPart{};
     counted[k].clear();
-    auto count = [&counted, k](auto captures, const LateRecord& late) {
-      std::vector<std::pair<int32_t, int32_t>> caps;
-      for (int32_t period = 0, stratum = 0; captures.Next(period, stratum);)
-        caps.emplace_back(period, stratum);
-      counted[k].push_back(Counted(late.igrp, late.freq, late.released == 0, caps));
-    };
-    auto count_batch = [&count](const CaptureBatch& batch) {
-      for (size_t e = 0; e < batch.size; ++e) {
-        count(CaptureBits(batch.captured[e], batch.histories[e], batch.code_class),
-              batch.records[e]);
-      }
-    };
-    tallies[k].read = ReadInpPart(set, reading, begin, ranges[k].second, tallies[k], parts[k],
-                                  count, count_batch);
+    tallies[k].read =
+        ReadInpPart(set, reading, begin, ranges[k].second, tallies[k], parts[k], GroupsListed{&counted[k]});
   };
   for (size_t k = 0; k < ranges.size(); ++k) read(k, ranges[k].first);
   rereads = 0;
@@ -521,6 +534,8 @@ TEST_P(InpQuickPathTest, AgreesWithThePlainWayOnMessyFiles) {
                                      : Convert<CohortTables>(s, text, threads, GetParam());
       EXPECT_EQ(quick.cells, plain.cells) << what;
       EXPECT_EQ(quick.caught, plain.caught) << what;
+      EXPECT_EQ(quick.by_age_in_pairs, plain.by_age_in_pairs) << what;
+      EXPECT_EQ(quick.by_age_own, plain.by_age_own) << what;
       EXPECT_EQ(Described(quick), Described(plain)) << what;
     }
   }

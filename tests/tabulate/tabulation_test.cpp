@@ -16,10 +16,9 @@
 namespace haplovex {
 namespace {
 
-// What the tabulation takes of a converter's counting, held at compile time: a late counter
-// needs Batch as well as the call for one record; a converter that tells the chart of captures
-// from its pairs must give CapturesFromPairs; each says whether its Batch counts the tables of
-// the fit tests.
+// What the record path takes of a sink, held at compile time: a late counter needs a way
+// through a batch read whole, its own (Batch) or the shared rounds' (Last and Pair), as well as
+// the call for one record; a sink needs the plain way, a tally, a late counter and a merge.
 struct OneRecordOnly {
   void operator()(CaptureList, const LateRecord&) const {}
   void operator()(CaptureBits, const LateRecord&) const {}
@@ -27,24 +26,32 @@ struct OneRecordOnly {
 struct WithBatch : OneRecordOnly {
   void Batch(const CaptureBatch&) const {}
 };
-static_assert(LateCounter<WithBatch>);
+struct WithPairs : OneRecordOnly {
+  struct Entry {};
+  Entry Last(const BatchRecord&) const { return {}; }
+  void Pair(Entry&, const BatchPair&) const {}
+};
+static_assert(LateCounter<WithBatch> && OwnBatch<WithBatch> && !PairWalker<WithBatch>);
+static_assert(LateCounter<WithPairs> && PairWalker<WithPairs>);
 static_assert(!LateCounter<OneRecordOnly>);
-template <bool kFromPairs>
-struct Hooks {
+template <typename Late>
+struct Sink {
+  using Tally = std::vector<uint32_t>;
+  void Plain() {}
   void Count(const DecodedRecord&, int64_t) {}
+  Tally EmptyTally() const { return {}; }
+  size_t PartCounts() const { return 0; }
   template <bool kAging>
-  WithBatch LateCountsInto(PartTally&) const {
+  Late LateInto(Tally&) const {
     return {};
   }
-  static constexpr bool kCapturesFromPairs = kFromPairs;
-  static constexpr bool kBatchCountsFit = false;
+  bool Merge(std::vector<Tally>&) { return true; }
 };
-struct HooksWithChart : Hooks<true> {
-  std::vector<int64_t> CapturesFromPairs(const std::vector<PartTally>&) const { return {}; }
+struct SwitchedSink : Sink<WithPairs> {
+  bool on() const { return false; }
 };
-static_assert(TabulationHooks<Hooks<false>>);
-static_assert(!TabulationHooks<Hooks<true>>);
-static_assert(TabulationHooks<HooksWithChart>);
+static_assert(RecordSink<Sink<WithBatch>> && RecordSink<Sink<WithPairs>> && !RecordSink<Sink<OneRecordOnly>>);
+static_assert(RecordSink<SwitchedSink> && Switched<SwitchedSink> && !Switched<Sink<WithPairs>>);
 
 // Where each part of a file of records begins, worked out by hand: a part begins at the first
 // line start at or past its share (size / parts * k) of the file, and none begins at the end.

@@ -8,13 +8,10 @@
 #if HAPLOVEX_X86_KERNELS
 #include <immintrin.h>
 
-#define HAPLOVEX_AVX2_TARGET __attribute__((target("arch=x86-64-v3")))
-
 namespace haplovex {
 
-struct Avx2Kernels {
-  static constexpr KernelSet kSet = KernelSet::kAvx2;
-
+// Two 32-byte halves for each 64 bytes; the quick frequency read is SSE2's.
+struct Avx2Kernels : Sse2Kernels {
   HAPLOVEX_AVX2_TARGET static uint64_t LineEnds(const char* chunk, LineEndBytes ends) {
     const __m256i first = _mm256_set1_epi8(ends.first);
     const __m256i second = _mm256_set1_epi8(ends.second);
@@ -37,8 +34,7 @@ struct Avx2Kernels {
     const __m256i none = _mm256_setzero_si256();
     const uint64_t period_bits = m.period_bits;
     const int halves = m.periods > 32 ? 2 : 1;
-    uint64_t any_odd = 0;
-    bool all_caught = true;
+    MaskedHistories masked(captures, odd);
     for (size_t k = 0; k < count; ++k) {
       uint64_t not_caught = 0;
       uint64_t strange = 0;
@@ -58,17 +54,9 @@ struct Avx2Kernels {
         not_caught |= uint64_t{no_code} << (32 * half);
         strange |= uint64_t{no_kind} << (32 * half);
       }
-      const uint64_t caught = ~not_caught & period_bits;
-      captures[k] = caught;
-      odd[k] = strange & period_bits;
-      any_odd |= odd[k];
-      all_caught &= caught != 0;
+      masked.Put(k, ~not_caught & period_bits, strange & period_bits);
     }
-    return all_caught && any_odd == 0;
-  }
-
-  [[gnu::always_inline]] static bool QuickFrequency(const char* field, size_t columns, uint32_t& value) {
-    return Sse2Kernels::QuickFrequency(field, columns, value);
+    return masked.Clean();
   }
 };
 

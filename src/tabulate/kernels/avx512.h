@@ -8,13 +8,10 @@
 #if HAPLOVEX_X86_KERNELS
 #include <immintrin.h>
 
-#define HAPLOVEX_AVX512_TARGET __attribute__((target("arch=x86-64-v4")))
-
 namespace haplovex {
 
-struct Avx512Kernels {
-  static constexpr KernelSet kSet = KernelSet::kAvx512;
-
+// A whole chunk or history in each comparison; the quick frequency read is SSE2's, as AVX2's is.
+struct Avx512Kernels : Sse2Kernels {
   HAPLOVEX_AVX512_TARGET static uint64_t LineEnds(const char* chunk, LineEndBytes ends) {
     const __m512i v = _mm512_loadu_si512(chunk);
     return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(ends.first)) |
@@ -31,26 +28,17 @@ struct Avx512Kernels {
     const __m512i nibble = _mm512_set1_epi8(0x0f);
     const __m512i codes = _mm512_set1_epi8(static_cast<char>(m.code_bits));
     const uint64_t period_bits = m.period_bits;
-    uint64_t any_odd = 0;
-    bool all_caught = true;
+    MaskedHistories masked(captures, odd);
     for (size_t k = 0; k < count; ++k) {
       const __m512i v = _mm512_loadu_si512(histories[k]);
       const __m512i low = _mm512_shuffle_epi8(lo, _mm512_and_si512(v, nibble));
       const __m512i high =
           _mm512_shuffle_epi8(hi, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble));
       const __m512i kinds = _mm512_and_si512(low, high);
-      const uint64_t caught = _mm512_test_epi8_mask(kinds, codes) & period_bits;
-      const uint64_t strange = _mm512_testn_epi8_mask(kinds, kinds) & period_bits;
-      captures[k] = caught;
-      odd[k] = strange;
-      any_odd |= strange;
-      all_caught &= caught != 0;
+      masked.Put(k, _mm512_test_epi8_mask(kinds, codes) & period_bits,
+                 _mm512_testn_epi8_mask(kinds, kinds) & period_bits);
     }
-    return all_caught && any_odd == 0;
-  }
-
-  [[gnu::always_inline]] static bool QuickFrequency(const char* field, size_t columns, uint32_t& value) {
-    return Sse2Kernels::QuickFrequency(field, columns, value);
+    return masked.Clean();
   }
 };
 

@@ -13,6 +13,10 @@
 // portable kernels only (the CMake option HAPLOVEX_PORTABLE_KERNELS).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(HAPLOVEX_PORTABLE_KERNELS)
 #define HAPLOVEX_X86_KERNELS 1
+// What a function compiled for the AVX2 set, or for the AVX-512 set, is marked with: its code
+// may use those instructions, and runs only where the machine has them.
+#define HAPLOVEX_AVX2_TARGET __attribute__((target("arch=x86-64-v3")))
+#define HAPLOVEX_AVX512_TARGET __attribute__((target("arch=x86-64-v4")))
 #else
 #define HAPLOVEX_X86_KERNELS 0
 #endif

@@ -53,9 +53,28 @@ inline constexpr size_t kChunk = 64;
   return true;
 }
 
-struct PortableKernels {
-  static constexpr KernelSet kSet = KernelSet::kPortable;
+// The masks of a batch of histories as the kernels find them, one history at a time: its
+// captures and odd bytes put in place, and whether every history has a capture and none an odd
+// byte.
+class MaskedHistories {
+ public:
+  MaskedHistories(uint64_t* captures, uint64_t* odd) : captures_(captures), odd_(odd) {}
+  [[gnu::always_inline]] void Put(size_t k, uint64_t caught, uint64_t strange) {
+    captures_[k] = caught;
+    odd_[k] = strange;
+    any_odd_ |= strange;
+    all_caught_ &= caught != 0;
+  }
+  bool Clean() const { return all_caught_ && any_odd_ == 0; }
 
+ private:
+  uint64_t* captures_;
+  uint64_t* odd_;
+  uint64_t any_odd_ = 0;
+  bool all_caught_ = true;
+};
+
+struct PortableKernels {
   // Bit k for a byte of `ends` at chunk[k]. REQUIRES: kChunk readable bytes at `chunk`.
   // Eight bytes at a time (on a little-endian machine): the top bit of each byte of a word that
   // equals a byte sought, then the eight top bits gathered into one byte by a multiplication.
@@ -87,7 +106,7 @@ struct PortableKernels {
   // readable from each histories[k].
   [[gnu::always_inline]] static bool Masks(const CaptureMasks& m, const unsigned char* const* histories,
                                            size_t count, uint64_t* captures, uint64_t* odd) {
-    bool plain = true;
+    MaskedHistories masked(captures, odd);
     for (size_t k = 0; k < count; ++k) {
       uint64_t caught = 0;
       uint64_t strange = 0;
@@ -96,11 +115,9 @@ struct PortableKernels {
         caught |= uint64_t{kind > 0} << i;
         strange |= uint64_t{kind < 0} << i;
       }
-      captures[k] = caught;
-      odd[k] = strange;
-      plain &= (caught != 0) & (strange == 0);
+      masked.Put(k, caught, strange);
     }
-    return plain;
+    return masked.Clean();
   }
 
   // The frequency of a field read whole (see FrequencyOfDigits).

@@ -10,8 +10,6 @@
 namespace haplovex {
 
 struct Sse2Kernels {
-  static constexpr KernelSet kSet = KernelSet::kSse2;
-
   [[gnu::always_inline]] static uint64_t LineEnds(const char* chunk, LineEndBytes ends) {
     const __m128i first = _mm_set1_epi8(ends.first);
     const __m128i second = _mm_set1_epi8(ends.second);
