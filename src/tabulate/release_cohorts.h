@@ -24,6 +24,8 @@ struct ReleaseCohort {
   int32_t previous = 0;  // the stratum caught in at the period before (memory cohorts); 0: none
   int32_t stratum = 1;
   int64_t released = 0;
+
+  bool operator==(const ReleaseCohort&) const = default;
 };
 
 // Whether a table laid out by `layout` counts by the stratum of the capture before.
