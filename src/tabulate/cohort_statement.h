@@ -57,10 +57,11 @@ void WriteModel(const ConversionSettings& s, int64_t npar, const ParameterLayout
                 const Tables& tables, bool period_blocks, OutputFile& out) {
   WriteModelStatement(s, npar, layout, out);
   OutputLine line(out);
+  const CohortStrides bt(tables.bt.layout());
   ForEachCohort(s, tables, [&](const ReleaseCohort& c) {
     if (period_blocks && c.previous <= 1 && c.stratum == 1) out.WriteLine("");
     WriteCohortStatement(line, static_cast<int32_t>(c.released), c.period, s.nyrs, s.nstrata,
-                         [&](int64_t ij, int32_t next) { return NextCaught(tables, c, ij, next); });
+                         NextCaptures(tables.bt.counts(), bt, c));
   });
 }
 

@@ -41,19 +41,35 @@ int32_t FirstRelease(const TableLayout<N>& n) {
   return ByPrevious(n) ? 2 : 1;
 }
 
-// The offset of the count of cohort `c` in its releases n, laid out by `layout`.
-template <size_t N>
-int64_t CohortOffset(const TableLayout<N>& layout, const ReleaseCohort& c) {
-  return layout.Part(Axis::kPeriod, c.period) + layout.Part(Axis::kPrevious, c.previous) +
-         layout.Part(Axis::kStratum, c.stratum) + layout.Part(Axis::kAge, c.age) +
-         layout.Part(Axis::kGroup, c.group);
-}
+// Where the counts of the release cohorts stand in a table laid out along named axes: the
+// table's strides along the axes a cohort is placed by, found once (0 along an axis the table
+// lacks, so that any position there adds nothing).
+struct CohortStrides {
+  template <size_t N>
+  explicit CohortStrides(const TableLayout<N>& layout)
+      : period(layout.stride(Axis::kPeriod)),
+        pair(layout.stride(Axis::kPair)),
+        previous(layout.stride(Axis::kPrevious)),
+        stratum(layout.stride(Axis::kStratum)),
+        next(layout.stride(Axis::kNext)),
+        age(layout.stride(Axis::kAge)),
+        group(layout.stride(Axis::kGroup)) {}
+
+  // The offset of the count of `c` (in bt: at the first pair and next stratum).
+  int64_t At(const ReleaseCohort& c) const {
+    return (c.period - 1) * period + (c.previous - 1) * previous + (c.stratum - 1) * stratum +
+           (c.age - 1) * age + (c.group - 1) * group;
+  }
+
+  int64_t period, pair, previous, stratum, next, age, group;
+};
 
 // Calls visit(cohort) for each release cohort of `tables` (CountTables) in statement order,
 // `released` filled from n.
 template <typename Tables, typename Visit>
 void ForEachCohort(const ConversionSettings& s, const Tables& tables, Visit visit) {
   const auto& layout = tables.n.layout();
+  const CohortStrides n(layout);
   const int32_t previous = ByPrevious(layout) ? s.nstrata : 0;
   ReleaseCohort c;
   for (c.group = 1; c.group <= s.ngroups; ++c.group) {
@@ -61,7 +77,7 @@ void ForEachCohort(const ConversionSettings& s, const Tables& tables, Visit visi
       for (c.period = FirstRelease(layout); c.period < s.nyrs; ++c.period) {
         for (c.previous = previous > 0 ? 1 : 0; c.previous <= previous; ++c.previous) {
           for (c.stratum = 1; c.stratum <= s.nstrata; ++c.stratum) {
-            c.released = tables.n.counts().at(static_cast<size_t>(CohortOffset(layout, c)));
+            c.released = tables.n.counts().at(static_cast<size_t>(n.At(c)));
             visit(c);
           }
         }
@@ -70,15 +86,21 @@ void ForEachCohort(const ConversionSettings& s, const Tables& tables, Visit visi
   }
 }
 
-// The animals of cohort `c` next caught in stratum `next` at the second period of the pair
-// `ij` (PairIndex), from bt.
-template <typename Tables>
-int32_t NextCaught(const Tables& tables, const ReleaseCohort& c, int64_t ij, int32_t next) {
-  const auto& layout = tables.bt.layout();
-  const int64_t at = layout.Part(Axis::kPair, ij) + layout.Part(Axis::kPrevious, c.previous) +
-                     layout.Part(Axis::kStratum, c.stratum) + layout.Part(Axis::kNext, next) +
-                     layout.Part(Axis::kAge, c.age) + layout.Part(Axis::kGroup, c.group);
-  return tables.bt.counts().at(static_cast<size_t>(at));
-}
+// The next captures of one release cohort in bt (whose strides are `strides`): (ij, next) gives
+// the animals next caught in stratum `next` at the second period of the pair ij (PairIndex).
+class NextCaptures {
+ public:
+  NextCaptures(const CountTable& bt, const CohortStrides& strides, const ReleaseCohort& c)
+      : bt_(bt), pair_(strides.pair), next_(strides.next), base_(strides.At(c) - strides.pair - strides.next) {}
+  int32_t operator()(int64_t ij, int32_t next) const {
+    return bt_.at(static_cast<size_t>(base_ + ij * pair_ + next * next_));
+  }
+
+ private:
+  const CountTable& bt_;
+  int64_t pair_;
+  int64_t next_;
+  int64_t base_;
+};
 
 }  // namespace haplovex
