@@ -17,43 +17,11 @@
 #include "common/work_folder.h"
 #include "runctl/driver.h"
 #include "runctl/options.h"
+#include "runctl/run_files.h"
 #include "tabulate/kernels/kernel_set.h"
 #include "version.h"
 
 namespace {
-
-constexpr std::string_view kUsage =
-    "Usage: haplovex [--inp] [-y] [--strict] [--csv] [--report] [--gof] [--threads N] [ANSWERS]\n"
-    "       haplovex --help | --version\n"
-    "\n"
-    "Converts a text file of capture histories of marked animals into the input file of a\n"
-    "multi-state capture-recapture estimation program. Run it and answer the questions on the\n"
-    "console: the input file, the numbers of strata, periods, age classes and groups, where each\n"
-    "field stands in the records, the model set and a title.\n"
-    "\n"
-    "It writes its files in the current folder, all together and only when the run finishes:\n"
-    "  HAPLOVEX.OUT  the estimation-program input (model, data cells, labels, runs)\n"
-    "  HAPLOVEX.SUM  a run summary with the movements between strata\n"
-    "  HAPLOVEX.ANS  the answers typed at a terminal, to repeat the run\n"
-    "  HAPLOVEX.releases.csv, HAPLOVEX.transitions.csv   with --csv: tidy tables of the\n"
-    "                cohorts (the m-array) and of the movements, for R, pandas, spreadsheets\n"
-    "  HAPLOVEX.html with --report: one page showing the settings, the counts, the warnings,\n"
-    "                the captures per period, the movements, and what HAPLOVEX.OUT holds\n"
-    "  HAPLOVEX.GOF  with --gof: the goodness-of-fit tests of each group and c-hat\n"
-    "                (HAPLOVEX.gof.csv with --csv too: every component, for a program)\n"
-    "\n"
-    "  --inp         the input file holds summarised histories: each record a history, one\n"
-    "                count for each group, covariates, ended by \";\" (no column questions)\n"
-    "  ANSWERS       read the answers from this file, one a line (as haplovex < ANSWERS); a\n"
-    "                first line \"#haplovex --inp --csv\" gives the options the run needs\n"
-    "  -y, --yes     answer yes when asked whether to replace an existing HAPLOVEX.OUT\n"
-    "  --strict      stop, writing nothing, when the data checks give a warning\n"
-    "  --threads N   read the records with N threads (default: as many as help here);\n"
-    "                the files are the same for every N\n"
-    "\n"
-    "At a terminal a refused answer is asked again; warnings and hints go to standard error.\n"
-    "Repeat a run typed at a terminal with:  haplovex -y < HAPLOVEX.ANS\n"
-    "Exit status: 0 finished, 1 error stop, 2 bad command line. See haplovex(1) and README.md.\n";
 
 // Writes `text` on standard output; a failure is reported and gives exit status 1.
 int Print(std::string_view text) {
@@ -71,7 +39,7 @@ void Complain(const std::string& problem) {
 
 int Usage(const std::string& problem) {
   Complain(problem);
-  std::cerr << kUsage;
+  std::cerr << haplovex::Usage();
   return 2;
 }
 
@@ -123,10 +91,11 @@ std::string AnswersFileProblem(const char* name) {
   if (!LooksLikeRecords(first, second) || (!named.empty() && std::filesystem::exists(named, error))) {
     return "";
   }
+  const std::string saved(haplovex::NameOf(haplovex::RunFile::kAnswers));
   return quoted + " looks like a file of capture histories, not an answers file (which holds the "
          "answers to the questions, one a line, the file's name first). Run haplovex and give " +
-         quoted + " at the FILE question; the answers are then kept in HAPLOVEX.ANS to repeat the "
-         "run with: haplovex -y < HAPLOVEX.ANS";
+         quoted + " at the FILE question; the answers are then kept in " + saved +
+         " to repeat the run with: haplovex -y < " + saved;
 }
 
 }  // namespace
@@ -146,18 +115,16 @@ int main(int argc, char** argv) {
   const std::vector<std::string> words(argv + 1, argv + argc);
   for (size_t k = 0; k < words.size(); ++k) {
     const std::string_view arg = words[k];
-    if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(kUsage);
+    if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(haplovex::Usage());
     if (argc == 2 && arg == "--version") {
       return Print(std::string("haplovex ") + HAPLOVEX_VERSION + "\nkernels: " +
                    haplovex::KernelName(*kernels) + "\n");
     }
     std::string problem;
-    const haplovex::OptionRead read = haplovex::ReadRunOption(words, k, options, problem);
+    const haplovex::OptionRead read = haplovex::ReadOption(words, k, options, problem, true);
     if (read == haplovex::OptionRead::kRefused) return Usage(problem);
     if (read == haplovex::OptionRead::kTaken) continue;
-    if (arg == "-y" || arg == "--yes") {
-      options.yes = true;
-    } else if (arg.starts_with("-") && arg != "-") {
+    if (arg.starts_with("-") && arg != "-") {
       return Usage("unknown option '" + std::string(arg) + "'");
     } else if (answers_file != nullptr) {
       return Usage("one answers file at most, got '" + std::string(answers_file) + "' and '" +

@@ -357,12 +357,137 @@ bool NoHardLinks(int error) {
 
 }  // namespace
 
+namespace {
+
+// The moves that put a run's files in place: each file renamed onto its name, then each earlier
+// file removed. What putting back needs is kept: a hard link to each file replaced or removed (a
+// file replaced gives its permission bits to the one that replaces it). Where the file system
+// has no hard links, the earlier file is moved aside at its move instead. The moves are recorded
+// in the folder, then made all together or not at all.
+class Placing {
+ public:
+  Placing(WorkFolder& folder, std::ostream& err) : folder_(folder), fd_(folder.fd()), err_(err) {}
+
+  // Adds the move of `file` onto its name.
+  void Place(OutputFile* file) {
+    Move move{file->name(), file->partial_name(), "-"};
+    struct stat st;
+    const bool aside = folder_.Look(move.name, st) == 0 && KeepEarlier(move, st, true);
+    Add(std::move(move), file, aside);
+  }
+  // Adds the removal of the earlier file at `name`, when a file stands there.
+  void Remove(const std::string& name) {
+    struct stat st;
+    if (folder_.Look(name, st) != 0 || S_ISDIR(st.st_mode)) return;
+    Move move{name, "-", "-"};
+    const bool aside = KeepEarlier(move, st, false);
+    Add(std::move(move), nullptr, aside);
+  }
+  // Writes the record of the moves, durable before the first of them.
+  void Record() { record_ = WriteMoves(fd_, moves_); }
+  // Makes every move; when one fails, every name is put back as it was and the run stops.
+  void Make() {
+    for (; done_ < moves_.size(); ++done_) {
+      const Move& move = moves_[done_];
+      if (moved_aside_[done_] && renameat(fd_, move.name.c_str(), fd_, move.backup.c_str()) != 0) {
+        const int error = errno;
+        Fail(error, "Can't replace " + move.name);
+      }
+      if (placing_[done_] == nullptr) {
+        // A removal: the earlier file is kept as the backup until the moves are done.
+        if (!moved_aside_[done_] && unlinkat(fd_, move.name.c_str(), 0) != 0 && errno != ENOENT) {
+          const int error = errno;
+          Fail(error, "Can't remove " + move.name);
+        }
+        continue;
+      }
+      if (renameat(fd_, move.partial.c_str(), fd_, move.name.c_str()) != 0) {
+        const int error = errno;
+        if (moved_aside_[done_]) renameat(fd_, move.backup.c_str(), fd_, move.name.c_str());
+        Fail(error, "Can't put " + move.name + " in place");
+      }
+      placing_[done_]->Placed();
+    }
+  }
+  // Once every move is made: what was kept of the earlier files and the record go, and the
+  // removals are said on standard error.
+  void Finish() {
+    SyncFolder(fd_);
+    for (const Move& m : moves_) {
+      if (m.backup != "-") unlinkat(fd_, m.backup.c_str(), 0);
+    }
+    if (!record_.empty()) unlinkat(fd_, record_.c_str(), 0);
+    SyncFolder(fd_);
+    files_in_place = 1;
+    for (size_t k = 0; k < moves_.size(); ++k) {
+      if (placing_[k] == nullptr) {
+        err_ << "haplovex: removed " << moves_[k].name
+             << ", an earlier run's file that this run does not write\n";
+      }
+    }
+  }
+
+ private:
+  void Add(Move move, OutputFile* file, bool aside) {
+    moves_.push_back(std::move(move));
+    placing_.push_back(file);
+    moved_aside_.push_back(aside);
+  }
+
+  // Keeps what putting back the earlier file at `move.name` (whose information is `st`) needs;
+  // returns whether it is moved aside at its move, for want of hard links.
+  bool KeepEarlier(Move& move, const struct stat& st, bool replaced) {
+    if (replaced && !S_ISLNK(st.st_mode)) fchmodat(fd_, move.partial.c_str(), st.st_mode & 07777, 0);
+    move.backup = BackupName(move.name);
+    if (linkat(fd_, move.name.c_str(), fd_, move.backup.c_str(), 0) == 0) return false;
+    const int error = errno;
+    if (!NoHardLinks(error)) {
+      // The links made for the earlier moves go; nothing has moved yet.
+      for (size_t k = 0; k < moves_.size(); ++k) {
+        if (moves_[k].backup != "-" && !moved_aside_[k]) unlinkat(fd_, moves_[k].backup.c_str(), 0);
+      }
+      throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
+    }
+    err_ << "haplovex: this file system has no hard links: " << move.name
+         << " is moved aside for a moment\n";
+    return true;
+  }
+
+  // Puts back every name as it was before the run, the last move first, and stops the run with
+  // `what` and the reason for the system's error number `error`.
+  [[noreturn]] void Fail(int error, const std::string& what) {
+    for (size_t k = done_; k-- > 0;) {
+      if (moves_[k].backup != "-") {
+        renameat(fd_, moves_[k].backup.c_str(), fd_, moves_[k].name.c_str());
+      } else {
+        unlinkat(fd_, moves_[k].name.c_str(), 0);
+      }
+    }
+    for (size_t k = done_; k < moves_.size(); ++k) {
+      if (moves_[k].backup != "-" && !moved_aside_[k]) unlinkat(fd_, moves_[k].backup.c_str(), 0);
+    }
+    if (!record_.empty()) unlinkat(fd_, record_.c_str(), 0);
+    SyncFolder(fd_);
+    throw FatalStop::Message(what + ": " + Reason(error));
+  }
+
+  WorkFolder& folder_;
+  const int fd_;
+  std::ostream& err_;
+  std::vector<Move> moves_;
+  std::vector<OutputFile*> placing_;  // the file put in place by each move; none: a removal
+  std::vector<bool> moved_aside_;     // the backup is the earlier file itself, not a link to it
+  std::string record_;
+  size_t done_ = 0;  // the moves made
+};
+
+}  // namespace
+
 void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std::ostream& err,
                 const std::vector<std::string>& remove) {
-  const int fd = folder.fd();
-  struct stat st;
   for (const FinishedFile& f : files) {
     const std::string& name = f.file->name();
+    struct stat st;
     const int look = folder.Look(name, st);
     if (look == 0 && !f.may_replace) {
       throw FatalStop::Message(name + " appeared in this folder while the run was converting; it "
@@ -372,106 +497,13 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std:
       throw FatalStop::Message("Can't replace " + name + ": " + Reason(EISDIR));
     }
   }
-
-  // The moves: each file put in place, then each earlier file removed. What putting back needs
-  // is kept: a hard link to each file replaced or removed (a file replaced gives its permission
-  // bits to the one that replaces it). Where the file system has no hard links, the earlier
-  // file is moved aside at its move instead.
-  std::vector<Move> moves;
-  std::vector<OutputFile*> placing;  // the file put in place by each move; none: a removal
-  std::vector<bool> moved_aside;     // the backup is the earlier file itself, not a link to it
-  auto forget_backups = [&]() {
-    for (size_t k = 0; k < moves.size(); ++k) {
-      if (moves[k].backup != "-" && !moved_aside[k]) unlinkat(fd, moves[k].backup.c_str(), 0);
-    }
-  };
-  auto keep_earlier = [&](Move& move, bool replaced) {
-    bool aside = false;
-    if (replaced && !S_ISLNK(st.st_mode)) fchmodat(fd, move.partial.c_str(), st.st_mode & 07777, 0);
-    move.backup = BackupName(move.name);
-    if (linkat(fd, move.name.c_str(), fd, move.backup.c_str(), 0) != 0) {
-      const int error = errno;
-      if (!NoHardLinks(error)) {
-        forget_backups();
-        throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
-      }
-      err << "haplovex: this file system has no hard links: " << move.name
-          << " is moved aside for a moment\n";
-      aside = true;
-    }
-    return aside;
-  };
-  for (const FinishedFile& f : files) {
-    Move move{f.file->name(), f.file->partial_name(), "-"};
-    const bool aside = folder.Look(move.name, st) == 0 && keep_earlier(move, true);
-    moves.push_back(std::move(move));
-    placing.push_back(f.file);
-    moved_aside.push_back(aside);
-  }
-  for (const std::string& name : remove) {
-    if (folder.Look(name, st) != 0 || S_ISDIR(st.st_mode)) continue;
-    Move move{name, "-", "-"};
-    const bool aside = keep_earlier(move, false);
-    moves.push_back(std::move(move));
-    placing.push_back(nullptr);
-    moved_aside.push_back(aside);
-  }
-  const std::string record = WriteMoves(fd, moves);
-
+  Placing placing(folder, err);
+  for (const FinishedFile& f : files) placing.Place(f.file);
+  for (const std::string& name : remove) placing.Remove(name);
+  placing.Record();
   const StopSignalsHeld held;
-  size_t done = 0;
-  // Puts back every name as it was before the run, the last move first.
-  auto undo = [&]() {
-    for (size_t k = done; k-- > 0;) {
-      if (moves[k].backup != "-") {
-        renameat(fd, moves[k].backup.c_str(), fd, moves[k].name.c_str());
-      } else {
-        unlinkat(fd, moves[k].name.c_str(), 0);
-      }
-    }
-    for (size_t k = done; k < moves.size(); ++k) {
-      if (moves[k].backup != "-" && !moved_aside[k]) unlinkat(fd, moves[k].backup.c_str(), 0);
-    }
-    if (!record.empty()) unlinkat(fd, record.c_str(), 0);
-    SyncFolder(fd);
-  };
-  for (; done < moves.size(); ++done) {
-    const Move& move = moves[done];
-    if (moved_aside[done] && renameat(fd, move.name.c_str(), fd, move.backup.c_str()) != 0) {
-      const int error = errno;
-      undo();
-      throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
-    }
-    if (placing[done] == nullptr) {
-      // A removal: the earlier file is kept as the backup until the moves are done.
-      if (!moved_aside[done] && unlinkat(fd, move.name.c_str(), 0) != 0 && errno != ENOENT) {
-        const int error = errno;
-        undo();
-        throw FatalStop::Message("Can't remove " + move.name + ": " + Reason(error));
-      }
-      continue;
-    }
-    if (renameat(fd, move.partial.c_str(), fd, move.name.c_str()) != 0) {
-      const int error = errno;
-      if (moved_aside[done]) renameat(fd, move.backup.c_str(), fd, move.name.c_str());
-      undo();
-      throw FatalStop::Message("Can't put " + move.name + " in place: " + Reason(error));
-    }
-    placing[done]->Placed();
-  }
-  SyncFolder(fd);
-  for (const Move& m : moves) {
-    if (m.backup != "-") unlinkat(fd, m.backup.c_str(), 0);
-  }
-  if (!record.empty()) unlinkat(fd, record.c_str(), 0);
-  SyncFolder(fd);
-  files_in_place = 1;
-  for (size_t k = 0; k < moves.size(); ++k) {
-    if (placing[k] == nullptr) {
-      err << "haplovex: removed " << moves[k].name
-          << ", an earlier run's file that this run does not write\n";
-    }
-  }
+  placing.Make();
+  placing.Finish();
 }
 
 void RegisterPartialFile(int folder_fd, const std::string& name) {

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "memory/cohort_statements.h"
 #include "memory/console_lines.h"
 #include "memory/labels.h"
 #include "memory/parameters.h"
 #include "memory/runs.h"
 #include "prnt/labels.h"
+#include "tabulate/cohort_statement.h"
 #include "tabulate/console_lines.h"
 
 namespace haplovex {
@@ -22,7 +22,7 @@ ConversionResult<MemoryCounts> convert_memory_movement(const ConversionSettings&
   WriteCountLines(streams.console, read.records, read.animals, npar);
 
   LabelTable lbl(npar, kMemoryLayout.label_width, "LBL");
-  WriteMemoryModel(s, npar, tables, streams.out);
+  WriteModel(s, npar, kMemoryLayout, tables, /*period_blocks=*/true, streams.out);
   WriteMemoryLabels(s, lbl, streams.out);
   std::vector<std::string> runs = WriteMemoryRuns(s, lbl, streams.out);
   WriteTransitions(s, tables, streams);

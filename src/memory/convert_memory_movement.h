@@ -13,12 +13,7 @@
 
 namespace haplovex {
 
-// Returns the records read, the number of parameters, the estimation runs written and the
-// tables. REQUIRES: `s` as the dialogue leaves it with modset 1 or 3 and 3 <= nyrs <= 40; the
-// output file holds its title line, the summary file is open and empty. Fatal conditions
-// throw FatalStop.
-ConversionResult<MemoryCounts> convert_memory_movement(const ConversionSettings& s,
-                                                       const ConversionStreams& streams,
-                                                       const ReadOptions& options);
+// Model sets 1 and 3, with 3 to 40 periods (REQUIRES), and their tables by previous stratum.
+Converter<MemoryCounts> convert_memory_movement;
 
 }  // namespace haplovex

@@ -6,19 +6,8 @@
 
 namespace haplovex {
 
-namespace {
-
-// A run's header, written free-form.
-void Estimate(OutputFile& out, std::vector<std::string>& runs, const char* name) {
-  runs.emplace_back(name);
-  out.WriteLine(FreeLine().Text(kEstimateHeader).Text(name).Text(";").str());
-}
-
-}  // namespace
-
 std::vector<std::string> WriteMemoryRuns(const ConversionSettings& s, const LabelTable& lbl,
                                          OutputFile& out) {
-  std::vector<std::string> runs;
   const MemoryParameters p(s);
   RunLines lines(out, kMemoryLayout, lbl);
   const int64_t S = p.S, G = p.G, blocks = p.T - 2;
@@ -26,7 +15,7 @@ std::vector<std::string> WriteMemoryRuns(const ConversionSettings& s, const Labe
     for (int64_t r = 1; r <= S; ++r) lines.Fixed(p.P(g, p.T, r), value);
   };
 
-  Estimate(out, runs, "NOMEM");
+  lines.Header("NOMEM", " ");
   lines.InitialAll(s.nstrata);
   out.WriteLine(FreeLine().Text("CONSTRAINTS;").str());
   for (int64_t g = 1; g <= G; ++g) {
@@ -38,7 +27,7 @@ std::vector<std::string> WriteMemoryRuns(const ConversionSettings& s, const Labe
   }
 
   if (s.modset == ModelSet::kMemoryMovement && S > 2) {
-    Estimate(out, runs, "MEM1");
+    lines.Header("MEM1", " ");
     out.WriteLine("INITIAL; RETAIN=NOMEM;");
     out.WriteLine("CONSTRAINTS;");
     // Every previous stratum other than the next one shares the value of the first such.
@@ -57,12 +46,12 @@ std::vector<std::string> WriteMemoryRuns(const ConversionSettings& s, const Labe
     }
   }
 
-  Estimate(out, runs, "MEM_FULL");
+  lines.Header("MEM_FULL", " ");
   out.WriteLine(FreeLine().Text("INITIAL; RETAIN=NOMEM; CONSTRAINTS;").str());
   for (int64_t g = 1; g <= G; ++g) last_captures(g, "0.5");
 
   out.WriteLine(FreeLine().Text("PROC TEST;").str());
-  return runs;
+  return lines.runs();
 }
 
 }  // namespace haplovex

@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "movement/cohort_statements.h"
 #include "movement/labels.h"
 #include "movement/parameters.h"
 #include "movement/runs.h"
 #include "prnt/labels.h"
+#include "tabulate/cohort_statement.h"
 #include "tabulate/console_lines.h"
 #include "tabulate/summary.h"
 
@@ -24,7 +24,7 @@ ConversionResult<CohortCounts> convert_movement_only(const ConversionSettings& s
   const int64_t npar = MovementParameters(s).npar();
   LabelTable lbl(npar, kMovementLayout.label_width, "lbl");
   WriteCountLines(streams.console, read.records, read.animals, npar);
-  WriteMovementModel(s, npar, tables, streams.out);
+  WriteModel(s, npar, kMovementLayout, tables, /*period_blocks=*/false, streams.out);
   WriteMovementLabels(s, lbl, streams.out);
   std::vector<std::string> runs = WriteMovementRuns(s, lbl, streams.out);
   WriteMovementSummary(s, tables, streams);

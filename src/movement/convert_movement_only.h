@@ -12,11 +12,7 @@
 
 namespace haplovex {
 
-// Returns the records read, the number of parameters, the estimation runs written and the
-// cohort tables. REQUIRES: `s` as the dialogue leaves it with modset 2 or 4; the output file
-// holds its title line, the summary file is open and empty. Fatal conditions throw FatalStop.
-ConversionResult<CohortCounts> convert_movement_only(const ConversionSettings& s,
-                                                     const ConversionStreams& streams,
-                                                     const ReadOptions& options);
+// Model sets 2 and 4, with their cohort tables.
+Converter<CohortCounts> convert_movement_only;
 
 }  // namespace haplovex

@@ -10,6 +10,15 @@ void RunLines::Number(std::string& line, int64_t k) const {
   line += ')';
 }
 
+void RunLines::Header(std::string_view name, std::string_view lead) {
+  runs_.emplace_back(name);
+  line_.assign(lead);
+  line_ += kEstimateHeader;
+  line_ += name;
+  line_ += ';';
+  out_.WriteLine(line_);
+}
+
 void RunLines::Equal(int64_t k, int64_t ref) {
   line_.clear();
   Number(line_, k);

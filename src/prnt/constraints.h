@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/text_file.h"
 #include "prnt/labels.h"
@@ -25,6 +26,11 @@ class RunLines {
   RunLines(OutputFile& out, const ParameterLayout& layout, const LabelTable& lbl)
       : out_(out), layout_(layout), lbl_(lbl) {}
 
+  // A run's header, kEstimateHeader then the run's name and ";", after `lead` (a blank for a
+  // writer whose lines are free-form); the name is kept, in runs().
+  void Header(std::string_view name, std::string_view lead = {});
+  // The names of the runs whose headers were written, in order.
+  const std::vector<std::string>& runs() const { return runs_; }
   // "S(k)=S(ref) /* label k=label ref */;"
   void Equal(int64_t k, int64_t ref);
   // "S(k)=<value> /* label k */;" with the value text as given ("1.0", "0.5").
@@ -39,6 +45,7 @@ class RunLines {
   const ParameterLayout& layout_;
   const LabelTable& lbl_;
   std::string line_;
+  std::vector<std::string> runs_;
 };
 
 }  // namespace haplovex

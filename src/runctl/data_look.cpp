@@ -284,7 +284,7 @@ std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s) {
                          ? "counts all " + GroupedDigits(f.least)
                          : "counts " + GroupedDigits(f.least) + " to " + GroupedDigits(f.most);
   what += ", " + GroupedDigits(f.blank) + " blank, " + GroupedDigits(f.not_numbers) +
-          (f.not_numbers == 1 ? " not a number" : " not numbers");
+          " " + Plural(f.not_numbers, "not a number", "not numbers");
   return FrequencyPlace(s) + " holds, in " + look.RecordsText() + ": " + what;
 }
 

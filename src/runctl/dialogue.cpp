@@ -17,7 +17,7 @@
 #include "common/format.h"
 #include "common/table.h"
 #include "runctl/data_look.h"
-#include "runctl/file_names.h"
+#include "runctl/run_files.h"
 
 namespace haplovex {
 
@@ -198,8 +198,7 @@ void Dialogue::CheckColumn(int64_t column, const std::string& what) {
 
 void Dialogue::CheckCodes(const std::string& codes, int32_t count, const std::string& code,
                           const std::string& each) {
-  const std::string expected = "Expected " + std::to_string(count) + " " + code +
-                               (count == 1 ? "" : "s") + " (one for each " + each + ")";
+  const std::string expected = "Expected " + Counted(count, code) + " (one for each " + each + ")";
   const std::string got = ", got \"" + std::string(TrimmedRight(codes)) + "\"";
   const auto used = static_cast<size_t>(count);
   if (codes.find(' ') < used) Refuse(expected + " with no blank among them" + got);
@@ -255,9 +254,7 @@ void Dialogue::AskInputFile() {
     }
     // The run replaces its own files; reading one of them as the input would convert the
     // records into the file that holds them.
-    for (const char* own :
-         {kOutputName, kSummaryName, kAnswersName, kReleasesName, kTransitionsName, kReportName,
-          kFitName, kFitTableName}) {
+    for (const std::string& own : RunFileNames()) {
       struct stat st;
       if (folder_.LookThrough(own, st) == 0 && input_.IsFile(st)) {
         Refuse("The input file " + trimmed + " is the run's own " + own +

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
 #include <utility>
 
 #include "common/format.h"
+#include "runctl/run_files.h"
 #include "tabulate/tidy_tables.h"
 #include "version.h"
 
@@ -35,6 +35,9 @@ std::string Html(std::string_view raw) {
   }
   return out;
 }
+
+// The name of one of the run's files, as code.
+std::string CodeOf(RunFile file) { return "<code>" + std::string(NameOf(file)) + "</code>"; }
 
 // The label of code k (1-based), as the tidy tables have it.
 std::string Label(const std::string& codes, int32_t k) { return Html(CodeLabel(codes, k)); }
@@ -75,17 +78,9 @@ std::string Colour(int32_t k, int32_t count) {
   return "hsl(" + std::to_string(hue) + ",70%,40%)";
 }
 
-// "1 cohort", "3 cohorts".
-std::string Many(int64_t count, std::string_view one, std::string_view more) {
-  return GroupedDigits(count) + " " + std::string(count == 1 ? one : more);
-}
-
 // A count's share of the animals released, to three decimals.
 std::string Share(int64_t count, int64_t released) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f",
-                static_cast<double>(count) / static_cast<double>(released));
-  return text;
+  return Decimals(static_cast<double>(count) / static_cast<double>(released), 3);
 }
 
 // A cell of the m-array: the count and, below it, its share of the animals released in its
@@ -112,8 +107,79 @@ std::string Scale(int64_t most) {
   return scale + "</tr></table></div>\n";
 }
 
-void Settings(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
+using Rows = std::vector<std::pair<std::string_view, std::string>>;
+
+// The rows of the settings that say where the fields stand: the history, the fate, the age
+// classes, the groups and the frequency, in columns of the record, or, in a file of
+// summarised histories (--inp), as the history and one count for each group after it.
+Rows FieldRows(const ConversionSettings& s) {
+  std::string columns = s.ConsecutiveColumns() ? "columns " + std::to_string(s.codcol.front()) + " to " +
+                                                     std::to_string(s.codcol.back())
+                                               : "columns";
+  for (size_t i = 0; !s.ConsecutiveColumns() && i < s.codcol.size(); ++i) {
+    columns += (i == 0 ? " " : ", ") + std::to_string(s.codcol[i]);
+  }
+  Rows rows;
+  rows.emplace_back("Time periods", std::to_string(s.nyrs) + ", " +
+                                        (s.inp ? "a history of " + Counted(s.nyrs, "character") : columns));
+  rows.emplace_back("Fate column", s.fatecol > 0 ? std::to_string(s.fatecol)
+                                   : s.inp       ? "none: a negative count, animals removed at their last capture"
+                                                 : "none: every animal released");
+  std::string ages = "1";
+  if (s.nage > 1) {
+    ages = std::to_string(s.nage) + ", codes <code>" + Codes(s.acodes, s.nage) +
+           "</code> (youngest first) in column " + std::to_string(s.agecol);
+    if (s.ageinc != std::string(kAgeIncWidth, '1')) ages += ", age increments <code>" + Html(s.ageinc) + "</code>";
+  }
+  rows.emplace_back("Age classes", ages);
+  const std::string where = s.inp ? ", one count each, in this order"
+                            : s.grpcol > 0 ? " in column " + std::to_string(s.grpcol)
+                                           : ", no group column";
+  rows.emplace_back("Groups", s.ngroups > 1 ? std::to_string(s.ngroups) + ", codes <code>" +
+                                                  Codes(s.gcodes, s.ngroups) + "</code>" + where
+                                            : "1");
+  rows.emplace_back("Frequency", s.inp           ? "one count per group after the history"
+                                 : s.frqcol1 > 0 ? "columns " + std::to_string(s.frqcol1) + " to " +
+                                                       std::to_string(s.frqcol2)
+                                                 : "none: one animal a record");
+  return rows;
+}
+
+// The page being written, with what each of its parts reads: the report's input, its settings
+// and digest, and the design's periods (T) and strata (S).
+struct Page {
+  const ReportInput& in;
+  const ConversionSettings& s;
+  const RunDigest& d;
+  int32_t T;
+  int32_t S;
+  std::string page = {};
+
+  // The whole page, in `page`.
+  void Whole();
+  // Its parts, in the order of the page.
+  void Settings();
+  void Records();
+  // Animals caught at each period in each stratum, a line per stratum.
+  void CaptureChart();
+  // For each group and age class, from one stratum (rows) to the stratum an animal was next
+  // caught in (columns), the counts shaded by their share of the largest.
+  void Transitions();
+  // What the estimation has to work with: the m-array, the captures of each group, the sparse
+  // cohorts.
+  void Support();
+  void FullMArray();
+  void MArrayByPeriod();
+  void CaughtByGroup();
+  void SparseCohorts();
+  // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
+  // tests and their notes.
+  void Fit();
+  // What HAPLOVEX.OUT holds for the model set chosen.
+  void Guide();
+};
+
+void Page::Settings() {
   auto row = [&](std::string_view name, const std::string& value) {
     page += "<tr><th>";
     page += name;
@@ -123,31 +189,7 @@ void Settings(const ReportInput& in, std::string& page) {
   row("Capture-history file", Html(in.input_name));
   row("Strata", std::to_string(s.nstrata) + ", codes <code>" + Codes(s.scodes, s.nstrata) +
                     "</code>" + (s.listdata ? " (records listed)" : ""));
-  std::string columns;
-  if (s.ConsecutiveColumns()) {
-    columns = "columns " + std::to_string(s.codcol.front()) + " to " + std::to_string(s.codcol.back());
-  } else {
-    columns = "columns";
-    for (size_t i = 0; i < s.codcol.size(); ++i) columns += (i == 0 ? " " : ", ") + std::to_string(s.codcol[i]);
-  }
-  row("Time periods", std::to_string(s.nyrs) + ", " + columns);
-  row("Fate column", s.fatecol > 0 ? std::to_string(s.fatecol) : "none: every animal released");
-  if (s.nage > 1) {
-    std::string ages = std::to_string(s.nage) + ", codes <code>" + Codes(s.acodes, s.nage) +
-                       "</code> (youngest first) in column " + std::to_string(s.agecol);
-    if (s.ageinc != std::string(kAgeIncWidth, '1')) ages += ", age increments <code>" + Html(s.ageinc) + "</code>";
-    row("Age classes", ages);
-  } else {
-    row("Age classes", "1");
-  }
-  if (s.ngroups > 1) {
-    row("Groups", std::to_string(s.ngroups) + ", codes <code>" + Codes(s.gcodes, s.ngroups) + "</code>" +
-                      (s.grpcol > 0 ? " in column " + std::to_string(s.grpcol) : ", no group column"));
-  } else {
-    row("Groups", "1");
-  }
-  row("Frequency", s.frqcol1 > 0 ? "columns " + std::to_string(s.frqcol1) + " to " + std::to_string(s.frqcol2)
-                                 : "none: one animal a record");
+  for (const auto& [name, value] : FieldRows(s)) row(name, value);
   static constexpr std::string_view kSets[] = {
       "", "1, memory-movement", "2, movement-only", "3, memory-movement with the S-M parameterization",
       "4, movement-only with the S-M parameterization"};
@@ -162,7 +204,7 @@ void Settings(const ReportInput& in, std::string& page) {
   page += "</table></section>\n";
 }
 
-void Records(const ReportInput& in, std::string& page) {
+void Page::Records() {
   page += "<section><h2>Records read</h2>\n<p>" + GroupedDigits(in.digest.records) +
           " records, representing " + GroupedDigits(in.digest.animals) + " animals.";
   if (in.checks.comment_lines > 0) {
@@ -184,11 +226,7 @@ void Records(const ReportInput& in, std::string& page) {
 }
 
 // Animals caught at each period in each stratum, a line per stratum.
-void CaptureChart(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
-  const RunDigest& d = in.digest;
-  const int32_t T = d.periods;
-  const int32_t S = d.strata;
+void Page::CaptureChart() {
   int64_t most = 1;
   for (int64_t c : d.caught) most = std::max(most, c);
   const int left = 60, top = 10, width = 600, height = 220;
@@ -233,9 +271,7 @@ void CaptureChart(const ReportInput& in, std::string& page) {
 
 // For each group and age class, from one stratum (rows) to the stratum an animal was next
 // caught in (columns), the counts shaded by their share of the largest.
-void Transitions(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
-  const int32_t S = in.digest.strata;
+void Page::Transitions() {
   page += "<section><h2>Movements between strata</h2>\n<p class=\"note\">Pairs of captures, each "
           "animal counted as often as its record stands for: from the stratum of a capture "
           "(rows) to the stratum of the next capture (columns)";
@@ -243,8 +279,8 @@ void Transitions(const ReportInput& in, std::string& page) {
   page += "</p>\n";
   size_t k = 0;
   for (int32_t g = 1; g <= s.ngroups; ++g) {
-    for (int32_t a = 1; a <= s.nage && k < in.digest.transitions.size(); ++a, ++k) {
-      const std::vector<int64_t>& table = in.digest.transitions[k];
+    for (int32_t a = 1; a <= s.nage && k < in.digest.tables.transitions.size(); ++a, ++k) {
+      const std::vector<int64_t>& table = in.digest.tables.transitions[k];
       int64_t most = 0;
       for (int64_t c : table) most = std::max(most, c);
       page += "<h3>Group " + Label(s.gcodes, g) + ", age class " + Label(AgeCodes(s), a) + "</h3>\n";
@@ -271,44 +307,40 @@ void Transitions(const ReportInput& in, std::string& page) {
 
 // The m-array, the age classes and groups summed: a row for each release period and stratum,
 // a column for each later period and stratum, and the animals never seen again.
-void FullMArray(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
-  const RunDigest& d = in.digest;
-  const int32_t T = d.periods;
-  const int32_t S = d.strata;
-  const int32_t later = T - d.first_release;  // the periods an animal can be next caught at
+void Page::FullMArray() {
+  const int32_t later = T - d.tables.first_release;  // the periods an animal can be next caught at
   page +=
       "<div class=\"wide\"><table class=\"marray\">\n<tr><th rowspan=\"3\">released at period</th>"
       "<th rowspan=\"3\">in stratum</th><th rowspan=\"3\">released</th><th colspan=\"" +
       std::to_string(later * S) +
       "\">next caught at period, in stratum</th>"
       "<th rowspan=\"3\">never seen again</th></tr>\n<tr>";
-  for (int32_t j = d.first_release + 1; j <= T; ++j) {
+  for (int32_t j = d.tables.first_release + 1; j <= T; ++j) {
     page += "<th colspan=\"" + std::to_string(S) + "\">" + std::to_string(j) + "</th>";
   }
   page += "</tr>\n<tr>";
-  for (int32_t j = d.first_release + 1; j <= T; ++j) {
+  for (int32_t j = d.tables.first_release + 1; j <= T; ++j) {
     for (int32_t t = 1; t <= S; ++t) page += "<th>" + Label(s.scodes, t) + "</th>";
   }
   page += "</tr>\n";
-  for (int32_t i = d.first_release; i < T; ++i) {
+  for (int32_t i = d.tables.first_release; i < T; ++i) {
     for (int32_t r = 1; r <= S; ++r) {
-      const auto row = static_cast<size_t>((i - d.first_release) * S + (r - 1));
-      const int64_t released = d.released[row];
+      const auto row = static_cast<size_t>((i - d.tables.first_release) * S + (r - 1));
+      const int64_t released = d.tables.released[row];
       page += "<tr>";
       if (r == 1) {
         page += "<th rowspan=\"" + std::to_string(S) + "\">" + std::to_string(i) + "</th>";
       }
       page += "<th>" + Label(s.scodes, r) + "</th><td>" + GroupedDigits(released) + "</td>";
       int64_t seen = 0;
-      for (int32_t j = d.first_release + 1; j <= T; ++j) {
+      for (int32_t j = d.tables.first_release + 1; j <= T; ++j) {
         for (int32_t t = 1; t <= S; ++t) {
           if (j <= i) {
             page += "<td class=\"x\"></td>";
             continue;
           }
           const int64_t count =
-              d.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
+              d.tables.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
           seen += count;
           page += CountCell(count, released);
         }
@@ -321,32 +353,30 @@ void FullMArray(const ReportInput& in, std::string& page) {
 
 // The m-array summed by release period: the animals released at each period, in any stratum,
 // and when they were next caught, in any stratum.
-void MArrayByPeriod(const RunDigest& d, std::string& page) {
-  const int32_t T = d.periods;
-  const int32_t S = d.strata;
+void Page::MArrayByPeriod() {
   page +=
       "<div class=\"wide\"><table class=\"marray\">\n<tr><th rowspan=\"2\">released at period</th>"
       "<th rowspan=\"2\">released</th><th colspan=\"" +
-      std::to_string(T - d.first_release) +
+      std::to_string(T - d.tables.first_release) +
       "\">next caught at period</th><th rowspan=\"2\">never seen again</th></tr>\n<tr>";
-  for (int32_t j = d.first_release + 1; j <= T; ++j) page += "<th>" + std::to_string(j) + "</th>";
+  for (int32_t j = d.tables.first_release + 1; j <= T; ++j) page += "<th>" + std::to_string(j) + "</th>";
   page += "</tr>\n";
-  for (int32_t i = d.first_release; i < T; ++i) {
+  for (int32_t i = d.tables.first_release; i < T; ++i) {
     int64_t released = 0;
     std::vector<int64_t> next(static_cast<size_t>(T) + 1, 0);
     for (int32_t r = 1; r <= S; ++r) {
-      const auto row = static_cast<size_t>((i - d.first_release) * S + (r - 1));
-      released += d.released[row];
+      const auto row = static_cast<size_t>((i - d.tables.first_release) * S + (r - 1));
+      released += d.tables.released[row];
       for (int32_t j = i + 1; j <= T; ++j) {
         for (int32_t t = 1; t <= S; ++t) {
           next[static_cast<size_t>(j)] +=
-              d.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
+              d.tables.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
         }
       }
     }
     page += "<tr><th>" + std::to_string(i) + "</th><td>" + GroupedDigits(released) + "</td>";
     int64_t seen = 0;
-    for (int32_t j = d.first_release + 1; j <= T; ++j) {
+    for (int32_t j = d.tables.first_release + 1; j <= T; ++j) {
       if (j <= i) {
         page += "<td class=\"x\"></td>";
         continue;
@@ -360,11 +390,7 @@ void MArrayByPeriod(const RunDigest& d, std::string& page) {
 }
 
 // The animals caught at each period, strata summed, for each group and all together.
-void CaughtByGroup(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
-  const RunDigest& d = in.digest;
-  const int32_t T = d.periods;
-  const int32_t S = d.strata;
+void Page::CaughtByGroup() {
   const auto G =
       static_cast<int32_t>(d.caught_by_group.size() / static_cast<size_t>(std::max(T * S, 1)));
   page += "<h3>Animals caught at each period, by group</h3>\n";
@@ -398,32 +424,30 @@ void CaughtByGroup(const ReportInput& in, std::string& page) {
 }
 
 // The sparse cohorts, counted and the first of them listed.
-void SparseCohorts(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
-  const RunDigest& d = in.digest;
+void Page::SparseCohorts() {
   const bool memory = IsMemoryModel(s.modset);
   page += "<h3>Sparse cohorts</h3>\n<p>Of the " +
-          Many(d.cohorts, "release cohort", "release cohorts") +
-          " of <code>HAPLOVEX.OUT</code> (one for each group, age class, release period" +
+          Counted(d.tables.cohorts, "release cohort") +
+          " of " + CodeOf(RunFile::kOutput) + " (one for each group, age class, release period" +
           (memory ? ", previous stratum" : "") + " and release stratum), " +
-          GroupedDigits(d.sparse_cohorts) + (d.sparse_cohorts == 1 ? " has" : " have") +
+          GroupedDigits(d.tables.sparse_cohorts) + " " + Plural(d.tables.sparse_cohorts, "has", "have") +
           " fewer than " + std::to_string(kSparseBelow) + " animals released (1 to " +
-          std::to_string(kSparseBelow - 1) + "), and " + GroupedDigits(d.empty_cohorts) +
-          (d.empty_cohorts == 1 ? " has" : " have") + " none.";
-  if (d.sparse_cohorts == 0) {
+          std::to_string(kSparseBelow - 1) + "), and " + GroupedDigits(d.tables.empty_cohorts) +
+          " " + Plural(d.tables.empty_cohorts, "has", "have") + " none.";
+  if (d.tables.sparse_cohorts == 0) {
     page += "</p>\n";
     return;
   }
-  const auto listed = static_cast<int64_t>(d.sparse.size());
-  if (listed < d.sparse_cohorts) {
+  const auto listed = static_cast<int64_t>(d.tables.sparse.size());
+  if (listed < d.tables.sparse_cohorts) {
     page += " The first " + GroupedDigits(listed) + " are listed; " +
-            GroupedDigits(d.sparse_cohorts - listed) + " more are not.";
+            GroupedDigits(d.tables.sparse_cohorts - listed) + " more are not.";
   }
   page +=
       "</p>\n<table class=\"sparse\">\n<tr><th>group</th><th>age class</th><th>release period</th>";
   if (memory) page += "<th>previous stratum</th>";
   page += "<th>release stratum</th><th>released</th></tr>\n";
-  for (const ReleaseCohort& c : d.sparse) {
+  for (const ReleaseCohort& c : d.tables.sparse) {
     page += "<tr><td>" + Label(s.gcodes, c.group) + "</td><td>" + Label(AgeCodes(s), c.age) +
             "</td><td>" + std::to_string(c.period) + "</td>";
     if (memory) page += "<td>" + Label(s.scodes, c.previous) + "</td>";
@@ -435,9 +459,7 @@ void SparseCohorts(const ReportInput& in, std::string& page) {
 
 // What the estimation has to work with: the m-array, the captures of each group, the sparse
 // cohorts.
-void Support(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
-  const RunDigest& d = in.digest;
+void Page::Support() {
   const bool memory = IsMemoryModel(s.modset);
   page +=
       "<section><h2>Can the data carry the model?</h2>\n<h3>Releases and where they were next "
@@ -459,60 +481,53 @@ void Support(const ReportInput& in, std::string& page) {
   const bool full = d.periods <= kMostPeriodsInFull && d.strata <= kMostStrataInFull;
   if (!full) {
     page += " With " + std::to_string(d.periods) + " periods and " +
-            Many(d.strata, "stratum", "strata") +
-            ", the table is summarised by release period, the strata summed; "
-            "<code>HAPLOVEX.releases.csv</code>" +
+            Counted(d.strata, "stratum", "strata") +
+            ", the table is summarised by release period, the strata summed; " +
+            CodeOf(RunFile::kReleases) +
             (in.releases_written ? ", which this run writes, holds it in full."
                                  : " holds it in full (run with <code>--csv</code> to write it).");
   }
   page += "</p>\n";
-  if (d.released.empty()) {
+  if (d.tables.released.empty()) {
     page += "<p>No cohort: the design has too few periods.</p>\n";
   } else if (full) {
-    FullMArray(in, page);
+    FullMArray();
   } else {
-    MArrayByPeriod(d, page);
+    MArrayByPeriod();
   }
-  CaughtByGroup(in, page);
-  SparseCohorts(in, page);
+  CaughtByGroup();
+  SparseCohorts();
   page += "</section>\n";
-}
-
-// A number as `format` (for printf) has it.
-std::string Fixed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
 }
 
 // A row of the table of tests: name, statistic, df, p (to four decimals).
 std::string TestRow(const gof::TestResult& test, bool total) {
   return std::string(total ? "<tr class=\"total\">" : "<tr>") + "<th>" + Html(test.name) +
-         "</th><td>" + Fixed("%.3f", test.statistic) + "</td><td>" + std::to_string(test.df) +
+         "</th><td>" + Decimals(test.statistic, 3) + "</td><td>" + std::to_string(test.df) +
          "</td><td>" +
          (test.df == 0       ? std::string("&ndash;")
           : test.p < 0.00005 ? std::string("&lt;0.0001")
-                             : Fixed("%.4f", test.p)) +
+                             : Decimals(test.p, 4)) +
          "</td></tr>\n";
 }
 
 // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
 // tests and their notes.
-void Fit(const ReportInput& in, std::string& page) {
+void Page::Fit() {
   if (in.fits.empty()) return;
   page += "<section><h2>Goodness of fit</h2>\n";
   for (const gof::GroupFit& g : in.fits) {
     const double c_hat = gof::CHat(g.jmv);
     page +=
-        "<p>Group " + Html(g.group) + ": <strong>c-hat = " + Fixed("%.3f", c_hat) +
-        "</strong> (JMV " + Fixed("%.3f", g.jmv.statistic) + " on " + std::to_string(g.jmv.df) +
+        "<p>Group " + Html(g.group) + ": <strong>c-hat = " + Decimals(c_hat, 3) +
+        "</strong> (JMV " + Decimals(g.jmv.statistic, 3) + " on " + std::to_string(g.jmv.df) +
         " df): " +
         (g.jmv.df > 0 ? Html(gof::CHatReading(c_hat)) : std::string("nothing could be tested")) +
         ".</p>\n";
   }
   page +=
       "<p class=\"note\">c-hat is the statistic of JMV, the sum of the multi-state tests, over "
-      "its degrees of freedom, as <code>HAPLOVEX.GOF</code> has it with each test's components";
+      "its degrees of freedom, as " + CodeOf(RunFile::kFit) + " has it with each test's components";
   page += in.settings.nage > 1 ? "; the age classes are pooled.</p>\n" : ".</p>\n";
   for (const gof::GroupFit& g : in.fits) {
     page += "<h3>Group " + Html(g.group) +
@@ -520,7 +535,7 @@ void Fit(const ReportInput& in, std::string& page) {
             "<tr><th>test</th><th>statistic</th><th>df</th><th>p</th></tr>\n";
     for (const gof::TestResult& t : g.multi) page += TestRow(t, false);
     page += TestRow(g.jmv, true);
-    page += "<tr><th colspan=\"4\">the strata pooled (c-hat " + Fixed("%.3f", gof::CHat(g.cjs)) +
+    page += "<tr><th colspan=\"4\">the strata pooled (c-hat " + Decimals(gof::CHat(g.cjs), 3) +
             ")</th></tr>\n";
     for (const gof::TestResult& t : g.single) page += TestRow(t, false);
     page += TestRow(g.cjs, true);
@@ -548,11 +563,10 @@ std::string RunNames(const std::vector<std::string>& runs, std::string_view last
   return names;
 }
 
-void Guide(const ReportInput& in, std::string& page) {
-  const ConversionSettings& s = in.settings;
+void Page::Guide() {
   const bool memory = IsMemoryModel(s.modset);
   const bool sm = HasSmParameterization(s.modset);
-  page += "<section><h2>What HAPLOVEX.OUT holds</h2>\n<ol>\n";
+  page += "<section><h2>What " + std::string(NameOf(RunFile::kOutput)) + " holds</h2>\n<ol>\n";
   page += "<li><code>PROC TITLE</code> with the title, then the model statement <code>PROC MODEL NPAR=" +
           std::to_string(in.digest.npar) + (memory ? " ADDCELL MEMORY" : " ADDCELL") +
           " ...</code> and its closing line" + (sm ? " <code>PHIMISS=" + std::to_string(s.smstrat) + "</code>" : "") + ".</li>\n";
@@ -561,8 +575,8 @@ void Guide(const ReportInput& in, std::string& page) {
             std::to_string(s.nyrs - 1) + " (an empty line before each period), one <code>COHORT=</code> "
             "statement for each previous stratum and, within it, each release stratum: the animals "
             "released at that period in that stratum after a capture in the previous stratum at the "
-            "period before, then, for each later period and each stratum, the animals next caught there. "
-            "<code>HAPLOVEX.releases.csv</code> (with <code>--csv</code>) lists them in this order.</li>\n";
+            "period before, then, for each later period and each stratum, the animals next caught there. " +
+            CodeOf(RunFile::kReleases) + " (with <code>--csv</code>) lists them in this order.</li>\n";
     page += std::string("<li><code>LABELS;</code> and a line for each parameter of each group: the transitions ") +
             (sm ? "<code>MOV</code> and <code>SRV</code>" : "<code>PHI</code>") +
             " (period, group, previous, present and next stratum), then the capture probabilities "
@@ -572,8 +586,8 @@ void Guide(const ReportInput& in, std::string& page) {
     page += "<li>The data cells: for each group, each age class, each release period 1 to " +
             std::to_string(s.nyrs - 1) + " and each release stratum (group outermost), one "
             "<code>COHORT=</code> statement: the animals released, then, for each later period and "
-            "each stratum, the animals next caught there. <code>HAPLOVEX.releases.csv</code> (with "
-            "<code>--csv</code>) lists them in this order.</li>\n";
+            "each stratum, the animals next caught there. " +
+            CodeOf(RunFile::kReleases) + " (with <code>--csv</code>) lists them in this order.</li>\n";
     page += std::string("<li><code>LABELS;</code> and a line for each parameter: for each group and age "
                         "class the transitions ") +
             (sm ? "<code>MOV</code> and <code>SRV</code>" : "<code>PHI</code>") +
@@ -584,25 +598,29 @@ void Guide(const ReportInput& in, std::string& page) {
   page += "</ol></section>\n";
 }
 
+void Page::Whole() {
+  page =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>HAPLOVEX report: " +
+      Html(TrimmedRight(s.title)) + "</title>\n<style>";
+  page += kStyle;
+  page += "</style>\n</head>\n<body>\n<h1>HAPLOVEX report: " + Html(TrimmedRight(s.title)) + "</h1>\n";
+  page += "<p class=\"note\">Written by HAPLOVEX " + Html(HAPLOVEX_VERSION) + " on " + Html(d.date) + ".</p>\n";
+  Settings();
+  Records();
+  CaptureChart();
+  Transitions();
+  Support();
+  Fit();
+  Guide();
+  page += "</body>\n</html>\n";
+}
+
 }  // namespace
 
 std::string ReportPage(const ReportInput& in) {
-  std::string page =
-      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>HAPLOVEX report: " +
-      Html(TrimmedRight(in.settings.title)) + "</title>\n<style>";
-  page += kStyle;
-  page += "</style>\n</head>\n<body>\n<h1>HAPLOVEX report: " + Html(TrimmedRight(in.settings.title)) + "</h1>\n";
-  page += "<p class=\"note\">Written by HAPLOVEX " + Html(HAPLOVEX_VERSION) + " on " +
-          Html(in.digest.date) + ".</p>\n";
-  Settings(in, page);
-  Records(in, page);
-  CaptureChart(in, page);
-  Transitions(in, page);
-  Support(in, page);
-  Fit(in, page);
-  Guide(in, page);
-  page += "</body>\n</html>\n";
-  return page;
+  Page page{in, in.settings, in.digest, in.digest.periods, in.digest.strata};
+  page.Whole();
+  return std::move(page.page);
 }
 
 std::string RunDate() {

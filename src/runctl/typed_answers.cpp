@@ -8,12 +8,15 @@
 #include <cstring>
 
 #include "common/work_folder.h"
+#include "runctl/run_files.h"
 
 namespace haplovex {
 
 namespace {
 
-constexpr char kBaseName[] = "HAPLOVEX.ANS.partial";
+// What the answers typed are kept under: the answers file's name and this ("-2", "-3" ... after
+// it when that name is taken).
+constexpr std::string_view kPartialMark = ".partial";
 constexpr unsigned kMaxAttempts = 1000;
 
 // Writes all of `text` at the start of the file and cuts what was longer; a new text shares
@@ -39,7 +42,8 @@ TypedAnswers::~TypedAnswers() {
 
 bool TypedAnswers::Create() {
   for (unsigned attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-    std::string name = kBaseName;
+    std::string name(NameOf(RunFile::kAnswers));
+    name += kPartialMark;
     if (attempt > 1) name += "-" + std::to_string(attempt);
     const int fd = openat(folder_fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           0666);
@@ -55,7 +59,7 @@ bool TypedAnswers::Create() {
       return false;
     }
   }
-  err_ << "haplovex: the answers typed cannot be kept: " << kBaseName << " and "
+  err_ << "haplovex: the answers typed cannot be kept: " << NameOf(RunFile::kAnswers) << kPartialMark << " and "
        << kMaxAttempts - 1 << " more such names are taken\n";
   return false;
 }

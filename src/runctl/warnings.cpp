@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/format.h"
+#include "runctl/run_files.h"
 
 namespace haplovex {
 
@@ -29,13 +30,11 @@ std::string Where(const Sighting& seen) {
 
 }  // namespace
 
-std::string Counted(int64_t n, const std::string& noun) {
-  return GroupedDigits(n) + " " + noun + (n == 1 ? "" : "s");
-}
+namespace {
 
-std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
-                                      const RecordChecks& checks, int64_t npar, int npar_digits) {
-  std::vector<std::string> warnings;
+// What the records look like where they may not be what the settings say.
+void RecordWarnings(const ConversionSettings& s, const RecordChecks& checks,
+                    std::vector<std::string>& warnings) {
   if (checks.foreign.count > 0) {
     warnings.push_back(Counted(checks.foreign.count, "history character") +
                        " neither a stratum code nor 0, . or blank, read as not caught (codes "
@@ -44,7 +43,7 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
   }
   if (checks.beyond.count > 0) {
     warnings.push_back(Counted(checks.beyond.count, "stratum code") + " typed beyond the " +
-                       std::to_string(s.nstrata) + (s.nstrata == 1 ? " stratum" : " strata") +
+                       Counted(s.nstrata, "stratum", "strata") +
                        ", read as not caught; the first is " + Shown(checks.beyond.byte) +
                        " in " + Where(checks.beyond));
   }
@@ -79,6 +78,10 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
   if (checks.no_releases) {
     warnings.push_back("no animal is released in any cohort: every release count is 0");
   }
+}
+
+// A title the estimation program will misread.
+void TitleWarnings(const std::string& title_typed, std::vector<std::string>& warnings) {
   const std::string beyond_field = title_typed.size() > kTitleWidth
                                        ? title_typed.substr(kTitleWidth)
                                        : std::string();
@@ -87,11 +90,15 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
   }
   const std::string title = title_typed.substr(0, kTitleWidth);
   if (title.find('\'') != std::string::npos) {
-    warnings.push_back("the title holds a ', which ends the quoted title in HAPLOVEX.OUT early");
+    warnings.push_back("the title holds a ', which ends the quoted title in " +
+                       std::string(NameOf(RunFile::kOutput)) + " early");
   }
   if (std::any_of(title.begin(), title.end(), IsControlByte)) warnings.push_back("the title holds control characters");
+}
 
-  // Fields of the model statement that are written as asterisks.
+// Fields of the model statement that are written as asterisks.
+void ModelStatementWarnings(const ConversionSettings& s, int64_t npar, int npar_digits,
+                            std::vector<std::string>& warnings) {
   std::string wide;
   auto field = [&](const char* name, int64_t value, int64_t largest) {
     if (value <= largest) return;
@@ -108,6 +115,16 @@ std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::st
     warnings.push_back("the model statement writes asterisks for " + wide +
                        ": the numbers do not fit their fields");
   }
+}
+
+}  // namespace
+
+std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
+                                      const RecordChecks& checks, int64_t npar, int npar_digits) {
+  std::vector<std::string> warnings;
+  RecordWarnings(s, checks, warnings);
+  TitleWarnings(title_typed, warnings);
+  ModelStatementWarnings(s, npar, npar_digits, warnings);
   return warnings;
 }
 

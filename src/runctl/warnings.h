@@ -21,7 +21,4 @@ namespace haplovex {
 std::vector<std::string> DataWarnings(const ConversionSettings& s, const std::string& title_typed,
                                       const RecordChecks& checks, int64_t npar, int npar_digits);
 
-// A count with its noun, as the messages give it: "1 record", "1,024 records".
-std::string Counted(int64_t n, const std::string& noun);
-
 }  // namespace haplovex

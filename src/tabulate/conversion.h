@@ -16,6 +16,8 @@
 
 namespace haplovex {
 
+struct ConversionSettings;
+
 // What a converter finds open: the console, the capture-history file (read from its start),
 // the output file with its title line written, and the summary file, empty.
 struct ConversionStreams {
@@ -45,5 +47,13 @@ struct ConversionResult {
   std::vector<std::string> runs;  // the names of the estimation runs, in the order written
   Counts counts;
 };
+
+// A converter: it takes the settings as the dialogue left them (for its model sets), its
+// streams and how to read the records, and returns the records read, the number of parameters,
+// the estimation runs written and its tables. REQUIRES: the output file holds its title line,
+// the summary file is open and empty. Fatal conditions throw FatalStop.
+template <typename Counts>
+using Converter = ConversionResult<Counts>(const ConversionSettings& s, const ConversionStreams& streams,
+                                           const ReadOptions& options);
 
 }  // namespace haplovex

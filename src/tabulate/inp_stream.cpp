@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/fatal.h"
+#include "common/format.h"
 #include "common/limits.h"
 #include "tabulate/capture_mask.h"
 #include "tabulate/count_table.h"
@@ -18,9 +19,7 @@ namespace {
 // Bytes the plain way reads at a time.
 constexpr size_t kInpBlock = size_t{64} << 10;
 
-std::string Numbered(int64_t n, const char* noun) {
-  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
+std::string Numbered(int64_t n, const char* noun) { return std::to_string(n) + " " + Plural(n, noun); }
 
 // "M, F": the groups by their labels.
 std::string GroupList(const std::string& gcodes, int32_t groups) {
@@ -43,7 +42,7 @@ bool MayEndField(char c) { return kMayEndField[static_cast<unsigned char>(c)]; }
 
 std::string SplitDescription(std::string_view history, const int64_t* counts, int32_t groups,
                              int64_t covariates, const std::string& gcodes) {
-  std::string text = "history " + std::string(history) + (groups == 1 ? ", count" : ", counts");
+  std::string text = "history " + std::string(history) + ", " + Plural(groups, "count");
   for (int32_t g = 0; g < groups; ++g) text += " " + std::to_string(counts[g]);
   if (groups > 1) text += " (groups " + GroupList(gcodes, groups) + ")";
   if (covariates > 0) text += ", " + Numbered(covariates, "covariate") + " ignored";

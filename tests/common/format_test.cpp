@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -129,6 +130,46 @@ TEST(GroupedDigitsTest, ThreeDigitsAGroup) {
       {-1000, "-1,000"}, {999999999, "999,999,999"}, {1000000000, "1,000,000,000"},
   };
   for (const auto& [value, expected] : cases) EXPECT_EQ(GroupedDigits(value), expected);
+}
+
+// Numbers with decimals as the fit tests and the report give them: rounded from the exact
+// binary value to the nearest, a tie (a value a binary fraction holds exactly) to the even digit.
+TEST(DecimalsTest, RoundedToTheNearest) {
+  struct Case {
+    double value;
+    int decimals;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {2.0 / 3, 3, "0.667"},     {1.0005, 3, "1.000"},  // 1.0005 is held as 1.000499999...
+      {0.125, 2, "0.12"},        {0.375, 2, "0.38"},          {2.5, 0, "2"},
+      {3.5, 0, "4"},             {0, 4, "0.0000"},            {1e6 / 3, 3, "333333.333"},
+      {-0.0004, 3, "-0.000"},    {-1.25, 1, "-1.2"},          {4.988, 3, "4.988"},
+      {std::numeric_limits<double>::infinity(), 3, "inf"},
+      {std::numeric_limits<double>::quiet_NaN(), 3, "nan"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Decimals(c.value, c.decimals), c.expected) << c.value << " to " << c.decimals;
+  }
+  const std::vector<std::tuple<double, int, std::string>> significant = {
+      {0.5, 6, "0.5"},         {1.0 / 3, 6, "0.333333"},       {1.5e-9, 6, "1.5e-09"},
+      {123456789, 6, "1.23457e+08"}, {0.0001, 6, "0.0001"},     {0.00001234, 6, "1.234e-05"},
+      {1, 6, "1"},             {0, 6, "0"},                   {999999.5, 6, "1e+06"},
+  };
+  for (const auto& [value, digits, expected] : significant) {
+    EXPECT_EQ(SignificantDigits(value, digits), expected) << value << " to " << digits;
+  }
+}
+
+TEST(CountedTest, OneOrMore) {
+  EXPECT_EQ(Counted(1, "record"), "1 record");
+  EXPECT_EQ(Counted(0, "record"), "0 records");
+  EXPECT_EQ(Counted(1024, "record"), "1,024 records");
+  EXPECT_EQ(Counted(1, "stratum", "strata"), "1 stratum");
+  EXPECT_EQ(Counted(3, "stratum", "strata"), "3 strata");
+  EXPECT_EQ(Plural(1, "has", "have"), "has");
+  EXPECT_EQ(Plural(2, "has", "have"), "have");
+  EXPECT_EQ(Plural(-1, "count"), "counts");
 }
 
 TEST(FreeLineTest, Layout) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/format.h"
+#include "runctl/run_files.h"
 #include "../common/test_support.h"
 
 namespace haplovex {
@@ -612,6 +613,67 @@ TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
   for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
   EXPECT_EQ(Run({"records.txt", "2,3,1,1"}), kExitError);
   EXPECT_TRUE(OtherNames().empty());
+}
+
+// The files a run leaves are those of the file table written under its options: in an empty
+// folder exactly those; where an earlier run left every one of them, those (new) and the
+// earlier files the table keeps (as they were), the others removed.
+TEST_F(RunTest, TheRunLeavesTheFilesOfTheFileTable) {
+  struct Case {
+    bool csv, report, gof, typed;
+    std::vector<std::string> written;  // besides HAPLOVEX.OUT and HAPLOVEX.SUM
+  };
+  const std::vector<Case> cases = {
+      {false, false, false, false, {}},
+      {true, false, false, false, {"HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv"}},
+      {false, true, false, false, {"HAPLOVEX.html"}},
+      {false, false, true, false, {"HAPLOVEX.GOF"}},
+      {true, false, true, false,
+       {"HAPLOVEX.GOF", "HAPLOVEX.gof.csv", "HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv"}},
+      {false, true, true, false, {"HAPLOVEX.GOF", "HAPLOVEX.html"}},
+      {false, false, false, true, {"HAPLOVEX.ANS"}},
+      {true, true, true, true,
+       {"HAPLOVEX.ANS", "HAPLOVEX.GOF", "HAPLOVEX.gof.csv", "HAPLOVEX.html", "HAPLOVEX.releases.csv",
+        "HAPLOVEX.transitions.csv"}},
+  };
+  const std::string earlier = "an earlier run's\n";
+  for (const Case& c : cases) {
+    options_ = RunOptions{};
+    options_.csv = c.csv;
+    options_.report = c.report;
+    options_.gof = c.gof;
+    options_.answers_from_terminal = c.typed;
+    options_.yes = true;
+    std::vector<std::string> written = {"HAPLOVEX.OUT", "HAPLOVEX.SUM"};
+    written.insert(written.end(), c.written.begin(), c.written.end());
+    std::sort(written.begin(), written.end());
+    std::vector<std::string> in_table;
+    for (const RunFileSpec& spec : kRunFiles) {
+      if (Written(spec, options_)) in_table.emplace_back(spec.name);
+    }
+    std::sort(in_table.begin(), in_table.end());
+    EXPECT_EQ(in_table, written) << OptionsLine(options_);
+    for (bool after_earlier : {false, true}) {
+      SCOPED_TRACE(OptionsLine(options_) + (c.typed ? " typed" : "") + (after_earlier ? ", after an earlier run" : ""));
+      for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
+      if (after_earlier) {
+        for (const RunFileSpec& spec : kRunFiles) folder_.Write(std::string(spec.name), earlier);
+      }
+      ASSERT_EQ(Run({"records.txt", "2,3,1,1", "AB", "1", "4", "0", "2", "Trial run 2"}), kExitFinished) << err_;
+      std::vector<std::string> left = written;
+      for (const RunFileSpec& spec : kRunFiles) {
+        const std::string name(spec.name);
+        const bool is_written = std::find(written.begin(), written.end(), name) != written.end();
+        // Only a person's saved answers outlast a run that does not write them.
+        if (after_earlier && !is_written && name == "HAPLOVEX.ANS") left.push_back(name);
+        if (after_earlier && std::filesystem::exists(folder_.path() / name)) {
+          EXPECT_EQ(folder_.Read(name) == earlier, !is_written) << name;
+        }
+      }
+      std::sort(left.begin(), left.end());
+      EXPECT_EQ(OtherNames(), left);
+    }
+  }
 }
 
 // --gof: the tests of the geese example (the reference figures' unrounded sums of components)

@@ -87,13 +87,13 @@ class ReportTest : public ::testing::Test {
     checks_.comment_lines = 2;
     digest_.npar = 60;
     // The m-array: released at period i in stratum s; of those, next caught at j in t.
-    digest_.released = {100, 0, 8, 40, 5, 0, 20, 200, 3};
-    digest_.next.assign(9 * 12, 0);
+    digest_.tables.released = {100, 0, 8, 40, 5, 0, 20, 200, 3};
+    digest_.tables.next.assign(9 * 12, 0);
     for (const auto& [i, s, j, t, count] : std::vector<std::tuple<int, int, int, int, int>>{
              {1, 1, 2, 1, 30}, {1, 1, 2, 2, 10}, {1, 1, 3, 1, 5}, {1, 1, 3, 3, 5},
              {1, 3, 2, 3, 1},  {1, 3, 4, 2, 1},  {2, 1, 3, 1, 12}, {2, 1, 4, 2, 4},
              {2, 2, 3, 2, 2},  {3, 1, 4, 1, 7},  {3, 2, 4, 2, 66}, {3, 2, 4, 3, 1}}) {
-      digest_.next[static_cast<size_t>(((i - 1) * 3 + s - 1) * 12 + (j - 1) * 3 + t - 1)] = count;
+      digest_.tables.next[static_cast<size_t>(((i - 1) * 3 + s - 1) * 12 + (j - 1) * 3 + t - 1)] = count;
     }
   }
   // The page of the run, with the estimation runs its converter writes.
@@ -112,14 +112,14 @@ class ReportTest : public ::testing::Test {
   RunDigest digest_{.records = 1234, .animals = 56789, .strata = 3, .periods = 4,
                     // period by period, the strata in order within each
                     .caught = {220, 0, 11, 110, 55, 0, 22, 200, 100, 0, 44, 2},
-                    .transitions = {{0, 12, 3, 7, 0, 40, 1, 5, 0}, {2, 0, 0, 0, 9, 6, 0, 30, 4}},
                     // M, then F, as caught: summed, they are `caught`
                     .caught_by_group = {200, 0, 10, 100, 50, 0, 20, 150, 60, 0, 40, 2,
                                         20, 0, 1, 10, 5, 0, 2, 50, 40, 0, 4, 0},
-                    .cohorts = 18, .empty_cohorts = 8, .sparse_cohorts = 3,
-                    .sparse = {{.group = 1, .period = 1, .stratum = 3, .released = 8},
-                               {.group = 1, .period = 3, .stratum = 3, .released = 3},
-                               {.group = 2, .period = 2, .stratum = 2, .released = 5}},
+                    .tables = {.transitions = {{0, 12, 3, 7, 0, 40, 1, 5, 0}, {2, 0, 0, 0, 9, 6, 0, 30, 4}},
+                               .cohorts = 18, .empty_cohorts = 8, .sparse_cohorts = 3,
+                               .sparse = {{.group = 1, .period = 1, .stratum = 3, .released = 8},
+                                          {.group = 1, .period = 3, .stratum = 3, .released = 3},
+                                          {.group = 2, .period = 2, .stratum = 2, .released = 5}}},
                     .date = "2023-11-14"};
   std::vector<std::string> warnings_ = {
       "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early",
@@ -185,6 +185,17 @@ TEST_F(ReportTest, SettingsTable) {
       {[](ConversionSettings& s) { s.modset = ModelSet::kMovementOnlySm; s.smstrat = 2; },
        {{"Model set", "4, movement-only with the S-M parameterization"},
         {"S-M choice", "2 (stratum S)"}}},
+      // Summarised histories (--inp): the settings the dialogue leaves (the history in columns 1
+      // to 4, no frequency or group column) read as the file is read.
+      {[](ConversionSettings& s) {
+         s.inp = true;
+         s.codcol = {1, 2, 3, 4};
+         s.grpcol = s.frqcol1 = s.frqcol2 = 0;
+       },
+       {{"Time periods", "4, a history of 4 characters"},
+        {"Fate column", "none: a negative count, animals removed at their last capture"},
+        {"Groups", "2, codes MF, one count each, in this order"},
+        {"Frequency", "one count per group after the history"}}},
   };
   const ConversionSettings before = s_;
   for (const Case& c : cases) {
@@ -263,7 +274,7 @@ TEST_F(ReportTest, HeatMapHoldsTheTransitions) {
     EXPECT_EQ(Matches(tables[t][0], "<tr><th>(.)</th>"),
               (std::vector<std::vector<std::string>>{{"N"}, {"S"}, {"W"}}));
     // An empty cell is left white, the largest count has the darkest shade.
-    const std::vector<int64_t>& typed = digest_.transitions[t];
+    const std::vector<int64_t>& typed = digest_.tables.transitions[t];
     const int64_t most = *std::max_element(typed.begin(), typed.end());
     std::vector<int64_t> cells;
     for (const auto& cell : Matches(tables[t][0], "<td( class=\"h\\d\")?>(\\d+)</td>")) {
@@ -291,7 +302,7 @@ TEST_F(ReportTest, HeatMapHoldsTheTransitions) {
             (std::vector<std::string>{
                 "animals 0 h1:1-4 h2:5-8 h3:9-13 h4:14-17 h5:18-22 h6:23-26 h7:27-31 h8:32-35 h9:36-40 ",
                 "animals 0 h1:1-3 h2:4-6 h3:7-10 h4:11-13 h5:14-16 h6:17-20 h7:21-23 h8:24-26 h9:27-30 "}));
-  digest_.transitions = {{5, 1, 2, 3, 4, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0}};
+  digest_.tables.transitions = {{5, 1, 2, 3, 4, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0}};
   EXPECT_EQ(scales(), (std::vector<std::string>{"animals 0 h2:1 h4:2 h6:3 h8:4 h9:5 ", "animals 0 "}));
 }
 
@@ -319,13 +330,13 @@ TEST_F(ReportTest, MArrayWithRowProportions) {
   s_.scodes = Padded("ABCDEFGHIJK", kCodesWidth);
   digest_.caught.assign(33, 1);
   digest_.caught_by_group.assign(66, 0);
-  digest_.transitions.assign(2, std::vector<int64_t>(121, 0));
-  digest_.released.assign(22, 0);
-  digest_.released[0] = 10, digest_.released[4] = 20, digest_.released[21] = 7;
-  digest_.next.assign(22 * 33, 0);
+  digest_.tables.transitions.assign(2, std::vector<int64_t>(121, 0));
+  digest_.tables.released.assign(22, 0);
+  digest_.tables.released[0] = 10, digest_.tables.released[4] = 20, digest_.tables.released[21] = 7;
+  digest_.tables.next.assign(22 * 33, 0);
   // 1 A to 2 C, 1 A to 3 K, 1 E to 2 E, 2 K to 3 A
-  digest_.next[0 * 33 + 11 + 2] = 4, digest_.next[0 * 33 + 22 + 10] = 2;
-  digest_.next[4 * 33 + 11 + 4] = 6, digest_.next[21 * 33 + 22 + 0] = 7;
+  digest_.tables.next[0 * 33 + 11 + 2] = 4, digest_.tables.next[0 * 33 + 22 + 10] = 2;
+  digest_.tables.next[4 * 33 + 11 + 4] = 6, digest_.tables.next[21 * 33 + 22 + 0] = 7;
   for (const bool csv : {false, true}) {
     csv_ = csv;
     const std::string summed = Section(Page(), "Can the data carry the model?");
@@ -360,8 +371,8 @@ TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
       {[&] {
          s_.modset = ModelSet::kMemoryMovement;
          digest_.caught_by_group.clear();
-         digest_.cohorts = digest_.empty_cohorts = digest_.sparse_cohorts = 1;
-         digest_.sparse = {{.group = 2, .period = 2, .previous = 1, .stratum = 3, .released = 6}};
+         digest_.tables.cohorts = digest_.tables.empty_cohorts = digest_.tables.sparse_cohorts = 1;
+         digest_.tables.sparse = {{.group = 2, .period = 2, .previous = 1, .stratum = 3, .released = 6}};
        },
        {"The memory model sets count the animals caught by period and stratum only, for all groups "
         "together (the chart above)."},
@@ -372,8 +383,8 @@ TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
          s_.ngroups = 1;
          s_.gcodes = Padded("", kCodesWidth);
          digest_.caught_by_group = digest_.caught;
-         digest_.sparse_cohorts = 52;
-         digest_.sparse.resize(kSparseListed, {.group = 1, .period = 3, .stratum = 1, .released = 9});
+         digest_.tables.sparse_cohorts = 52;
+         digest_.tables.sparse.resize(kSparseListed, {.group = 1, .period = 3, .stratum = 1, .released = 9});
        },
        {"period animals caught, group", "1", "1 231", "2 165", "3 322", "4 46"},
        "Of the 18 release cohorts of HAPLOVEX.OUT (one for each group, age class, release period and "
@@ -394,7 +405,7 @@ TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
     const std::string sparse = support.substr(at);
     EXPECT_EQ(Shown(Matches(sparse, "<p>(.*?)</p>").at(0)[0]), c.sparse);
     shown = TableRows(sparse, "sparse");
-    EXPECT_EQ(shown.size(), digest_.sparse.size() + 1);
+    EXPECT_EQ(shown.size(), digest_.tables.sparse.size() + 1);
     if (!c.listed.empty()) {
       EXPECT_EQ(shown, c.listed);
     }
