@@ -119,24 +119,6 @@ std::string GroupedDigits(int64_t value) {
   return s;
 }
 
-namespace {
-
-std::string Printed(double value, std::chars_format format, int precision) {
-  char text[400];  // the widest double in fixed form, with its decimals
-  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value, format, precision);
-  return end.ec == std::errc() ? std::string(text, end.ptr) : std::string();
-}
-
-}  // namespace
-
-std::string Decimals(double value, int decimals) {
-  return Printed(value, std::chars_format::fixed, decimals);
-}
-
-std::string SignificantDigits(double value, int digits) {
-  return Printed(value, std::chars_format::general, digits);
-}
-
 std::string Plural(int64_t count, std::string_view one, std::string_view more) {
   if (count == 1) return std::string(one);
   return more.empty() ? std::string(one) + "s" : std::string(more);

@@ -58,15 +58,6 @@ std::string CodeAsUtf8(char code);
 std::string_view TrimmedRight(std::string_view text);
 // `value` with its digits in groups of three for a reader: 999999999 gives "999,999,999".
 std::string GroupedDigits(int64_t value);
-// `value` with `decimals` digits after the point, rounded from its exact binary value to the
-// nearest (a tie to even): 2.0 / 3 to 3 gives "0.667", 0.125 to 2 gives "0.12", -0.0004 to 3
-// "-0.000"; "inf", "nan" as they are.
-std::string Decimals(double value, int decimals);
-// `value` to `digits` significant digits, without trailing zeros, in exponent form where it
-// is below 0.0001 or has more digits before the point: 0.5 gives "0.5", 1.0 / 3 to 6 gives
-// "0.333333", 1.5e-9 gives "1.5e-09".
-std::string SignificantDigits(double value, int digits);
-
 // The word for `count` things: `one` for a single one, else `more` ("strata"), or `one` and
 // an "s" when `more` is not given; for a verb, Plural(n, "has", "have").
 std::string Plural(int64_t count, std::string_view one, std::string_view more = {});

@@ -5,14 +5,15 @@
 
 namespace haplovex {
 
+MemoryCounts MemoryCountsFor(const ConversionSettings& s) {
+  return MemoryCounts(
+      LaidOut<5>(s, {Axis::kPeriod, Axis::kPrevious, Axis::kStratum, Axis::kAge, Axis::kGroup}),
+      LaidOut<6>(s, {Axis::kPair, Axis::kPrevious, Axis::kStratum, Axis::kNext, Axis::kAge, Axis::kGroup}),
+      LaidOut<4>(s, {Axis::kNext, Axis::kStratum, Axis::kAge, Axis::kGroup}));
+}
+
 MemoryTables::MemoryTables(const ConversionSettings& s)
-    : Tabulation(s,
-                 MemoryCounts(
-                     LaidOut<5>(s, {Axis::kPeriod, Axis::kPrevious, Axis::kStratum, Axis::kAge, Axis::kGroup}),
-                     LaidOut<6>(s, {Axis::kPair, Axis::kPrevious, Axis::kStratum, Axis::kNext, Axis::kAge,
-                                    Axis::kGroup}),
-                     LaidOut<4>(s, {Axis::kNext, Axis::kStratum, Axis::kAge, Axis::kGroup})),
-                 std::numeric_limits<int64_t>::max(), static_cast<size_t>(s.nyrs + 1) * kKeyStride),
+    : Tabulation(s, MemoryCountsFor(s), std::numeric_limits<int64_t>::max(), static_cast<size_t>(s.nyrs + 1) * kKeyStride),
       bt_before_(ByCapture(s, keys_.from.size(),
                            [&](int64_t, int64_t k) { return bt.layout().Part(Axis::kPrevious, k); })),
       n_before_(ByCapture(s, keys_.from.size(),

@@ -25,6 +25,10 @@ namespace haplovex {
 // The memory converter's n, bt and btot.
 using MemoryCounts = CountTables<5, 6, 4>;
 
+// The tables laid out for `s`, allocated (n, bt, btot), all zero; a table that cannot be had
+// stops the run naming it.
+MemoryCounts MemoryCountsFor(const ConversionSettings& s);
+
 // An age code that is not among the age codes stops the run when its record is read; an age
 // position above nage counts in the oldest class, to which the age step of the first capture
 // lowers it before any memory release.

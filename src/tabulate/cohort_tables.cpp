@@ -5,13 +5,15 @@
 
 namespace haplovex {
 
+CohortCounts CohortCountsFor(const ConversionSettings& s) {
+  return CohortCounts(LaidOut<4>(s, {Axis::kPeriod, Axis::kStratum, Axis::kAge, Axis::kGroup}),
+                      LaidOut<5>(s, {Axis::kPair, Axis::kStratum, Axis::kNext, Axis::kAge, Axis::kGroup}),
+                      LaidOut<4>(s, {Axis::kNext, Axis::kStratum, Axis::kAge, Axis::kGroup}));
+}
+
 // (A key past the periods is read for no capture: CaptureBits::Peek.)
 CohortTables::CohortTables(const ConversionSettings& s)
-    : Tabulation(s,
-                 CohortCounts(LaidOut<4>(s, {Axis::kPeriod, Axis::kStratum, Axis::kAge, Axis::kGroup}),
-                              LaidOut<5>(s, {Axis::kPair, Axis::kStratum, Axis::kNext, Axis::kAge, Axis::kGroup}),
-                              LaidOut<4>(s, {Axis::kNext, Axis::kStratum, Axis::kAge, Axis::kGroup})),
-                 s.nage, std::max(static_cast<size_t>(s.nyrs + 1) * kKeyStride, kMaskKeys)),
+    : Tabulation(s, CohortCountsFor(s), s.nage, std::max(static_cast<size_t>(s.nyrs + 1) * kKeyStride, kMaskKeys)),
       spare_(static_cast<ptrdiff_t>(bt.counts().size())) {}
 
 void CohortTables::Count(const DecodedRecord& rec, int64_t record) {

@@ -22,6 +22,10 @@ namespace haplovex {
 // The movement-only converter's n, bt and btot.
 using CohortCounts = CountTables<4, 5, 4>;
 
+// The tables laid out for `s`, allocated (n, bt, btot), all zero; a table that cannot be had
+// stops the run naming it.
+CohortCounts CohortCountsFor(const ConversionSettings& s);
+
 // The age class at the first capture indexes the tables directly, so a record whose age code
 // is not among the age classes stops the run when it is read.
 class CohortTables : public Tabulation<CohortTables, CohortCounts> {
