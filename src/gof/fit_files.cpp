@@ -137,9 +137,10 @@ void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups
                   OutputFile& file) {
   file.WriteLine("HAPLOVEX goodness-of-fit tests");
   file.WriteLine("Title: " + TextAsUtf8(setting.title));
-  file.WriteLine(std::to_string(setting.periods) + " periods, " + std::to_string(setting.strata) +
-                 (setting.strata == 1 ? " stratum" : " strata") + ", " +
-                 std::to_string(groups.size()) + (groups.size() == 1 ? " group" : " groups") +
+  const auto group_count = static_cast<int64_t>(groups.size());
+  file.WriteLine(std::to_string(setting.periods) + " " + Plural(setting.periods, "period") + ", " +
+                 std::to_string(setting.strata) + " " + Plural(setting.strata, "stratum", "strata") + ", " +
+                 std::to_string(group_count) + " " + Plural(group_count, "group") +
                  "; the tests of each group are computed on its records as read.");
   if (setting.ages_pooled) {
     file.WriteLine("The age classes were pooled: the tests take all animals of a group together.");
