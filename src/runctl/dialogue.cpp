@@ -17,6 +17,7 @@
 #include "common/format.h"
 #include "common/table.h"
 #include "runctl/data_look.h"
+#include "runctl/frame_dialogue.h"
 #include "runctl/run_files.h"
 
 namespace haplovex {
@@ -262,6 +263,8 @@ void Dialogue::AskInputFile() {
       }
     }
   });
+  // (A data frame is previewed by its fields, not under a column ruler.)
+  if (s_.frame) return;
 
   console_.Plain(" ");
   console_.Plain(Blanks(14) + "FILE:" + name);
@@ -595,6 +598,17 @@ std::string RunDialogue(AnswerReader& answers, Console& console, std::ostream& e
                         InputFile& input) {
   Dialogue dialogue(answers, console, err, folder, settings, input);
   dialogue.AskInputFile();
+  if (settings.frame) {
+    // A data frame: its fields are asked by name in place of the column questions.
+    FrameDialogue frame(answers, console, err, settings, input);
+    frame.Preview();
+    dialogue.AskCounts();
+    dialogue.AskStratumCodes();
+    frame.AskFields();
+    dialogue.AskModelSet();
+    dialogue.AskSmChoice();
+    return dialogue.AskTitle();
+  }
   dialogue.AskCounts();
   dialogue.AskStratumCodes();
   if (settings.inp) {

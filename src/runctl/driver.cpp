@@ -20,6 +20,7 @@
 #include "common/format.h"
 #include "common/text_file.h"
 #include "common/work_folder.h"
+#include "frame/frame_reader.h"
 #include "gof/fit_files.h"
 #include "tabulate/fast_tabulation.h"
 #include "tabulate/tidy_tables.h"
@@ -322,9 +323,15 @@ void FromResult(RunContext& run, const Answered& a, const ConversionResult<Count
 Answered Converse(RunContext& run) {
   Answered a;
   a.settings.inp = run.options.inp;
+  a.settings.frame = run.options.frame;
+  if (run.options.inp && run.options.frame) {
+    throw FatalStop::Message("--inp and --frame name two layouts of the input file; give one of them");
+  }
   for (std::string_view row : kBanner) run.console.Plain(row);
   const bool output_existed = GuardOutput(run);
   a.title_typed = RunDialogue(run.answers, run.console, run.err, run.folder, a.settings, run.input);
+  // A data frame's records are read once, laid out in the columns its fields were given.
+  if (a.settings.frame) ConvertFrame(run.input, a.settings, run.options.threads);
   if (run.options.gof) CheckFitSize(run.options, a.settings);
   a.answer_warnings = WarnOfAnswers(run, a.settings);
   // The folder is this run's from here to its end; it was free while the answers were awaited.

@@ -26,6 +26,9 @@ struct RunOptions {
   bool strict = false;
   // The input file holds summarised histories, read without columns (--inp).
   bool inp = false;
+  // The input file is a data frame: a header of field names, then one record a line, its
+  // fields chosen by name (--frame).
+  bool frame = false;
   // Also write the tidy tables of the cohorts and the movements (--csv).
   bool csv = false;
   // Also write the report page (--report).
@@ -58,10 +61,14 @@ struct Option {
   std::string_view help;  // its text in the usage; a line end where the text goes on
 };
 
-inline constexpr std::array<Option, 7> kOptions = {{
+inline constexpr std::array<Option, 8> kOptions = {{
     {"--inp", "", "", &RunOptions::inp, nullptr, 0, OptionScope::kFiles,
      "the input file holds summarised histories: each record a history, one\n"
      "count for each group, covariates, ended by \";\" (no column questions)"},
+    {"--frame", "", "", &RunOptions::frame, nullptr, 0, OptionScope::kFiles,
+     "the input file is a data frame as R or a spreadsheet writes it: a header\n"
+     "of field names, fields separated by tabs, commas, semicolons or blanks\n"
+     "(fields asked by name)"},
     {"--yes", "-y", "", &RunOptions::yes, nullptr, 0, OptionScope::kCommandLine,
      "answer yes when asked whether to replace an existing output file"},
     {"--strict", "", "", &RunOptions::strict, nullptr, 0, OptionScope::kRun,

@@ -42,6 +42,19 @@ constexpr bool HasSmParameterization(ModelSet m) {
   return m == ModelSet::kMemoryMovementSm || m == ModelSet::kMovementOnlySm;
 }
 
+// The fields of a data frame (--frame) a run reads, chosen by name, and what the values of the
+// fate, age and group fields stand for. An empty name: no such field.
+struct FrameFields {
+  std::string history;
+  std::string frequency;
+  std::string fate;
+  std::string age;
+  std::string group;
+  std::vector<std::string> lost;    // fate values of animals not released at their last capture
+  std::vector<std::string> ages;    // age levels, youngest first: level k has code acodes[k-1]
+  std::vector<std::string> groups;  // group levels: level k has code gcodes[k-1]
+};
+
 struct ConversionSettings {
   // Run parameters.
   ModelSet modset = ModelSet::kMovementOnly;  // set by the dialogue
@@ -62,6 +75,12 @@ struct ConversionSettings {
   // ended by ";", with /* ... */ comments. Such a run has one age class, no fate, age or group
   // column and no frequency columns; codcol is 1..nyrs.
   bool inp = false;
+  // The input file is a data frame (--frame): a header of field names, then one record a line
+  // in fields. Its records are laid out in columns before they are read: the history in columns
+  // 1..nyrs, then the fate mark, the age code, the group code and the frequency, each where
+  // its column setting says (0: no such field).
+  bool frame = false;
+  FrameFields frame_fields{};
 
   // Shared text settings.
   bool listdata = false;  // echo columns and records on the console

@@ -1,0 +1,373 @@
+#include "frame/frame_reader.h"
+
+#include <algorithm>
+#include <exception>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "common/fatal.h"
+#include "common/format.h"
+#include "common/limits.h"
+#include "tabulate/fast_tabulation.h"
+
+namespace haplovex {
+
+namespace {
+
+// Bytes a part reads at a time, besides the record carried over.
+constexpr size_t kFrameBlock = size_t{1} << 20;
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A number written with a decimal point, as a spreadsheet or R writes a number: "101.0",
+// "1.01e+02".
+bool DecimalNumber(std::string_view text) {
+  const size_t exponent = text.find_first_of("eE");
+  const std::string_view mantissa = text.substr(0, exponent);
+  const size_t point = mantissa.find('.');
+  if (point == std::string_view::npos) return false;
+  const std::string_view whole = mantissa.substr(0, point);
+  const std::string_view part = mantissa.substr(point + 1);
+  if (!(AllDigits(whole) || whole.empty()) || !(AllDigits(part) || part.empty()) || whole.size() + part.size() == 0) {
+    return false;
+  }
+  if (exponent == std::string_view::npos) return true;
+  std::string_view power = text.substr(exponent + 1);
+  if (!power.empty() && (power[0] == '+' || power[0] == '-')) power.remove_prefix(1);
+  return AllDigits(power);
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// What a frame run reads of each record, and where it lays each field out.
+class RecordLayout {
+ public:
+  RecordLayout(const FrameHeader& header, const ConversionSettings& s) : s_(s) {
+    const FrameFields& f = s.frame_fields;
+    history_ = Field(header, f.history);
+    frequency_ = s.frqcol1 > 0 ? Field(header, f.frequency) : -1;
+    fate_ = s.fatecol > 0 ? Field(header, f.fate) : -1;
+    age_ = s.agecol > 0 && s.nage > 1 ? Field(header, f.age) : -1;
+    group_ = s.grpcol > 0 && s.ngroups > 1 ? Field(header, f.group) : -1;
+    width_ = static_cast<size_t>(std::max({s.nyrs, s.fatecol, s.agecol, s.grpcol, s.frqcol2}));
+  }
+
+  // Appends the line of the record whose fields are `fields`; false, with `fault`, for a record
+  // the run cannot take.
+  bool Line(const std::vector<std::string_view>& fields, std::string& out, std::string& fault) const {
+    const std::string_view history = fields[static_cast<size_t>(history_)];
+    if (!History(history, fault)) return false;
+    const size_t at = out.size();
+    out.append(width_, ' ');
+    out.replace(at, history.size(), history);
+    if (fate_ >= 0) {
+      const std::string_view fate = fields[static_cast<size_t>(fate_)];
+      if (Level(s_.frame_fields.lost, fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
+    }
+    if (age_ >= 0 && !Code(fields, age_, s_.frame_fields.ages, s_.acodes, s_.agecol, "age", out, at, fault)) {
+      return false;
+    }
+    if (group_ >= 0 &&
+        !Code(fields, group_, s_.frame_fields.groups, s_.gcodes, s_.grpcol, "group", out, at, fault)) {
+      return false;
+    }
+    if (frequency_ >= 0 && !Frequency(fields[static_cast<size_t>(frequency_)], out, at, fault)) return false;
+    out += '\n';
+    return true;
+  }
+
+ private:
+  static int Field(const FrameHeader& header, const std::string& name) {
+    const int k = FieldNamed(header, name);
+    if (k < 0) throw FatalStop::Message("The frame has no field named " + Quoted(name));
+    return k;
+  }
+  // The 1-based place of `value` among `levels`; 0 when it is none of them.
+  static size_t Level(const std::vector<std::string>& levels, std::string_view value) {
+    for (size_t k = 0; k < levels.size(); ++k) {
+      if (levels[k] == value) return k + 1;
+    }
+    return 0;
+  }
+
+  bool History(std::string_view history, std::string& fault) const {
+    const auto periods = static_cast<size_t>(s_.nyrs);
+    const std::string said = "history " + Quoted(history);
+    if (history.size() != periods && DecimalNumber(history)) {
+      fault = said + " is a number with a decimal point: a spreadsheet may have stored it as a number (store the "
+                     "field as text)";
+      return false;
+    }
+    if (history.size() != periods) {
+      fault = said + " has " + Counted(static_cast<int64_t>(history.size()), "character") + " for " +
+              Counted(s_.nyrs, "period");
+      if (history.size() < periods && AllDigits(history)) {
+        fault += ": a spreadsheet may have dropped leading zeros (store the field as text)";
+      }
+      return false;
+    }
+    if (std::any_of(history.begin(), history.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; })) {
+      fault = said + " holds a control character";
+      return false;
+    }
+    return true;
+  }
+
+  // Writes the code of the level field `k` holds at `column`; false for a value that is none of
+  // the levels typed.
+  bool Code(const std::vector<std::string_view>& fields, int k, const std::vector<std::string>& levels,
+            const std::string& codes, int32_t column, const std::string& what, std::string& out, size_t at,
+            std::string& fault) const {
+    const std::string_view value = fields[static_cast<size_t>(k)];
+    const size_t level = Level(levels, value);
+    if (level == 0) {
+      fault = what + " " + Quoted(value) + " is none of the " + what + " levels typed";
+      return false;
+    }
+    out[at + static_cast<size_t>(column) - 1] = codes[level - 1];
+    return true;
+  }
+
+  // Writes the frequency right-justified in its columns; an empty field stays blank, as a blank
+  // frequency field of a fixed-column file.
+  bool Frequency(std::string_view text, std::string& out, size_t at, std::string& fault) const {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (text.empty()) return true;
+    const std::string_view digits = text.front() == '-' || text.front() == '+' ? text.substr(1) : text;
+    if (!AllDigits(digits) || digits.size() > static_cast<size_t>(kCountDigits)) {
+      fault = "frequency " + Quoted(text) + " is not a whole number of at most " +
+              std::to_string(kCountDigits) + " digits";
+      return false;
+    }
+    const auto last = at + static_cast<size_t>(s_.frqcol2);
+    out.replace(last - text.size(), text.size(), text);
+    return true;
+  }
+
+  const ConversionSettings& s_;
+  int history_ = -1;
+  int frequency_ = -1;
+  int fate_ = -1;
+  int age_ = -1;
+  int group_ = -1;
+  size_t width_ = 0;
+};
+
+// What one part read: its records in columns, the line ends it passed, and its first fault.
+struct FramePart {
+  std::string columns;
+  int64_t lines = 0;
+  int64_t fault_line = -1;  // lines of the part before the fault's line; -1: none
+  std::string fault;
+};
+
+class PartReading {
+ public:
+  PartReading(const InputFile& input, const FrameHeader& header, const RecordLayout& layout)
+      : input_(input), header_(header), layout_(layout) {}
+
+  // Reads the records of [begin, end), which starts and ends at the start of a line.
+  void Read(uint64_t begin, uint64_t end, FramePart& part) const {
+    FrameRecordParser parser(header_.separator);
+    std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
+    std::vector<std::string_view> fields;
+    uint64_t offset = begin;
+    size_t have = 0;
+    for (;;) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size() - have, end - offset));
+      const ssize_t got = want == 0 ? 0 : input_.ReadAt(offset, buffer.data() + have, want);
+      if (got < 0) throw FatalStop::Message("Can't read the input file " + input_.name());
+      offset += static_cast<uint64_t>(got);
+      have += static_cast<size_t>(got);
+      const bool at_end = offset >= end || got == 0;
+      const char* p = buffer.data();
+      const char* const stop = buffer.data() + have;
+      while (p < stop) {
+        const FrameRead read = parser.Read(p, stop, at_end);
+        if (read == FrameRead::kMore) break;
+        if (read == FrameRead::kFault) return Fault(part, part.lines + parser.fault_line(), parser.fault());
+        if (read == FrameRead::kRecord) {
+          std::string fault;
+          if (!HeaderFields(header_, parser, fields, fault) || !layout_.Line(fields, part.columns, fault)) {
+            return Fault(part, part.lines, fault);
+          }
+        }
+        part.lines += parser.line_ends();
+      }
+      if (at_end) return;
+      const auto used = static_cast<size_t>(p - buffer.data());
+      if (used == 0 && have == buffer.size()) {
+        return Fault(part, part.lines,
+                     "a record longer than " + GroupedDigits(static_cast<int64_t>(kMostFrameRecordBytes)) +
+                         " bytes (is a quote never closed?)");
+      }
+      std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(used), buffer.begin() + static_cast<std::ptrdiff_t>(have),
+                buffer.begin());
+      have -= used;
+    }
+  }
+
+ private:
+  static void Fault(FramePart& part, int64_t line, std::string fault) {
+    part.fault_line = line;
+    part.fault = std::move(fault);
+  }
+
+  const InputFile& input_;
+  const FrameHeader& header_;
+  const RecordLayout& layout_;
+};
+
+// Calls `each(offset, bytes)` for the bytes of [begin, end) block by block.
+template <typename Each>
+void EachBlock(const InputFile& input, uint64_t begin, uint64_t end, Each each) {
+  std::vector<char> block(std::min<uint64_t>(kFrameBlock, end - begin));
+  for (uint64_t at = begin; at < end;) {
+    const ssize_t got = input.ReadAt(at, block.data(), static_cast<size_t>(std::min<uint64_t>(block.size(), end - at)));
+    if (got <= 0) throw FatalStop::Message("Can't read the input file " + input.name());
+    if (!each(at, std::string_view(block.data(), static_cast<size_t>(got)))) return;
+    at += static_cast<uint64_t>(got);
+  }
+}
+
+// The first line start at or after the byte at `at`, where the quotes before `at` leave it
+// inside quotes (`inside`) or not; the file's size when there is none.
+uint64_t LineStartFrom(const InputFile& input, uint64_t at, bool inside) {
+  uint64_t start = input.size();
+  if (at == 0) return 0;
+  // The byte before `at` may end a line; a quote there was among those before `at`.
+  char before = '\0';
+  if (input.ReadAt(at - 1, &before, 1) == 1 && before == '"') inside = !inside;
+  EachBlock(input, at - 1, input.size(), [&](uint64_t offset, std::string_view bytes) {
+    for (size_t k = 0; k < bytes.size(); ++k) {
+      const char c = bytes[k];
+      if (c == '"') {
+        inside = !inside;
+        continue;
+      }
+      if (inside || (c != '\n' && c != '\r')) continue;
+      if (c == '\r') {
+        char next = '\0';
+        const uint64_t after = offset + k + 1;
+        if (k + 1 < bytes.size()) {
+          next = bytes[k + 1];
+        } else if (after < input.size() && input.ReadAt(after, &next, 1) != 1) {
+          next = '\0';
+        }
+        if (next == '\n') continue;
+      }
+      start = offset + k + 1;
+      return false;
+    }
+    return true;
+  });
+  return start;
+}
+
+// Runs part(0) .. part(count - 1), part 0 here and the others on threads of their own; what a
+// part throws is thrown again here once every part is done.
+template <typename Part>
+void RunFrameParts(size_t count, Part part) {
+  std::vector<std::exception_ptr> failures(count);
+  auto run = [&](size_t k) {
+    try {
+      part(k);
+    } catch (...) {
+      failures[k] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  size_t k = 1;
+  try {
+    for (; k < count; ++k) threads.emplace_back(run, k);
+  } catch (const std::system_error&) {
+  }
+  run(0);
+  for (; k < count; ++k) run(k);
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
+// Where each part starts exactly: part 0 at the first record, part k at the first line start
+// outside quotes at or after starts[k - 1].
+std::vector<uint64_t> ExactStarts(const InputFile& input, const FrameHeader& header,
+                                  const std::vector<uint64_t>& starts) {
+  std::vector<uint64_t> nominal{header.records_start};
+  for (const uint64_t at : starts) nominal.push_back(std::clamp(at, nominal.back(), input.size()));
+  std::vector<uint64_t> quotes(nominal.size(), 0);
+  RunFrameParts(nominal.size(), [&](size_t k) {
+    const uint64_t end = k + 1 < nominal.size() ? nominal[k + 1] : input.size();
+    EachBlock(input, nominal[k], end, [&](uint64_t, std::string_view bytes) {
+      quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
+      return true;
+    });
+  });
+  std::vector<uint64_t> exact{header.records_start};
+  uint64_t before = 0;
+  for (size_t k = 1; k < nominal.size(); ++k) {
+    before += quotes[k - 1];
+    exact.push_back(std::max(exact.back(), LineStartFrom(input, nominal[k], before % 2 == 1)));
+  }
+  return exact;
+}
+
+}  // namespace
+
+FrameHeader HeaderOf(const InputFile& input) {
+  const auto look = static_cast<size_t>(std::min<uint64_t>(input.size(), kFrameLookBytes));
+  std::string start(look, '\0');
+  const ssize_t got = look == 0 ? 0 : input.ReadAt(0, start.data(), look);
+  if (got < 0) throw FatalStop::Message("Can't read the input file " + input.name());
+  start.resize(static_cast<size_t>(got));
+  FrameHeader header;
+  const std::string problem =
+      ReadFrameHeader(start, static_cast<size_t>(input.DataStart()), input.size() <= kFrameLookBytes, header);
+  if (!problem.empty()) throw FatalStop::Message(problem + " (" + input.name() + ", read with --frame)");
+  return header;
+}
+
+std::string FrameColumns(const InputFile& input, const FrameHeader& header, const ConversionSettings& s,
+                         const std::vector<uint64_t>& starts) {
+  const RecordLayout layout(header, s);
+  const std::vector<uint64_t> exact = ExactStarts(input, header, starts);
+  std::vector<FramePart> parts(exact.size());
+  const PartReading reading(input, header, layout);
+  RunFrameParts(parts.size(), [&](size_t k) {
+    reading.Read(exact[k], k + 1 < exact.size() ? exact[k + 1] : input.size(), parts[k]);
+  });
+  int64_t line = header.header_lines;
+  size_t bytes = 0;
+  for (const FramePart& part : parts) {
+    if (part.fault_line >= 0) {
+      throw FatalStop::Message("line " + GroupedDigits(line + part.fault_line + 1) + ": " + part.fault);
+    }
+    line += part.lines;
+    bytes += part.columns.size();
+  }
+  if (parts.size() == 1) return std::move(parts.front().columns);
+  std::string columns;
+  columns.reserve(bytes);
+  for (FramePart& part : parts) {
+    columns += part.columns;
+    std::string().swap(part.columns);
+  }
+  return columns;
+}
+
+void ConvertFrame(InputFile& input, const ConversionSettings& s, int threads) {
+  const FrameHeader header = HeaderOf(input);
+  const uint64_t records = input.size() - header.records_start;
+  const auto count = static_cast<uint64_t>(PartsFor(threads, records));
+  std::vector<uint64_t> starts;
+  for (uint64_t k = 1; k < count; ++k) starts.push_back(header.records_start + records * k / count);
+  std::string columns = FrameColumns(input, header, s, starts);
+  input.OpenMemory(std::move(columns), input.name());
+}
+
+}  // namespace haplovex

@@ -1,0 +1,38 @@
+// A data frame's records laid out in the columns the record path reads (settings.h,
+// FrameFields): each record becomes the line a fixed-column file of the same animals would
+// hold, so that every count, warning and file is the one that file gives.
+//
+// The file is read in parts at once. A part may start inside a quoted field, where a line end
+// is data, so each part starts at the first line end after its nominal start that lies outside
+// quotes: every quote of a file that reads opens or closes a quoted field (a doubled quote
+// inside one opens and closes at once), so a byte lies inside quotes exactly when the quotes
+// before it are odd in number. The quotes of each nominal part are counted first, at once;
+// their sums give the state at every start. A file with a quote out of place is refused at its
+// first fault in file order: every part before it starts where reading the whole would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/text_file.h"
+#include "frame/frame_text.h"
+#include "runctl/settings.h"
+
+namespace haplovex {
+
+// The frame's header as the file open in `input` has it; a file that cannot be read as a frame
+// stops the run with its message.
+FrameHeader HeaderOf(const InputFile& input);
+
+// The records of the frame in `input`, from `header`, laid out in the columns of `s`, read in
+// parts that start nominally at `starts` (byte offsets after the header, increasing; none: one
+// part). A record that cannot be read stops the run naming its line and its field.
+std::string FrameColumns(const InputFile& input, const FrameHeader& header, const ConversionSettings& s,
+                         const std::vector<uint64_t>& starts);
+
+// Puts in the place of the frame open in `input` its records laid out in columns, read by
+// `threads` parts at once (0: as many as help here). REQUIRES: s.frame, the dialogue done.
+void ConvertFrame(InputFile& input, const ConversionSettings& s, int threads);
+
+}  // namespace haplovex
