@@ -129,6 +129,37 @@ run_case decimal-point 1 'read "3.0"' ":" d.txt 2,3.0,1,1 AB 1 4 0 2 Hostile
 run_case exponent 1 'read "1e3"' ":" d.txt 2,3,1,1 AB 1e3 4 0 2 Hostile
 run_case too-big 1 'read "2147483648"' ":" d.txt 2,3,1,1 AB 1 4 0 2147483648 Hostile
 
+# Data frames (--frame): the same records as a frame give the same files; each fault of a
+# spreadsheet or of a hostile file stops the run naming its line.
+frame_answers=('#haplovex --frame' f.csv 2,3,1,1 AB ch fate X none 2 Hostile)
+run_case frame-same same "=== HAPLOVEX FINISHED OK ===" "printf 'ch,fate\nAB0,\n\"A0A\",\n0BB,X\n' > f.csv" \
+  "${frame_answers[@]}"
+run_case frame-tabs-crlf-row-names same "=== HAPLOVEX FINISHED OK ===" \
+  "printf '\"ch\"\t\"fate\"\r\n\"1\"\t\"AB0\"\t\"\"\r\n\r\n\"2\"\t\"A0A\"\t\"\"\r\n\"3\"\t\"0BB\"\t\"X\"\r\n' > f.csv" \
+  "${frame_answers[@]}"
+run_case frame-header-only 1 " *** The file holds a header line of field names and no record (f.csv, read with --frame)" \
+  "printf 'ch,fate\n\n' > f.csv" "${frame_answers[@]}"
+run_case frame-100000-fields 1 " *** The header line of field names: more than 10,000 fields" \
+  "seq -f 'f%g' 100000 | paste -sd, > f.csv; echo AB0 >> f.csv" "${frame_answers[@]}"
+run_case frame-unclosed-quote 1 " *** line 3: a quote opened in field 1 is never closed" \
+  "printf 'ch,fate\nAB0,\n\"A0A,\n0BB,X\n' > f.csv" "${frame_answers[@]}"
+run_case frame-quote-in-field 1 " *** line 2: a quote inside field 1, which is not quoted" \
+  "printf 'ch,fate\nA\"B0,\n' > f.csv" "${frame_answers[@]}"
+run_case frame-nul 1 " *** line 2: a zero byte (NUL): the file is not text" \
+  "printf 'ch,fate\nAB0\0,\n' > f.csv" "${frame_answers[@]}"
+run_case frame-fields-of-a-record 1 " *** line 3: 3 fields where the header names 2 fields" \
+  "printf 'ch,fate\nAB0,\nA0A,,1\n' > f.csv" "${frame_answers[@]}"
+run_case frame-leading-zeros 1 \
+  ' *** line 3: history "101" has 3 characters for 4 periods: a spreadsheet may have dropped leading zeros (store the field as text)' \
+  "printf 'ch\n0110\n101\n' > f.csv" '#haplovex --frame' f.csv 2,4,1,1 12 ch none none 2 Hostile
+run_case frame-decimal-history 1 \
+  ' *** line 2: history "1011.0" is a number with a decimal point: a spreadsheet may have stored it as a number (store the field as text)' \
+  "printf 'ch\n1011.0\n' > f.csv" '#haplovex --frame' f.csv 2,4,1,1 12 ch none none 2 Hostile
+run_case frame-no-such-field 1 ' *** The frame has no field named "hist"; its fields: ch, fate' \
+  "printf 'ch,fate\nAB0,\n' > f.csv" '#haplovex --frame' f.csv 2,3,1,1 AB hist
+run_case frame-and-inp 1 " *** --inp and --frame name two layouts of the input file; give one of them" ":" \
+  '#haplovex --frame --inp' d.txt
+
 # Output files that cannot be written.
 run_case output-is-folder 1 " *** Can't open the output file, HAPLOVEX.OUT" "mkdir HAPLOVEX.OUT" y "${base_answers[@]}"
 run_case summary-is-folder 1 " *** Can't open summary file, HAPLOVEX.SUM" "mkdir HAPLOVEX.SUM" "${base_answers[@]}"
