@@ -1,7 +1,7 @@
 // haplovex_gen: writes a realistic capture-history file, and the answers that convert it.
 //
-//   haplovex_gen [--ragged | --inp] RECORDS STRATA PERIODS AGES GROUPS SEED > data.txt
-//   haplovex_gen [--inp] --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS > answers.txt
+//   haplovex_gen [--ragged | --inp | --frame] RECORDS STRATA PERIODS AGES GROUPS SEED > data.txt
+//   haplovex_gen [--inp | --frame] --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS > answers.txt
 //
 // Each record is one animal marked at a random period in a random stratum, then followed with
 // fixed survival (0.8), staying (0.7) and capture (0.3) probabilities, so that most periods are
@@ -18,6 +18,10 @@
 // animals were not released after their last capture), then ";". It takes one age class (the
 // age codes of the other layouts are drawn all the same, so that the histories are the same),
 // and its answers are those of an --inp run.
+// --frame writes the same animals as a data frame as R's write.csv writes it: a header, then
+// the history, fate ("X" or ""), age and group codes quoted, the frequency, and a note, mostly
+// "" and now and then quoted text with a comma, a doubled quote and a line end in it; its
+// answers are those of a --frame run, which gives the files of the plain file.
 // The same seed gives the same file on every machine (no library distributions are used).
 #include <cstdint>
 #include <cstdio>
@@ -47,9 +51,28 @@ struct Random {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: haplovex_gen [--ragged | --inp] RECORDS STRATA PERIODS AGES GROUPS SEED\n"
-               "       haplovex_gen [--inp] --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS\n");
+               "usage: haplovex_gen [--ragged | --inp | --frame] RECORDS STRATA PERIODS AGES GROUPS SEED\n"
+               "       haplovex_gen [--inp | --frame] --answers MODSET DATAFILE STRATA PERIODS AGES GROUPS\n");
   return 2;
+}
+
+// The first `count` codes of `codes`, separated by commas.
+std::string Levels(const char* codes, int count) {
+  std::string levels;
+  for (int k = 0; k < count; ++k) levels += (k == 0 ? "" : ",") + std::string(1, codes[k]);
+  return levels;
+}
+
+// The answers of a --frame run of the fields --frame writes.
+int FrameAnswers(int modset, const char* data, int strata, int T, int ages, int groups) {
+  std::printf("#haplovex --frame\n%s\n%d,%d,%d,%d\n%.*s\nch\nfate\nX\n", data, strata, T, ages, groups, strata,
+              kStrata);
+  if (ages > 1) std::printf("age\n%s\n", Levels(kAges, ages).c_str());
+  if (groups > 1) std::printf("group\n%s\n", Levels(kGroups, groups).c_str());
+  std::printf("freq\n%d\n", modset);
+  if (modset >= 3) std::printf("0\n");
+  std::printf("Generated %d strata %d periods\n", strata, T);
+  return 0;
 }
 
 // `inp`: the answers of an --inp run.
@@ -79,9 +102,14 @@ int Answers(bool inp, int modset, const char* data, int strata, int periods, int
 int main(int argc, char** argv) {
   const bool ragged = argc > 1 && std::string(argv[1]) == "--ragged";
   const bool inp = argc > 1 && std::string(argv[1]) == "--inp";
-  if (ragged || inp) {
+  const bool frame = argc > 1 && std::string(argv[1]) == "--frame";
+  if (ragged || inp || frame) {
     --argc;
     ++argv;
+  }
+  if (argc == 8 && std::string(argv[1]) == "--answers" && frame) {
+    return FrameAnswers(std::atoi(argv[2]), argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
+                        std::atoi(argv[7]));
   }
   if (argc == 8 && std::string(argv[1]) == "--answers") {
     return Answers(inp, std::atoi(argv[2]), argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
@@ -98,6 +126,7 @@ int main(int argc, char** argv) {
   std::vector<char> line(static_cast<size_t>(T) + 9);
   std::string out;
   out.reserve(1 << 20);
+  if (frame) out += "\"ch\",\"fate\",\"age\",\"group\",\"freq\",\"note\"\n";
   for (long long r = 0; r < records; ++r) {
     std::fill(line.begin(), line.end(), ' ');
     for (int i = 0; i < T; ++i) line[static_cast<size_t>(i)] = '0';
@@ -115,7 +144,17 @@ int main(int argc, char** argv) {
     line[static_cast<size_t>(T + 2)] = kAges[rng.Uniform() < 0.6 ? 0 : rng.Below(A)];
     line[static_cast<size_t>(T + 3)] = kGroups[rng.Below(G)];
     const int freq = rng.Uniform() < 0.9 ? 1 : 2 + rng.Below(4);
-    if (inp) {
+    if (frame) {
+      out += '"';
+      out.append(line.data(), static_cast<size_t>(T));
+      out += line[static_cast<size_t>(T + 1)] == 'X' ? "\",\"X\",\"" : "\",\"\",\"";
+      out += line[static_cast<size_t>(T + 2)];
+      out += "\",\"";
+      out += line[static_cast<size_t>(T + 3)];
+      out += "\",";
+      out += static_cast<char>('0' + freq);
+      out += r % 97 == 0 ? ",\"seen twice, \"\"here\"\"\nand there\"" : ",\"\"";
+    } else if (inp) {
       out.append(line.data(), static_cast<size_t>(T));
       const bool lost = line[static_cast<size_t>(T + 1)] == 'X';
       for (int g = 0; g < G; ++g) {

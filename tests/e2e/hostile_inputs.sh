@@ -137,6 +137,16 @@ run_case frame-same same "=== HAPLOVEX FINISHED OK ===" "printf 'ch,fate\nAB0,\n
 run_case frame-tabs-crlf-row-names same "=== HAPLOVEX FINISHED OK ===" \
   "printf '\"ch\"\t\"fate\"\r\n\"1\"\t\"AB0\"\t\"\"\r\n\r\n\"2\"\t\"A0A\"\t\"\"\r\n\"3\"\t\"0BB\"\t\"X\"\r\n' > f.csv" \
   "${frame_answers[@]}"
+# RMark's mstrata.txt layout (a "ch<TAB>freq" header): the files of the columns it needs.
+run_case mstrata-columns 0 "=== HAPLOVEX FINISHED OK ===" \
+  "printf 'A000 491\nB000 203\nAB00  41\nA0B0  12\n0ABA   5\n' > m.txt" m.txt 2,4,1,1 AB 1 0 6 8 2 mstrata
+reference_out="$work_root/mstrata-columns/HAPLOVEX.OUT"
+run_case mstrata-frame same "=== HAPLOVEX FINISHED OK ===" \
+  "printf 'ch\tfreq\nA000\t491\nB000\t203\nAB00\t41\nA0B0\t12\n0ABA\t5\n' > m.txt" \
+  '#haplovex --frame' m.txt 2,4,1,1 AB '' none '' 2 mstrata
+cmp -s "$work_root/mstrata-columns/HAPLOVEX.SUM" "$work_root/mstrata-frame/HAPLOVEX.SUM" ||
+  { echo "[mstrata-frame] HAPLOVEX.SUM differs from the columns'"; failures=$((failures + 1)); }
+reference_out="$work_root/plain/HAPLOVEX.OUT"
 run_case frame-header-only 1 " *** The file holds a header line of field names and no record (f.csv, read with --frame)" \
   "printf 'ch,fate\n\n' > f.csv" "${frame_answers[@]}"
 run_case frame-100000-fields 1 " *** The header line of field names: more than 10,000 fields" \

@@ -70,6 +70,28 @@ for modset in 1 2 3 4; do
   agree "generated model set $modset" "$dir" "$work/answers-$modset.txt" "${kernel_sets[@]}"
 done
 
+# The same animals as a data frame (--frame), quoted fields with line ends among them across
+# the split points: the same files with every number of threads, and the files of the columns.
+frame="$work/frame"
+mkdir -p "$frame"
+"$gen" --frame 60000 4 12 2 2 5 > "$frame/d.csv"
+for modset in 1 2; do
+  "$gen" --frame --answers "$modset" d.csv 4 12 2 2 > "$work/frame-answers-$modset.txt"
+  agree "generated frame, model set $modset" "$frame" "$work/frame-answers-$modset.txt"
+  run="$work/frame-run"
+  rm -rf "$run" && cp -a "$frame" "$run"
+  (cd "$run" && "$bin" --threads 2 < "$work/frame-answers-$modset.txt" > /dev/null 2>&1)
+  columns="$work/columns-run"
+  rm -rf "$columns" && cp -a "$dir" "$columns"
+  (cd "$columns" && "$bin" --threads 2 < "$work/answers-$modset.txt" > /dev/null 2>&1)
+  if cmp -s "$run/HAPLOVEX.OUT" "$columns/HAPLOVEX.OUT" && cmp -s "$run/HAPLOVEX.SUM" "$columns/HAPLOVEX.SUM"; then
+    passes=$((passes + 1))
+  else
+    echo "[generated frame, model set $modset] files differ from the columns'"
+    failures=$((failures + 1))
+  fi
+done
+
 # The same records with other line ends (a carriage return and line feed, a carriage return
 # alone) or after a byte-order mark give the same files and transcript as with line feeds, read
 # by one thread or by three (parts then begin after each kind of line end).
