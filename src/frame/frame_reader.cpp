@@ -67,11 +67,13 @@ class RecordLayout {
       const std::string_view fate = fields[static_cast<size_t>(fate_)];
       if (Level(s_.frame_fields.lost, fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
     }
-    if (age_ >= 0 && !Code(fields, age_, s_.frame_fields.ages, s_.acodes, s_.agecol, "age", out, at, fault)) {
+    const FrameFields& f = s_.frame_fields;
+    if (age_ >= 0 && !Code(fields[static_cast<size_t>(age_)], f.ages, s_.acodes, s_.agecol, out, at)) {
+      fault = Unknown("age", fields[static_cast<size_t>(age_)], f.age, f.ages);
       return false;
     }
-    if (group_ >= 0 &&
-        !Code(fields, group_, s_.frame_fields.groups, s_.gcodes, s_.grpcol, "group", out, at, fault)) {
+    if (group_ >= 0 && !Code(fields[static_cast<size_t>(group_)], f.groups, s_.gcodes, s_.grpcol, out, at)) {
+      fault = Unknown("group", fields[static_cast<size_t>(group_)], f.group, f.groups);
       return false;
     }
     if (frequency_ >= 0 && !Frequency(fields[static_cast<size_t>(frequency_)], out, at, fault)) return false;
@@ -116,19 +118,21 @@ class RecordLayout {
     return true;
   }
 
-  // Writes the code of the level field `k` holds at `column`; false for a value that is none of
+  // Writes the code of the level `value` is at `column`; false for a value that is none of
   // the levels typed.
-  bool Code(const std::vector<std::string_view>& fields, int k, const std::vector<std::string>& levels,
-            const std::string& codes, int32_t column, const std::string& what, std::string& out, size_t at,
-            std::string& fault) const {
-    const std::string_view value = fields[static_cast<size_t>(k)];
+  static bool Code(std::string_view value, const std::vector<std::string>& levels, const std::string& codes,
+                   int32_t column, std::string& out, size_t at) {
     const size_t level = Level(levels, value);
-    if (level == 0) {
-      fault = what + " " + Quoted(value) + " is none of the " + what + " levels typed";
-      return false;
-    }
+    if (level == 0) return false;
     out[at + static_cast<size_t>(column) - 1] = codes[level - 1];
     return true;
+  }
+  static std::string Unknown(const std::string& what, std::string_view value, const std::string& field,
+                             const std::vector<std::string>& levels) {
+    std::string typed;
+    for (const std::string& level : levels) typed += (typed.empty() ? "" : ", ") + level;
+    return what + " " + Quoted(value) + " in field " + Quoted(field) + " is none of the " + what +
+           " levels typed (" + typed + ")";
   }
 
   // Writes the frequency right-justified in its columns; an empty field stays blank, as a blank
@@ -139,7 +143,7 @@ class RecordLayout {
     if (text.empty()) return true;
     const std::string_view digits = text.front() == '-' || text.front() == '+' ? text.substr(1) : text;
     if (!AllDigits(digits) || digits.size() > static_cast<size_t>(kCountDigits)) {
-      fault = "frequency " + Quoted(text) + " is not a whole number of at most " +
+      fault = "frequency " + Quoted(text) + " in field " + Quoted(s_.frame_fields.frequency) + " is not a whole number of at most " +
               std::to_string(kCountDigits) + " digits";
       return false;
     }

@@ -84,14 +84,19 @@ void FrameDialogue::Preview() {
   console_.Plain(" ");
   console_.Plain(std::string(14, ' ') + "FILE:" + Padded(input_.name(), 64));
   console_.Plain("FIELDS: " + Listed(header_.names));
-  std::string_view rest = std::string_view(look_).substr(static_cast<size_t>(header_.records_start));
-  for (int k = 0; k < kPreviewRecords && !rest.empty();) {
-    const size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
-    if (!Trimmed(rest.substr(0, end)).empty()) {
-      console_.Plain(rest.substr(0, std::min(end, kPreviewWidth)));
-      ++k;
-    }
-    rest.remove_prefix(std::min(end + 1, rest.size()));
+  // Each record as its fields, separated by " | ": what each field holds is seen as the run
+  // reads it, whatever the separators and quotes.
+  FrameRecordParser parser(header_.separator);
+  const char* p = look_.data() + header_.records_start;
+  const char* const end = look_.data() + look_.size();
+  for (int k = 0; k < kPreviewRecords && p < end;) {
+    const FrameRead read = parser.Read(p, end, look_.size() == input_.size());
+    if (read == FrameRead::kMore || read == FrameRead::kFault) break;
+    if (read == FrameRead::kBlank) continue;
+    std::string shown;
+    for (const std::string_view field : parser.fields()) shown += (shown.empty() ? "" : " | ") + std::string(field);
+    console_.Plain(shown.substr(0, kPreviewWidth));
+    ++k;
   }
   console_.Plain(std::string(kPreviewWidth, '.'));
 }
