@@ -144,12 +144,24 @@ std::string OptionsLine(const RunOptions& options) {
 
 std::string Usage() {
   std::string usage = "Usage: haplovex";
+  // The synopsis goes on under its first option where a line would pass 80 columns.
+  constexpr size_t kSynopsisWidth = 80;
+  const std::string under = "\n" + std::string(usage.size(), ' ');
+  size_t line_start = 0;
+  auto add = [&](const std::string& item) {
+    if (usage.size() - line_start + 1 + item.size() > kSynopsisWidth) {
+      usage += under;
+      line_start = usage.size() - under.size() + 1;
+    }
+    usage += " " + item;
+  };
   for (const Option& option : kOptions) {
-    usage += " [" + std::string(option.alias.empty() ? option.name : option.alias) +
-             (option.value.empty() ? "" : " " + std::string(option.value)) + "]";
+    add("[" + std::string(option.alias.empty() ? option.name : option.alias) +
+        (option.value.empty() ? "" : " " + std::string(option.value)) + "]");
   }
+  add("[ANSWERS]");
   usage +=
-      " [ANSWERS]\n"
+      "\n"
       "       haplovex --help | --version\n"
       "\n"
       "Converts a text file of capture histories of marked animals into the input file of a\n"

@@ -151,7 +151,8 @@ TEST(OptionTableTest, WordsThatAreNoOption) {
   RunOptions options;
   std::string problem;
   EXPECT_FALSE(ReadOptionsLine("#haplovex --csv --bogus", options, problem));
-  EXPECT_EQ(problem, "'--bogus' is no option of a conversion (--inp, --strict, --csv, --report, --gof, --threads N)");
+  EXPECT_EQ(problem,
+            "'--bogus' is no option of a conversion (--inp, --frame, --strict, --csv, --report, --gof, --threads N)");
 }
 
 // The usage names every option and every file a run writes, with the options it is written
@@ -159,8 +160,10 @@ TEST(OptionTableTest, WordsThatAreNoOption) {
 TEST(OptionTableTest, UsageFromTheTables) {
   const std::string usage = Usage();
   EXPECT_TRUE(usage.starts_with(
-      "Usage: haplovex [--inp] [-y] [--strict] [--csv] [--report] [--gof] [--threads N] [ANSWERS]\n"));
+      "Usage: haplovex [--inp] [--frame] [-y] [--strict] [--csv] [--report] [--gof]\n"
+      "                [--threads N] [ANSWERS]\n"));
   for (const char* item : {"\n  --inp         the input file holds summarised histories",
+                                  "\n  --frame       the input file is a data frame",
                                   "\n  -y, --yes     answer yes when asked",
                                   "\n  --threads N   read the records with N threads",
                                   "\n  HAPLOVEX.OUT              the estimation-program input",
