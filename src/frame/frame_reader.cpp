@@ -61,8 +61,8 @@ class RecordLayout {
     const std::string_view history = fields[static_cast<size_t>(history_)];
     if (!History(history, fault)) return false;
     const size_t at = out.size();
-    out.append(width_, ' ');
-    out.replace(at, history.size(), history);
+    out.append(history);
+    out.append(width_ - history.size(), ' ');
     if (fate_ >= 0) {
       const std::string_view fate = fields[static_cast<size_t>(fate_)];
       if (Level(s_.frame_fields.lost, fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
@@ -97,6 +97,9 @@ class RecordLayout {
 
   bool History(std::string_view history, std::string& fault) const {
     const auto periods = static_cast<size_t>(s_.nyrs);
+    const bool control =
+        std::any_of(history.begin(), history.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; });
+    if (history.size() == periods && !control) return true;
     const std::string said = "history " + Quoted(history);
     if (history.size() != periods && DecimalNumber(history)) {
       fault = said + " is a number with a decimal point: a spreadsheet may have stored it as a number (store the "
@@ -111,11 +114,8 @@ class RecordLayout {
       }
       return false;
     }
-    if (std::any_of(history.begin(), history.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; })) {
-      fault = said + " holds a control character";
-      return false;
-    }
-    return true;
+    fault = said + " holds a control character";
+    return false;
   }
 
   // Writes the code of the level `value` is at `column`; false for a value that is none of
@@ -141,14 +141,15 @@ class RecordLayout {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     if (text.empty()) return true;
-    const std::string_view digits = text.front() == '-' || text.front() == '+' ? text.substr(1) : text;
-    if (!AllDigits(digits) || digits.size() > static_cast<size_t>(kCountDigits)) {
-      fault = "frequency " + Quoted(text) + " in field " + Quoted(s_.frame_fields.frequency) + " is not a whole number of at most " +
-              std::to_string(kCountDigits) + " digits";
+    if (text.front() == '+') text.remove_prefix(1);
+    const std::string_view digits = text.front() == '-' ? text.substr(1) : text;
+    if (!AllDigits(digits) || text.size() > static_cast<size_t>(kFrameFrequencyWidth)) {
+      fault = "frequency " + Quoted(text) + " in field " + Quoted(s_.frame_fields.frequency) +
+              " is not a whole number of at most " + std::to_string(kFrameFrequencyWidth) + " characters";
       return false;
     }
     const auto last = at + static_cast<size_t>(s_.frqcol2);
-    out.replace(last - text.size(), text.size(), text);
+    std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(last - text.size()));
     return true;
   }
 
@@ -176,6 +177,8 @@ class PartReading {
 
   // Reads the records of [begin, end), which starts and ends at the start of a line.
   void Read(uint64_t begin, uint64_t end, FramePart& part) const {
+    // (A record laid out in columns is mostly no longer than in the frame.)
+    part.columns.reserve(static_cast<size_t>(end - begin));
     FrameRecordParser parser(header_.separator);
     std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
     std::vector<std::string_view> fields;
@@ -303,6 +306,7 @@ void RunFrameParts(size_t count, Part part) {
 std::vector<uint64_t> ExactStarts(const InputFile& input, const FrameHeader& header,
                                   const std::vector<uint64_t>& starts) {
   std::vector<uint64_t> nominal{header.records_start};
+  if (starts.empty()) return nominal;
   for (const uint64_t at : starts) nominal.push_back(std::clamp(at, nominal.back(), input.size()));
   std::vector<uint64_t> quotes(nominal.size(), 0);
   RunFrameParts(nominal.size(), [&](size_t k) {

@@ -20,6 +20,10 @@ inline constexpr size_t kMostFrameRecordBytes = size_t{1} << 20;
 // What a run reads of a file's start to find its header, its first records and their levels.
 inline constexpr size_t kFrameLookBytes = size_t{4} << 20;
 
+// Columns of a frame's frequency in the records laid out in columns: a count of up to
+// 99,999,999 animals, or down to -9,999,999, read whole on the quick way.
+inline constexpr int32_t kFrameFrequencyWidth = 8;
+
 // The separator that stands for runs of blanks.
 inline constexpr char kBlankSeparated = ' ';
 

@@ -223,11 +223,10 @@ void FrameDialogue::LayOutColumns() {
   s_.grpcol = f.group.empty() ? 0 : next++;
   s_.frqcol1 = s_.frqcol2 = 0;
   if (!f.frequency.empty()) {
-    // Wide enough for the most animals a count may hold, and a sign.
     s_.frqcol1 = next;
-    s_.frqcol2 = next + kCountDigits;
+    s_.frqcol2 = next + kFrameFrequencyWidth - 1;
     s_.obsfmt = "(I";
-    AppendInt(s_.obsfmt, int64_t{kCountDigits} + 1, 2);
+    AppendInt(s_.obsfmt, kFrameFrequencyWidth, 2);
     s_.obsfmt = Padded(s_.obsfmt + ")", kCodesWidth);
     next = s_.frqcol2 + 1;
   }

@@ -12,7 +12,7 @@ namespace haplovex {
 namespace {
 
 // A frame run of 4 periods whose history is the field "ch" and frequency "freq", laid out as
-// the dialogue lays them: the history in columns 1-4, the frequency in columns 5-14.
+// the dialogue lays them: the history in columns 1-4, the frequency in columns 5-12.
 ConversionSettings FrameSettings() {
   ConversionSettings s;
   s.frame = true;
@@ -24,7 +24,7 @@ ConversionSettings FrameSettings() {
   s.frame_fields.history = "ch";
   s.frame_fields.frequency = "freq";
   s.frqcol1 = 5;
-  s.frqcol2 = 14;
+  s.frqcol2 = 12;
   return s;
 }
 
@@ -46,7 +46,7 @@ struct FrameCase {
 };
 
 // Histories A0B0 with 12 animals and 0B00 with 3, as the fixed-column file lays them out.
-const std::string kTwoRecords = "A0B0        12\n0B00         3\n";
+const std::string kTwoRecords = "A0B0      12\n0B00       3\n";
 
 const std::vector<FrameCase> kCases = {
     {"write.table with tabs: quoted names and histories", "\"ch\"\t\"freq\"\n\"A0B0\"\t12\n\"0B00\"\t3\n",
@@ -61,10 +61,12 @@ const std::vector<FrameCase> kCases = {
     {"lines ended by carriage returns alone", "ch,freq\rA0B0,12\r0B00,3\r", kTwoRecords},
     {"fields in another order, a quoted separator and line end",
      "note,freq,ch\n\"a, \"\"b\"\"\nc\",12,A0B0\nx,3,0B00\n", kTwoRecords},
-    {"a negative count and a blank one", "ch,freq\nA0B0,-2\n0B00, \n", "A0B0        -2\n0B00          \n"},
+    {"a negative count and a blank one", "ch,freq\nA0B0,-2\n0B00, \n", "A0B0      -2\n0B00        \n"},
     {"leading zeros a spreadsheet dropped", "ch,freq\n0101,1\n101,2\n",
      " *** line 3: history \"101\" has 3 characters for 4 periods: a spreadsheet may have dropped leading zeros "
      "(store the field as text)"},
+    {"a count of nine digits", "ch,freq\nA0B0,123456789\n",
+     " *** line 2: frequency \"123456789\" in field \"freq\" is not a whole number of at most 8 characters"},
     {"a history stored as a number", "ch,freq\n101.0,1\n",
      " *** line 2: history \"101.0\" is a number with a decimal point: a spreadsheet may have stored it as a "
      "number (store the field as text)"},
@@ -80,7 +82,7 @@ const std::vector<FrameCase> kCases = {
     {"a zero byte", std::string("ch,freq\nA0B0,1\n0B00,1\0\n", 23),
      " *** line 3: a zero byte (NUL): the file is not text"},
     {"a frequency with a decimal point", "ch,freq\nA0B0,1.5\n",
-     " *** line 2: frequency \"1.5\" is not a whole number of at most 9 digits"},
+     " *** line 2: frequency \"1.5\" in field \"freq\" is not a whole number of at most 8 characters"},
     {"a header only", "ch,freq\n\n",
      " *** The file holds a header line of field names and no record (frame.csv, read with --frame)"},
     {"no field of the name given", "history,n\nA0B0,1\n", " *** The frame has no field named \"ch\""},
@@ -129,14 +131,14 @@ TEST(FrameReaderTest, LevelsOfFateAgeAndGroup) {
   s.agecol = 6;
   s.grpcol = 7;
   s.frqcol1 = 8;
-  s.frqcol2 = 17;
+  s.frqcol2 = 15;
   const std::string frame =
       "ch\tsex\tstage\tremoved\tfreq\n"
       "A0B0\tMale\tadult\tno\t2\n"
       "0B00\tFemale\tjuvenile\tyes\t1\n";
-  EXPECT_EQ(Columns(frame, s), "A0B0 aM         2\n0B00XjF         1\n");
+  EXPECT_EQ(Columns(frame, s), "A0B0 aM       2\n0B00XjF       1\n");
   EXPECT_EQ(Columns(frame + "AB00\tmale\tadult\tno\t1\n", s),
-            " *** line 4: group \"male\" is none of the group levels typed");
+            " *** line 4: group \"male\" in field \"sex\" is none of the group levels typed (Female, Male)");
 }
 
 TEST(FrameReaderTest, LevelCodesAndLevelsTyped) {
