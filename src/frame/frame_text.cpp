@@ -30,6 +30,7 @@ int64_t CountLineEnds(std::string_view text) {
 
 FrameRecordParser::FrameRecordParser(char separator) : separator_(separator) {
   for (const char c : {'\n', '\r', '"', '\0', separator}) special_[static_cast<unsigned char>(c)] = 1;
+  for (const char c : {'\n', '\r', '"', '\0'}) in_quotes_[static_cast<unsigned char>(c)] = 1;
 }
 
 FrameRead FrameRecordParser::Fault(std::string text) {
@@ -46,7 +47,7 @@ bool FrameRecordParser::Field(const char*& p, const char* end, bool at_end, Fram
     bool doubled = false;
     const int64_t opened_on = line_ends_;
     for (;;) {
-      q = static_cast<const char*>(std::find_if(q, end, [](char c) { return c == '"' || c == '\0' || c == '\n' || c == '\r'; }));
+      while (q < end && !in_quotes_[static_cast<unsigned char>(*q)]) ++q;
       if (q == end) {
         if (!at_end) {
           result = FrameRead::kMore;
@@ -94,7 +95,7 @@ bool FrameRecordParser::Field(const char*& p, const char* end, bool at_end, Fram
       return false;
     }
     fields_.push_back(text);
-    quoted_.push_back(true);
+    quoted_.push_back(1);
     return true;
   }
   const char* q = p;
@@ -114,7 +115,7 @@ bool FrameRecordParser::Field(const char*& p, const char* end, bool at_end, Fram
     return false;
   }
   fields_.emplace_back(p, static_cast<size_t>(q - p));
-  quoted_.push_back(false);
+  quoted_.push_back(0);
   p = q;
   return true;
 }

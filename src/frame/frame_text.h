@@ -49,7 +49,7 @@ class FrameRecordParser {
   const std::vector<std::string_view>& fields() const { return fields_; }
   // Whether field k was quoted (a quoted empty field is data, an unquoted one may be a
   // trailing separator's).
-  bool quoted(size_t k) const { return quoted_[k]; }
+  bool quoted(size_t k) const { return quoted_[k] != 0; }
   int64_t line_ends() const { return line_ends_; }
   // Why the record could not be read, without its line.
   const std::string& fault() const { return fault_; }
@@ -63,9 +63,10 @@ class FrameRecordParser {
   FrameRead Fault(std::string text);
 
   char separator_;
-  unsigned char special_[256] = {};  // bytes an unquoted field stops or fails at
+  unsigned char special_[256] = {};    // bytes an unquoted field stops or fails at
+  unsigned char in_quotes_[256] = {};  // bytes a quoted field stops at
   std::vector<std::string_view> fields_;
-  std::vector<bool> quoted_;
+  std::vector<unsigned char> quoted_;
   std::vector<std::string> unquoted_;  // fields whose doubled quotes were made single
   int64_t line_ends_ = 0;
   int64_t fault_line_ = 0;
