@@ -1,15 +1,13 @@
 #include "frame/frame_reader.h"
 
 #include <algorithm>
-#include <exception>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/limits.h"
 #include "tabulate/fast_tabulation.h"
+#include "tabulate/record_reader.h"
 
 namespace haplovex {
 
@@ -180,6 +178,7 @@ class PartReading {
     // (A record laid out in columns is mostly no longer than in the frame.)
     part.columns.reserve(static_cast<size_t>(end - begin));
     FrameRecordParser parser(header_.separator);
+    parser.NameFields(header_);
     std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
     std::vector<std::string_view> fields;
     uint64_t offset = begin;
@@ -275,32 +274,6 @@ uint64_t LineStartFrom(const InputFile& input, uint64_t at, bool inside) {
   return start;
 }
 
-// Runs part(0) .. part(count - 1), part 0 here and the others on threads of their own; what a
-// part throws is thrown again here once every part is done.
-template <typename Part>
-void RunFrameParts(size_t count, Part part) {
-  std::vector<std::exception_ptr> failures(count);
-  auto run = [&](size_t k) {
-    try {
-      part(k);
-    } catch (...) {
-      failures[k] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> threads;
-  size_t k = 1;
-  try {
-    for (; k < count; ++k) threads.emplace_back(run, k);
-  } catch (const std::system_error&) {
-  }
-  run(0);
-  for (; k < count; ++k) run(k);
-  for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
-}
-
 // Where each part starts exactly: part 0 at the first record, part k at the first line start
 // outside quotes at or after starts[k - 1].
 std::vector<uint64_t> ExactStarts(const InputFile& input, const FrameHeader& header,
@@ -309,7 +282,7 @@ std::vector<uint64_t> ExactStarts(const InputFile& input, const FrameHeader& hea
   if (starts.empty()) return nominal;
   for (const uint64_t at : starts) nominal.push_back(std::clamp(at, nominal.back(), input.size()));
   std::vector<uint64_t> quotes(nominal.size(), 0);
-  RunFrameParts(nominal.size(), [&](size_t k) {
+  RunPartsCarried(nominal.size(), [&](size_t k) {
     const uint64_t end = k + 1 < nominal.size() ? nominal[k + 1] : input.size();
     EachBlock(input, nominal[k], end, [&](uint64_t, std::string_view bytes) {
       quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
@@ -346,7 +319,7 @@ std::string FrameColumns(const InputFile& input, const FrameHeader& header, cons
   const std::vector<uint64_t> exact = ExactStarts(input, header, starts);
   std::vector<FramePart> parts(exact.size());
   const PartReading reading(input, header, layout);
-  RunFrameParts(parts.size(), [&](size_t k) {
+  RunPartsCarried(parts.size(), [&](size_t k) {
     reading.Read(exact[k], k + 1 < exact.size() ? exact[k + 1] : input.size(), parts[k]);
   });
   int64_t line = header.header_lines;

@@ -33,87 +33,95 @@ FrameRecordParser::FrameRecordParser(char separator) : separator_(separator) {
   for (const char c : {'\n', '\r', '"', '\0'}) in_quotes_[static_cast<unsigned char>(c)] = 1;
 }
 
+void FrameRecordParser::NameFields(const FrameHeader& header) {
+  names_ = header.names;
+  if (header.row_names) names_.insert(names_.begin(), std::string());
+  row_names_ = header.row_names;
+}
+
+std::string FrameRecordParser::FieldName(size_t k) const {
+  if (k == 0 && row_names_) return "the row name";
+  if (k < names_.size()) return "field \"" + names_[k] + "\"";
+  return "field " + std::to_string(k + 1);
+}
+
 FrameRead FrameRecordParser::Fault(std::string text) {
   fault_ = std::move(text);
   return FrameRead::kFault;
 }
 
 bool FrameRecordParser::Field(const char*& p, const char* end, bool at_end, FrameRead& result) {
-  const size_t k = fields_.size();
-  if (p < end && *p == '"') {
-    // A quoted field: up to the quote that is not doubled; line ends and separators are data.
-    const char* const open = p + 1;
-    const char* q = open;
-    bool doubled = false;
-    const int64_t opened_on = line_ends_;
-    for (;;) {
-      while (q < end && !in_quotes_[static_cast<unsigned char>(*q)]) ++q;
-      if (q == end) {
-        if (!at_end) {
-          result = FrameRead::kMore;
-        } else {
-          fault_line_ = opened_on;
-          result = Fault("a quote opened in field " + std::to_string(k + 1) + " is never closed");
-        }
-        return false;
-      }
-      if (*q == '\0') {
-        result = Fault("a zero byte (NUL): the file is not text");
-        return false;
-      }
-      if (*q != '"') {
-        if (*q == '\n' || q + 1 == end || q[1] != '\n') ++line_ends_;
-        ++q;
-        continue;
-      }
-      if (q + 1 == end && !at_end) {
-        result = FrameRead::kMore;
-        return false;
-      }
-      if (q + 1 < end && q[1] == '"') {
-        doubled = true;
-        q += 2;
-        continue;
-      }
-      break;
-    }
-    std::string_view text(open, static_cast<size_t>(q - open));
-    if (doubled) {
-      if (unquoted_.size() <= k) unquoted_.resize(k + 1);
-      std::string& single = unquoted_[k];
-      single.clear();
-      for (size_t i = 0; i < text.size(); ++i) {
-        single += text[i];
-        if (text[i] == '"') ++i;
-      }
-      text = single;
-    }
-    p = q + 1;
-    if (p < end && *p != separator_ && !IsLineEnd(*p)) {
-      fault_line_ = line_ends_;
-      result = Fault("field " + std::to_string(k + 1) + " goes on after its closing quote");
-      return false;
-    }
-    fields_.push_back(text);
-    quoted_.push_back(1);
-    return true;
+  return p < end && *p == '"' ? QuotedField(p, end, at_end, result) : UnquotedField(p, end, at_end, result);
+}
+
+bool FrameRecordParser::Stop(FrameRead& result, FrameRead why, std::string fault) {
+  if (why == FrameRead::kFault) {
+    fault_line_ = line_ends_;
+    fault_ = std::move(fault);
   }
+  result = why;
+  return false;
+}
+
+const char* FrameRecordParser::ClosingQuote(const char* q, const char* end, bool at_end, bool& doubled,
+                                            FrameRead& result) {
+  const int64_t opened_on = line_ends_;
+  for (;;) {
+    while (q < end && !in_quotes_[static_cast<unsigned char>(*q)]) ++q;
+    if (q == end && !at_end) return Stop(result, FrameRead::kMore), nullptr;
+    if (q == end) {
+      line_ends_ = opened_on;  // (the fault is on the line the quote opened)
+      return Stop(result, FrameRead::kFault, "a quote opened in " + FieldName(fields_.size()) + " is never closed"),
+             nullptr;
+    }
+    if (*q == '\0') return Stop(result, FrameRead::kFault, "a zero byte (NUL): the file is not text"), nullptr;
+    if (*q != '"') {
+      // A quoted line end: a carriage return before a line feed is one with it.
+      if (*q == '\n' || q + 1 == end || q[1] != '\n') ++line_ends_;
+      ++q;
+      continue;
+    }
+    if (q + 1 == end && !at_end) return Stop(result, FrameRead::kMore), nullptr;
+    if (q + 1 == end || q[1] != '"') return q;
+    doubled = true;
+    q += 2;
+  }
+}
+
+bool FrameRecordParser::QuotedField(const char*& p, const char* end, bool at_end, FrameRead& result) {
+  const size_t k = fields_.size();
+  const char* const open = p + 1;
+  bool doubled = false;
+  const char* const close = ClosingQuote(open, end, at_end, doubled, result);
+  if (close == nullptr) return false;
+  std::string_view text(open, static_cast<size_t>(close - open));
+  if (doubled) {
+    if (unquoted_.size() <= k) unquoted_.resize(k + 1);
+    std::string& single = unquoted_[k];
+    single.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+      single += text[i];
+      if (text[i] == '"') ++i;
+    }
+    text = single;
+  }
+  if (close + 1 < end && close[1] != separator_ && !IsLineEnd(close[1])) {
+    return Stop(result, FrameRead::kFault, FieldName(k) + " goes on after its closing quote");
+  }
+  p = close + 1;
+  fields_.push_back(text);
+  quoted_.push_back(1);
+  return true;
+}
+
+bool FrameRecordParser::UnquotedField(const char*& p, const char* end, bool at_end, FrameRead& result) {
   const char* q = p;
   while (q < end && !special_[static_cast<unsigned char>(*q)]) ++q;
   if (q < end && *q == '"') {
-    fault_line_ = line_ends_;
-    result = Fault("a quote inside field " + std::to_string(k + 1) + ", which is not quoted");
-    return false;
+    return Stop(result, FrameRead::kFault, "a quote inside " + FieldName(fields_.size()) + ", which is not quoted");
   }
-  if (q < end && *q == '\0') {
-    fault_line_ = line_ends_;
-    result = Fault("a zero byte (NUL): the file is not text");
-    return false;
-  }
-  if (q == end && !at_end) {
-    result = FrameRead::kMore;
-    return false;
-  }
+  if (q < end && *q == '\0') return Stop(result, FrameRead::kFault, "a zero byte (NUL): the file is not text");
+  if (q == end && !at_end) return Stop(result, FrameRead::kMore);
   fields_.emplace_back(p, static_cast<size_t>(q - p));
   quoted_.push_back(0);
   p = q;

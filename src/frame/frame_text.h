@@ -35,11 +35,15 @@ enum class FrameRead {
   kFault,   // the record cannot be read: fault() says why
 };
 
+struct FrameHeader;
+
 // Reads the records of a frame one at a time from bytes in memory. Fields are views into those
 // bytes where they can be, so they stay valid only until the bytes move or the next record.
 class FrameRecordParser {
  public:
   explicit FrameRecordParser(char separator);
+  // Faults name the fields of a record as `header` does (else by their number).
+  void NameFields(const FrameHeader& header);
 
   // Reads the record that starts at `p`; `at_end`: the bytes up to `end` are the file's last.
   // On kRecord and kBlank, `p` is moved past its line end and line_ends() tells how many line
@@ -60,7 +64,15 @@ class FrameRecordParser {
  private:
   // Reads one field at `p`; false at kMore or kFault (`result` set).
   bool Field(const char*& p, const char* end, bool at_end, FrameRead& result);
+  bool QuotedField(const char*& p, const char* end, bool at_end, FrameRead& result);
+  bool UnquotedField(const char*& p, const char* end, bool at_end, FrameRead& result);
+  // The quote that closes the field whose text starts at `q` (a doubled quote inside it sets
+  // `doubled`); none, with `result` set, when the bytes end first or the field cannot be read.
+  const char* ClosingQuote(const char* q, const char* end, bool at_end, bool& doubled, FrameRead& result);
+  // Sets `result` to `why` (a fault with its text, on the line reached); returns false.
+  bool Stop(FrameRead& result, FrameRead why, std::string fault = {});
   FrameRead Fault(std::string text);
+  std::string FieldName(size_t k) const;
 
   char separator_;
   unsigned char special_[256] = {};    // bytes an unquoted field stops or fails at
@@ -68,6 +80,8 @@ class FrameRecordParser {
   std::vector<std::string_view> fields_;
   std::vector<unsigned char> quoted_;
   std::vector<std::string> unquoted_;  // fields whose doubled quotes were made single
+  std::vector<std::string> names_;     // the names of a record's fields, a row name's first
+  bool row_names_ = false;
   int64_t line_ends_ = 0;
   int64_t fault_line_ = 0;
   std::string fault_;

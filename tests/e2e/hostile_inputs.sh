@@ -151,9 +151,9 @@ run_case frame-header-only 1 " *** The file holds a header line of field names a
   "printf 'ch,fate\n\n' > f.csv" "${frame_answers[@]}"
 run_case frame-100000-fields 1 " *** The header line of field names: more than 10,000 fields" \
   "seq -f 'f%g' 100000 | paste -sd, > f.csv; echo AB0 >> f.csv" "${frame_answers[@]}"
-run_case frame-unclosed-quote 1 " *** line 3: a quote opened in field 1 is never closed" \
+run_case frame-unclosed-quote 1 ' *** line 3: a quote opened in field "ch" is never closed' \
   "printf 'ch,fate\nAB0,\n\"A0A,\n0BB,X\n' > f.csv" "${frame_answers[@]}"
-run_case frame-quote-in-field 1 " *** line 2: a quote inside field 1, which is not quoted" \
+run_case frame-quote-in-field 1 ' *** line 2: a quote inside field "ch", which is not quoted' \
   "printf 'ch,fate\nA\"B0,\n' > f.csv" "${frame_answers[@]}"
 run_case frame-nul 1 " *** line 2: a zero byte (NUL): the file is not text" \
   "printf 'ch,fate\nAB0\0,\n' > f.csv" "${frame_answers[@]}"
