@@ -330,9 +330,9 @@ Answered Converse(RunContext& run) {
   for (std::string_view row : kBanner) run.console.Plain(row);
   const bool output_existed = GuardOutput(run);
   a.title_typed = RunDialogue(run.answers, run.console, run.err, run.folder, a.settings, run.input);
+  if (run.options.gof) CheckFitSize(run.options, a.settings);
   // A data frame's records are read once, laid out in the columns its fields were given.
   if (a.settings.frame) ConvertFrame(run.input, a.settings, run.options.threads);
-  if (run.options.gof) CheckFitSize(run.options, a.settings);
   a.answer_warnings = WarnOfAnswers(run, a.settings);
   // The folder is this run's from here to its end; it was free while the answers were awaited.
   run.folder.Hold();
