@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/format.h"
+#include "gof/fit_reading.h"
 #include "tabulate/tidy_tables.h"
 
 namespace haplovex::gof {
@@ -36,10 +37,8 @@ std::string ComponentLine(const std::string& test, const Component& c) {
 void WriteGroupText(const GroupFit& g, OutputFile& file) {
   file.WriteLine("");
   file.WriteLine("Group " + g.group);
-  const TestResult& overall = HeadlineTest(g);
-  file.WriteLine("  c-hat = " + Decimals(CHat(overall), 3) + " (" + overall.name + " " +
-                 Decimals(overall.statistic, 3) + " on " + std::to_string(overall.df) +
-                 " df): " + HeadlineReading(g));
+  file.WriteLine(CHatLine(HeadlineTest(g)));
+  for (const std::string& line : Reading(g)) file.WriteLine(line);
   file.WriteLine("");
   file.WriteLine("  Test       statistic    df         p");
   for (const TestResult& t : g.multi) file.WriteLine(TotalLine(t));
@@ -48,7 +47,9 @@ void WriteGroupText(const GroupFit& g, OutputFile& file) {
   file.WriteLine("  Strata pooled (single-state tests):");
   for (const TestResult& t : g.single) file.WriteLine(TotalLine(t));
   file.WriteLine(TotalLine(g.cjs));
-  file.WriteLine("  c-hat (CJS) = " + Decimals(CHat(g.cjs), 3));
+  file.WriteLine("  c-hat (JMV) = " + Decimals(CHat(g.jmv), 3) + ", c-hat (CJS) = " + Decimals(CHat(g.cjs), 3) +
+                 ": the headline above is " + HeadlineTest(g).name + "'s" +
+                 (g.one_stratum ? " (one stratum)" : "; CJS's is for a model of the strata pooled"));
   const std::vector<std::pair<std::string, std::string>> notes = SharedNotes(g);
   if (!notes.empty()) {
     file.WriteLine("");
@@ -101,6 +102,14 @@ void CsvTest(const std::string& group, const TestResult& test, OutputFile& file)
   CsvTotal(group, test, file);
 }
 
+// A row of c-hat: no period, no stratum, c-hat as the statistic and the df it rests on, no p
+// and no method.
+void CsvCHat(const std::string& group, const char* name, const TestResult& overall, OutputFile& file) {
+  CsvRow row;
+  row.Text(group).Text(name).Empty().Empty().Text(Decimals(CHat(overall), 6)).Number(overall.df).Empty().Empty();
+  row.WriteTo(file);
+}
+
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> SharedNotes(const GroupFit& g) {
@@ -145,6 +154,11 @@ void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups
   if (setting.ages_pooled) {
     file.WriteLine("The age classes were pooled: the tests take all animals of a group together.");
   }
+  if (groups.size() > 1) {
+    file.WriteLine("");
+    file.WriteLine("All groups together (each group's headline test summed: what a model of all groups carries)");
+    file.WriteLine(CHatLine(AllGroups(groups)));
+  }
   for (const GroupFit& g : groups) WriteGroupText(g, file);
 }
 
@@ -160,7 +174,10 @@ void WriteFitCsv(const std::vector<GroupFit>& groups, OutputFile& file) {
     CsvTotal(g.group, g.jmv, file);
     for (const TestResult& t : g.single) CsvTest(g.group, t, file);
     CsvTotal(g.group, g.cjs, file);
+    CsvCHat(g.group, "c-hat", HeadlineTest(g), file);
+    CsvCHat(g.group, "c-hat (CJS)", g.cjs, file);
   }
+  if (groups.size() > 1) CsvCHat("", "all groups", AllGroups(groups), file);
 }
 
 }  // namespace haplovex::gof

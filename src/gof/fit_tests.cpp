@@ -34,8 +34,10 @@ class Components {
     if (far_tail) far_tail_.Add(occasion, stratum);
     result_.components.push_back(Component{figures, occasion, stratum});
   }
-  void Add(int occasion, int stratum, const TableTest& test) {
+  // `excess`: the first cell's, of a 2x2 table (Component::excess).
+  void Add(int occasion, int stratum, const TableTest& test, double excess = 0) {
     Add(occasion, stratum, Judged(test.method, test.statistic, test.df, test.p), test.far_tail);
+    if (result_.components.back().tested()) result_.components.back().excess = excess;
   }
   void Note(std::string note) { result_.notes.push_back(std::move(note)); }
 
@@ -233,14 +235,16 @@ CountTable EachLaterPeriod(const std::vector<std::vector<int64_t>>& m, int i) {
 }
 
 // A test of trap-dependence: at each period i from 2 to periods - last_from_end, the table
-// `table_at`(m, i) from the single-state m-array, tested by `test_of`.
+// `table_at`(m, i) from the single-state m-array, tested by `test_of`; `with_excess`: each
+// component keeps its first cell's excess (a 2x2 table).
 template <typename TableAt, typename TestOf>
 TestResult TrapDependence(const char* name, const FitTables& tables, int last_from_end,
-                          TableAt table_at, TestOf test_of) {
+                          TableAt table_at, TestOf test_of, bool with_excess) {
   Components test(name);
   const std::vector<std::vector<int64_t>> m = PooledMArray(tables);
   for (int i = 2; i <= tables.periods() - last_from_end; ++i) {
-    test.Add(i, 0, test_of(table_at(m, i)));
+    const CountTable table = table_at(m, i);
+    test.Add(i, 0, test_of(table), with_excess ? table.FirstCellExcess() : 0.0);
   }
   return test.Finish();
 }
@@ -256,7 +260,7 @@ TestResult Test3GSR(const FitTables& tables) {
     if (outcome.method == Method::kNone && seen_again.Total() > 0) {
       nothing_to_compare.Add(release.period(), release.stratum());
     }
-    test.Add(release.period(), release.stratum(), outcome);
+    test.Add(release.period(), release.stratum(), outcome, seen_again.FirstCellExcess());
   });
   if (!nothing_to_compare.empty()) {
     test.Note(
@@ -311,7 +315,7 @@ TestResult Test3SR(const FitTables& tables) {
     CountTable seen_again(2, 2);
     EachPooledCount(
         tables, j, [&](int row, int c, int64_t n) { seen_again.at(row, c == never ? 1 : 0) += n; });
-    test.Add(j, 0, TestTwoByTwo(seen_again));
+    test.Add(j, 0, TestTwoByTwo(seen_again), seen_again.FirstCellExcess());
   }
   return test.Finish();
 }
@@ -332,12 +336,12 @@ TestResult Test3SM(const FitTables& tables) {
 
 TestResult Test2CT(const FitTables& tables) {
   return TrapDependence("2.CT", tables, 2, NextOrLater,
-                        [](const CountTable& t) { return TestTwoByTwo(t); });
+                        [](const CountTable& t) { return TestTwoByTwo(t); }, true);
 }
 
 TestResult Test2CL(const FitTables& tables) {
   return TrapDependence("2.CL", tables, 3, EachLaterPeriod,
-                        [](const CountTable& t) { return TestTwoByC(PoolTwoByC(t)); });
+                        [](const CountTable& t) { return TestTwoByC(PoolTwoByC(t)); }, false);
 }
 
 }  // namespace haplovex::gof

@@ -18,6 +18,9 @@ struct GroupFit {
   TestResult jmv;                    // their sum
   std::vector<TestResult> single;    // 3.SR, 3.SM, 2.CT, 2.CL, of the strata pooled
   TestResult cjs;                    // their sum
+  // One stratum declared, or only one caught in: the single-state tests are then the group's
+  // own, and its c-hat is CJS's.
+  bool one_stratum = false;
 };
 
 // Every test of each group (tables[g] labelled labels[g]) on `threads` threads: first each
@@ -31,12 +34,21 @@ GroupFit TestGroup(const FitTables& tables, std::string label);
 
 // The overdispersion factor of an overall test: its statistic over its df (0 for no df).
 double CHat(const TestResult& overall);
-// What c-hat says, in a few words.
-std::string CHatReading(double c_hat);
-// The overall test a group's c-hat is read from (JMV), and what it says of the group: c-hat's
-// reading, or that nothing could be tested.
+// What the c-hat of an overall test says, in a few words: below 1 "no sign of overdispersion:
+// use 1", then "fits acceptably" up to 1.5, overdispersed up to 3, structural lack of fit
+// above; "rests on few degrees of freedom" added on fewer than 10; or that nothing could be
+// tested.
+std::string CHatReading(const TestResult& overall);
+// "c-hat F.FFF (NAME S on D df): reading", the line c-hat is told in.
+std::string CHatLine(const TestResult& overall);
+// The overall test a group's c-hat is read from: CJS for a group of one stratum (the
+// multi-state tests then repeat the single-state ones, some without Fisher's test), JMV
+// otherwise; and what it says of the group.
 const TestResult& HeadlineTest(const GroupFit& g);
 std::string HeadlineReading(const GroupFit& g);
+// What a model of all groups together carries: each group's headline statistic and df summed,
+// named after the tests summed ("JMV", "CJS", or "JMV and CJS").
+TestResult AllGroups(const std::vector<GroupFit>& groups);
 
 // The most memory the goodness-of-fit tests of a run hold at once (saturating at the largest
 // uint64_t), so that a run can refuse them before any record is read: the larger of

@@ -263,10 +263,11 @@ std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s
   if (Written(Spec(RunFile::kFitTable), run.options)) gof::WriteFitCsv(groups, run.files[RunFile::kFitTable]);
   // What a person wants first, before opening the tests' file.
   for (const gof::GroupFit& g : groups) {
-    run.err << "haplovex: goodness of fit, group " << g.group << ": c-hat " << Decimals(gof::CHat(g.jmv), 3)
-            << " (JMV " << Decimals(g.jmv.statistic, 3) << " on " << g.jmv.df << " df): "
-            << (g.jmv.df > 0 ? gof::CHatReading(gof::CHat(g.jmv)) : std::string("nothing could be tested"))
+    run.err << "haplovex: goodness of fit, group " << g.group << ": " << gof::CHatLine(gof::HeadlineTest(g))
             << "; the tests are in " << NameOf(RunFile::kFit) << "\n";
+  }
+  if (groups.size() > 1) {
+    run.err << "haplovex: goodness of fit, all groups together: " << gof::CHatLine(gof::AllGroups(groups)) << "\n";
   }
   return groups;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/format.h"
+#include "gof/fit_reading.h"
 #include "runctl/run_files.h"
 #include "tabulate/tidy_tables.h"
 #include "version.h"
@@ -175,6 +176,7 @@ struct Page {
   // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
   // tests and their notes.
   void Fit();
+  void FitReading(const std::vector<std::string>& lines);
   // What HAPLOVEX.OUT holds for the model set chosen.
   void Guide();
 };
@@ -511,23 +513,42 @@ std::string TestRow(const gof::TestResult& test, bool total) {
          "</td></tr>\n";
 }
 
+// c-hat's line, c-hat in bold: "c-hat F.FFF (TEST S on D df): reading."
+std::string CHatParagraph(const gof::TestResult& overall) {
+  const std::string line = gof::CHatLine(overall);
+  const size_t figure = line.find(' ', 6);
+  return "<strong>" + Html(line.substr(0, figure)) + "</strong>" + Html(line.substr(figure)) + ".";
+}
+
+// The reading of a group's tests: the tests named as a list, the other sentences as paragraphs.
+void Page::FitReading(const std::vector<std::string>& lines) {
+  bool in_list = false;
+  for (const std::string& line : lines) {
+    const bool item = line.starts_with("- ");
+    if (item != in_list) page += item ? "<ul>\n" : "</ul>\n";
+    in_list = item;
+    page += item ? "<li>" + Html(line.substr(2)) + "</li>\n" : "<p>" + Html(line) + "</p>\n";
+  }
+  if (in_list) page += "</ul>\n";
+}
+
 // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
 // tests and their notes.
 void Page::Fit() {
   if (in.fits.empty()) return;
   page += "<section><h2>Goodness of fit</h2>\n";
   for (const gof::GroupFit& g : in.fits) {
-    const double c_hat = gof::CHat(g.jmv);
-    page +=
-        "<p>Group " + Html(g.group) + ": <strong>c-hat = " + Decimals(c_hat, 3) +
-        "</strong> (JMV " + Decimals(g.jmv.statistic, 3) + " on " + std::to_string(g.jmv.df) +
-        " df): " +
-        (g.jmv.df > 0 ? Html(gof::CHatReading(c_hat)) : std::string("nothing could be tested")) +
-        ".</p>\n";
+    page += "<p>Group " + Html(g.group) + ": " + CHatParagraph(gof::HeadlineTest(g)) + "</p>\n";
+    FitReading(gof::Reading(g));
+  }
+  if (in.fits.size() > 1) {
+    page += "<p>All groups together (each group's headline test summed: what a model of all groups carries): " +
+            CHatParagraph(gof::AllGroups(in.fits)) + "</p>\n";
   }
   page +=
-      "<p class=\"note\">c-hat is the statistic of JMV, the sum of the multi-state tests, over "
-      "its degrees of freedom, as " + CodeOf(RunFile::kFit) + " has it with each test's components";
+      "<p class=\"note\">c-hat is the statistic of an overall test over its degrees of freedom: CJS's, of the "
+      "single-state tests, for a group of one stratum, else JMV's, of the multi-state tests; " +
+      CodeOf(RunFile::kFit) + " has each test's components";
   page += in.settings.nage > 1 ? "; the age classes are pooled.</p>\n" : ".</p>\n";
   for (const gof::GroupFit& g : in.fits) {
     page += "<h3>Group " + Html(g.group) +
