@@ -25,12 +25,14 @@ std::string TotalLine(const TestResult& test) {
 
 // A component's line: test, period, stratum ("-" where the test has none), then its figures
 // and method, or that it was not tested.
-std::string ComponentLine(const std::string& test, const Component& c) {
+std::string ComponentLine(const std::string& test, const Component& c, const std::string& strata_codes) {
   std::string line = "  " + Padded(test, 8) + Right(std::to_string(c.occasion), 7) +
-                     Right(c.stratum > 0 ? std::to_string(c.stratum) : std::string("-"), 8);
+                     Right(c.stratum > 0 ? CodeLabel(strata_codes, c.stratum) : std::string("-"), 8);
   if (!c.tested()) return line + Right("-", 12) + Right("0", 6) + Right("-", 10) + "  not tested";
-  return line + Right(Decimals(c.statistic, 4), 12) + Right(std::to_string(c.df), 6) +
-         Right(Decimals(c.p, 4), 10) + "  " + MethodName(c.method);
+  line += Right(Decimals(c.statistic, 4), 12) + Right(std::to_string(c.df), 6) + Right(Decimals(c.p, 4), 10) +
+          "  " + MethodName(c.method);
+  if (c.sparse()) line += "  sparse (least expected " + Decimals(c.least_expected, 2) + ")";
+  return line;
 }
 
 // The lines of one group: c-hat and its reading, the totals, the notes, the components.
@@ -61,7 +63,7 @@ void WriteGroupText(const GroupFit& g, OutputFile& file) {
   file.WriteLine("  Test       period stratum  statistic    df         p  method");
   for (const std::vector<TestResult>* tests : {&g.multi, &g.single}) {
     for (const TestResult& t : *tests) {
-      for (const Component& c : t.components) file.WriteLine(ComponentLine(t.name, c));
+      for (const Component& c : t.components) file.WriteLine(ComponentLine(t.name, c, g.strata_codes));
     }
   }
 }
@@ -78,25 +80,37 @@ void CsvFigures(const Figures& figures, CsvRow& row) {
   row.Text(MethodName(figures.method));
 }
 
+// The least expected count of a sparse component (empty where it is not one, and on a total).
+void CsvLeastExpected(const Component* c, CsvRow& row) {
+  if (c != nullptr && c->sparse()) {
+    row.Text(Decimals(c->least_expected, 6));
+  } else {
+    row.Empty();
+  }
+}
+
 // A test's total: no period, no stratum.
 void CsvTotal(const std::string& group, const TestResult& test, OutputFile& file) {
   CsvRow row;
   row.Text(group).Text(test.name).Empty().Empty();
   CsvFigures(test, row);
+  CsvLeastExpected(nullptr, row);
   row.WriteTo(file);
 }
 
 // A row per component of the test, then its total.
-void CsvTest(const std::string& group, const TestResult& test, OutputFile& file) {
+void CsvTest(const GroupFit& g, const TestResult& test, OutputFile& file) {
+  const std::string& group = g.group;
   for (const Component& c : test.components) {
     CsvRow row;
     row.Text(group).Text(test.name).Number(c.occasion);
     if (c.stratum > 0) {
-      row.Number(c.stratum);
+      row.Text(CodeLabel(g.strata_codes, c.stratum));
     } else {
       row.Empty();
     }
     CsvFigures(c, row);
+    CsvLeastExpected(&c, row);
     row.WriteTo(file);
   }
   CsvTotal(group, test, file);
@@ -107,6 +121,7 @@ void CsvTest(const std::string& group, const TestResult& test, OutputFile& file)
 void CsvCHat(const std::string& group, const char* name, const TestResult& overall, OutputFile& file) {
   CsvRow row;
   row.Text(group).Text(name).Empty().Empty().Text(Decimals(CHat(overall), 6)).Number(overall.df).Empty().Empty();
+  CsvLeastExpected(nullptr, row);
   row.WriteTo(file);
 }
 
@@ -165,14 +180,14 @@ void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups
 void WriteFitCsv(const std::vector<GroupFit>& groups, OutputFile& file) {
   CsvRow header;
   for (const char* name :
-       {"group", "test", "occasion", "stratum", "statistic", "df", "p", "method"}) {
+       {"group", "test", "period", "stratum", "statistic", "df", "p", "method", "least_expected"}) {
     header.Text(name);
   }
   header.WriteTo(file);
   for (const GroupFit& g : groups) {
-    for (const TestResult& t : g.multi) CsvTest(g.group, t, file);
+    for (const TestResult& t : g.multi) CsvTest(g, t, file);
     CsvTotal(g.group, g.jmv, file);
-    for (const TestResult& t : g.single) CsvTest(g.group, t, file);
+    for (const TestResult& t : g.single) CsvTest(g, t, file);
     CsvTotal(g.group, g.cjs, file);
     CsvCHat(g.group, "c-hat", HeadlineTest(g), file);
     CsvCHat(g.group, "c-hat (CJS)", g.cjs, file);

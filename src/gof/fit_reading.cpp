@@ -46,6 +46,9 @@ const Advice* AdviceOf(const std::string& name) {
 bool IsTransience(const std::string& name) { return name == "3G.SR" || name == "3.SR"; }
 bool IsTrapDependence(const std::string& name) { return name == "M.ITEC" || name == "2.CT"; }
 
+// Sparse components making more than this share of the headline statistic are named.
+constexpr double kSparseShare = 0.25;
+
 // Sum over the components of the sign of the excess times the root of the statistic.
 double SignedSum(const TestResult& test) {
   double sum = 0;
@@ -113,6 +116,24 @@ std::string AfterTheModel(const TestResult& overall, const std::vector<const Tes
          (rest.tested() ? CHatLine(rest) : "no degree of freedom is left to test it") + ".";
 }
 
+// Where the sparse components of `set` make over a quarter of `overall`'s statistic, the
+// sentence that names them; else empty.
+std::string SparseShare(const TestResult& overall, const std::vector<TestResult>& set) {
+  double statistic = 0;
+  std::vector<std::string> places;
+  for (const TestResult& t : set) {
+    for (const Component& c : t.components) {
+      if (!c.sparse()) continue;
+      statistic += c.statistic;
+      places.push_back(t.name + " period " + std::to_string(c.occasion));
+    }
+  }
+  if (places.empty() || !(statistic > kSparseShare * overall.statistic)) return {};
+  return "Components tested by chi-square with an expected count below 2 (sparse: " + Listed(places) + ") make " +
+         std::to_string(std::lround(100 * statistic / overall.statistic)) + "% of " + overall.name +
+         ": its c-hat leans on small counts.";
+}
+
 }  // namespace
 
 bool NewlyMarkedSeenLess(const TestResult& test) {
@@ -145,6 +166,8 @@ std::vector<std::string> Reading(const GroupFit& g) {
                     "): " + says + ".");
   }
   if (!accounted.empty()) lines.push_back(AfterTheModel(overall, accounted));
+  const std::string sparse = SparseShare(overall, set);
+  if (!sparse.empty()) lines.push_back(sparse);
   if (memory) {
     lines.push_back(
         "These tests check the model without memory, so a memory model's c-hat cannot be read from them.");

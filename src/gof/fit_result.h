@@ -37,6 +37,11 @@ struct Component : Figures {
   // caught again, in 3.SR those caught before and caught again, in 2.CT those released before
   // and next caught at the next period.
   double excess = 0;
+  // Of a component tested by chi-square on a table whose pooling could not raise every
+  // expected count to 2 (Test M, which has no Fisher step): its smallest expected count, under
+  // 2; -1 elsewhere.
+  double least_expected = -1;
+  bool sparse() const { return least_expected >= 0; }
 };
 
 // One test over a group: its total (the sum of its components' statistics and df, read as a

@@ -109,7 +109,8 @@ Bytes MixtureTableBytes(int64_t strata, int64_t columns) {
 }  // namespace
 
 std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
-                                 const std::vector<std::string>& labels, int threads) {
+                                 const std::vector<std::string>& labels, int threads,
+                                 const std::string& strata_codes) {
   const size_t count = tables.size();
   std::vector<GroupFit> groups(count);
   for (GroupFit& g : groups) {
@@ -122,13 +123,13 @@ std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
     const size_t k = task % kTasksPerGroup;
     const FitTables& counted = *tables[g];
     if (k < kMultiStateTasks) {
-      groups[g].multi[k] = kMultiStateTableTests[k](counted);
+      groups[g].multi[k] = kMultiStateTableTests[k](counted, strata_codes);
     } else if (k < kMultiStateTasks + kSingleStateTasks) {
-      groups[g].single[k - kMultiStateTasks] = kSingleStateTests[k - kMultiStateTasks](counted);
+      groups[g].single[k - kMultiStateTasks] = kSingleStateTests[k - kMultiStateTasks](counted, strata_codes);
     } else {
       const MultiStateMArray m = counted.marray();
       for (size_t v = 0; v < std::size(kTestsM); ++v) {
-        mixtures[std::size(kTestsM) * g + v] = PrepareTestM(m, kTestsM[v]);
+        mixtures[std::size(kTestsM) * g + v] = PrepareTestM(m, kTestsM[v], strata_codes);
       }
     }
   });
@@ -136,6 +137,7 @@ std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
   for (size_t g = 0; g < count; ++g) {
     groups[g].group = labels[g];
     groups[g].one_stratum = OneStratumCaught(*tables[g]);
+    groups[g].strata_codes = strata_codes;
     for (size_t v = 0; v < std::size(kTestsM); ++v) {
       groups[g].multi.push_back(std::move(fitted[std::size(kTestsM) * g + v]));
     }

@@ -21,14 +21,17 @@ struct GroupFit {
   // One stratum declared, or only one caught in: the single-state tests are then the group's
   // own, and its c-hat is CJS's.
   bool one_stratum = false;
+  std::string strata_codes = {};  // the strata's codes, a character each (by number where none)
 };
 
 // Every test of each group (tables[g] labelled labels[g]) on `threads` threads: first each
 // group's tests of its tables and the pooled tables of its Test M, each a task of its own; then
 // the mixture fits of all of them, the largest first. Every task writes only its own result, so
 // the figures are the same on any number of threads.
+// The strata are named by `strata_codes` (a character each; by number where none is given).
 std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
-                                 const std::vector<std::string>& labels, int threads);
+                                 const std::vector<std::string>& labels, int threads,
+                                 const std::string& strata_codes = {});
 // Every test of one group, from its tables, labelled `label`, on the machine's threads.
 GroupFit TestGroup(const FitTables& tables, std::string label);
 

@@ -257,7 +257,7 @@ std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s
     labels.push_back(CodeLabel(s.gcodes, g));
   }
   const std::vector<gof::GroupFit> groups = gof::TestGroups(
-      counted, labels, PartsFor(run.options.threads, std::numeric_limits<uint64_t>::max()));
+      counted, labels, PartsFor(run.options.threads, std::numeric_limits<uint64_t>::max()), s.scodes);
   gof::WriteFitText({std::string(TrimmedRight(s.title)), s.nyrs, s.nstrata, s.nage > 1}, groups,
                     run.files[RunFile::kFit]);
   if (Written(Spec(RunFile::kFitTable), run.options)) gof::WriteFitCsv(groups, run.files[RunFile::kFitTable]);

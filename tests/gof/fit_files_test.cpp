@@ -29,16 +29,19 @@ Component At(int occasion, int stratum, double statistic, int df, double p, Meth
   return Component{Judged(method, statistic, df, p), occasion, stratum};
 }
 
-// One group with a component of each kind: tested by chi-square, by Fisher, not tested.
+// One group with a component of each kind: tested by chi-square, by Fisher, not tested, and
+// tested by chi-square though sparse; strata L and M.
 GroupFit OneGroup() {
   GroupFit g;
   g.group = "M";
+  g.strata_codes = "LM";
+  Component sparse = At(2, 0, 4.081403, 1, 0.0433576, Method::kChiSquare);
+  sparse.least_expected = 0.5;
   g.multi = {Test("3G.SR",
                   {At(2, 1, 3.894777e-03, 1, 9.502378e-01, Method::kChiSquare),
                    At(2, 2, 0.4843141, 1, 0.486512, Method::kFisher), At(3, 1, 0, 0, 1, Method::kNone)},
                   0.4882089, 2, 0.78338),
-             Test("M.ITEC", {At(2, 0, 4.081403, 1, 0.0433576, Method::kChiSquare)}, 4.081403, 1,
-                  0.0433576)};
+             Test("M.ITEC", {sparse}, 4.081403, 1, 0.0433576)};
   g.jmv = SumOfTests("JMV", g.multi);
   g.single = {Test("2.CL", {At(2, 0, 0, 0, 1, Method::kNone)}, 0, 0, 1)};
   g.cjs = SumOfTests("CJS", g.single);
@@ -50,19 +53,19 @@ TEST(FitFilesTest, TheCsvTableHasARowPerComponentAndPerTotal) {
   file.OpenMemory();
   WriteFitCsv({OneGroup()}, file);
   EXPECT_EQ(file.contents(),
-            "group,test,occasion,stratum,statistic,df,p,method\r\n"
-            "M,3G.SR,2,1,0.003895,1,0.950238,chi-square\r\n"
-            "M,3G.SR,2,2,0.484314,1,0.486512,fisher\r\n"
-            "M,3G.SR,3,1,0.000000,0,,none\r\n"
-            "M,3G.SR,,,0.488209,2,0.78338,chi-square\r\n"
-            "M,M.ITEC,2,,4.081403,1,0.0433576,chi-square\r\n"
-            "M,M.ITEC,,,4.081403,1,0.0433576,chi-square\r\n"
-            "M,JMV,,,4.569612,3,0.206164,chi-square\r\n"
-            "M,2.CL,2,,0.000000,0,,none\r\n"
-            "M,2.CL,,,0.000000,0,,none\r\n"
-            "M,CJS,,,0.000000,0,,none\r\n"
-            "M,c-hat,,,1.523204,3,,\r\n"
-            "M,c-hat (CJS),,,0.000000,0,,\r\n");
+            "group,test,period,stratum,statistic,df,p,method,least_expected\r\n"
+            "M,3G.SR,2,L,0.003895,1,0.950238,chi-square,\r\n"
+            "M,3G.SR,2,M,0.484314,1,0.486512,fisher,\r\n"
+            "M,3G.SR,3,L,0.000000,0,,none,\r\n"
+            "M,3G.SR,,,0.488209,2,0.78338,chi-square,\r\n"
+            "M,M.ITEC,2,,4.081403,1,0.0433576,chi-square,0.500000\r\n"
+            "M,M.ITEC,,,4.081403,1,0.0433576,chi-square,\r\n"
+            "M,JMV,,,4.569612,3,0.206164,chi-square,\r\n"
+            "M,2.CL,2,,0.000000,0,,none,\r\n"
+            "M,2.CL,,,0.000000,0,,none,\r\n"
+            "M,CJS,,,0.000000,0,,none,\r\n"
+            "M,c-hat,,,1.523204,3,,,\r\n"
+            "M,c-hat (CJS),,,0.000000,0,,,\r\n");
 }
 
 TEST(FitFilesTest, CHatAndItsReading) {
@@ -268,9 +271,20 @@ TEST(FitFilesTest, ThePlainTableLeadsWithCHatAndSaysWhatWasPooled) {
   EXPECT_NE(text.find("Group M\nc-hat 1.523 (JMV 4.570 on 3 df): overdispersed"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("  3G.SR         3       1           -     0         -  not tested"),
-            std::string::npos)
-      << text;
+  // M.ITEC (p 0.0434) is 4.081403 / 4.569612 = 89% of JMV, and sparse; without it JMV is 0.488
+  // on 2 df.
+  for (const std::string& line :
+       {std::string("\n  3G.SR         3       L           -     0         -  not tested\n"),
+        "\n  M.ITEC" + std::string(8, ' ') + "2" + std::string(7, ' ') + "-" + std::string(6, ' ') + "4.0814" +
+            std::string(5, ' ') + "1" + std::string(4, ' ') + "0.0434  chi-square  sparse (least expected 0.50)\n",
+        std::string("\n- M.ITEC, 89% of JMV (4.081 on 1 df, p = 0.0434): trap-dependence: caught now makes caught "
+                    "next time more (or less) likely; what to do: a model with trap-dependence in capture.\n"),
+        std::string("\nOnce the model suggested is fitted, M.ITEC is accounted for: c-hat 0.244 (JMV less M.ITEC "
+                    "0.488 on 2 df): no sign of overdispersion: use 1; rests on few degrees of freedom.\n"),
+        std::string("\nComponents tested by chi-square with an expected count below 2 (sparse: M.ITEC period 2) "
+                    "make 89% of JMV: its c-hat leans on small counts.\n")}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+  }
   // Totals: the name in 8 characters, the statistic with 3 decimals in 12, df in 6, p with 4
   // decimals in 10 ("-" on no df): "3G.SR" and 3 spaces, then 7 before "0.488". JMV is
   // 0.4882089 + 4.081403 on 3 df, p 0.206164.

@@ -703,7 +703,7 @@ TEST_F(RunTest, FitTestsOfEachGroup) {
     EXPECT_EQ(folder_.Read("HAPLOVEX.GOF"), text);
   }
   for (const char* total : {"1,3G.SR,,,117.752700,12,", "1,3G.Sm,,,302.768977,119,", "1,WBWA,,,472.854864,20,",
-                            "1,3G.SR,2,1,0.003895,1,0.950238,chi-square\r\n"}) {
+                            "1,3G.SR,2,1,0.003895,1,0.950238,chi-square,\r\n"}) {
     EXPECT_NE(csv.find(total), std::string::npos) << total << "\n" << csv;
   }
   EXPECT_NE(text.find("Group 1\nc-hat 4.9"), std::string::npos) << text;
