@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -52,7 +53,7 @@ bool OneStratumCaught(const FitTables& tables) {
 // Every table of every Test M fitted side by side, the largest first so that no thread is left
 // with a large one at the end; the figures do not depend on the order or the threads. Of each
 // fit only its statistic is kept.
-std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
+std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads, const FitProgress& progress) {
   struct Fit {
     const MixtureTable* table;
     double* statistic;
@@ -70,8 +71,15 @@ std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
   }
   std::stable_sort(all.begin(), all.end(),
                    [](const Fit& a, const Fit& b) { return a.cells > b.cells; });
-  SideBySide(all.size(), threads,
-             [&](size_t j) { *all[j].statistic = FitMixture(*all[j].table).statistic; });
+  std::mutex telling;
+  size_t done = 0;
+  SideBySide(all.size(), threads, [&](size_t j) {
+    *all[j].statistic = FitMixture(*all[j].table).statistic;
+    if (progress) {
+      const std::lock_guard<std::mutex> lock(telling);
+      progress(++done, all.size());
+    }
+  });
   std::vector<TestResult> results;
   for (size_t t = 0; t < tests.size(); ++t) {
     results.push_back(FinishTestM(std::move(tests[t]), statistics[t]));
@@ -110,7 +118,7 @@ Bytes MixtureTableBytes(int64_t strata, int64_t columns) {
 
 std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
                                  const std::vector<std::string>& labels, int threads,
-                                 const std::string& strata_codes) {
+                                 const std::string& strata_codes, const FitProgress& progress) {
   const size_t count = tables.size();
   std::vector<GroupFit> groups(count);
   for (GroupFit& g : groups) {
@@ -133,7 +141,7 @@ std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
       }
     }
   });
-  std::vector<TestResult> fitted = FitTestsM(std::move(mixtures), threads);
+  std::vector<TestResult> fitted = FitTestsM(std::move(mixtures), threads, progress);
   for (size_t g = 0; g < count; ++g) {
     groups[g].group = labels[g];
     groups[g].one_stratum = OneStratumCaught(*tables[g]);
@@ -260,6 +268,17 @@ Bytes ThreadWorkBytes(int64_t k, int64_t a) {
 }
 
 }  // namespace
+
+uint64_t FitWork(int periods, int strata) {
+  const int64_t k = periods;
+  const int64_t a = strata;
+  // M.ITEC: 2 x strata columns at periods 2..k-2; M.LTEC: strata x (k - i - 1) at i = 2..k-3.
+  Bytes columns{0};
+  for (int64_t i = 2; i <= k - 2; ++i) columns = columns + Of(2 * a);
+  for (int64_t i = 2; i <= k - 3; ++i) columns = columns + Of(a * (k - i - 1));
+  const Bytes starts = Of(DefaultRandomStarts(static_cast<size_t>(std::max<int64_t>(a, 1))) + 1);
+  return (starts * Of(a) * Of(a) * columns).n;
+}
 
 uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
   const int64_t k = periods;

@@ -350,7 +350,19 @@ TEST(FitFilesTest, GroupsFittedTogetherOnAnyThreadsAsEachAlone) {
   }
   const std::vector<GroupFit> alone = {TestGroup(tables[0], "M"), TestGroup(tables[1], "F")};
   for (int threads : {1, 2, 3}) {
-    const std::vector<GroupFit> together = TestGroups({&tables[0], &tables[1]}, {"M", "F"}, threads);
+    // Told of each fit as it is done, one at a time, up to all of them.
+    size_t told = 0;
+    size_t last = 0;
+    size_t all = 0;
+    const FitProgress progress = [&](size_t done, size_t of) {
+      ++told;
+      EXPECT_EQ(done, last + 1);
+      last = done;
+      all = of;
+    };
+    const std::vector<GroupFit> together = TestGroups({&tables[0], &tables[1]}, {"M", "F"}, threads, {}, progress);
+    EXPECT_EQ(told, all);
+    EXPECT_GT(all, 5u);
     ASSERT_EQ(together.size(), 2u);
     for (size_t g = 0; g < 2; ++g) {
       EXPECT_EQ(together[g].group, alone[g].group);

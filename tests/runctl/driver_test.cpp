@@ -733,6 +733,17 @@ TEST_F(RunTest, FitTestsOfEachGroup) {
                             "threads, or with fewer periods or strata"),
             std::string::npos)
       << Tail(2)[0];
+  // Test M's fits of 26 strata x 30 periods: 209 starts x 26^2 x (2 x 26 x 27 + 26 x 377)
+  // columns (M.ITEC at 27 periods, M.LTEC 27 + 26 + ... + 2 periods later) = 1,583,228,504
+  // steps, past 1.5e9; 29 periods give 209 x 676 x (52 x 26 + 26 x 350) = 1,476,700,368, 25
+  // strata 201 x 625 x (50 x 27 + 25 x 377) = 1,353,609,375, within it.
+  EXPECT_EQ(Run({"geese.inp", "26,30,1,1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "1", "0", "0", "2", "Wide"}), kExitError);
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "HAPLOVEX.GOF"));
+  EXPECT_NE(Tail(2)[0].find("--gof: the fits of Test M for 30 periods and 26 strata (1 group) would take more than "
+                            "about 10 minutes of one core; 29 periods with 26 strata, or 25 strata with 30 periods, "
+                            "would fit; run it without --gof, or with fewer periods or strata"),
+            std::string::npos)
+      << Tail(2)[0];
 }
 
 TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {
