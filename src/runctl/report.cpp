@@ -128,8 +128,9 @@ Rows FieldRows(const ConversionSettings& s) {
                                                  : "none: every animal released");
   std::string ages = "1";
   if (s.nage > 1) {
-    ages = std::to_string(s.nage) + ", codes <code>" + Codes(s.acodes, s.nage) +
-           "</code> (youngest first) in column " + std::to_string(s.agecol);
+    ages = std::to_string(s.nage) + ", codes <code>" + Codes(s.acodes, s.nage) + "</code> (youngest first) " +
+           (s.inp ? std::string("by time since marking: every animal enters the first")
+                  : "in column " + std::to_string(s.agecol));
     if (s.ageinc != std::string(kAgeIncWidth, '1')) ages += ", age increments <code>" + Html(s.ageinc) + "</code>";
   }
   rows.emplace_back("Age classes", ages);

@@ -746,6 +746,41 @@ TEST_F(RunTest, FitTestsOfEachGroup) {
       << Tail(2)[0];
 }
 
+// Two age classes under --inp are time since marking: every animal enters the first and moves
+// to the second after one period, the files those of the same records by columns with an age
+// column holding the first code (A of AB) and every age increment 1; removed animals included.
+TEST_F(RunTest, SummarisedHistoriesWithTwoAgeClassesByTimeSinceMarking) {
+  const std::vector<std::string> histories = {"0110", "1001", "1000", "0100", "1100", "1200", "2021", "0022"};
+  const std::vector<int> counts = {25, 1, 10, 10, 5, 7, 4, -3};
+  std::string inp;
+  std::string columns;
+  for (size_t r = 0; r < histories.size(); ++r) {
+    const std::string count = std::to_string(counts[r]);
+    inp += histories[r] + " " + count + ";\n";
+    columns += histories[r] + "A" + std::string(6 - count.size(), ' ') + count + "\n";
+  }
+  folder_.Write("ages.inp", inp);
+  folder_.Write("ages.txt", columns);
+  const std::vector<std::string> files = {"HAPLOVEX.OUT",     "HAPLOVEX.SUM",          "HAPLOVEX.GOF",
+                                          "HAPLOVEX.gof.csv", "HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv"};
+  options_.yes = options_.csv = options_.gof = true;
+  for (const int32_t modset : {2, 1}) {
+    SCOPED_TRACE(modset);
+    const std::string set = std::to_string(modset);
+    options_.inp = false;
+    ASSERT_EQ(Run({"ages.txt", "2,4,2,1", "12", "1", "0", "5", "AB", "6", "11", set, "Ages"}), kExitFinished) << err_;
+    std::vector<std::string> by_columns;
+    for (const std::string& f : files) by_columns.push_back(folder_.Read(f));
+    options_.inp = true;
+    ASSERT_EQ(Run({"ages.inp", "2,4,2,1", "12", set, "Ages"}), kExitFinished) << err_;
+    for (size_t f = 0; f < files.size(); ++f) EXPECT_EQ(folder_.Read(files[f]), by_columns[f]) << files[f];
+  }
+  EXPECT_EQ(Run({"ages.inp", "2,4,3,1"}), kExitError);
+  EXPECT_NE(Tail(2)[0].find("read with one age class, or two by time since marking, got 3"), std::string::npos)
+      << Tail(2)[0];
+  options_ = RunOptions{};
+}
+
 TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {
   options_.answers_from_terminal = true;
   ASSERT_EQ(Run({"records.txt", "2,3,1,1", "AB", "0", "1 2", "3", "4", "0", "9", "4", "0",
