@@ -228,6 +228,10 @@ void Page::Records() {
   page += "</section>\n";
 }
 
+// The dashes of the chart's lines, a stratum's after another's: solid, long, short, long and
+// short, dotted.
+constexpr const char* kDashes[] = {"none", "8 4", "3 3", "8 3 2 3", "1 3"};
+
 // Animals caught at each period in each stratum, a line per stratum.
 void Page::CaptureChart() {
   int64_t most = 1;
@@ -262,10 +266,14 @@ void Page::CaptureChart() {
       const int64_t count = d.caught[static_cast<size_t>((period - 1) * S + (k - 1))];
       points += (period == 1 ? "" : " ") + std::to_string(x(period)) + "," + std::to_string(y(count));
     }
-    page += "<polyline fill=\"none\" stroke=\"" + Colour(k, S) + "\" stroke-width=\"1.5\" points=\"" + points + "\"/>\n";
+    // Strata with equal counts draw one line over another: each stratum's dashes tell them apart.
+    const std::string dash = " stroke-dasharray=\"" + std::string(kDashes[static_cast<size_t>(k - 1) % std::size(kDashes)]) + "\"";
+    page += "<polyline fill=\"none\" stroke=\"" + Colour(k, S) + "\" stroke-width=\"1.5\"" + dash + " points=\"" + points +
+            "\"/>\n";
     const int ly = top + 6 + (k - 1) * (height / std::max(S, 1));
-    page += "<rect x=\"" + std::to_string(left + width + 16) + "\" y=\"" + std::to_string(ly - 8) +
-            "\" width=\"10\" height=\"10\" fill=\"" + Colour(k, S) + "\"/>";
+    page += "<line x1=\"" + std::to_string(left + width + 8) + "\" y1=\"" + std::to_string(ly - 3) + "\" x2=\"" +
+            std::to_string(left + width + 28) + "\" y2=\"" + std::to_string(ly - 3) + "\" stroke=\"" + Colour(k, S) +
+            "\" stroke-width=\"2\"" + dash + "/>";
     page += "<text x=\"" + std::to_string(left + width + 32) + "\" y=\"" + std::to_string(ly + 1) +
             "\">stratum " + Label(s.scodes, k) + "</text>\n";
   }

@@ -236,27 +236,31 @@ TEST_F(ReportTest, RecordsAndWarnings) {
 // (the axis), and period p at x = 60 + 200 (p - 1) (the chart is 600 wide).
 TEST_F(ReportTest, CaptureChartHasALinePerStratum) {
   const std::string chart = Section(Page(), "Animals caught at each period");
-  const auto lines = Matches(chart, "<polyline [^>]*stroke=\"([^\"]*)\"[^>]*points=\"([^\"]*)\"");
+  const auto lines =
+      Matches(chart, "<polyline [^>]*stroke=\"([^\"]*)\"[^>]*stroke-dasharray=\"([^\"]*)\" points=\"([^\"]*)\"");
   ASSERT_EQ(lines.size(), 3u);
   std::vector<int64_t> caught(12, -1);
   for (size_t k = 0; k < lines.size(); ++k) {
-    const auto points = Matches(lines[k][1], "(\\d+),(\\d+)");
-    ASSERT_EQ(points.size(), 4u) << lines[k][1];
+    const auto points = Matches(lines[k][2], "(\\d+),(\\d+)");
+    ASSERT_EQ(points.size(), 4u) << lines[k][2];
     for (size_t p = 0; p < points.size(); ++p) {
       EXPECT_EQ(std::stoi(points[p][0]), 60 + 200 * static_cast<int>(p));
       caught[p * 3 + k] = 230 - std::stoi(points[p][1]);
     }
   }
   EXPECT_EQ(caught, digest_.caught);
-  // A legend entry per stratum, in the colour of its line; no two lines alike.
-  const auto legend =
-      Matches(chart, "<rect [^>]*fill=\"([^\"]*)\"/><text [^>]*>stratum (.*?)</text>");
+  // A legend entry per stratum, in the colour and dashes of its line; no two lines alike in
+  // colour, nor in dashes, so that lines of equal counts, one over another, are told apart.
+  const auto legend = Matches(
+      chart, "<line [^>]*stroke=\"([^\"]*)\" stroke-width=\"2\" stroke-dasharray=\"([^\"]*)\"/><text [^>]*>stratum (.*?)</text>");
   ASSERT_EQ(legend.size(), 3u);
   for (size_t k = 0; k < legend.size(); ++k) {
     EXPECT_EQ(legend[k][0], lines[k][0]);
-    EXPECT_EQ(legend[k][1], std::string(1, "NSW"[k]));
+    EXPECT_EQ(legend[k][1], lines[k][1]);
+    EXPECT_EQ(legend[k][2], std::string(1, "NSW"[k]));
   }
   EXPECT_EQ((std::set<std::string>{lines[0][0], lines[1][0], lines[2][0]}).size(), 3u);
+  EXPECT_EQ((std::set<std::string>{lines[0][1], lines[1][1], lines[2][1]}).size(), 3u);
   EXPECT_NE(chart.find("rotate(-90 14 120)\" text-anchor=\"middle\">animals caught</text>"),
             std::string::npos);
 }
