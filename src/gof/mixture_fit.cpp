@@ -290,10 +290,7 @@ void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace, const KnownMax
     } else {
       run.calm = 0;
     }
-    if (!run.done && known != nullptr && known->Entered(run.theta, run.ll)) {
-      run.done = true;
-      run.known = true;
-    }
+    if (!run.done && known != nullptr) run.done = run.known = known->Entered(run.theta, run.ll);
   }
 }
 
