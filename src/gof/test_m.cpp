@@ -52,7 +52,8 @@ std::optional<MixtureTable> TableToFit(const MultiStateMArray& m, int i, TestMKi
     if (Total(table.bases[s]) == 0) empty_bases.push_back(static_cast<int>(s) + 1);
   }
   if (!empty_bases.empty()) {
-    notes.push_back(where + "no animal caught in stratum " + Strata(empty_bases, strata_codes) +
+    notes.push_back(where + "no animal caught in " + (empty_bases.size() > 1 ? "strata " : "stratum ") +
+                    Strata(empty_bases, strata_codes) +
                     " at this period was caught again " + variant.caught_after +
                     ", so the animals missed at it cannot be compared with " +
                     (empty_bases.size() > 1 ? "those strata" : "that stratum") +
