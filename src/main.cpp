@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   try {
     options.console_is_terminal = isatty(STDOUT_FILENO) == 1;
+    options.errors_to_terminal = isatty(STDERR_FILENO) == 1;
     options.answers_from_terminal = !answers.is_open() && isatty(STDIN_FILENO) == 1;
     // The folder is reached through ".", never through its path: it may be very deep, or
     // have been removed while the user stood in it.

@@ -190,14 +190,25 @@ int64_t CountTable::Total() const {
   return total;
 }
 
-bool CountTable::AnyExpectedSmall() const {
-  if (rows_ == 0 || columns_ == 0) return false;
+double CountTable::FirstCellExcess() const {
+  const int64_t n = Total();
+  if (n == 0) return 0;
+  return static_cast<double>(at(0, 0)) -
+         static_cast<double>(RowTotal(0)) * static_cast<double>(ColumnTotal(0)) / static_cast<double>(n);
+}
+
+double CountTable::LeastExpected() const {
+  if (rows_ == 0 || columns_ == 0) return 0;
   const Margins margins(*this);
   int row = 0;
   int column = 0;
   double smallest = 0;
   margins.Smallest(margins.rows.size(), false, &row, &column, &smallest);
-  return smallest < kSmallExpected;
+  return smallest;
+}
+
+bool CountTable::AnyExpectedSmall() const {
+  return rows_ > 0 && columns_ > 0 && LeastExpected() < kSmallExpected;
 }
 
 void CountTable::PoolColumns(int from, int into) {

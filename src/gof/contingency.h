@@ -36,6 +36,10 @@ class CountTable {
   int64_t RowTotal(int r) const;
   int64_t ColumnTotal(int c) const;
   int64_t Total() const;
+  // The first cell's count less its expected count (0 in a table of no animals).
+  double FirstCellExcess() const;
+  // The smallest expected count (0 in a table of no animals or no cells).
+  double LeastExpected() const;
   // Whether some expected count (row total x column total / N) is below kSmallExpected; an
   // empty table's expected counts are all 0.
   bool AnyExpectedSmall() const;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/format.h"
+#include "gof/fit_reading.h"
 #include "tabulate/tidy_tables.h"
 
 namespace haplovex::gof {
@@ -24,22 +25,22 @@ std::string TotalLine(const TestResult& test) {
 
 // A component's line: test, period, stratum ("-" where the test has none), then its figures
 // and method, or that it was not tested.
-std::string ComponentLine(const std::string& test, const Component& c) {
+std::string ComponentLine(const std::string& test, const Component& c, const std::string& strata_codes) {
   std::string line = "  " + Padded(test, 8) + Right(std::to_string(c.occasion), 7) +
-                     Right(c.stratum > 0 ? std::to_string(c.stratum) : std::string("-"), 8);
+                     Right(c.stratum > 0 ? CodeLabel(strata_codes, c.stratum) : std::string("-"), 8);
   if (!c.tested()) return line + Right("-", 12) + Right("0", 6) + Right("-", 10) + "  not tested";
-  return line + Right(Decimals(c.statistic, 4), 12) + Right(std::to_string(c.df), 6) +
-         Right(Decimals(c.p, 4), 10) + "  " + MethodName(c.method);
+  line += Right(Decimals(c.statistic, 4), 12) + Right(std::to_string(c.df), 6) + Right(Decimals(c.p, 4), 10) +
+          "  " + MethodName(c.method);
+  if (c.sparse()) line += "  sparse (least expected " + Decimals(c.least_expected, 2) + ")";
+  return line;
 }
 
 // The lines of one group: c-hat and its reading, the totals, the notes, the components.
 void WriteGroupText(const GroupFit& g, OutputFile& file) {
   file.WriteLine("");
   file.WriteLine("Group " + g.group);
-  const TestResult& overall = HeadlineTest(g);
-  file.WriteLine("  c-hat = " + Decimals(CHat(overall), 3) + " (" + overall.name + " " +
-                 Decimals(overall.statistic, 3) + " on " + std::to_string(overall.df) +
-                 " df): " + HeadlineReading(g));
+  file.WriteLine(CHatLine(HeadlineTest(g)));
+  for (const std::string& line : Reading(g)) file.WriteLine(line);
   file.WriteLine("");
   file.WriteLine("  Test       statistic    df         p");
   for (const TestResult& t : g.multi) file.WriteLine(TotalLine(t));
@@ -48,7 +49,9 @@ void WriteGroupText(const GroupFit& g, OutputFile& file) {
   file.WriteLine("  Strata pooled (single-state tests):");
   for (const TestResult& t : g.single) file.WriteLine(TotalLine(t));
   file.WriteLine(TotalLine(g.cjs));
-  file.WriteLine("  c-hat (CJS) = " + Decimals(CHat(g.cjs), 3));
+  file.WriteLine("  c-hat (JMV) = " + Decimals(CHat(g.jmv), 3) + ", c-hat (CJS) = " + Decimals(CHat(g.cjs), 3) +
+                 ": the headline above is " + HeadlineTest(g).name + "'s" +
+                 (g.one_stratum ? " (one stratum)" : "; CJS's is for a model of the strata pooled"));
   const std::vector<std::pair<std::string, std::string>> notes = SharedNotes(g);
   if (!notes.empty()) {
     file.WriteLine("");
@@ -60,7 +63,7 @@ void WriteGroupText(const GroupFit& g, OutputFile& file) {
   file.WriteLine("  Test       period stratum  statistic    df         p  method");
   for (const std::vector<TestResult>* tests : {&g.multi, &g.single}) {
     for (const TestResult& t : *tests) {
-      for (const Component& c : t.components) file.WriteLine(ComponentLine(t.name, c));
+      for (const Component& c : t.components) file.WriteLine(ComponentLine(t.name, c, g.strata_codes));
     }
   }
 }
@@ -77,28 +80,49 @@ void CsvFigures(const Figures& figures, CsvRow& row) {
   row.Text(MethodName(figures.method));
 }
 
+// The least expected count of a sparse component (empty where it is not one, and on a total).
+void CsvLeastExpected(const Component* c, CsvRow& row) {
+  if (c != nullptr && c->sparse()) {
+    row.Text(Decimals(c->least_expected, 6));
+  } else {
+    row.Empty();
+  }
+}
+
 // A test's total: no period, no stratum.
 void CsvTotal(const std::string& group, const TestResult& test, OutputFile& file) {
   CsvRow row;
   row.Text(group).Text(test.name).Empty().Empty();
   CsvFigures(test, row);
+  CsvLeastExpected(nullptr, row);
   row.WriteTo(file);
 }
 
 // A row per component of the test, then its total.
-void CsvTest(const std::string& group, const TestResult& test, OutputFile& file) {
+void CsvTest(const GroupFit& g, const TestResult& test, OutputFile& file) {
+  const std::string& group = g.group;
   for (const Component& c : test.components) {
     CsvRow row;
     row.Text(group).Text(test.name).Number(c.occasion);
     if (c.stratum > 0) {
-      row.Number(c.stratum);
+      row.Text(CodeLabel(g.strata_codes, c.stratum));
     } else {
       row.Empty();
     }
     CsvFigures(c, row);
+    CsvLeastExpected(&c, row);
     row.WriteTo(file);
   }
   CsvTotal(group, test, file);
+}
+
+// A row of c-hat: no period, no stratum, c-hat as the statistic and the df it rests on, no p
+// and no method.
+void CsvCHat(const std::string& group, const char* name, const TestResult& overall, OutputFile& file) {
+  CsvRow row;
+  row.Text(group).Text(name).Empty().Empty().Text(Decimals(CHat(overall), 6)).Number(overall.df).Empty().Empty();
+  CsvLeastExpected(nullptr, row);
+  row.WriteTo(file);
 }
 
 }  // namespace
@@ -145,22 +169,30 @@ void WriteFitText(const FitSetting& setting, const std::vector<GroupFit>& groups
   if (setting.ages_pooled) {
     file.WriteLine("The age classes were pooled: the tests take all animals of a group together.");
   }
+  if (groups.size() > 1) {
+    file.WriteLine("");
+    file.WriteLine("All groups together (each group's headline test summed: what a model of all groups carries)");
+    file.WriteLine(CHatLine(AllGroups(groups)));
+  }
   for (const GroupFit& g : groups) WriteGroupText(g, file);
 }
 
 void WriteFitCsv(const std::vector<GroupFit>& groups, OutputFile& file) {
   CsvRow header;
   for (const char* name :
-       {"group", "test", "occasion", "stratum", "statistic", "df", "p", "method"}) {
+       {"group", "test", "period", "stratum", "statistic", "df", "p", "method", "least_expected"}) {
     header.Text(name);
   }
   header.WriteTo(file);
   for (const GroupFit& g : groups) {
-    for (const TestResult& t : g.multi) CsvTest(g.group, t, file);
+    for (const TestResult& t : g.multi) CsvTest(g, t, file);
     CsvTotal(g.group, g.jmv, file);
-    for (const TestResult& t : g.single) CsvTest(g.group, t, file);
+    for (const TestResult& t : g.single) CsvTest(g, t, file);
     CsvTotal(g.group, g.cjs, file);
+    CsvCHat(g.group, "c-hat", HeadlineTest(g), file);
+    CsvCHat(g.group, "c-hat (CJS)", g.cjs, file);
   }
+  if (groups.size() > 1) CsvCHat("", "all groups", AllGroups(groups), file);
 }
 
 }  // namespace haplovex::gof

@@ -32,6 +32,16 @@ Figures ChiSquareJudged(Method method, double statistic, int df);
 struct Component : Figures {
   int occasion = 0;  // period of the release tested (1-based)
   int stratum = 0;   // stratum of the release (1-based); 0 where the test has none
+  // Of a 2x2 table (3G.SR, 3.SR, 2.CT), its first cell's count less its expected count, which
+  // says which way the animals differ (0 elsewhere): in 3G.SR the animals first caught and
+  // caught again, in 3.SR those caught before and caught again, in 2.CT those released before
+  // and next caught at the next period.
+  double excess = 0;
+  // Of a component tested by chi-square on a table whose pooling could not raise every
+  // expected count to 2 (Test M, which has no Fisher step): its smallest expected count, under
+  // 2; -1 elsewhere.
+  double least_expected = -1;
+  bool sparse() const { return least_expected >= 0; }
 };
 
 // One test over a group: its total (the sum of its components' statistics and df, read as a

@@ -5,22 +5,27 @@
 #include <vector>
 
 #include "gof/contingency.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex::gof {
 namespace {
 
 // The releases (or periods) a note is about, as "period 3 stratum 2, period 4 stratum 1".
+// The strata are named by their codes (`strata_codes`, a character each; by number where none).
 class Places {
  public:
+  explicit Places(const std::string& strata_codes) : codes_(strata_codes) {}
+
   void Add(int occasion, int stratum) {
     if (!list_.empty()) list_ += ", ";
     list_ += "period " + std::to_string(occasion);
-    if (stratum > 0) list_ += " stratum " + std::to_string(stratum);
+    if (stratum > 0) list_ += " stratum " + CodeLabel(codes_, stratum);
   }
   bool empty() const { return list_.empty(); }
   const std::string& list() const { return list_; }
 
  private:
+  const std::string& codes_;
   std::string list_;
 };
 
@@ -28,14 +33,18 @@ class Places {
 // Fisher's p was too far in the tail for the reference computation kept for a note.
 class Components {
  public:
-  explicit Components(const char* name) { result_.name = name; }
+  explicit Components(const char* name, const std::string& strata_codes = {}) : far_tail_(strata_codes) {
+    result_.name = name;
+  }
 
   void Add(int occasion, int stratum, const Figures& figures, bool far_tail) {
     if (far_tail) far_tail_.Add(occasion, stratum);
     result_.components.push_back(Component{figures, occasion, stratum});
   }
-  void Add(int occasion, int stratum, const TableTest& test) {
+  // `excess`: the first cell's, of a 2x2 table (Component::excess).
+  void Add(int occasion, int stratum, const TableTest& test, double excess = 0) {
     Add(occasion, stratum, Judged(test.method, test.statistic, test.df, test.p), test.far_tail);
+    if (result_.components.back().tested()) result_.components.back().excess = excess;
   }
   void Note(std::string note) { result_.notes.push_back(std::move(note)); }
 
@@ -44,8 +53,7 @@ class Components {
   TestResult Finish(std::string last_note = {}) {
     if (!far_tail_.empty()) {
       Note(
-          "Fisher's p-value was too small for the reference computation, which gives an infinite "
-          "statistic, at " +
+          "Fisher's p-value was too small for R2ucare and U-CARE, which give an infinite statistic, at " +
           far_tail_.list() +
           "; the statistic given is the finite chi-square value of that p-value (of the smallest "
           "p-value that can be held, where it is smaller still).");
@@ -141,7 +149,7 @@ std::string DeclaredStrataNote(const FitTables& tables) {
   if (seen == 0 || seen >= a) return {};
   return std::to_string(a) + " strata were declared and the records use strata up to " +
          std::to_string(seen) + " only: the tables have all " + std::to_string(a) +
-         " (the reference computation takes the largest stratum seen).";
+         " (R2ucare and U-CARE take the largest stratum seen).";
 }
 
 // The sum of the sub-tables of a 3G.Sm component.
@@ -233,44 +241,46 @@ CountTable EachLaterPeriod(const std::vector<std::vector<int64_t>>& m, int i) {
 }
 
 // A test of trap-dependence: at each period i from 2 to periods - last_from_end, the table
-// `table_at`(m, i) from the single-state m-array, tested by `test_of`.
+// `table_at`(m, i) from the single-state m-array, tested by `test_of`; `with_excess`: each
+// component keeps its first cell's excess (a 2x2 table).
 template <typename TableAt, typename TestOf>
 TestResult TrapDependence(const char* name, const FitTables& tables, int last_from_end,
-                          TableAt table_at, TestOf test_of) {
+                          TableAt table_at, TestOf test_of, bool with_excess) {
   Components test(name);
   const std::vector<std::vector<int64_t>> m = PooledMArray(tables);
   for (int i = 2; i <= tables.periods() - last_from_end; ++i) {
-    test.Add(i, 0, test_of(table_at(m, i)));
+    const CountTable table = table_at(m, i);
+    test.Add(i, 0, test_of(table), with_excess ? table.FirstCellExcess() : 0.0);
   }
   return test.Finish();
 }
 
 }  // namespace
 
-TestResult Test3GSR(const FitTables& tables) {
-  Components test("3G.SR");
-  Places nothing_to_compare;
+TestResult Test3GSR(const FitTables& tables, const std::string& strata_codes) {
+  Components test("3G.SR", strata_codes);
+  Places nothing_to_compare(strata_codes);
   EachRelease(tables, [&](const Release& release) {
     const CountTable seen_again = release.SeenAgain();
     const TableTest outcome = TestTwoByTwo(seen_again);
     if (outcome.method == Method::kNone && seen_again.Total() > 0) {
       nothing_to_compare.Add(release.period(), release.stratum());
     }
-    test.Add(release.period(), release.stratum(), outcome);
+    test.Add(release.period(), release.stratum(), outcome, seen_again.FirstCellExcess());
   });
   if (!nothing_to_compare.empty()) {
     test.Note(
         "Not tested, as nothing is left to compare (no animal first caught there, none caught "
         "before, none caught again or all caught again): " +
         nothing_to_compare.list() +
-        ". The reference computation counts each as a test of statistic 0 on 1 degree of freedom.");
+        ". R2ucare and U-CARE count such a table as a statistic of 0 on 1 df; here it is not tested.");
   }
   return test.Finish(DeclaredStrataNote(tables));
 }
 
-TestResult Test3GSm(const FitTables& tables) {
-  Components test("3G.Sm");
-  Places one_line;
+TestResult Test3GSm(const FitTables& tables, const std::string& strata_codes) {
+  Components test("3G.Sm", strata_codes);
+  Places one_line(strata_codes);
   EachRelease(tables, [&](const Release& release) {
     SubTables parts;
     parts.Add(release.ByNextCapture());
@@ -287,13 +297,13 @@ TestResult Test3GSm(const FitTables& tables) {
         "The tables of animals caught before, by stratum before and period of the next capture in "
         "each stratum, have a single column when only one period follows, and are not tested, "
         "at " +
-        one_line.list() + " (the reference computation fails on them).");
+        one_line.list() + " (R2ucare and U-CARE fail on them).");
   }
   return test.Finish(DeclaredStrataNote(tables));
 }
 
-TestResult TestWBWA(const FitTables& tables) {
-  Components test("WBWA");
+TestResult TestWBWA(const FitTables& tables, const std::string& strata_codes) {
+  Components test("WBWA", strata_codes);
   EachRelease(tables, [&](const Release& release) {
     // With one stratum there is no stratum before to compare.
     const TableTest memory = tables.strata() > 1
@@ -304,19 +314,19 @@ TestResult TestWBWA(const FitTables& tables) {
   return test.Finish(DeclaredStrataNote(tables));
 }
 
-TestResult Test3SR(const FitTables& tables) {
+TestResult Test3SR(const FitTables& tables, const std::string&) {
   Components test("3.SR");
   for (int j = 2; j <= tables.periods() - 1; ++j) {
     const int never = tables.Columns(j) - 1;
     CountTable seen_again(2, 2);
     EachPooledCount(
         tables, j, [&](int row, int c, int64_t n) { seen_again.at(row, c == never ? 1 : 0) += n; });
-    test.Add(j, 0, TestTwoByTwo(seen_again));
+    test.Add(j, 0, TestTwoByTwo(seen_again), seen_again.FirstCellExcess());
   }
   return test.Finish();
 }
 
-TestResult Test3SM(const FitTables& tables) {
+TestResult Test3SM(const FitTables& tables, const std::string&) {
   Components test("3.SM");
   const int k = tables.periods();
   for (int j = 2; j <= k - 1; ++j) {
@@ -330,14 +340,14 @@ TestResult Test3SM(const FitTables& tables) {
   return test.Finish();
 }
 
-TestResult Test2CT(const FitTables& tables) {
+TestResult Test2CT(const FitTables& tables, const std::string&) {
   return TrapDependence("2.CT", tables, 2, NextOrLater,
-                        [](const CountTable& t) { return TestTwoByTwo(t); });
+                        [](const CountTable& t) { return TestTwoByTwo(t); }, true);
 }
 
-TestResult Test2CL(const FitTables& tables) {
+TestResult Test2CL(const FitTables& tables, const std::string&) {
   return TrapDependence("2.CL", tables, 3, EachLaterPeriod,
-                        [](const CountTable& t) { return TestTwoByC(PoolTwoByC(t)); });
+                        [](const CountTable& t) { return TestTwoByC(PoolTwoByC(t)); }, false);
 }
 
 }  // namespace haplovex::gof

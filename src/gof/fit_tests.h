@@ -23,6 +23,8 @@
 // adding them: 54.239, 8.009, 45.820, 3.532).
 #pragma once
 
+#include <string>
+
 #include "gof/fit_result.h"
 #include "tabulate/fit_tables.h"
 
@@ -30,27 +32,30 @@ namespace haplovex::gof {
 
 // 3G.SR: at each release, animals first caught there against those caught before, by caught
 // again or not (2x2).
-TestResult Test3GSR(const FitTables& tables);
+TestResult Test3GSR(const FitTables& tables, const std::string& strata_codes = {});
 // 3G.Sm: at each release, the sum of (a) first caught against caught before, by period and
 // stratum of the next capture; (b) caught before, by stratum before and caught again or not;
 // (c) for each stratum of the next capture, caught before by stratum before and period next.
-TestResult Test3GSm(const FitTables& tables);
+TestResult Test3GSm(const FitTables& tables, const std::string& strata_codes = {});
 // WBWA: at each release, caught before, by stratum before and stratum of the next capture.
-TestResult TestWBWA(const FitTables& tables);
+TestResult TestWBWA(const FitTables& tables, const std::string& strata_codes = {});
 
 // 3.SR: at each period, caught before against first caught, by caught again or not (2x2).
-TestResult Test3SR(const FitTables& tables);
+TestResult Test3SR(const FitTables& tables, const std::string& strata_codes = {});
 // 3.SM: at each period, caught before against first caught, by period of the next capture.
-TestResult Test3SM(const FitTables& tables);
+TestResult Test3SM(const FitTables& tables, const std::string& strata_codes = {});
 // 2.CT: at periods 2..k-2, released before and next caught after it against released at it,
 // by next caught at the next period or later (2x2).
-TestResult Test2CT(const FitTables& tables);
+TestResult Test2CT(const FitTables& tables, const std::string& strata_codes = {});
 // 2.CL: at periods 2..k-3, the same two rows by period of a next capture two or more on.
-TestResult Test2CL(const FitTables& tables);
+TestResult Test2CL(const FitTables& tables, const std::string& strata_codes = {});
 
+// Each takes the codes of the strata (a character each, from stratum 1) its notes name them by;
+// by number where none is given.
+//
 // The tests of this file in the order they are written: the multi-state ones (which Test M
 // follows), then those of the strata pooled.
-using TableTestFunction = TestResult (*)(const FitTables&);
+using TableTestFunction = TestResult (*)(const FitTables&, const std::string& strata_codes);
 inline constexpr TableTestFunction kMultiStateTableTests[] = {Test3GSR, Test3GSm, TestWBWA};
 inline constexpr TableTestFunction kSingleStateTests[] = {Test3SR, Test3SM, Test2CT, Test2CL};
 

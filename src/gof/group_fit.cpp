@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <mutex>
 #include <thread>
 #include <utility>
 
+#include "common/format.h"
 #include "gof/fit_tests.h"
 #include "gof/side_by_side.h"
 #include "gof/test_m.h"
@@ -20,10 +22,38 @@ constexpr size_t kSingleStateTasks = std::size(kSingleStateTests);
 constexpr size_t kTasksPerGroup = kMultiStateTasks + kSingleStateTasks + 1;
 constexpr TestMKind kTestsM[] = {TestMKind::kItec, TestMKind::kLtec};
 
+// An overall test on fewer degrees of freedom than this gives a c-hat to take with care.
+constexpr int kFewDegrees = 10;
+
+// The name of the sum of the headlines of groups some of which have one stratum and some more.
+constexpr const char* kBothOverall = "JMV and CJS";
+
+// Whether the tables hold animals caught in one stratum at most: each stratum a release was
+// made in, or an animal was caught in before or after one (a lone capture at the last period
+// is in no table, and in no test).
+bool OneStratumCaught(const FitTables& tables) {
+  const int a = tables.strata();
+  std::vector<bool> caught(static_cast<size_t>(a) + 1, false);
+  for (int i = 1; i <= tables.periods() - 1; ++i) {
+    const int never = tables.Columns(i) - 1;
+    for (int l = 1; l <= a; ++l) {
+      for (int r = 0; r <= a; ++r) {
+        for (int c = 0; c <= never; ++c) {
+          if (tables.T(i, l, r, c) == 0) continue;
+          caught[static_cast<size_t>(l)] = true;
+          caught[static_cast<size_t>(r)] = true;
+          if (c < never) caught[static_cast<size_t>(c % a + 1)] = true;
+        }
+      }
+    }
+  }
+  return std::count(caught.begin() + 1, caught.end(), true) <= 1;
+}
+
 // Every table of every Test M fitted side by side, the largest first so that no thread is left
 // with a large one at the end; the figures do not depend on the order or the threads. Of each
 // fit only its statistic is kept.
-std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
+std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads, const FitProgress& progress) {
   struct Fit {
     const MixtureTable* table;
     double* statistic;
@@ -41,8 +71,15 @@ std::vector<TestResult> FitTestsM(std::vector<TestMTables> tests, int threads) {
   }
   std::stable_sort(all.begin(), all.end(),
                    [](const Fit& a, const Fit& b) { return a.cells > b.cells; });
-  SideBySide(all.size(), threads,
-             [&](size_t j) { *all[j].statistic = FitMixture(*all[j].table).statistic; });
+  std::mutex telling;
+  size_t done = 0;
+  SideBySide(all.size(), threads, [&](size_t j) {
+    *all[j].statistic = FitMixture(*all[j].table).statistic;
+    if (progress) {
+      const std::lock_guard<std::mutex> lock(telling);
+      progress(++done, all.size());
+    }
+  });
   std::vector<TestResult> results;
   for (size_t t = 0; t < tests.size(); ++t) {
     results.push_back(FinishTestM(std::move(tests[t]), statistics[t]));
@@ -80,7 +117,8 @@ Bytes MixtureTableBytes(int64_t strata, int64_t columns) {
 }  // namespace
 
 std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
-                                 const std::vector<std::string>& labels, int threads) {
+                                 const std::vector<std::string>& labels, int threads,
+                                 const std::string& strata_codes, const FitProgress& progress) {
   const size_t count = tables.size();
   std::vector<GroupFit> groups(count);
   for (GroupFit& g : groups) {
@@ -93,19 +131,21 @@ std::vector<GroupFit> TestGroups(const std::vector<const FitTables*>& tables,
     const size_t k = task % kTasksPerGroup;
     const FitTables& counted = *tables[g];
     if (k < kMultiStateTasks) {
-      groups[g].multi[k] = kMultiStateTableTests[k](counted);
+      groups[g].multi[k] = kMultiStateTableTests[k](counted, strata_codes);
     } else if (k < kMultiStateTasks + kSingleStateTasks) {
-      groups[g].single[k - kMultiStateTasks] = kSingleStateTests[k - kMultiStateTasks](counted);
+      groups[g].single[k - kMultiStateTasks] = kSingleStateTests[k - kMultiStateTasks](counted, strata_codes);
     } else {
       const MultiStateMArray m = counted.marray();
       for (size_t v = 0; v < std::size(kTestsM); ++v) {
-        mixtures[std::size(kTestsM) * g + v] = PrepareTestM(m, kTestsM[v]);
+        mixtures[std::size(kTestsM) * g + v] = PrepareTestM(m, kTestsM[v], strata_codes);
       }
     }
   });
-  std::vector<TestResult> fitted = FitTestsM(std::move(mixtures), threads);
+  std::vector<TestResult> fitted = FitTestsM(std::move(mixtures), threads, progress);
   for (size_t g = 0; g < count; ++g) {
     groups[g].group = labels[g];
+    groups[g].one_stratum = OneStratumCaught(*tables[g]);
+    groups[g].strata_codes = strata_codes;
     for (size_t v = 0; v < std::size(kTestsM); ++v) {
       groups[g].multi.push_back(std::move(fitted[std::size(kTestsM) * g + v]));
     }
@@ -124,18 +164,46 @@ double CHat(const TestResult& overall) {
   return overall.tested() ? overall.statistic / overall.df : 0.0;
 }
 
-std::string CHatReading(double c_hat) {
-  if (c_hat < 1.5) return "fits acceptably";
-  if (c_hat <= 3.0) return "overdispersed: carry c-hat into model selection";
-  return "structural lack of fit: look at the components (transience 3G.SR, trap-dependence "
-         "M.ITEC, memory WBWA)";
+std::string CHatReading(const TestResult& overall) {
+  if (!overall.tested()) return "nothing could be tested";
+  const double c_hat = CHat(overall);
+  std::string reading;
+  if (c_hat < 1) {
+    reading = "no sign of overdispersion: use 1";
+  } else if (c_hat < 1.5) {
+    reading = "fits acceptably";
+  } else if (c_hat <= 3.0) {
+    reading = "overdispersed: carry c-hat into model selection";
+  } else if (overall.name == kBothOverall) {
+    reading = "structural lack of fit: look at each group's tests";
+  } else if (overall.name.starts_with("JMV")) {
+    reading = "structural lack of fit: look at the components (transience 3G.SR, trap-dependence M.ITEC, "
+              "memory WBWA)";
+  } else {
+    reading = "structural lack of fit: look at the components (transience 3.SR, trap-dependence 2.CT)";
+  }
+  if (overall.df < kFewDegrees) reading += "; rests on few degrees of freedom";
+  return reading;
 }
 
-const TestResult& HeadlineTest(const GroupFit& g) { return g.jmv; }
+std::string CHatLine(const TestResult& overall) {
+  return "c-hat " + Decimals(CHat(overall), 3) + " (" + overall.name + " " + Decimals(overall.statistic, 3) +
+         " on " + std::to_string(overall.df) + " df): " + CHatReading(overall);
+}
 
-std::string HeadlineReading(const GroupFit& g) {
-  const TestResult& overall = HeadlineTest(g);
-  return overall.tested() ? CHatReading(CHat(overall)) : std::string("nothing could be tested");
+const TestResult& HeadlineTest(const GroupFit& g) { return g.one_stratum ? g.cjs : g.jmv; }
+
+std::string HeadlineReading(const GroupFit& g) { return CHatReading(HeadlineTest(g)); }
+
+TestResult AllGroups(const std::vector<GroupFit>& groups) {
+  std::vector<TestResult> headlines;
+  bool jmv = false;
+  bool cjs = false;
+  for (const GroupFit& g : groups) {
+    headlines.push_back(HeadlineTest(g));
+    (g.one_stratum ? cjs : jmv) = true;
+  }
+  return SumOfTests(jmv && cjs ? kBothOverall : cjs ? "CJS" : "JMV", headlines);
 }
 
 namespace {
@@ -200,6 +268,17 @@ Bytes ThreadWorkBytes(int64_t k, int64_t a) {
 }
 
 }  // namespace
+
+uint64_t FitWork(int periods, int strata) {
+  const int64_t k = periods;
+  const int64_t a = strata;
+  // M.ITEC: 2 x strata columns at periods 2..k-2; M.LTEC: strata x (k - i - 1) at i = 2..k-3.
+  Bytes columns{0};
+  for (int64_t i = 2; i <= k - 2; ++i) columns = columns + Of(2 * a);
+  for (int64_t i = 2; i <= k - 3; ++i) columns = columns + Of(a * (k - i - 1));
+  const Bytes starts = Of(DefaultRandomStarts(static_cast<size_t>(std::max<int64_t>(a, 1))) + 1);
+  return (starts * Of(a) * Of(a) * columns).n;
+}
 
 uint64_t FitPeakBytes(int periods, int strata, int groups, int threads) {
   const int64_t k = periods;

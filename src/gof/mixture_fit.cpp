@@ -159,6 +159,45 @@ struct Run {
   int round = 0;
   int calm = 0;       // rounds running whose log-likelihood did not change
   bool done = false;  // at its maximum, or unable to explain a mixture count
+  bool known = false;  // stopped on entering the basin of a maximum an earlier start reached
+};
+
+// The maxima the starts of a fit reached, each once, so that a later start can stop as soon as
+// it enters the basin of one: every parameter within kNear of it and the log-likelihood within
+// kNearHeight of it, relative to its size (as the climb's own stop is). A start stopped there would have climbed to that maximum, which the earlier
+// start holds already; the fit keeps the earliest start at the top, so stopping it changes no
+// figure (held on random tables by the tests), and spares the slow creep of the last rounds.
+class KnownMaxima {
+ public:
+  static constexpr double kNear = 1e-3;
+  static constexpr double kNearHeight = 1e-6;
+
+  bool Entered(const Parameters& theta, double ll) const {
+    for (size_t m = 0; m < heights_.size(); ++m) {
+      if (std::fabs(ll - heights_[m]) <= kNearHeight * std::fabs(heights_[m]) && Near(theta, m)) return true;
+    }
+    return false;
+  }
+  // Keeps a maximum reached, unless it is near one kept.
+  void Add(const Parameters& theta, double ll) {
+    for (size_t m = 0; m < heights_.size(); ++m) {
+      if (Near(theta, m)) return;
+    }
+    heights_.push_back(ll);
+    points_.insert(points_.end(), theta.begin(), theta.end());
+  }
+
+ private:
+  bool Near(const Parameters& theta, size_t m) const {
+    const double* point = points_.data() + m * theta.size();
+    for (size_t i = 0; i < theta.size(); ++i) {
+      if (std::fabs(theta[i] - point[i]) > kNear) return false;
+    }
+    return true;
+  }
+
+  std::vector<double> heights_;
+  std::vector<double> points_;  // a maximum's parameters after another's
 };
 
 // How a run is carried on.
@@ -181,6 +220,7 @@ struct RoundScratch {
 void BeginRun(EmStepper& em, Run& run, const Parameters& start) {
   run.round = 0;
   run.calm = 0;
+  run.known = false;
   run.theta = start;
   run.one.resize(start.size());
   run.ll = em.Step(run.theta.data(), run.one.data(), true);
@@ -193,7 +233,7 @@ void BeginRun(EmStepper& em, Run& run, const Parameters& start) {
 // for (a squared extrapolation), backed off while a probability would turn negative, then takes
 // one step from there; the round's end is kept only when that is at least as good as where the
 // round began, else the round ends with a third plain step.
-void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace) {
+void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace, const KnownMaxima* known = nullptr) {
   constexpr int kMaxRounds = 5000;
   const double change = pace == Pace::kSettle ? 1e-16 : 1e-13;
   const int calm_rounds = pace == Pace::kSettle ? 2 : 1;
@@ -250,6 +290,7 @@ void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace) {
     } else {
       run.calm = 0;
     }
+    if (!run.done && known != nullptr) run.done = run.known = known->Entered(run.theta, run.ll);
   }
 }
 
@@ -315,16 +356,18 @@ class Starts {
 struct Climber {
   explicit Climber(const Counts& k) : em(k), starts(k) {}
 
-  // Climbs from start r (after every start before it has been drawn) to its maximum.
-  void Climb(size_t r) {
+  // Climbs from start r (after every start before it has been drawn) to its maximum, or, where
+  // `known` is given, until it enters the basin of one of those.
+  void Climb(size_t r, const KnownMaxima* known = nullptr) {
     BeginRun(em, run, starts.At(r));
-    Advance(em, scratch, run, Pace::kClimb);
+    Advance(em, scratch, run, Pace::kClimb, known);
   }
 
   EmStepper em;
   Starts starts;
   RoundScratch scratch;
   Run run;
+  KnownMaxima maxima;
 };
 
 // The start whose maximum is kept: the highest reached. Runs that stopped on it differ in the
@@ -370,7 +413,7 @@ void FittedValues(const Counts& k, const Parameters& theta, MixtureFit& fit) {
 
 int DefaultRandomStarts(size_t bases) { return std::max(24, 8 * static_cast<int>(bases)); }
 
-MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
+MixtureFit FitMixture(const MixtureTable& pooled, int random_starts, Basins basins) {
   const Counts k = CountsOf(pooled);
   Climber climber(k);
   MixtureFit fit;
@@ -383,10 +426,17 @@ MixtureFit FitMixture(const MixtureTable& pooled, int random_starts) {
   // depend on how soon a start looked promising. Only the height each start reached is kept:
   // the start kept is climbed again, which gives the same run to the last bit, so that a fit
   // holds one run at a time however many starts it makes.
+  // A start that reaches the basin of a maximum an earlier start reached counts as reaching
+  // nothing of its own: the earlier start stands for it. It stops there, or (kClimbEvery) climbs
+  // on and is judged where it ends.
+  const bool stop_in_known = basins == Basins::kStopInKnown;
   std::vector<double> reached(static_cast<size_t>(random_starts) + 1);
   for (size_t r = 0; r < reached.size(); ++r) {
-    climber.Climb(r);
-    reached[r] = climber.run.ll;
+    Run& run = climber.run;
+    climber.Climb(r, stop_in_known ? &climber.maxima : nullptr);
+    run.known = run.known || (run.ll != kUnexplained && climber.maxima.Entered(run.theta, run.ll));
+    reached[r] = run.known ? kUnexplained : run.ll;
+    if (!run.known && run.ll != kUnexplained) climber.maxima.Add(run.theta, run.ll);
     ++fit.starts_used;
   }
   const size_t best = EarliestAtTheTop(reached);

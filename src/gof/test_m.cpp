@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "gof/contingency.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex::gof {
 namespace {
@@ -28,11 +29,12 @@ int64_t Total(const std::vector<int64_t>& row) {
   return total;
 }
 
-std::string Strata(const std::vector<int>& strata) {
+// The strata listed by their codes (by number where none is given).
+std::string Strata(const std::vector<int>& strata, const std::string& codes) {
   std::string text;
   for (size_t i = 0; i < strata.size(); ++i) {
     if (i > 0) text += i + 1 == strata.size() ? " and " : ", ";
-    text += std::to_string(strata[i]);
+    text += CodeLabel(codes, strata[i]);
   }
   return text;
 }
@@ -41,16 +43,17 @@ std::string Strata(const std::vector<int>& strata) {
 // a stratum in which no animal caught at i was caught again leaves nothing to compare the
 // animals missed at i with, and neither does a period after which none of them was caught.
 std::optional<MixtureTable> TableToFit(const MultiStateMArray& m, int i, TestMKind kind,
-                                       std::vector<std::string>& notes) {
+                                       const std::string& strata_codes, std::vector<std::string>& notes) {
   const Variant& variant = VariantOf(kind);
-  const std::string where = std::string(variant.name) + ", period " + std::to_string(i) + ": ";
+  const std::string where = "period " + std::to_string(i) + ": ";
   MixtureTable table = MixtureTableAt(m, i, kind);
   std::vector<int> empty_bases;
   for (size_t s = 0; s < table.bases.size(); ++s) {
     if (Total(table.bases[s]) == 0) empty_bases.push_back(static_cast<int>(s) + 1);
   }
   if (!empty_bases.empty()) {
-    notes.push_back(where + "no animal caught in stratum " + Strata(empty_bases) +
+    notes.push_back(where + "no animal caught in " + (empty_bases.size() > 1 ? "strata " : "stratum ") +
+                    Strata(empty_bases, strata_codes) +
                     " at this period was caught again " + variant.caught_after +
                     ", so the animals missed at it cannot be compared with " +
                     (empty_bases.size() > 1 ? "those strata" : "that stratum") +
@@ -67,6 +70,20 @@ std::optional<MixtureTable> TableToFit(const MultiStateMArray& m, int i, TestMKi
     return std::nullopt;
   }
   return table;
+}
+
+// The table as one table of counts: the mixture rows, then the bases.
+CountTable AsCountTable(const MixtureTable& table) {
+  const size_t mixtures = table.mixtures.size();
+  const int rows = static_cast<int>(mixtures + table.bases.size());
+  const int columns = static_cast<int>(table.bases[0].size());
+  CountTable t(rows, columns);
+  for (int r = 0; r < rows; ++r) {
+    const size_t line = static_cast<size_t>(r);
+    const std::vector<int64_t>& row = line < mixtures ? table.mixtures[line] : table.bases[line - mixtures];
+    for (int c = 0; c < columns; ++c) t.at(r, c) = row[static_cast<size_t>(c)];
+  }
+  return t;
 }
 
 }  // namespace
@@ -107,14 +124,7 @@ MixtureTable MixtureTableAt(const MultiStateMArray& m, int occasion, TestMKind k
 MixtureTable PoolMixtures(MixtureTable table) {
   if (table.mixtures.empty() || table.bases.empty()) return table;
   const int bases = static_cast<int>(table.bases.size());
-  const int rows = static_cast<int>(table.mixtures.size()) + bases;
-  const int columns = static_cast<int>(table.bases[0].size());
-  CountTable t(rows, columns);
-  for (int r = 0; r < rows; ++r) {
-    const std::vector<int64_t>& row =
-        r < rows - bases ? table.mixtures[r] : table.bases[r - (rows - bases)];
-    for (int c = 0; c < columns; ++c) t.at(r, c) = row[c];
-  }
+  CountTable t = AsCountTable(table);
   if (t.Total() == 0) return table;
   t = PoolByExpected(
       std::move(t),
@@ -129,7 +139,7 @@ MixtureTable PoolMixtures(MixtureTable table) {
   return table;
 }
 
-TestMTables PrepareTestM(const MultiStateMArray& m, TestMKind kind) {
+TestMTables PrepareTestM(const MultiStateMArray& m, TestMKind kind, const std::string& strata_codes) {
   const Variant& variant = VariantOf(kind);
   TestMTables prepared;
   TestResult& result = prepared.result;
@@ -142,7 +152,7 @@ TestMTables PrepareTestM(const MultiStateMArray& m, TestMKind kind) {
                            std::to_string(k) + " it has no period to test.");
   }
   for (int i = 2; i <= last; ++i) {
-    std::optional<MixtureTable> table = TableToFit(m, i, kind, result.notes);
+    std::optional<MixtureTable> table = TableToFit(m, i, kind, strata_codes, result.notes);
     if (table) {
       prepared.tested.push_back(result.components.size());
       prepared.tables.push_back(std::move(*table));
@@ -163,6 +173,8 @@ TestResult FinishTestM(TestMTables prepared, const std::vector<double>& statisti
     Component& component = result.components[prepared.tested[j]];
     const int df = static_cast<int>(table.mixtures.size()) * (columns - bases);
     static_cast<Figures&>(component) = ChiSquareJudged(Method::kChiSquare, statistics[j], df);
+    const double least = AsCountTable(table).LeastExpected();
+    if (component.tested() && least < kSmallExpected) component.least_expected = least;
   }
   SumComponents(&result);
   return std::move(result);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "gof/fit_result.h"
@@ -43,7 +44,9 @@ struct TestMTables {
   std::vector<size_t> tested;        // the components to fit
   std::vector<MixtureTable> tables;  // and their pooled tables
 };
-TestMTables PrepareTestM(const MultiStateMArray& m, TestMKind kind);
+// The notes name the strata by their codes (`strata_codes`, a character each; by number where
+// none is given).
+TestMTables PrepareTestM(const MultiStateMArray& m, TestMKind kind, const std::string& strata_codes = {});
 // then, once each table is fitted (statistics[j] the statistic of tables[j]), each component
 // compared with a chi-square of (mixture rows) x (columns - bases) degrees, and the total.
 TestResult FinishTestM(TestMTables prepared, const std::vector<double>& statistics);

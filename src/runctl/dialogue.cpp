@@ -303,9 +303,9 @@ void Dialogue::AskCounts() {
     }
     CheckCodeCount(s_.nage, "age classes");
     CheckCodeCount(s_.ngroups, "groups");
-    if (s_.inp && s_.nage != 1) {
-      Refuse("A file of summarised histories (--inp) is read with one age class, got " +
-             std::to_string(s_.nage) + "; read a file with age codes by its columns (without --inp)");
+    if (s_.inp && s_.nage != 1 && s_.nage != 2) {
+      Refuse("A file of summarised histories (--inp) is read with one age class, or two by time since marking, "
+             "got " + std::to_string(s_.nage) + "; read a file with age codes by its columns (without --inp)");
     }
   });
   s_.codcol = AllocateTable<int32_t>({s_.nyrs}, "codcol");
@@ -316,6 +316,9 @@ void Dialogue::SetSummarisedFields() {
   for (size_t i = 0; i < s_.codcol.size(); ++i) s_.codcol[i] = static_cast<int32_t>(i + 1);
   s_.fatecol = s_.agecol = s_.grpcol = 0;
   s_.frqcol1 = s_.frqcol2 = 0;
+  // Two age classes are time since marking: every animal enters the first (code A) and moves to
+  // the second (B) after one period, every age increment 1.
+  if (s_.nage == 2) s_.acodes = "AB" + std::string(kCodesWidth - 2, ' ');
 }
 
 void Dialogue::AskStratumCodes() {

@@ -4,11 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <new>
 #include <optional>
@@ -103,6 +107,9 @@ struct RunContext {
   AnswerReader& answers;
   Console& console;
   std::ostream& err;
+  // Standard error unfiltered: only for the fits' progress line, which holds no byte of data
+  // and rewrites itself in place with carriage returns (which the filter would show as "?").
+  std::ostream& progress_err;
   const RunOptions& options;
   WorkFolder& folder;
   RunFiles& files;
@@ -247,6 +254,56 @@ void CheckFitSize(const RunOptions& options, const ConversionSettings& s) {
   }
 }
 
+// Refuses --gof, before any record is read, where the fits of Test M of every group would pass
+// kMostFitWork (about 10 minutes of one core), naming the design and the periods (strata) that
+// would fit with its strata (periods).
+void CheckFitWork(const ConversionSettings& s) {
+  const auto work = [&](int periods, int strata) {
+    const uint64_t one = gof::FitWork(periods, strata);
+    const auto groups = static_cast<uint64_t>(std::max(s.ngroups, 1));
+    return one > gof::kMostFitWork / groups ? gof::kMostFitWork + 1 : one * groups;
+  };
+  if (work(s.nyrs, s.nstrata) <= gof::kMostFitWork) return;
+  int periods = s.nyrs;
+  while (periods > 0 && work(periods, s.nstrata) > gof::kMostFitWork) --periods;
+  int strata = s.nstrata;
+  while (strata > 0 && work(s.nyrs, strata) > gof::kMostFitWork) --strata;
+  throw FatalStop::Message("--gof: the fits of Test M for " + std::to_string(s.nyrs) + " periods and " +
+                           std::to_string(s.nstrata) + " strata (" + Counted(s.ngroups, "group") +
+                           ") would take more than about 10 minutes of one core; " + std::to_string(periods) +
+                           " periods with " + std::to_string(s.nstrata) + " strata, or " + std::to_string(strata) +
+                           " " + Plural(strata, "stratum", "strata") + " with " + std::to_string(s.nyrs) +
+                           " periods, would fit; run it without --gof, or with fewer periods or strata");
+}
+
+// The progress of the fits on standard error, at a terminal, once they have lasted 2 seconds:
+// one line, rewritten in place at most 4 times a second, and cleared when they are done.
+class FitProgressLine {
+ public:
+  explicit FitProgressLine(std::ostream& err) : err_(err), start_(std::chrono::steady_clock::now()) {}
+
+  void operator()(size_t done, size_t all) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - start_ < std::chrono::seconds(2) || (shown_ && now - last_ < std::chrono::milliseconds(250))) return;
+    last_ = now;
+    const std::string line = "haplovex: goodness of fit: Test M's tables fitted: " + GroupedDigits(static_cast<int64_t>(done)) +
+                             " of " + GroupedDigits(static_cast<int64_t>(all));
+    width_ = std::max(width_, line.size());
+    err_ << '\r' << line << std::flush;
+    shown_ = true;
+  }
+  void Clear() {
+    if (shown_) err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  std::ostream& err_;
+  std::chrono::steady_clock::time_point start_, last_;
+  size_t width_ = 0;
+  bool shown_ = false;
+};
+
 // The goodness-of-fit tests of each group, from the tables counted as the records were read,
 // written to their files. Returns the groups' tests, for the report.
 std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s,
@@ -257,17 +314,28 @@ std::vector<gof::GroupFit> WriteFit(RunContext& run, const ConversionSettings& s
     counted.push_back(&tables[static_cast<size_t>(g - 1)]);
     labels.push_back(CodeLabel(s.gcodes, g));
   }
-  const std::vector<gof::GroupFit> groups = gof::TestGroups(
-      counted, labels, PartsFor(run.options.threads, std::numeric_limits<uint64_t>::max()));
+  run.err.flush();
+  const auto fitting = std::chrono::steady_clock::now();
+  FitProgressLine progress(run.progress_err);
+  const std::vector<gof::GroupFit> groups =
+      gof::TestGroups(counted, labels, PartsFor(run.options.threads, std::numeric_limits<uint64_t>::max()), s.scodes,
+                      run.options.errors_to_terminal ? gof::FitProgress(std::ref(progress)) : gof::FitProgress());
+  progress.Clear();
+  // For the benchmark, which tells the fits' time apart from the counting's in the reading.
+  if (std::getenv("HAPLOVEX_FIT_SECONDS") != nullptr) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - fitting;
+    run.err << "haplovex: goodness of fit: the tests took " << Decimals(took.count(), 3) << " s after the reading\n";
+  }
   gof::WriteFitText({std::string(TrimmedRight(s.title)), s.nyrs, s.nstrata, s.nage > 1}, groups,
                     run.files[RunFile::kFit]);
   if (Written(Spec(RunFile::kFitTable), run.options)) gof::WriteFitCsv(groups, run.files[RunFile::kFitTable]);
   // What a person wants first, before opening the tests' file.
   for (const gof::GroupFit& g : groups) {
-    run.err << "haplovex: goodness of fit, group " << g.group << ": c-hat " << Decimals(gof::CHat(g.jmv), 3)
-            << " (JMV " << Decimals(g.jmv.statistic, 3) << " on " << g.jmv.df << " df): "
-            << (g.jmv.df > 0 ? gof::CHatReading(gof::CHat(g.jmv)) : std::string("nothing could be tested"))
+    run.err << "haplovex: goodness of fit, group " << g.group << ": " << gof::CHatLine(gof::HeadlineTest(g))
             << "; the tests are in " << NameOf(RunFile::kFit) << "\n";
+  }
+  if (groups.size() > 1) {
+    run.err << "haplovex: goodness of fit, all groups together: " << gof::CHatLine(gof::AllGroups(groups)) << "\n";
   }
   return groups;
 }
@@ -330,7 +398,10 @@ Answered Converse(RunContext& run) {
   for (std::string_view row : kBanner) run.console.Plain(row);
   const bool output_existed = GuardOutput(run);
   a.title_typed = RunDialogue(run.answers, run.console, run.err, run.folder, a.settings, run.input);
-  if (run.options.gof) CheckFitSize(run.options, a.settings);
+  if (run.options.gof) {
+    CheckFitSize(run.options, a.settings);
+    CheckFitWork(a.settings);
+  }
   // A data frame's records are read once, laid out in the columns its fields were given.
   if (a.settings.frame) ConvertFrame(run.input, a.settings, run.options.threads);
   a.answer_warnings = WarnOfAnswers(run, a.settings);
@@ -485,7 +556,7 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& standard_erro
     if (answers.interactive()) {
       answers.OnKept([&typed](const std::vector<std::string>& kept) { typed.Save(kept); });
     }
-    RunContext run{answers, console, err, run_options, folder, files, input};
+    RunContext run{answers, console, err, standard_error, run_options, folder, files, input};
     try {
       Run(run);
     } catch (...) {

@@ -17,6 +17,8 @@ namespace haplovex {
 struct RunOptions {
   // The console is a terminal: bytes of the data that would control it are shown as "?".
   bool console_is_terminal = false;
+  // Standard error is a terminal: fitting that lasts shows its progress there.
+  bool errors_to_terminal = false;
   // A person types the answers at a terminal: a refused answer is asked again, and a run that
   // finishes saves its answers (see RunFile::kAnswers).
   bool answers_from_terminal = false;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/format.h"
+#include "gof/fit_reading.h"
 #include "runctl/run_files.h"
 #include "tabulate/tidy_tables.h"
 #include "version.h"
@@ -127,8 +128,9 @@ Rows FieldRows(const ConversionSettings& s) {
                                                  : "none: every animal released");
   std::string ages = "1";
   if (s.nage > 1) {
-    ages = std::to_string(s.nage) + ", codes <code>" + Codes(s.acodes, s.nage) +
-           "</code> (youngest first) in column " + std::to_string(s.agecol);
+    ages = std::to_string(s.nage) + ", codes <code>" + Codes(s.acodes, s.nage) + "</code> (youngest first) " +
+           (s.inp ? std::string("by time since marking: every animal enters the first")
+                  : "in column " + std::to_string(s.agecol));
     if (s.ageinc != std::string(kAgeIncWidth, '1')) ages += ", age increments <code>" + Html(s.ageinc) + "</code>";
   }
   rows.emplace_back("Age classes", ages);
@@ -175,6 +177,7 @@ struct Page {
   // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
   // tests and their notes.
   void Fit();
+  void FitReading(const std::vector<std::string>& lines);
   // What HAPLOVEX.OUT holds for the model set chosen.
   void Guide();
 };
@@ -225,6 +228,10 @@ void Page::Records() {
   page += "</section>\n";
 }
 
+// The dashes of the chart's lines, a stratum's after another's: solid, long, short, long and
+// short, dotted.
+constexpr const char* kDashes[] = {"none", "8 4", "3 3", "8 3 2 3", "1 3"};
+
 // Animals caught at each period in each stratum, a line per stratum.
 void Page::CaptureChart() {
   int64_t most = 1;
@@ -259,10 +266,14 @@ void Page::CaptureChart() {
       const int64_t count = d.caught[static_cast<size_t>((period - 1) * S + (k - 1))];
       points += (period == 1 ? "" : " ") + std::to_string(x(period)) + "," + std::to_string(y(count));
     }
-    page += "<polyline fill=\"none\" stroke=\"" + Colour(k, S) + "\" stroke-width=\"1.5\" points=\"" + points + "\"/>\n";
+    // Strata with equal counts draw one line over another: each stratum's dashes tell them apart.
+    const std::string dash = " stroke-dasharray=\"" + std::string(kDashes[static_cast<size_t>(k - 1) % std::size(kDashes)]) + "\"";
+    page += "<polyline fill=\"none\" stroke=\"" + Colour(k, S) + "\" stroke-width=\"1.5\"" + dash + " points=\"" + points +
+            "\"/>\n";
     const int ly = top + 6 + (k - 1) * (height / std::max(S, 1));
-    page += "<rect x=\"" + std::to_string(left + width + 16) + "\" y=\"" + std::to_string(ly - 8) +
-            "\" width=\"10\" height=\"10\" fill=\"" + Colour(k, S) + "\"/>";
+    page += "<line x1=\"" + std::to_string(left + width + 8) + "\" y1=\"" + std::to_string(ly - 3) + "\" x2=\"" +
+            std::to_string(left + width + 28) + "\" y2=\"" + std::to_string(ly - 3) + "\" stroke=\"" + Colour(k, S) +
+            "\" stroke-width=\"2\"" + dash + "/>";
     page += "<text x=\"" + std::to_string(left + width + 32) + "\" y=\"" + std::to_string(ly + 1) +
             "\">stratum " + Label(s.scodes, k) + "</text>\n";
   }
@@ -511,23 +522,42 @@ std::string TestRow(const gof::TestResult& test, bool total) {
          "</td></tr>\n";
 }
 
+// c-hat's line, c-hat in bold: "c-hat F.FFF (TEST S on D df): reading."
+std::string CHatParagraph(const gof::TestResult& overall) {
+  const std::string line = gof::CHatLine(overall);
+  const size_t figure = line.find(' ', 6);
+  return "<strong>" + Html(line.substr(0, figure)) + "</strong>" + Html(line.substr(figure)) + ".";
+}
+
+// The reading of a group's tests: the tests named as a list, the other sentences as paragraphs.
+void Page::FitReading(const std::vector<std::string>& lines) {
+  bool in_list = false;
+  for (const std::string& line : lines) {
+    const bool item = line.starts_with("- ");
+    if (item != in_list) page += item ? "<ul>\n" : "</ul>\n";
+    in_list = item;
+    page += item ? "<li>" + Html(line.substr(2)) + "</li>\n" : "<p>" + Html(line) + "</p>\n";
+  }
+  if (in_list) page += "</ul>\n";
+}
+
 // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
 // tests and their notes.
 void Page::Fit() {
   if (in.fits.empty()) return;
   page += "<section><h2>Goodness of fit</h2>\n";
   for (const gof::GroupFit& g : in.fits) {
-    const double c_hat = gof::CHat(g.jmv);
-    page +=
-        "<p>Group " + Html(g.group) + ": <strong>c-hat = " + Decimals(c_hat, 3) +
-        "</strong> (JMV " + Decimals(g.jmv.statistic, 3) + " on " + std::to_string(g.jmv.df) +
-        " df): " +
-        (g.jmv.df > 0 ? Html(gof::CHatReading(c_hat)) : std::string("nothing could be tested")) +
-        ".</p>\n";
+    page += "<p>Group " + Html(g.group) + ": " + CHatParagraph(gof::HeadlineTest(g)) + "</p>\n";
+    FitReading(gof::Reading(g));
+  }
+  if (in.fits.size() > 1) {
+    page += "<p>All groups together (each group's headline test summed: what a model of all groups carries): " +
+            CHatParagraph(gof::AllGroups(in.fits)) + "</p>\n";
   }
   page +=
-      "<p class=\"note\">c-hat is the statistic of JMV, the sum of the multi-state tests, over "
-      "its degrees of freedom, as " + CodeOf(RunFile::kFit) + " has it with each test's components";
+      "<p class=\"note\">c-hat is the statistic of an overall test over its degrees of freedom: CJS's, of the "
+      "single-state tests, for a group of one stratum, else JMV's, of the multi-state tests; " +
+      CodeOf(RunFile::kFit) + " has each test's components";
   page += in.settings.nage > 1 ? "; the age classes are pooled.</p>\n" : ".</p>\n";
   for (const gof::GroupFit& g : in.fits) {
     page += "<h3>Group " + Html(g.group) +

@@ -178,10 +178,18 @@ class RecordReader {
   bool ReadInpQuickly(const InputFile& input, RecordsRead& read) {
     Parts parts(*this, input);
     std::vector<InpPart> inp(parts.ranges.size());
-    // One age class: no class changes between captures.
+    // One age class, or two by time since marking, where every animal's class changes after its
+    // first period.
     auto read_part = [&](size_t k, uint64_t begin) {
-      parts.tally[k].read = ReadInpPart(options_.kernels, parts.reading, begin, parts.ranges[k].second,
-                                        parts.tally[k], inp[k], Counting<false>(parts.counts, k));
+      auto read = [&]<bool kAging>() {
+        parts.tally[k].read = ReadInpPart(options_.kernels, parts.reading, begin, parts.ranges[k].second,
+                                          parts.tally[k], inp[k], Counting<kAging>(parts.counts, k));
+      };
+      if (reading_.aging) {
+        read.template operator()<true>();
+      } else {
+        read.template operator()<false>();
+      }
     };
     RunPartsCarried(parts.ranges.size(), [&](size_t k) { read_part(k, parts.ranges[k].first); });
     auto reread = [&](size_t k, uint64_t begin) {

@@ -143,7 +143,7 @@ want = ["</td><td>".join([g, a, i] + ([q] if q else []) + [s, str(r)]) for (g, a
 if said not in page or said2 not in page or listed != want:
     sys.exit(f"sparse cohorts: {said} {said2} {want[:2]} not on the page")
 fit = open(f"{folder}/HAPLOVEX.GOF").read() if "<h2>Goodness of fit" in page else ""
-if re.findall(r"^Group (.*)\n  c-hat = ([\d.]+) ", fit, re.M) != re.findall(r"<p>Group (.*?): <strong>c-hat = ([\d.]+)<", page):
+if re.findall(r"^Group (.*)\nc-hat ([\d.]+) ", fit, re.M) != re.findall(r"<p>Group (.*?): <strong>c-hat ([\d.]+)<", page):
     sys.exit("c-hat differs from HAPLOVEX.GOF")
 if f"Written by HAPLOVEX {version} on 2023-11-14." not in page:
     sys.exit("the page does not name the version and the date")

@@ -209,8 +209,8 @@ for how in stdin argument; do
   expect "replay-$how-asked-and-answered" has "$again/.console" "*** Output file (HAPLOVEX.OUT) exists!, overwrite(Y/N)"
 done
 
-# A file of summarised histories typed at a terminal with --inp: two age classes are refused
-# (--inp reads one), no column is asked, the saved answers carry the option and are the shipped
+# A file of summarised histories typed at a terminal with --inp: three age classes are refused
+# (--inp reads one, or two by time since marking), no column is asked, the saved answers carry the option and are the shipped
 # answers file, and they repeat the run byte for byte; the files are the run by columns'.
 inp="$work/inp"
 mkdir -p "$inp"
@@ -219,8 +219,8 @@ cat > "$work/inp.script" <<'EOF'
 expect FILE:
 send skagit.inp
 expect GROUPS(eg 3,7,1,1):
-send 2,6,2,2
-expect read with one age class, got 2
+send 2,6,3,2
+expect read with one age class, or two by time since marking, got 3
 expect GROUPS(eg 3,7,1,1):
 send 2,6,1,2
 expect STRATA CODES(no quotes or spaces- eg 123):

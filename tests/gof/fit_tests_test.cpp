@@ -33,7 +33,7 @@ FitTables CountFile(const std::string& relative, int strata) {
 template <typename List>
 std::vector<TestResult> Each(const List& tests, const FitTables& tables) {
   std::vector<TestResult> results;
-  for (const TableTestFunction test : tests) results.push_back(test(tables));
+  for (const TableTestFunction test : tests) results.push_back(test(tables, ""));
   return results;
 }
 
@@ -287,6 +287,11 @@ TEST(FitTestsTest, FourStrataLeaveOutOneColumnTables) {
                        "period 3 stratum 1, period 3 stratum 2, period 3 stratum 3, "
                        "period 3 stratum 4"));
   EXPECT_EQ(sm.notes.size(), 1u);
+  // The same named by the strata's codes.
+  const TestResult coded = Test3GSm(CountFile("tests/gof/cases/019/data.inp", 4), "LMS");
+  EXPECT_TRUE(Mentions(coded, "at period 3 stratum L, period 3 stratum M, period 3 stratum S, period 3 stratum 4 "
+                              "(R2ucare and U-CARE fail on them)"))
+      << coded.notes.at(0);
 }
 
 // Each test alone, on small data sets whose tables are worked out by hand by the rules of the
@@ -340,7 +345,7 @@ TEST(FitTestsTest, EachTestAloneOnTablesWorkedByHand) {
        0},
   };
   for (const Case& c : cases) {
-    const TestResult result = c.test(Count(*c.histories, c.strata));
+    const TestResult result = c.test(Count(*c.histories, c.strata), "");
     const std::string name = c.components[0].test;
     EXPECT_EQ(result.name, name);
     ASSERT_EQ(result.components.size(), c.components.size()) << name;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -87,6 +88,33 @@ TEST(MixtureFitTest, FiguresOfATableAloneWhateverCameBefore) {
   EXPECT_EQ(first.statistic, again.statistic);
   EXPECT_EQ(first.log_likelihood, again.log_likelihood);
   EXPECT_EQ(first.weights, again.weights);
+}
+
+// A start stopped on entering the basin of a maximum an earlier start reached changes no
+// figure: on 1,000 random tables (1 to 3 mixtures, 2 to 4 bases, up to 8 columns, counts from
+// sparse to large), every statistic and log-likelihood is the same to the last bit as when every
+// start climbs to its maximum, with fewer rounds in all.
+TEST(MixtureFitTest, StartsStoppedInKnownBasinsChangeNoFigure) {
+  std::mt19937 random(34);
+  auto draw = [&](int least, int most) { return std::uniform_int_distribution<int>(least, most)(random); };
+  for (int n = 0; n < 1000; ++n) {
+    const int bases = draw(2, 4);
+    const int columns = draw(bases + 1, 8);
+    const int largest = n % 3 == 0 ? 4 : n % 3 == 1 ? 20 : 200;
+    auto row = [&] {
+      std::vector<int64_t> counts(static_cast<size_t>(columns));
+      for (int64_t& c : counts) c = draw(0, largest);
+      counts[static_cast<size_t>(draw(0, columns - 1))] += 1;  // no empty row
+      return counts;
+    };
+    MixtureTable table;
+    for (int m = draw(1, 3); m > 0; --m) table.mixtures.push_back(row());
+    for (int b = 0; b < bases; ++b) table.bases.push_back(row());
+    const MixtureFit stopped = FitMixture(table, DefaultRandomStarts(table.bases.size()), Basins::kStopInKnown);
+    const MixtureFit climbed = FitMixture(table, DefaultRandomStarts(table.bases.size()), Basins::kClimbEvery);
+    ASSERT_EQ(stopped.statistic, climbed.statistic) << "table " << n;
+    ASSERT_EQ(stopped.log_likelihood, climbed.log_likelihood) << "table " << n;
+  }
 }
 
 }  // namespace

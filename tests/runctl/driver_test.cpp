@@ -703,10 +703,10 @@ TEST_F(RunTest, FitTestsOfEachGroup) {
     EXPECT_EQ(folder_.Read("HAPLOVEX.GOF"), text);
   }
   for (const char* total : {"1,3G.SR,,,117.752700,12,", "1,3G.Sm,,,302.768977,119,", "1,WBWA,,,472.854864,20,",
-                            "1,3G.SR,2,1,0.003895,1,0.950238,chi-square\r\n"}) {
+                            "1,3G.SR,2,1,0.003895,1,0.950238,chi-square,\r\n"}) {
     EXPECT_NE(csv.find(total), std::string::npos) << total << "\n" << csv;
   }
-  EXPECT_NE(text.find("Group 1\n  c-hat = 4.9"), std::string::npos) << text;
+  EXPECT_NE(text.find("Group 1\nc-hat 4.9"), std::string::npos) << text;
   // (982.54 / 197 = 4.988: a structural lack of fit, said on standard error too.)
   EXPECT_NE(err_.find("haplovex: goodness of fit, group 1: c-hat 4.988 (JMV 982.5"),
             std::string::npos)
@@ -733,6 +733,52 @@ TEST_F(RunTest, FitTestsOfEachGroup) {
                             "threads, or with fewer periods or strata"),
             std::string::npos)
       << Tail(2)[0];
+  // Test M's fits of 26 strata x 30 periods: 209 starts x 26^2 x (2 x 26 x 27 + 26 x 377)
+  // columns (M.ITEC at 27 periods, M.LTEC 27 + 26 + ... + 2 periods later) = 1,583,228,504
+  // steps, past 1.5e9; 29 periods give 209 x 676 x (52 x 26 + 26 x 350) = 1,476,700,368, 25
+  // strata 201 x 625 x (50 x 27 + 25 x 377) = 1,353,609,375, within it.
+  EXPECT_EQ(Run({"geese.inp", "26,30,1,1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "1", "0", "0", "2", "Wide"}), kExitError);
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "HAPLOVEX.GOF"));
+  EXPECT_NE(Tail(2)[0].find("--gof: the fits of Test M for 30 periods and 26 strata (1 group) would take more than "
+                            "about 10 minutes of one core; 29 periods with 26 strata, or 25 strata with 30 periods, "
+                            "would fit; run it without --gof, or with fewer periods or strata"),
+            std::string::npos)
+      << Tail(2)[0];
+}
+
+// Two age classes under --inp are time since marking: every animal enters the first and moves
+// to the second after one period, the files those of the same records by columns with an age
+// column holding the first code (A of AB) and every age increment 1; removed animals included.
+TEST_F(RunTest, SummarisedHistoriesWithTwoAgeClassesByTimeSinceMarking) {
+  const std::vector<std::string> histories = {"0110", "1001", "1000", "0100", "1100", "1200", "2021", "0022"};
+  const std::vector<int> counts = {25, 1, 10, 10, 5, 7, 4, -3};
+  std::string inp;
+  std::string columns;
+  for (size_t r = 0; r < histories.size(); ++r) {
+    const std::string count = std::to_string(counts[r]);
+    inp += histories[r] + " " + count + ";\n";
+    columns += histories[r] + "A" + std::string(6 - count.size(), ' ') + count + "\n";
+  }
+  folder_.Write("ages.inp", inp);
+  folder_.Write("ages.txt", columns);
+  const std::vector<std::string> files = {"HAPLOVEX.OUT",     "HAPLOVEX.SUM",          "HAPLOVEX.GOF",
+                                          "HAPLOVEX.gof.csv", "HAPLOVEX.releases.csv", "HAPLOVEX.transitions.csv"};
+  options_.yes = options_.csv = options_.gof = true;
+  for (const int32_t modset : {2, 1}) {
+    SCOPED_TRACE(modset);
+    const std::string set = std::to_string(modset);
+    options_.inp = false;
+    ASSERT_EQ(Run({"ages.txt", "2,4,2,1", "12", "1", "0", "5", "AB", "6", "11", set, "Ages"}), kExitFinished) << err_;
+    std::vector<std::string> by_columns;
+    for (const std::string& f : files) by_columns.push_back(folder_.Read(f));
+    options_.inp = true;
+    ASSERT_EQ(Run({"ages.inp", "2,4,2,1", "12", set, "Ages"}), kExitFinished) << err_;
+    for (size_t f = 0; f < files.size(); ++f) EXPECT_EQ(folder_.Read(files[f]), by_columns[f]) << files[f];
+  }
+  EXPECT_EQ(Run({"ages.inp", "2,4,3,1"}), kExitError);
+  EXPECT_NE(Tail(2)[0].find("read with one age class, or two by time since marking, got 3"), std::string::npos)
+      << Tail(2)[0];
+  options_ = RunOptions{};
 }
 
 TEST_F(RunTest, AnswersReplayedWithYesRepeatTheRun) {

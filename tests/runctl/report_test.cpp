@@ -236,27 +236,31 @@ TEST_F(ReportTest, RecordsAndWarnings) {
 // (the axis), and period p at x = 60 + 200 (p - 1) (the chart is 600 wide).
 TEST_F(ReportTest, CaptureChartHasALinePerStratum) {
   const std::string chart = Section(Page(), "Animals caught at each period");
-  const auto lines = Matches(chart, "<polyline [^>]*stroke=\"([^\"]*)\"[^>]*points=\"([^\"]*)\"");
+  const auto lines =
+      Matches(chart, "<polyline [^>]*stroke=\"([^\"]*)\"[^>]*stroke-dasharray=\"([^\"]*)\" points=\"([^\"]*)\"");
   ASSERT_EQ(lines.size(), 3u);
   std::vector<int64_t> caught(12, -1);
   for (size_t k = 0; k < lines.size(); ++k) {
-    const auto points = Matches(lines[k][1], "(\\d+),(\\d+)");
-    ASSERT_EQ(points.size(), 4u) << lines[k][1];
+    const auto points = Matches(lines[k][2], "(\\d+),(\\d+)");
+    ASSERT_EQ(points.size(), 4u) << lines[k][2];
     for (size_t p = 0; p < points.size(); ++p) {
       EXPECT_EQ(std::stoi(points[p][0]), 60 + 200 * static_cast<int>(p));
       caught[p * 3 + k] = 230 - std::stoi(points[p][1]);
     }
   }
   EXPECT_EQ(caught, digest_.caught);
-  // A legend entry per stratum, in the colour of its line; no two lines alike.
-  const auto legend =
-      Matches(chart, "<rect [^>]*fill=\"([^\"]*)\"/><text [^>]*>stratum (.*?)</text>");
+  // A legend entry per stratum, in the colour and dashes of its line; no two lines alike in
+  // colour, nor in dashes, so that lines of equal counts, one over another, are told apart.
+  const auto legend = Matches(
+      chart, "<line [^>]*stroke=\"([^\"]*)\" stroke-width=\"2\" stroke-dasharray=\"([^\"]*)\"/><text [^>]*>stratum (.*?)</text>");
   ASSERT_EQ(legend.size(), 3u);
   for (size_t k = 0; k < legend.size(); ++k) {
     EXPECT_EQ(legend[k][0], lines[k][0]);
-    EXPECT_EQ(legend[k][1], std::string(1, "NSW"[k]));
+    EXPECT_EQ(legend[k][1], lines[k][1]);
+    EXPECT_EQ(legend[k][2], std::string(1, "NSW"[k]));
   }
   EXPECT_EQ((std::set<std::string>{lines[0][0], lines[1][0], lines[2][0]}).size(), 3u);
+  EXPECT_EQ((std::set<std::string>{lines[0][1], lines[1][1], lines[2][1]}).size(), 3u);
   EXPECT_NE(chart.find("rotate(-90 14 120)\" text-anchor=\"middle\">animals caught</text>"),
             std::string::npos);
 }
@@ -430,8 +434,16 @@ TEST_F(ReportTest, GoodnessOfFit) {
   fits_ = {m, f};
   const std::string fit = Section(Page(), "Goodness of fit");
   EXPECT_EQ(Shown(fit.substr(0, fit.find("<p class"))),
-            "Goodness of fit\nGroup M: c-hat = 1.500 (JMV 30.000 on 20 df): overdispersed: carry c-hat into "
-            "model selection.\nGroup F: c-hat = 0.000 (JMV 0.000 on 0 df): nothing could be tested.\n");
+            "Goodness of fit\nGroup M: c-hat 1.500 (JMV 30.000 on 20 df): overdispersed: carry c-hat into "
+            "model selection.\nTests with p below 0.05, the largest share of JMV first:\n\n"
+            "3G.SR, 42% of JMV (12.500 on 4 df, p = 0.0140): the newly marked are seen again more often than "
+            "earlier marked ones, which is not transience; look at its components.\n"
+            "WBWA, 30% of JMV (9.000 on 3 df, p = 0.0293): memory: animals go back to where they were before; "
+            "what to do: HAPLOVEX&#39;s memory-movement model sets 1 or 3 (3 with the S-M parameterization).\n\n"
+            "These tests check the model without memory, so a memory model&#39;s c-hat cannot be read from them.\n"
+            "Group F: c-hat 0.000 (JMV 0.000 on 0 df): nothing could be tested.\n"
+            "All groups together (each group's headline test summed: what a model of all groups carries): c-hat "
+            "1.500 (JMV 30.000 on 20 df): overdispersed: carry c-hat into model selection.\n");
   EXPECT_EQ(TableRows(fit, "tests"),
             (std::vector<std::string>{"test statistic df p", "3G.SR 12.500 4 0.0140",
                                       "3G.Sm 3.250 6 0.7769", "WBWA 9.000 3 0.0293",
@@ -440,7 +452,8 @@ TEST_F(ReportTest, GoodnessOfFit) {
                                       "3.SR 40.000 2 &lt;0.0001", "3.SM 0.000 0 &ndash;",
                                       "2.CT 2.500 1 0.1139",
                                       "2.CL 0.500 1 0.4795", "CJS 43.000 4 &lt;0.0001"}));
-  EXPECT_EQ(Matches(fit, "<li>(.*?)</li>"),
+  const std::string tables = fit.substr(fit.find("<table"));
+  EXPECT_EQ(Matches(tables, "<li>(.*?)</li>"),
             (std::vector<std::vector<std::string>>{{"3G.SR, WBWA: few"}, {"3.SM: none"}}));
   EXPECT_NE(fit.find("<h3>Group F</h3>"), std::string::npos);
 }
