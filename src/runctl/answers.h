@@ -86,6 +86,14 @@ class AnswerReader {
     kept_.insert(at(from), again.begin(), again.end());
     if (on_kept_) on_kept_(kept_);
   }
+  // Puts `line` in the place of the lines kept from `from` up to `to`: an answer that follows
+  // from one asked again later (the counts of strata from the stratum codes typed again).
+  void Rewrite(size_t from, size_t to, const std::string& line) {
+    const auto at = [this](size_t k) { return kept_.begin() + static_cast<std::ptrdiff_t>(k); };
+    kept_.erase(at(from), at(to));
+    kept_.insert(at(from), line);
+    if (on_kept_) on_kept_(kept_);
+  }
   // Called with the kept lines each time they change.
   void OnKept(std::function<void(const std::vector<std::string>&)> on_kept) {
     on_kept_ = std::move(on_kept);

@@ -882,13 +882,14 @@ TEST_F(RunTest, WarningsAboutTheData) {
     a[at] = answer;
     return a;
   };
-  // n periods and no fate column; the record, caught at periods 1 and 2, is 100 columns long.
+  // n periods and no fate column; the record, caught at periods 1, 2, 99 and 100, is 100
+  // columns long.
   auto periods = [&](int n) {
     std::vector<std::string> a = answers(1, "2," + std::to_string(n) + ",1,1");
     a[4] = "0";
     return a;
   };
-  const std::string hundred = "AB" + std::string(98, '0') + "\n";
+  const std::string hundred = "AB" + std::string(96, '0') + "AB\n";
   const std::vector<Case> cases = {
       {"a clean run", "AB0\nA0A\n0BBX\n", plain, ""},
       {"characters that are no codes", "AB0\nAb0\nx0A\n", plain,
