@@ -608,6 +608,24 @@ TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
       EXPECT_EQ(folder_.Read("HAPLOVEX.ANS.partial"), c.user_file);
     }
   }
+  // Every answer given, and a history past the first 10,000 records of another length than the
+  // periods: the note names the counts as the answer to change.
+  std::string long_history;
+  for (int k = 0; k < 10'000; ++k) long_history += "AB0 1;\n";
+  folder_.Write("late.inp", long_history + "AB00 1;\n");
+  for (const std::string& name : OtherNames()) {
+    if (name != "late.inp") std::filesystem::remove(folder_.path() / name);
+  }
+  options_ = RunOptions{};
+  options_.answers_from_terminal = true;
+  options_.inp = true;
+  EXPECT_EQ(Run({"late.inp", "2,3,1,1", "AB", "2", "Late"}), kExitError);
+  EXPECT_NE(err_.find("every answer typed is kept in HAPLOVEX.ANS.partial: to finish the run, "
+                      "change the answer to STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS in it, then "
+                      "run: haplovex -y HAPLOVEX.ANS.partial\n"),
+            std::string::npos)
+      << err_;
+  std::filesystem::remove(folder_.path() / "late.inp");
   // Piped answers keep no such file.
   options_ = RunOptions{};
   for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
@@ -974,6 +992,11 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
   for (int k = 0; k < 13; ++k) past_limit += k < 4 ? "xB0C0D\n" : "AB0C0D\n";
   const std::vector<std::string> histories = {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"};
   folder_.Write("birds.inp", "AB0C0D 3 0;\nA0BB00 0 12;\n");
+  // Moves among L, M and S, S in five periods' columns; X only after the first 10,000 records.
+  const std::string moves = "LM0S0L\nS0LL0M\n0MSS0L\nLLM0S0\n";
+  std::string x_late;
+  for (int k = 0; k < 10'000; ++k) x_late += "LM0S0L\n";
+  x_late += "X0000L\n";
   struct Case {
     std::string name;
     std::string records;
@@ -1012,6 +1035,27 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
        "first is \"xx\", in record 2"},
       {"group codes with a comma the group column holds", "AB0C0D M  3\nA0BB00 ,  2\n00CD0A F  1\n",
        {"4,6,1,3", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"}, ""},
+      {"a stratum code left out", moves, {"2,6,1,1", "LM", "1", "0", "0", "2", "B"},
+       "besides the stratum codes LM, the letter S (5 times) stands in the history in columns 1-6 "
+       "of the 4 records, in two periods or more: a stratum code left out? (3 strata with the "
+       "codes LMS)"},
+      {"a stratum code in no history", moves, {"4,6,1,1", "LMSX", "1", "0", "0", "2", "B"},
+       "the stratum code X stands nowhere in the history in columns 1-6 of the 4 records: 3 strata "
+       "with the codes LMS?"},
+      {"a history one column off", moves, {"3,6,1,1", "LMS", "2", "0", "0", "2", "B"},
+       "period 6 is blank in every record (column 7 holds no stratum code); the histories fit "
+       "from column 1 on"},
+      {"a frequency of 0 in most records", "1121111  0 1\n2211102  0 1\n1101201  1 0\n",
+       {"2,7,1,1", "12", "1", "0", "10", "10", "2", "B"},
+       "the frequency in column 10 is 0 in 2 of the 3 records, which count no animal; a file with "
+       "a count for each group after its history is read with --inp"},
+      {"--inp a count for each of two groups answered as one group", "", {"4,6,1,1", "ABCD", "2", "B"},
+       "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2)"},
+      // (--strict does not stop on it: record 10,001 uses X.)
+      {"a code unused in the first 10,000 records only", x_late,
+       {"4,6,1,1", "LMSX", "1", "0", "0", "2", "B"},
+       "the stratum code X stands nowhere in the history in columns 1-6 of the first 10,000 "
+       "records: 3 strata with the codes LMS?"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1030,13 +1074,26 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
       }
       EXPECT_NE(err_.find("haplovex: warning: " + c.warning), std::string::npos) << err_;
       if (!strict) continue;
+      if (c.name.ends_with("first 10,000 records only")) {
+        EXPECT_EQ(status, kExitFinished);
+        continue;
+      }
       EXPECT_EQ(status, kExitError);
-      EXPECT_EQ(Tail(2)[0], " *** --strict: the data checks gave 1 warning (on standard error) "
-                            "before any record was converted");
+      EXPECT_TRUE(Tail(2)[0].starts_with(" *** --strict: the data checks gave "));
+      EXPECT_TRUE(Tail(2)[0].ends_with(" (on standard error) before any record was converted"));
       for (const std::string& line : console_) EXPECT_EQ(line.find("allocating"), std::string::npos);
       EXPECT_FALSE(folder_.Exists("HAPLOVEX.OUT"));
     }
   }
+  // Periods the summarised histories deny stop the run at the counts, before the other answers.
+  options_ = RunOptions{};
+  options_.inp = true;
+  std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+  EXPECT_EQ(Run({"birds.inp", "4,7,1,2"}), kExitError);
+  EXPECT_EQ(Tail(2)[0], " *** the histories of the 2 records have 6 characters (line 1: history "
+                        "AB0C0D, 6 characters), where the counts answer gives 7 periods: the "
+                        "counts that fit them are 4,6,1,2");
+  EXPECT_FALSE(folder_.Exists("HAPLOVEX.OUT"));
   options_ = RunOptions{};
 }
 
