@@ -101,7 +101,54 @@ Finding BlankPeriod(const DataLook& look, const ConversionSettings& s,
   return f;
 }
 
+bool HasDigit(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The columns up to the last that an answer places, where a tab would shift what is read.
+int32_t LastColumnAnswered(const ConversionSettings& s) {
+  int32_t last = std::max({s.fatecol, s.agecol, s.grpcol, s.frqcol2});
+  for (const int32_t column : s.codcol) last = std::max(last, column);
+  return std::min(last, kLineWidth);
+}
+
+// Tabs at or before the last column answered: each is one column, whatever a screen shows.
+std::string Tabs(const DataLook& look, const ConversionSettings& s) {
+  int64_t tabs = 0;
+  int32_t first = 0;
+  const int32_t last = LastColumnAnswered(s);
+  for (int32_t c = 1; c <= last; ++c) {
+    const int64_t here = look.Column(c)[static_cast<unsigned char>('\t')];
+    if (here > 0 && first == 0) first = c;
+    tabs += here;
+  }
+  if (tabs == 0) return "";
+  return look.RecordsText() + " hold " + Counted(tabs, "tab") + " at or before column " + std::to_string(last) +
+         ", the last answered (the first in column " + std::to_string(first) +
+         "): each tab is one column of the record, however wide a screen shows it";
+}
+
 }  // namespace
+
+void ShowTabs(std::string& record) { std::replace(record.begin(), record.end(), '\t', kTabShown); }
+
+std::string PreviewNotes(const std::vector<std::string>& records, bool shown) {
+  std::string notes;
+  if (std::any_of(records.begin(), records.end(),
+                  [](const std::string& r) { return r.find('\t') != std::string::npos; })) {
+    notes = std::string("the records hold tabs") + (shown ? std::string(", shown as ") + kTabShown : "") +
+            ": each tab is one column of the record";
+  }
+  // Names over the columns: a first line with letters and no digit, over records with digits.
+  if (records.size() >= 2 && !HasDigit(records[0]) && std::any_of(records[0].begin(), records[0].end(), IsLetter) &&
+      std::any_of(records.begin() + 1, records.end(), [](const std::string& r) { return HasDigit(r); })) {
+    std::string first(TrimmedRight(records[0]));
+    ShowTabs(first);
+    notes += (notes.empty() ? "" : "; ") + std::string("line 1 (") + first.substr(0, kShownHistory) +
+             ") looks like a line of names, not a record";
+  }
+  return notes;
+}
 
 std::string CountsAnswer(const ConversionSettings& s) {
   return (s.listdata ? "-" : "") + std::to_string(s.nstrata) + "," + std::to_string(s.nyrs) + "," +
@@ -227,7 +274,11 @@ AnswersLooked AnswerWarnings(InputFile& input, const ConversionSettings& s) {
     add(JudgeFrequency(look, s));
     add(JudgeFrequencyCounts(look, s).said);
   }
-  if (s.inp) add(JudgeGroups(look, s).said);
+  if (s.inp) {
+    add(JudgeGroups(look, s).said);
+  } else {
+    add(Tabs(look, s), false);
+  }
   return looked;
 }
 

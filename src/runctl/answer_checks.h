@@ -19,6 +19,15 @@
 
 namespace haplovex {
 
+// A tab as the preview at a terminal shows it: one column, as the records are read.
+inline constexpr char kTabShown = '>';
+// Puts kTabShown in the place of each tab of `record`.
+void ShowTabs(std::string& record);
+// What the preview's records (the file's first lines) tell a person before any answer: that
+// tabs stand among them, each one column (`shown`: as kTabShown), and that the first line
+// looks like a line of names (ch, freq), not a record. Empty when neither.
+std::string PreviewNotes(const std::vector<std::string>& records, bool shown);
+
 // What a check found about an answer; nothing when `said` is empty.
 struct Finding {
   enum Kind {

@@ -34,6 +34,10 @@ inline constexpr size_t kMaxAnswerBytes = 4096;
 // Parses one item of a number answer: an optional sign followed by digits that fit in 32 bits.
 std::optional<int32_t> ParseWholeNumber(std::string_view text);
 
+// The prompt for the rest of a number answer typed in part at a terminal: "still awaited:
+// GROUPS:" after three of the four counts, "still awaited: 4 more of the stratum-code columns:".
+std::string StillAwaited(std::string_view question, size_t typed, size_t count);
+
 // An answer refused where the question can be asked again; `message` says why.
 struct AnswerRefused {
   std::string message;

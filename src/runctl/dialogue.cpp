@@ -281,11 +281,16 @@ void Dialogue::AskInputFile() {
   console_.Plain("         1         2         3         4         5         6         7");
   console_.Plain("....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
   std::string record;
+  std::vector<std::string> previewed;
   for (int k = 0; k < kPreviewRecords && input_.ReadRecord(record, kLineWidth); ++k) {
+    previewed.push_back(record);
+    // (A terminal would widen a tab to its next stop: the columns under the ruler would be off.)
+    if (console_.terminal()) ShowTabs(record);
     console_.Plain(std::string_view(record).substr(0, kPreviewWidth));
   }
   console_.Plain(std::string(kPreviewWidth, '.'));
   input_.Rewind();
+  if (answers_.interactive()) Tell(PreviewNotes(previewed, console_.terminal()));
 }
 
 void Dialogue::AskCounts() {
@@ -651,7 +656,14 @@ void Dialogue::AskSmChoice() {
 std::string Dialogue::AskTitle() {
   console_.Plain("Enter a title to appear on the TORVELAN output");
   std::string typed;
-  Answer("TITLE(no quotes):", [&] { typed = answers_.Text("TITLE"); });
+  std::vector<std::string> refused;
+  Answer("TITLE(no quotes):", [&] {
+    typed = answers_.Text("TITLE");
+    if (!answers_.interactive() || Has(refused, typed) || typed.find('\'') == std::string::npos) return;
+    refused.push_back(typed);
+    Refuse("the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title "
+           "again keeps it)");
+  });
   s_.title = Padded(typed, kTitleWidth);
   return typed;
 }

@@ -220,6 +220,10 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
   folder_.Write("dipper.inp", "1121111 1 0;\n2211102 0 1;\n1101201 0 1;\n");
   folder_.Write("dipper.txt", "1121111  0 1\n2211102  0 1\n1101201  1 0\n");
   folder_.Write("blank.txt", "1121111 5\n2211102  \n1101201  \n");
+  // A line of names over records with tabs, the names under 5% of the history's characters.
+  std::string tabs = "ch\tfreq\n";
+  for (int k = 0; k < 12; ++k) tabs += "A0BA\t5\nAB0B\t2\n";
+  folder_.Write("tabs.txt", tabs);
   struct Case {
     std::string name;
     std::vector<std::string> typed;  // after the file name
@@ -332,6 +336,10 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
        {"the frequency in columns 10-12 holds numbers separated by blanks in 3 of the 3 records "
         "(\"0 1\" in record 1, read as one number); a file with a count for each group"},
        {"2,7,1,1", "12", "1", "0", "10", "12", "2", "B"}, "dipper.txt"},
+      {"tabs and a line of names, said at the preview", {"2,4,1,1", "AB", "1", "0", "6", "6", "2", "B"},
+       {"the records hold tabs: each tab is one column of the record; line 1 (ch>freq) looks "
+        "like a line of names, not a record"},
+       {"2,4,1,1", "AB", "1", "0", "6", "6", "2", "B"}, "tabs.txt"},
       {"a frequency blank in most records", {"2,7,1,1", "12", "1", "0", "9", "9", "9", "9", "2", "B"},
        {"the frequency in column 9 is blank in 2 of the 3 records, which count no animal"},
        {"2,7,1,1", "12", "1", "0", "9", "9", "2", "B"}, "blank.txt"},

@@ -525,6 +525,10 @@ TEST_F(RunTest, ARefusedAnswerIsAskedAgainOnATerminal) {
       {"a model set that is no number, then one out of range (asked again as ever)",
        with(6, {"two", "5"}), "Answer to MODEL SETS must be a whole number, read \"two\"",
        " MODEL SETS (1,2,3, or 4):", 3, {}},
+      {"a title with a quote, which would end the quoted title early", with(7, {"Geese 'pilot'"}),
+       "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title "
+       "again keeps it)",
+       " TITLE(no quotes):", 2, {}},
       {"a title line of 5,000 bytes: the rest of the line is no answer",
        with(7, {std::string(5000, 'T')}), "Answer to TITLE is a line longer than 4,096 bytes",
        " TITLE(no quotes):", 2, {}},
@@ -1051,6 +1055,10 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
        "a count for each group after its history is read with --inp"},
       {"--inp a count for each of two groups answered as one group", "", {"4,6,1,1", "ABCD", "2", "B"},
        "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2)"},
+      {"tabs before the last column answered", "A0BA\t 5\nAB0B\t 2\n",
+       {"2,4,1,1", "AB", "1", "0", "6", "7", "2", "B"},
+       "the 2 records hold 2 tabs at or before column 7, the last answered (the first in column "
+       "5): each tab is one column of the record, however wide a screen shows it"},
       // (--strict does not stop on it: record 10,001 uses X.)
       {"a code unused in the first 10,000 records only", x_late,
        {"4,6,1,1", "LMSX", "1", "0", "0", "2", "B"},
