@@ -31,7 +31,8 @@ std::string EveryRecord(const DataLook& look) {
 
 // The stratum codes answered beside the strata they give: "2 strata with the codes 12".
 std::string StrataWith(const std::string& codes) {
-  return Counted(static_cast<int64_t>(codes.size()), "stratum", "strata") + " with the codes " + codes;
+  return Counted(static_cast<int64_t>(codes.size()), "stratum", "strata") + " with the codes " +
+         codes;
 }
 
 // Letters (or, for codes that are digits, digits) that stand in the history where the codes do,
@@ -44,7 +45,8 @@ std::string LeftOutCodes(const std::vector<ByteCounts>& periods, const ByteCount
   std::string left_out;
   for (size_t b = 0; b < 256; ++b) {
     const char c = static_cast<char>(b);
-    if (code_class[b] > 0 || bytes[b] < 2 || !((letters && IsLetter(c)) || (digits && IsCodeDigit(c))) ||
+    if (code_class[b] > 0 || bytes[b] < 2 ||
+        !((letters && IsLetter(c)) || (digits && IsCodeDigit(c))) ||
         codes.find(OtherCase(c)) != std::string::npos) {
       continue;
     }
@@ -72,15 +74,16 @@ Finding LeftOut(const std::string& left_out, const ByteCounts& bytes, const std:
             Counted(bytes[static_cast<unsigned char>(c)], "time") + ")";
   }
   f.said = "besides the stratum codes " + codes + ", the " + Plural(n, kind) + " " + seen + " " +
-           Plural(n, "stands", "stand") + " in " + where + ", in two periods or more: a stratum code left out? (" +
-           StrataWith(f.offered) + ")";
+           Plural(n, "stands", "stand") + " in " + where +
+           ", in two periods or more: a stratum code left out? (" + StrataWith(f.offered) + ")";
   return f;
 }
 
 // Period 1 or the last with no capture in any record: where a history one column off leaves a
 // period empty (one inside may be a season not sampled).
 Finding BlankPeriod(const DataLook& look, const ConversionSettings& s,
-                    const std::vector<ByteCounts>& periods, const std::array<int8_t, 256>& code_class) {
+                    const std::vector<ByteCounts>& periods,
+                    const std::array<int8_t, 256>& code_class) {
   Finding f;
   for (const size_t i : {periods.size() - 1, size_t{0}}) {
     int64_t captured = 0;
@@ -123,8 +126,9 @@ std::string Tabs(const DataLook& look, const ConversionSettings& s) {
     tabs += here;
   }
   if (tabs == 0) return "";
-  return look.RecordsText() + " hold " + Counted(tabs, "tab") + " at or before column " + std::to_string(last) +
-         ", the last answered (the first in column " + std::to_string(first) +
+  return look.RecordsText() + " hold " + Counted(tabs, "tab") + " at or before column " +
+         std::to_string(last) + ", the last answered (the first in column " +
+         std::to_string(first) +
          "): each tab is one column of the record, however wide a screen shows it";
 }
 
@@ -136,16 +140,19 @@ std::string PreviewNotes(const std::vector<std::string>& records, bool shown) {
   std::string notes;
   if (std::any_of(records.begin(), records.end(),
                   [](const std::string& r) { return r.find('\t') != std::string::npos; })) {
-    notes = std::string("the records hold tabs") + (shown ? std::string(", shown as ") + kTabShown : "") +
+    notes = std::string("the records hold tabs") +
+            (shown ? std::string(", shown as ") + kTabShown : "") +
             ": each tab is one column of the record";
   }
   // Names over the columns: a first line with letters and no digit, over records with digits.
-  if (records.size() >= 2 && !HasDigit(records[0]) && std::any_of(records[0].begin(), records[0].end(), IsLetter) &&
-      std::any_of(records.begin() + 1, records.end(), [](const std::string& r) { return HasDigit(r); })) {
+  if (records.size() >= 2 && !HasDigit(records[0]) &&
+      std::any_of(records[0].begin(), records[0].end(), IsLetter) &&
+      std::any_of(records.begin() + 1, records.end(),
+                  [](const std::string& r) { return HasDigit(r); })) {
     std::string first(TrimmedRight(records[0]));
     ShowTabs(first);
-    notes += (notes.empty() ? "" : "; ") + std::string("line 1 (") + first.substr(0, kShownHistory) +
-             ") looks like a line of names, not a record";
+    notes += (notes.empty() ? "" : "; ") + std::string("line 1 (") +
+             first.substr(0, kShownHistory) + ") looks like a line of names, not a record";
   }
   return notes;
 }
@@ -161,8 +168,10 @@ Finding JudgePeriods(const DataLook& look, const ConversionSettings& s) {
   if (sum.other_length_line == 0) return f;
   f.refutable = false;
   std::string history = sum.other_history.substr(0, kShownHistory);
-  if (sum.other_history.size() > kShownHistory || sum.other_length > sum.other_history.size()) history += "...";
-  const std::string line = "line " + std::to_string(sum.other_length_line) + ": history " + history + ", " +
+  if (sum.other_history.size() > kShownHistory || sum.other_length > sum.other_history.size())
+    history += "...";
+  const std::string line = "line " + std::to_string(sum.other_length_line) + ": history " +
+                           history + ", " +
                            Counted(static_cast<int64_t>(sum.other_length), "character");
   const std::string answered = "where the counts answer gives " + Counted(s.nyrs, "period");
   const int32_t usual = look.UsualLength();
@@ -174,9 +183,10 @@ Finding JudgePeriods(const DataLook& look, const ConversionSettings& s) {
   fits.nyrs = usual;
   f.offered = CountsAnswer(fits);
   const int64_t with = look.RecordsOfLength(usual);
-  f.said = (with == look.records() ? "the histories of " : GroupedDigits(with) + " of the histories of ") +
-           look.RecordsText() + " have " + Counted(usual, "character") + " (" + line + "), " + answered +
-           ": the counts that fit them are " + f.offered;
+  f.said = (with == look.records() ? "the histories of "
+                                   : GroupedDigits(with) + " of the histories of ") +
+           look.RecordsText() + " have " + Counted(usual, "character") + " (" + line + "), " +
+           answered + ": the counts that fit them are " + f.offered;
   return f;
 }
 
@@ -184,7 +194,8 @@ Finding JudgeGroups(const DataLook& look, const ConversionSettings& s) {
   Finding f;
   const std::vector<int64_t>& whole = look.summarised().whole_counts;
   if (whole.empty() || look.records() == 0) return f;
-  const auto usual = static_cast<size_t>(std::max_element(whole.begin(), whole.end()) - whole.begin());
+  const auto usual =
+      static_cast<size_t>(std::max_element(whole.begin(), whole.end()) - whole.begin());
   if (usual <= static_cast<size_t>(s.ngroups) || whole[usual] * 2 <= look.records()) return f;
   ConversionSettings fits = s;
   fits.ngroups = static_cast<int32_t>(usual);
@@ -194,7 +205,8 @@ Finding JudgeGroups(const DataLook& look, const ConversionSettings& s) {
                ? EveryRecord(look) + " has " + counts + " after its history"
                : GroupedDigits(whole[usual]) + " of " + look.RecordsText() + " have " + counts +
                      " after their history";
-  f.said += ": " + Counted(static_cast<int64_t>(usual), "group") + "? (the counts " + f.offered + ")";
+  f.said +=
+      ": " + Counted(static_cast<int64_t>(usual), "group") + "? (the counts " + f.offered + ")";
   return f;
 }
 
@@ -208,7 +220,8 @@ std::vector<Finding> JudgeStrata(const DataLook& look, const ConversionSettings&
   for (const int32_t column : s.codcol) periods.push_back(look.Column(column));
   const ByteCounts bytes = look.Columns(s.codcol);
 
-  if (const std::string left_out = LeftOutCodes(periods, bytes, codes, code_class); !left_out.empty()) {
+  if (const std::string left_out = LeftOutCodes(periods, bytes, codes, code_class);
+      !left_out.empty()) {
     found.push_back(LeftOut(left_out, bytes, codes, where));
   }
   if (Finding blank = BlankPeriod(look, s, periods, code_class)) found.push_back(std::move(blank));
@@ -220,9 +233,10 @@ std::vector<Finding> JudgeStrata(const DataLook& look, const ConversionSettings&
     Finding f;
     f.kind = Finding::kUnused;
     f.offered = used;
-    f.said = Plural(static_cast<int64_t>(unused.size()), "the stratum code ", "the stratum codes ") + unused +
-             " " + Plural(static_cast<int64_t>(unused.size()), "stands", "stand") + " nowhere in " + where +
-             ": " + StrataWith(used) + "?";
+    f.said =
+        Plural(static_cast<int64_t>(unused.size()), "the stratum code ", "the stratum codes ") +
+        unused + " " + Plural(static_cast<int64_t>(unused.size()), "stands", "stand") +
+        " nowhere in " + where + ": " + StrataWith(used) + "?";
     found.push_back(std::move(f));
   }
   return found;
@@ -234,7 +248,8 @@ Finding JudgeFrequencyCounts(const DataLook& look, const ConversionSettings& s) 
   if (q.fields == 0) return f;
   const std::string place = FrequencyPlace(s);
   const std::string of = " of " + look.RecordsText();
-  const std::string inp = "; a file with a count for each group after its history is read with --inp";
+  const std::string inp =
+      "; a file with a count for each group after its history is read with --inp";
   if (q.spaced * 3 > q.fields) {
     f.said = place + " holds numbers separated by blanks in " + GroupedDigits(q.spaced) + of +
              " (\"" + q.first_spaced + "\" in record " + GroupedDigits(q.first_spaced_record) +
@@ -264,7 +279,8 @@ AnswersLooked AnswerWarnings(InputFile& input, const ConversionSettings& s) {
     }
   }
   // Codes typed with commas between them are wrong whatever the records after the look hold.
-  auto codes = [&](const std::string& typed, int32_t count, int32_t column, const std::string& name) {
+  auto codes = [&](const std::string& typed, int32_t count, int32_t column,
+                   const std::string& name) {
     const std::string said = JudgeCodes(&look, typed, count, column, name);
     add(said, said.find("typed with commas") == std::string::npos);
   };

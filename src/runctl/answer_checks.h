@@ -37,8 +37,8 @@ struct Finding {
     kUnused,       // a stratum code stands in no history
   };
   Kind kind = kNone;
-  std::string said;     // what is wrong, in a sentence
-  std::string offered;  // the answer likely meant, as it would be typed; may be empty
+  std::string said;       // what is wrong, in a sentence
+  std::string offered;    // the answer likely meant, as it would be typed; may be empty
   bool refutable = true;  // the records after the look could prove the answer right
 
   explicit operator bool() const { return !said.empty(); }

@@ -302,13 +302,14 @@ ByteCounts DataLook::Columns(const std::vector<int32_t>& columns) const {
 
 std::string HistoryHolds(const DataLook& look, const ConversionSettings& s) {
   if (look.records() == 0) return "";
-  return HistoryPlace(s) + (s.inp ? " hold" : " holds") + ", in " + look.RecordsText() + ": " +
+  // (The tallies count characters, not records.)
+  return HistoryPlace(s) + (s.inp ? " hold" : " holds") + ", in " + look.RecordsText() + ", the characters " +
          BytesSeen(look.Columns(s.codcol), s.scodes.substr(0, static_cast<size_t>(s.nstrata)));
 }
 
 std::string ColumnHolds(const DataLook& look, int32_t column, const std::string& name) {
   if (look.records() == 0) return "";
-  return name + " " + std::to_string(column) + " holds, in " + look.RecordsText() + ": " +
+  return name + " " + std::to_string(column) + " holds, in " + look.RecordsText() + ", the characters " +
          BytesSeen(look.Column(column), "");
 }
 

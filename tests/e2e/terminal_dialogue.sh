@@ -142,7 +142,7 @@ expect FATE COLUMN:
 send 0
 expect GROUP COLUMN:
 send 8
-expect the group column 8 holds, in the 6 records: F 3  M 3
+expect the group column 8 holds, in the 6 records, the characters F 3  M 3
 expect GROUP-CODES:
 send M,F
 expect without them they are MF

@@ -240,14 +240,14 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
     all.insert(all.begin() + static_cast<std::ptrdiff_t>(at), typed.begin(), typed.end());
     return all;
   };
-  const std::string holds = "the history in columns 1-6 holds, in the 6 records: ";
+  const std::string holds = "the history in columns 1-6 holds, in the 6 records, the characters ";
   const std::vector<Case> cases = {
       {"stratum codes in the other case, asked again at the history's column",
        with(1, 2, {"abcd", "1", "ABCD"}),
        {holds + "a 0  b 0  c 0  d 0  0 17  B 6  A 5  C 5  D 3",
         "the stratum codes stand in the history in columns 1-6 of the 6 records as ABCD, not abcd "
         "(codes are case-sensitive); the stratum codes again, as the file writes them: ABCD",
-        holds + "A 5  B 6  C 5  D 3  0 17", "the group column 8 holds, in the 6 records: F 3  M 3",
+        holds + "A 5  B 6  C 5  D 3  0 17", "the group column 8 holds, in the 6 records, the characters F 3  M 3",
         "the frequency in columns 10-11 holds, in the 6 records: counts 1 to 12, 0 blank, 0 not "
         "numbers"},
        {}, ""},
@@ -279,7 +279,7 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
       {"group codes typed again are taken", with(5, 1, {"XY", "XY"}), {}, with(5, 1, {"XY"}), ""},
       {"age codes with commas",
        {"4,6,2,1", "ABCD", "1", "0", "8", "M,F", "MF", "10", "11", "2", "B"},
-       {"the age-code column 8 holds, in the 6 records: F 3  M 3", "the age codes M,F were typed"},
+       {"the age-code column 8 holds, in the 6 records, the characters F 3  M 3", "the age codes M,F were typed"},
        {"4,6,2,1", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
       {"a frequency field mostly no numbers", with(6, 2, {"8", "11", "10", "11"}),
        {"the frequency in columns 8-11 holds, in the 6 records: no count, 0 blank, 6 not numbers",
@@ -289,7 +289,7 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
       {"--inp: the stratum codes and the group codes",
        {"4,6,1,2", "abcd", "ABCD", "M,F", "MF", "2", "B"},
        // (Each history ends at its last column: no column past it is read as blank.)
-       {"the histories hold, in the 3 records: a 0  b 0  c 0  d 0  0 8  A 3  B 3  C 2  D 2\n",
+       {"the histories hold, in the 3 records, the characters a 0  b 0  c 0  d 0  0 8  A 3  B 3  C 2  D 2\n",
         "as ABCD, not abcd",
         "the group codes M,F"},
        {"4,6,1,2", "ABCD", "MF", "2", "B"}, ""},
