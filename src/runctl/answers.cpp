@@ -174,7 +174,8 @@ std::string StillAwaited(std::string_view question, size_t typed, size_t count) 
   }
   std::string text = "still awaited: ";
   if (names.size() == count) {
-    for (size_t k = typed; k < count; ++k) text += std::string(k > typed ? "," : "") + std::string(names[k]);
+    for (size_t k = typed; k < count; ++k)
+      text += std::string(k > typed ? "," : "") + std::string(names[k]);
   } else {
     text += std::to_string(count - typed) + " more of " + std::string(question);
   }
@@ -215,7 +216,8 @@ std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view questi
       after_value = true;
     }
     // A person who typed too few numbers is shown what is still awaited.
-    if (interactive_ && values.size() < count) console_.Plain(StillAwaited(question, values.size(), count));
+    if (interactive_ && values.size() < count)
+      console_.Plain(StillAwaited(question, values.size(), count));
   }
   return values;
 }

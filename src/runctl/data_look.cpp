@@ -207,7 +207,7 @@ void DataLook::ReadRecords(InputFile& input, const ConversionSettings& s) {
       if (rec.spaced_frequency && f.spaced++ == 0) {
         f.first_spaced = Harmless(
             TrimmedBoth(line.substr(static_cast<size_t>(fields.frqcol1 - 1),
-                                static_cast<size_t>(fields.frqcol2 - fields.frqcol1 + 1))));
+                                    static_cast<size_t>(fields.frqcol2 - fields.frqcol1 + 1))));
         f.first_spaced_record = records_;
       }
       const int64_t count = rec.removed ? -int64_t{rec.freq} : int64_t{rec.freq};
@@ -303,14 +303,15 @@ ByteCounts DataLook::Columns(const std::vector<int32_t>& columns) const {
 std::string HistoryHolds(const DataLook& look, const ConversionSettings& s) {
   if (look.records() == 0) return "";
   // (The tallies count characters, not records.)
-  return HistoryPlace(s) + (s.inp ? " hold" : " holds") + ", in " + look.RecordsText() + ", the characters " +
+  return HistoryPlace(s) + (s.inp ? " hold" : " holds") + ", in " + look.RecordsText() +
+         ", the characters " +
          BytesSeen(look.Columns(s.codcol), s.scodes.substr(0, static_cast<size_t>(s.nstrata)));
 }
 
 std::string ColumnHolds(const DataLook& look, int32_t column, const std::string& name) {
   if (look.records() == 0) return "";
-  return name + " " + std::to_string(column) + " holds, in " + look.RecordsText() + ", the characters " +
-         BytesSeen(look.Column(column), "");
+  return name + " " + std::to_string(column) + " holds, in " + look.RecordsText() +
+         ", the characters " + BytesSeen(look.Column(column), "");
 }
 
 std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s) {

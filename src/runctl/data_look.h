@@ -104,7 +104,8 @@ std::string FrequencyPlace(const ConversionSettings& s);
 // What a field holds, in a line for the person at the terminal: "the history in columns 1-6
 // holds, in the 623 records, the characters A 1,204  B 988  0 4,310  . 12".
 std::string HistoryHolds(const DataLook& look, const ConversionSettings& s);
-// `name` names the column ("the fate column"): "the fate column 7 holds, in ..., the characters blank 600  X 23".
+// `name` names the column ("the fate column"): "the fate column 7 holds, in ..., the characters
+// blank 600  X 23".
 std::string ColumnHolds(const DataLook& look, int32_t column, const std::string& name);
 std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s);
 

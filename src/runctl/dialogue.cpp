@@ -425,7 +425,8 @@ bool Dialogue::MendStrata(const DataLook& look, bool fits, std::vector<std::stri
       return true;
     }
     if (Has(codes_refused, s_.scodes)) continue;
-    Tell(found.said + "; the stratum codes again, which give the number of strata (the same codes "
+    Tell(found.said +
+         "; the stratum codes again, which give the number of strata (the same codes "
          "again keep them)");
     codes_refused.push_back(s_.scodes);
     const int32_t before = s_.nstrata;
@@ -459,8 +460,10 @@ void Dialogue::SettleHistory() {
     if (look.records() == 0) return;
     Tell(HistoryHolds(look, s_));
     const HistoryJudgement judgement = JudgeHistory(look, s_);
-    if ((judgement.fault == HistoryJudgement::kNone || judgement.fault == HistoryJudgement::kForeign) &&
-        MendStrata(look, judgement.fault == HistoryJudgement::kNone, codes_refused, columns_refused)) {
+    if ((judgement.fault == HistoryJudgement::kNone ||
+         judgement.fault == HistoryJudgement::kForeign) &&
+        MendStrata(look, judgement.fault == HistoryJudgement::kNone, codes_refused,
+                   columns_refused)) {
       continue;
     }
     if (judgement.fault == HistoryJudgement::kNone || Has(codes_refused, s_.scodes)) return;
@@ -659,10 +662,12 @@ std::string Dialogue::AskTitle() {
   std::vector<std::string> refused;
   Answer("TITLE(no quotes):", [&] {
     typed = answers_.Text("TITLE");
-    if (!answers_.interactive() || Has(refused, typed) || typed.find('\'') == std::string::npos) return;
+    if (!answers_.interactive() || Has(refused, typed) || typed.find('\'') == std::string::npos)
+      return;
     refused.push_back(typed);
-    Refuse("the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title "
-           "again keeps it)");
+    Refuse(
+        "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title "
+        "again keeps it)");
   });
   s_.title = Padded(typed, kTitleWidth);
   return typed;

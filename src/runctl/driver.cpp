@@ -21,8 +21,6 @@
 #include "common/text_file.h"
 #include "common/work_folder.h"
 #include "gof/fit_files.h"
-#include "tabulate/fast_tabulation.h"
-#include "tabulate/tidy_tables.h"
 #include "memory/convert_memory_movement.h"
 #include "memory/tidy_tables.h"
 #include "movement/convert_movement_only.h"
@@ -30,14 +28,16 @@
 #include "runctl/answers.h"
 #include "runctl/data_look.h"
 #include "runctl/dialogue.h"
-#include "runctl/run_files.h"
 #include "runctl/options.h"
 #include "runctl/report.h"
+#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "runctl/typed_answers.h"
 #include "runctl/warnings.h"
 #include "tabulate/conversion.h"
+#include "tabulate/fast_tabulation.h"
 #include "tabulate/tables_digest.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
@@ -493,7 +493,8 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& standard_erro
     // Where the answers typed are kept, and which of them to change when every one was given.
     auto note = [&](const std::string& question) {
       stop.final_line_written = run.final_line_written;
-      stop.typed_note = typed.name().empty() ? std::string() : typed.HowToFinish(run.answered, question);
+      stop.typed_note =
+          typed.name().empty() ? std::string() : typed.HowToFinish(run.answered, question);
       answers.OnKept(nullptr);
     };
     try {

@@ -300,7 +300,8 @@ bool InpStream::NextRecord() {
   if (!fields_.Valid()) {
     // A history of another length than the periods, or too few counts for the groups: the
     // counts answer is the one to change.
-    const bool counts = fields_.history_length() != static_cast<size_t>(s_.nyrs) || fields_.fields() - 1 < s_.ngroups;
+    const bool counts = fields_.history_length() != static_cast<size_t>(s_.nyrs) ||
+                        fields_.fields() - 1 < s_.ngroups;
     FatalStop stop = FatalStop::Message(fields_.Problem());
     if (counts) stop.From("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
     throw stop;
