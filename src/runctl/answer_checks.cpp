@@ -42,11 +42,19 @@ std::string LeftOutCodes(const std::vector<ByteCounts>& periods, const ByteCount
                          const std::string& codes, const std::array<int8_t, 256>& code_class) {
   const bool letters = std::all_of(codes.begin(), codes.end(), IsLetter);
   const bool digits = std::all_of(codes.begin(), codes.end(), IsCodeDigit);
+  // Codes all in one case are left out in that case: a mark of another kind ("x" among ABCD) is
+  // the history's own.
+  const bool upper = std::all_of(codes.begin(), codes.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+  const bool lower = std::all_of(codes.begin(), codes.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  auto like_codes = [&](char c) {
+    if (digits) return IsCodeDigit(c);
+    if (!letters || !IsLetter(c)) return false;
+    return upper ? c >= 'A' && c <= 'Z' : lower ? c >= 'a' && c <= 'z' : true;
+  };
   std::string left_out;
   for (size_t b = 0; b < 256; ++b) {
     const char c = static_cast<char>(b);
-    if (code_class[b] > 0 || bytes[b] < 2 ||
-        !((letters && IsLetter(c)) || (digits && IsCodeDigit(c))) ||
+    if (code_class[b] > 0 || bytes[b] < 2 || !like_codes(c) ||
         codes.find(OtherCase(c)) != std::string::npos) {
       continue;
     }
@@ -108,18 +116,13 @@ bool HasDigit(std::string_view text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The columns up to the last that an answer places, where a tab would shift what is read.
-int32_t LastColumnAnswered(const ConversionSettings& s) {
-  int32_t last = std::max({s.fatecol, s.agecol, s.grpcol, s.frqcol2});
-  for (const int32_t column : s.codcol) last = std::max(last, column);
-  return std::min(last, kLineWidth);
-}
-
-// Tabs at or before the last column answered: each is one column, whatever a screen shows.
+// Tabs at or before the frequency field's last column: each is one column, whatever a screen
+// shows, and the numbers after a tab stand where a screen does not show them. (Codes after a
+// tab, one a column, are placed by their characters and judged by the history's checks.)
 std::string Tabs(const DataLook& look, const ConversionSettings& s) {
   int64_t tabs = 0;
   int32_t first = 0;
-  const int32_t last = LastColumnAnswered(s);
+  const int32_t last = std::min(s.frqcol2, kLineWidth);
   for (int32_t c = 1; c <= last; ++c) {
     const int64_t here = look.Column(c)[static_cast<unsigned char>('\t')];
     if (here > 0 && first == 0) first = c;
@@ -127,7 +130,7 @@ std::string Tabs(const DataLook& look, const ConversionSettings& s) {
   }
   if (tabs == 0) return "";
   return look.RecordsText() + " hold " + Counted(tabs, "tab") + " at or before column " +
-         std::to_string(last) + ", the last answered (the first in column " +
+         std::to_string(last) + ", the frequency field's last (the first in column " +
          std::to_string(first) +
          "): each tab is one column of the record, however wide a screen shows it";
 }
@@ -196,7 +199,13 @@ Finding JudgeGroups(const DataLook& look, const ConversionSettings& s) {
   if (whole.empty() || look.records() == 0) return f;
   const auto usual =
       static_cast<size_t>(std::max_element(whole.begin(), whole.end()) - whole.begin());
-  if (usual <= static_cast<size_t>(s.ngroups) || whole[usual] * 2 <= look.records()) return f;
+  // (A whole-number covariate on every record is no count: the counts answered then hold the
+  // animals.)
+  const int64_t missed = look.summarised().counts_missed;
+  if (usual <= static_cast<size_t>(s.ngroups) || whole[usual] * 2 <= look.records() ||
+      missed * 10 < look.records()) {
+    return f;
+  }
   ConversionSettings fits = s;
   fits.ngroups = static_cast<int32_t>(usual);
   f.offered = CountsAnswer(fits);
@@ -205,8 +214,9 @@ Finding JudgeGroups(const DataLook& look, const ConversionSettings& s) {
                ? EveryRecord(look) + " has " + counts + " after its history"
                : GroupedDigits(whole[usual]) + " of " + look.RecordsText() + " have " + counts +
                      " after their history";
-  f.said +=
-      ": " + Counted(static_cast<int64_t>(usual), "group") + "? (the counts " + f.offered + ")";
+  f.said += ": " + Counted(static_cast<int64_t>(usual), "group") + "? (the counts " + f.offered +
+            "; with " + Counted(s.ngroups, "group") + ", " + GroupedDigits(missed) + " of " +
+            look.RecordsText() + " count no animal)";
   return f;
 }
 

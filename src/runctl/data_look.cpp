@@ -249,7 +249,16 @@ void DataLook::ReadSummarised(InputFile& input, const ConversionSettings& s) {
     if (!fields.complete()) continue;
     ++records_;
     Tally(fields.history());
-    ++sum.whole_counts[static_cast<size_t>(fields.WholeCounts())];
+    const int32_t whole = fields.WholeCounts();
+    ++sum.whole_counts[static_cast<size_t>(whole)];
+    if (whole > s.ngroups) {
+      const int64_t* counts = fields.counts();
+      const auto groups = static_cast<size_t>(s.ngroups);
+      if (std::all_of(counts, counts + groups, [](int64_t n) { return n == 0; }) &&
+          std::any_of(counts + groups, counts + whole, [](int64_t n) { return n != 0; })) {
+        ++sum.counts_missed;
+      }
+    }
     if (fields.history_length() != static_cast<size_t>(s.nyrs) && sum.other_length_line == 0) {
       sum.other_length_line = fields.line();
       sum.other_length = fields.history_length();

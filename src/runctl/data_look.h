@@ -49,6 +49,9 @@ class DataLook {
     // whole_counts[k]: records whose first k fields after the history, and no more, are whole
     // numbers (up to kMaxCodes).
     std::vector<int64_t> whole_counts;
+    // Records whose counts of the groups answered are all 0, with a whole number after them
+    // that is not: animals the groups answered leave out.
+    int64_t counts_missed = 0;
     // The first record whose history is not as long as the periods answered: its line, the
     // history's length and the history.
     int64_t other_length_line = 0;

@@ -328,7 +328,8 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
       {"--inp: a count for each of two groups answered as one group",
        {"2,7,1,1", "2,7,1,2", "12", "MF", "2", "B"},
        {"every record has 2 whole-number counts after its history: 2 groups? (the counts "
-        "2,7,1,2) (the same counts again keep them); please answer again"},
+        "2,7,1,2; with 1 group, 2 of the 3 records count no animal) (the same counts again keep "
+        "them); please answer again"},
        {"2,7,1,2", "12", "MF", "2", "B"},
        "dipper.inp"},
       {"--inp: one group typed again is taken",

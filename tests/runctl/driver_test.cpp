@@ -1119,11 +1119,12 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
       {"--inp a count for each of two groups answered as one group",
        "",
        {"4,6,1,1", "ABCD", "2", "B"},
-       "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2)"},
-      {"tabs before the last column answered",
+       "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2; "
+       "with 1 group, 1 of the 2 records count no animal)"},
+      {"tabs before the frequency field",
        "A0BA\t 5\nAB0B\t 2\n",
        {"2,4,1,1", "AB", "1", "0", "6", "7", "2", "B"},
-       "the 2 records hold 2 tabs at or before column 7, the last answered (the first in column "
+       "the 2 records hold 2 tabs at or before column 7, the frequency field's last (the first in column "
        "5): each tab is one column of the record, however wide a screen shows it"},
       // (--strict does not stop on it: record 10,001 uses X.)
       {"a code unused in the first 10,000 records only",
