@@ -6,6 +6,7 @@
 #include "common/format.h"
 #include "common/limits.h"
 #include "tabulate/decoder.h"
+#include "tabulate/record_screen.h"
 
 namespace haplovex {
 
@@ -272,9 +273,33 @@ Finding JudgeFrequencyCounts(const DataLook& look, const ConversionSettings& s) 
   return f;
 }
 
+namespace {
+
+std::string FirstLineOfNames(InputFile& input, const ConversionSettings& s) {
+  input.Rewind();
+  std::string_view read;
+  std::string line;
+  if (input.NextLine(read)) line.assign(read);
+  input.Rewind();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (s.inp || IsCommentLine(line) || HasDigit(line) || std::none_of(line.begin(), line.end(), IsLetter)) {
+    return "";
+  }
+  const std::array<int8_t, 256>& code_class = RecordDecoder(s).code_class();
+  for (const int32_t column : s.codcol) {
+    const auto at = static_cast<size_t>(column - 1);
+    if (at < line.size() && code_class[static_cast<unsigned char>(line[at])] > 0) return "";
+  }
+  ShowTabs(line);
+  return std::string(TrimmedRight(line)).substr(0, kShownHistory);
+}
+
+}  // namespace
+
 AnswersLooked AnswerWarnings(InputFile& input, const ConversionSettings& s) {
   const DataLook look(input, s);
   AnswersLooked looked;
+  looked.header = FirstLineOfNames(input, s);
   looked.first_split = look.summarised().first_split;
   auto add = [&](std::string said, bool refutable = true) {
     if (!said.empty()) looked.warnings.push_back({std::move(said), !refutable || look.whole()});

@@ -72,6 +72,9 @@ struct AnswersLooked {
   std::vector<AnswerWarning> warnings;
   // Summarised histories: how the first record is split with the groups answered.
   std::string first_split;
+  // By columns: the file's first line, when it is a line of names (letters, no digit, no
+  // stratum code at the history's columns), which the conversion then reads as no record.
+  std::string header;
 };
 AnswersLooked AnswerWarnings(InputFile& input, const ConversionSettings& s);
 

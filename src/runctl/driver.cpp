@@ -212,8 +212,10 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
 // is converted; --strict stops on those the rest of the file could not refute. How the first
 // record of a file of summarised histories is split is said here too, for every run: a count
 // out of place shows before the conversion. Returns the warnings.
-std::vector<std::string> WarnOfAnswers(RunContext& run, const ConversionSettings& settings) {
+std::vector<std::string> WarnOfAnswers(RunContext& run, ConversionSettings& settings) {
   const AnswersLooked looked = AnswerWarnings(run.input, settings);
+  // A first line of names is no record, in every way of reading the records.
+  settings.header_line = !looked.header.empty();
   std::vector<std::string> warnings;
   size_t stopping = 0;
   if (!run.answers.interactive()) {
@@ -222,8 +224,11 @@ std::vector<std::string> WarnOfAnswers(RunContext& run, const ConversionSettings
       stopping += warning.stops ? 1 : 0;
     }
   }
-  if (warnings.empty() && looked.first_split.empty()) return warnings;
+  if (warnings.empty() && looked.first_split.empty() && looked.header.empty()) return warnings;
   run.console.Flush();
+  if (!looked.header.empty()) {
+    run.err << "haplovex: line 1 (" << looked.header << ") holds names, not a record: it is read as none\n";
+  }
   if (!looked.first_split.empty()) run.err << "haplovex: " << looked.first_split << "\n";
   for (const std::string& warning : warnings) {
     run.err << "haplovex: warning: " << warning << "\n";

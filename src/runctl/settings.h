@@ -62,6 +62,9 @@ struct ConversionSettings {
   // ended by ";", with /* ... */ comments. Such a run has one age class, no fate, age or group
   // column and no frequency columns; codcol is 1..nyrs.
   bool inp = false;
+  // The file's first line is a line of names (ch, freq), not a record: every way of reading the
+  // records starts after it, and its line still counts in the lines messages name.
+  bool header_line = false;
 
   // Shared text settings.
   bool listdata = false;  // echo columns and records on the console

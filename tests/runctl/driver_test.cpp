@@ -1174,6 +1174,32 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
   options_ = RunOptions{};
 }
 
+// A first line of names over the records is read as no record, by one thread and by two, the
+// plain way (records echoed) too; the lines named in warnings still count it.
+TEST_F(RunTest, AFirstLineOfNamesIsNoRecord) {
+  folder_.Write("names.txt", "ch\tfreq\nA0BA\t 5\n0000\t 1\nAB0B\t 2\n");
+  struct Case {
+    std::string counts;  // "-2,...": the records echoed, read the plain way
+    int threads;
+  };
+  for (const Case& c : std::vector<Case>{{"2,4,1,1", 1}, {"2,4,1,1", 2}, {"-2,4,1,1", 1}}) {
+    SCOPED_TRACE(c.counts + " by " + std::to_string(c.threads));
+    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+    options_.threads = c.threads;
+    ASSERT_EQ(Run({"names.txt", c.counts, "AB", "1", "0", "6", "7", "2", "Names"}), kExitFinished)
+        << err_;
+    EXPECT_NE(std::find(console_.begin(), console_.end(),
+                        "      3 records read, representing       8 animals"),
+              console_.end());
+    EXPECT_NE(err_.find("haplovex: line 1 (ch>freq) holds names, not a record: it is read as none\n"),
+              std::string::npos)
+        << err_;
+    EXPECT_NE(err_.find("1 record with no capture; the first is record 2 (line 3)"), std::string::npos)
+        << err_;
+  }
+  options_ = RunOptions{};
+}
+
 // Comment lines are counted apart and read as no record, also where their text in the history
 // columns reads like a history; a line with data after its comment is a record.
 TEST_F(RunTest, CommentLinesAreNoRecords) {
