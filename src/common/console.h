@@ -44,6 +44,8 @@ class Console {
   void Flush();
   // The console could not be written; nothing more is tried.
   bool lost() const { return lost_; }
+  // The lines go to a terminal.
+  bool terminal() const { return terminal_; }
 
  private:
   // Stops the run, once: later lines are dropped, as they would be lost too.

@@ -30,12 +30,21 @@ class FatalStop {
     return FatalStop({}, "error allocating memory for " + table);
   }
 
+  // Names the question whose answer the stop comes from ("STRATA,TIME-PERIODS,AGE-CLASSES,
+  // GROUPS"), so that a person who finishes the run by hand knows which answer to change.
+  FatalStop& From(std::string question) {
+    question_ = std::move(question);
+    return *this;
+  }
+
   const std::vector<std::string>& lines() const { return lines_; }
   const std::string& stop() const { return stop_; }
+  const std::string& question() const { return question_; }
 
  private:
   std::vector<std::string> lines_;
   std::string stop_;
+  std::string question_;
 };
 
 }  // namespace haplovex

@@ -162,6 +162,26 @@ char AnswerReader::FirstCharacter(std::string_view question) {
   return line.empty() ? '\0' : line[0];
 }
 
+std::string StillAwaited(std::string_view question, size_t typed, size_t count) {
+  // A question that names each number ("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS") names those
+  // still awaited.
+  std::vector<std::string_view> names;
+  for (size_t from = 0;;) {
+    const size_t comma = question.find(',', from);
+    names.push_back(question.substr(from, comma - from));
+    if (comma == std::string_view::npos) break;
+    from = comma + 1;
+  }
+  std::string text = "still awaited: ";
+  if (names.size() == count) {
+    for (size_t k = typed; k < count; ++k)
+      text += std::string(k > typed ? "," : "") + std::string(names[k]);
+  } else {
+    text += std::to_string(count - typed) + " more of " + std::string(question);
+  }
+  return text + ":";
+}
+
 std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view question) {
   // Not reserved up front: `count` comes from an earlier answer and may be huge, while the
   // values only take what the user actually types.
@@ -195,6 +215,9 @@ std::vector<int32_t> AnswerReader::Numbers(size_t count, std::string_view questi
       values.push_back(*value);
       after_value = true;
     }
+    // A person who typed too few numbers is shown what is still awaited.
+    if (interactive_ && values.size() < count)
+      console_.Plain(StillAwaited(question, values.size(), count));
   }
   return values;
 }

@@ -34,6 +34,10 @@ inline constexpr size_t kMaxAnswerBytes = 4096;
 // Parses one item of a number answer: an optional sign followed by digits that fit in 32 bits.
 std::optional<int32_t> ParseWholeNumber(std::string_view text);
 
+// The prompt for the rest of a number answer typed in part at a terminal: "still awaited:
+// GROUPS:" after three of the four counts, "still awaited: 4 more of the stratum-code columns:".
+std::string StillAwaited(std::string_view question, size_t typed, size_t count);
+
 // An answer refused where the question can be asked again; `message` says why.
 struct AnswerRefused {
   std::string message;
@@ -84,6 +88,14 @@ class AnswerReader {
     kept_.resize(mark);
     kept_.erase(at(from), at(to));
     kept_.insert(at(from), again.begin(), again.end());
+    if (on_kept_) on_kept_(kept_);
+  }
+  // Puts `line` in the place of the lines kept from `from` up to `to`: an answer that follows
+  // from one asked again later (the counts of strata from the stratum codes typed again).
+  void Rewrite(size_t from, size_t to, const std::string& line) {
+    const auto at = [this](size_t k) { return kept_.begin() + static_cast<std::ptrdiff_t>(k); };
+    kept_.erase(at(from), at(to));
+    kept_.insert(at(from), line);
     if (on_kept_) on_kept_(kept_);
   }
   // Called with the kept lines each time they change.

@@ -24,6 +24,12 @@ constexpr size_t kMaxShown = 12;
 
 unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
+std::string_view TrimmedBoth(std::string_view text) {
+  text = TrimmedRight(text);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  return text;
+}
+
 char OtherCase(char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
   if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
@@ -83,17 +89,6 @@ std::string ColumnsText(const std::vector<int32_t>& columns) {
   return text;
 }
 
-// Where the history stands, as the lines about it name it.
-std::string HistoryPlace(const ConversionSettings& s) {
-  return s.inp ? "the histories" : "the history in " + ColumnsText(s.codcol);
-}
-
-std::string FrequencyPlace(const ConversionSettings& s) {
-  std::vector<int32_t> columns;
-  for (int32_t c = s.frqcol1; c <= s.frqcol2; ++c) columns.push_back(c);
-  return "the frequency in " + ColumnsText(columns);
-}
-
 // The history characters seen: of a stratum, of no capture, and the rest.
 struct HistoryTally {
   int64_t captured = 0;
@@ -129,8 +124,8 @@ HistoryTally TallyHistory(const ByteCounts& bytes, const std::array<int8_t, 256>
 
 // The first column from which the periods, one a column, fit the histories best: the most
 // captures, and the nearest to the column typed among equals; 0 when none fits.
-int32_t LikelyFirstColumn(const DataLook& look, const ConversionSettings& s,
-                          const std::array<int8_t, 256>& code_class) {
+int32_t FirstColumnFitting(const DataLook& look, const ConversionSettings& s,
+                           const std::array<int8_t, 256>& code_class) {
   const auto periods = static_cast<int32_t>(s.codcol.size());
   const int32_t typed = s.codcol.front();
   std::vector<HistoryTally> column(static_cast<size_t>(kLineWidth) + 1);
@@ -154,6 +149,16 @@ int32_t LikelyFirstColumn(const DataLook& look, const ConversionSettings& s,
 }
 
 }  // namespace
+
+std::string HistoryPlace(const ConversionSettings& s) {
+  return s.inp ? "the histories" : "the history in " + ColumnsText(s.codcol);
+}
+
+std::string FrequencyPlace(const ConversionSettings& s) {
+  std::vector<int32_t> columns;
+  for (int32_t c = s.frqcol1; c <= s.frqcol2; ++c) columns.push_back(c);
+  return "the frequency in " + ColumnsText(columns);
+}
 
 DataLook::DataLook(InputFile& input, const ConversionSettings& s)
     : columns_(static_cast<size_t>(kLineWidth)), lengths_(static_cast<size_t>(kLineWidth) + 1) {
@@ -198,6 +203,13 @@ void DataLook::ReadRecords(InputFile& input, const ConversionSettings& s) {
     } else if (rec.blank_frequency) {
       ++f.blank;
     } else {
+      f.zero += rec.freq == 0 ? 1 : 0;
+      if (rec.spaced_frequency && f.spaced++ == 0) {
+        f.first_spaced = Harmless(
+            TrimmedBoth(line.substr(static_cast<size_t>(fields.frqcol1 - 1),
+                                    static_cast<size_t>(fields.frqcol2 - fields.frqcol1 + 1))));
+        f.first_spaced_record = records_;
+      }
       const int64_t count = rec.removed ? -int64_t{rec.freq} : int64_t{rec.freq};
       const bool first = f.fields - f.blank - f.not_numbers == 1;
       f.least = first ? count : std::min(f.least, count);
@@ -207,7 +219,13 @@ void DataLook::ReadRecords(InputFile& input, const ConversionSettings& s) {
 }
 
 void DataLook::ReadSummarised(InputFile& input, const ConversionSettings& s) {
-  InpFields fields(s);
+  // As many fields after the history are read as there may be groups, to tell how many of
+  // them are counts.
+  ConversionSettings wide = s;
+  wide.ngroups = kMaxCodes;
+  InpFields fields(wide);
+  Summarised& sum = summarised_;
+  sum.whole_counts.assign(static_cast<size_t>(kMaxCodes) + 1, 0);
   fields.Restart(1, false);
   std::vector<char> block(kLookBlock);
   uint64_t offset = input.DataStart();
@@ -231,6 +249,26 @@ void DataLook::ReadSummarised(InputFile& input, const ConversionSettings& s) {
     if (!fields.complete()) continue;
     ++records_;
     Tally(fields.history());
+    const int32_t whole = fields.WholeCounts();
+    ++sum.whole_counts[static_cast<size_t>(whole)];
+    if (whole > s.ngroups) {
+      const int64_t* counts = fields.counts();
+      const auto groups = static_cast<size_t>(s.ngroups);
+      if (std::all_of(counts, counts + groups, [](int64_t n) { return n == 0; }) &&
+          std::any_of(counts + groups, counts + whole, [](int64_t n) { return n != 0; })) {
+        ++sum.counts_missed;
+      }
+    }
+    if (fields.history_length() != static_cast<size_t>(s.nyrs) && sum.other_length_line == 0) {
+      sum.other_length_line = fields.line();
+      sum.other_length = fields.history_length();
+      sum.other_history = Harmless(fields.history());
+    }
+    if (records_ == 1 && fields.WholeCounts() >= s.ngroups) {
+      sum.first_split = "line " + std::to_string(fields.line()) + ": " +
+                        SplitDescription(fields.history(), fields.counts(), s.ngroups,
+                                         fields.fields() - 1 - s.ngroups, s.gcodes);
+    }
   }
 }
 
@@ -238,6 +276,14 @@ void DataLook::Tally(std::string_view line) {
   const size_t n = std::min(line.size(), static_cast<size_t>(kLineWidth));
   for (size_t c = 0; c < n; ++c) ++columns_[c][Byte(line[c])];
   ++lengths_[n];
+}
+
+int32_t DataLook::UsualLength() const {
+  size_t usual = 0;
+  for (size_t n = 1; n < lengths_.size(); ++n) {
+    if (lengths_[n] > lengths_[usual]) usual = n;
+  }
+  return static_cast<int32_t>(usual);
 }
 
 std::string DataLook::RecordsText() const {
@@ -265,14 +311,16 @@ ByteCounts DataLook::Columns(const std::vector<int32_t>& columns) const {
 
 std::string HistoryHolds(const DataLook& look, const ConversionSettings& s) {
   if (look.records() == 0) return "";
-  return HistoryPlace(s) + (s.inp ? " hold" : " holds") + ", in " + look.RecordsText() + ": " +
+  // (The tallies count characters, not records.)
+  return HistoryPlace(s) + (s.inp ? " hold" : " holds") + ", in " + look.RecordsText() +
+         ", the characters " +
          BytesSeen(look.Columns(s.codcol), s.scodes.substr(0, static_cast<size_t>(s.nstrata)));
 }
 
 std::string ColumnHolds(const DataLook& look, int32_t column, const std::string& name) {
   if (look.records() == 0) return "";
-  return name + " " + std::to_string(column) + " holds, in " + look.RecordsText() + ": " +
-         BytesSeen(look.Column(column), "");
+  return name + " " + std::to_string(column) + " holds, in " + look.RecordsText() +
+         ", the characters " + BytesSeen(look.Column(column), "");
 }
 
 std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s) {
@@ -326,11 +374,15 @@ HistoryJudgement JudgeHistory(const DataLook& look, const ConversionSettings& s)
                      " characters in " + where + " are neither stratum codes nor 0, . or blank";
   }
   if (!s.inp && s.ConsecutiveColumns()) {
-    if (const int32_t likely = LikelyFirstColumn(look, s, code_class); likely != 0) {
+    if (const int32_t likely = FirstColumnFitting(look, s, code_class); likely != 0) {
       judgement.said += "; the histories fit from column " + std::to_string(likely) + " on";
     }
   }
   return judgement;
+}
+
+int32_t LikelyFirstColumn(const DataLook& look, const ConversionSettings& s) {
+  return FirstColumnFitting(look, s, CodeClass(s, s.scodes));
 }
 
 std::string JudgeCodes(const DataLook* look, const std::string& codes, int32_t count,
@@ -375,19 +427,6 @@ std::string JudgeFrequency(const DataLook& look, const ConversionSettings& s) {
   return GroupedDigits(f.not_numbers) + " of the " + GroupedDigits(f.fields) + " fields of " +
          FrequencyPlace(s) + " in " + look.RecordsText() + " are not numbers; the first is \"" +
          f.first_bad + "\", in record " + GroupedDigits(f.first_bad_record);
-}
-
-std::vector<std::string> LookWarnings(InputFile& input, const ConversionSettings& s) {
-  const DataLook look(input, s);
-  std::vector<std::string> warnings;
-  auto add = [&](std::string said) {
-    if (!said.empty()) warnings.push_back(std::move(said));
-  };
-  add(JudgeHistory(look, s).said);
-  if (s.nage > 1) add(JudgeCodes(&look, s.acodes, s.nage, s.agecol, "age"));
-  if (s.ngroups > 1) add(JudgeCodes(&look, s.gcodes, s.ngroups, s.grpcol, "group"));
-  if (s.frqcol1 > 0) add(JudgeFrequency(look, s));
-  return warnings;
 }
 
 }  // namespace haplovex

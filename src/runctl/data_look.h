@@ -39,6 +39,27 @@ class DataLook {
     int64_t most = 0;
     std::string first_bad;  // the first field that is not a number, and its record
     int64_t first_bad_record = 0;
+    int64_t zero = 0;    // a count of 0 animals
+    int64_t spaced = 0;  // blanks between its digits ("1 0")
+    std::string first_spaced;
+    int64_t first_spaced_record = 0;
+  };
+  // A file of summarised histories, as its records split into fields.
+  struct Summarised {
+    // whole_counts[k]: records whose first k fields after the history, and no more, are whole
+    // numbers (up to kMaxCodes).
+    std::vector<int64_t> whole_counts;
+    // Records whose counts of the groups answered are all 0, with a whole number after them
+    // that is not: animals the groups answered leave out.
+    int64_t counts_missed = 0;
+    // The first record whose history is not as long as the periods answered: its line, the
+    // history's length and the history.
+    int64_t other_length_line = 0;
+    size_t other_length = 0;
+    std::string other_history;
+    // "line 3: history 1111110, count 1, 1 covariate ignored": how the first record is split
+    // with the groups answered (empty when it has fewer counts than groups).
+    std::string first_split;
   };
 
   // Reads up to kLookRecords records of `input` with the fields placed as in `s`, and leaves
@@ -48,6 +69,12 @@ class DataLook {
   DataLook(InputFile& input, const ConversionSettings& s);
 
   int64_t records() const { return records_; }
+  // The look reached the end of the file: what it says holds for every record.
+  bool whole() const { return whole_; }
+  // The history length most records have (at most kLineWidth), 0 with no record; how many
+  // records have a length.
+  int32_t UsualLength() const;
+  int64_t RecordsOfLength(int32_t length) const { return lengths_[static_cast<size_t>(length)]; }
   // "the 623 records", or "the first 10,000 records" when the file may hold more.
   std::string RecordsText() const;
   // The bytes in `column` (1-based) of every record; a column past a record's end reads as a
@@ -56,6 +83,7 @@ class DataLook {
   // The bytes in the columns `columns`, summed.
   ByteCounts Columns(const std::vector<int32_t>& columns) const;
   const Frequencies& frequencies() const { return frequencies_; }
+  const Summarised& summarised() const { return summarised_; }
 
  private:
   void ReadRecords(InputFile& input, const ConversionSettings& s);
@@ -68,12 +96,19 @@ class DataLook {
   std::vector<std::array<int32_t, 256>> columns_;
   std::vector<int64_t> lengths_;  // lengths_[n]: records n columns long (at most kLineWidth)
   Frequencies frequencies_;
+  Summarised summarised_;
 };
 
+// Where the history and the frequency stand, as the lines about them name them: "the
+// histories" (summarised), "the history in columns 1-6", "the frequency in columns 10-11".
+std::string HistoryPlace(const ConversionSettings& s);
+std::string FrequencyPlace(const ConversionSettings& s);
+
 // What a field holds, in a line for the person at the terminal: "the history in columns 1-6
-// holds, in the 623 records: A 1,204  B 988  0 4,310  . 12".
+// holds, in the 623 records, the characters A 1,204  B 988  0 4,310  . 12".
 std::string HistoryHolds(const DataLook& look, const ConversionSettings& s);
-// `name` names the column ("the fate column"): "the fate column 7 holds, in ...: blank 600  X 23".
+// `name` names the column ("the fate column"): "the fate column 7 holds, in ..., the characters
+// blank 600  X 23".
 std::string ColumnHolds(const DataLook& look, int32_t column, const std::string& name);
 std::string FrequencyHolds(const DataLook& look, const ConversionSettings& s);
 
@@ -98,11 +133,12 @@ HistoryJudgement JudgeHistory(const DataLook& look, const ConversionSettings& s)
 std::string JudgeCodes(const DataLook* look, const std::string& codes, int32_t count,
                        int32_t column, const std::string& name);
 
+// The first column, other than the one typed, from which the periods, one a column, fit the
+// histories best (a code stands there and at most 5% of the characters are neither codes nor
+// marks of no capture); 0 when none does. REQUIRES: the periods in consecutive columns.
+int32_t LikelyFirstColumn(const DataLook& look, const ConversionSettings& s);
+
 // More than half of the frequency fields are not numbers: what is wrong, or nothing.
 std::string JudgeFrequency(const DataLook& look, const ConversionSettings& s);
-
-// The judgements of a whole set of answers, for a run whose answers were not typed at a
-// terminal: one warning for each answer the first records contradict.
-std::vector<std::string> LookWarnings(InputFile& input, const ConversionSettings& s);
 
 }  // namespace haplovex

@@ -16,6 +16,7 @@
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/table.h"
+#include "runctl/answer_checks.h"
 #include "runctl/data_look.h"
 #include "runctl/frame_dialogue.h"
 #include "runctl/run_files.h"
@@ -154,6 +155,15 @@ class Dialogue {
   // the place of the old among the answers kept.
   void AskStratumCodesAgain();
   void AskStratumColumnsAgain();
+  // Summarised histories, at the counts: refuses periods the histories deny, and at a terminal
+  // groups they deny, unless the same counts were refused before (kept in `refused`).
+  void CheckCountsInData(std::vector<std::string>& refused);
+  // At a terminal, after the history is placed: asks again, once for each answer, a stratum
+  // code left out or never used (the stratum codes, whose number then gives the strata) or a
+  // period blank in every record (the first column). True when an answer was asked again.
+  // `fits`: the history fits the codes; else only a code left out is asked (before the columns).
+  bool MendStrata(const DataLook& look, bool fits, std::vector<std::string>& codes_refused,
+                  std::vector<std::vector<int32_t>>& columns_refused);
   // At a terminal, refuses `codes` for `column` when the first records (`look`) cannot match
   // them, unless they were refused once already (kept in `refused`): codes typed again are
   // taken, the data may be unusual on purpose. `name`: "age", "group".
@@ -171,6 +181,9 @@ class Dialogue {
   // kept.
   size_t codes_mark_ = 0;
   size_t columns_mark_ = 0;
+  size_t counts_mark_ = 0;
+  // The stratum codes asked again give the number of strata.
+  bool strata_follow_codes_ = false;
 };
 
 void Dialogue::Tell(const std::string& text) {
@@ -271,16 +284,23 @@ void Dialogue::AskInputFile() {
   console_.Plain("         1         2         3         4         5         6         7");
   console_.Plain("....5....0....5....0....5....0....5....0....5....0....5....0....5....0");
   std::string record;
+  std::vector<std::string> previewed;
   for (int k = 0; k < kPreviewRecords && input_.ReadRecord(record, kLineWidth); ++k) {
+    previewed.push_back(record);
+    // (A terminal would widen a tab to its next stop: the columns under the ruler would be off.)
+    if (console_.terminal()) ShowTabs(record);
     console_.Plain(std::string_view(record).substr(0, kPreviewWidth));
   }
   console_.Plain(std::string(kPreviewWidth, '.'));
   input_.Rewind();
+  if (answers_.interactive()) Tell(PreviewNotes(previewed, console_.terminal()));
 }
 
 void Dialogue::AskCounts() {
   console_.Plain(
       "Enter the number of strata, time-periods(YEARS), age-classes(1 or 2) and groups:");
+  counts_mark_ = answers_.Mark();
+  std::vector<std::string> refused;
   Answer("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", [&] {
     const std::vector<int32_t> counts =
         answers_.Numbers(4, "STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
@@ -307,6 +327,7 @@ void Dialogue::AskCounts() {
       Refuse("A file of summarised histories (--inp) is read with one age class, or two by time since marking, "
              "got " + std::to_string(s_.nage) + "; read a file with age codes by its columns (without --inp)");
     }
+    if (s_.inp) CheckCountsInData(refused);
   });
   s_.codcol = AllocateTable<int32_t>({s_.nyrs}, "codcol");
 }
@@ -327,6 +348,10 @@ void Dialogue::AskStratumCodes() {
   console_.Plain(" (If upper case in input file, type upper case here.)");
   Answer("STRATA CODES(no quotes or spaces- eg 123):", [&] {
     s_.scodes = answers_.Line(kCodesWidth, "STRATA CODES");
+    if (const size_t typed = TrimmedRight(s_.scodes).size();
+        strata_follow_codes_ && typed >= 1 && typed <= static_cast<size_t>(kMaxCodes)) {
+      s_.nstrata = static_cast<int32_t>(typed);
+    }
     CheckCodes(s_.scodes, s_.nstrata, "stratum code", "stratum");
   });
 }
@@ -383,6 +408,49 @@ void Dialogue::AskStratumColumnsAgain() {
   AskStratumColumns();
 }
 
+void Dialogue::CheckCountsInData(std::vector<std::string>& refused) {
+  const DataLook look(input_, s_);
+  if (const Finding periods = JudgePeriods(look, s_)) Refuse(periods.said);
+  const std::string counts = CountsAnswer(s_);
+  if (!answers_.interactive() || Has(refused, counts)) return;
+  if (const Finding groups = JudgeGroups(look, s_)) {
+    refused.push_back(counts);
+    Refuse(groups.said + " (the same counts again keep them)");
+  }
+}
+
+bool Dialogue::MendStrata(const DataLook& look, bool fits, std::vector<std::string>& codes_refused,
+                          std::vector<std::vector<int32_t>>& columns_refused) {
+  for (const Finding& found : JudgeStrata(look, s_)) {
+    if (!fits && found.kind != Finding::kLeftOut) continue;
+    if (found.kind == Finding::kBlankPeriod) {
+      if (s_.inp || found.offered.empty() || Has(columns_refused, s_.codcol)) continue;
+      Tell(found.said + "; the first column again (the same again keeps it)");
+      columns_refused.push_back(s_.codcol);
+      AskStratumColumnsAgain();
+      return true;
+    }
+    if (Has(codes_refused, s_.scodes)) continue;
+    Tell(found.said +
+         "; the stratum codes again, which give the number of strata (the same codes "
+         "again keep them)");
+    codes_refused.push_back(s_.scodes);
+    const int32_t before = s_.nstrata;
+    strata_follow_codes_ = true;
+    AskStratumCodesAgain();
+    strata_follow_codes_ = false;
+    if (s_.nstrata != before) {
+      // The counts answer kept says the strata the codes give, in one line.
+      const size_t lines = codes_mark_ - counts_mark_;
+      answers_.Rewrite(counts_mark_, codes_mark_, CountsAnswer(s_));
+      codes_mark_ = codes_mark_ + 1 - lines;
+      columns_mark_ = columns_mark_ + 1 - lines;
+    }
+    return true;
+  }
+  return false;
+}
+
 // Each mistake is told where its answer can be mended at once: stratum codes in the other
 // case than the file's are asked again; a history whose columns hold no code, or too many
 // other characters, has its first column asked again. Columns typed again as they were stand,
@@ -398,6 +466,12 @@ void Dialogue::SettleHistory() {
     if (look.records() == 0) return;
     Tell(HistoryHolds(look, s_));
     const HistoryJudgement judgement = JudgeHistory(look, s_);
+    if ((judgement.fault == HistoryJudgement::kNone ||
+         judgement.fault == HistoryJudgement::kForeign) &&
+        MendStrata(look, judgement.fault == HistoryJudgement::kNone, codes_refused,
+                   columns_refused)) {
+      continue;
+    }
     if (judgement.fault == HistoryJudgement::kNone || Has(codes_refused, s_.scodes)) return;
     if (judgement.fault == HistoryJudgement::kCase) {
       Tell(judgement.said + "; the stratum codes again, as the file writes them: " +
@@ -530,7 +604,9 @@ void Dialogue::AskFrequency() {
     Tell(FrequencyHolds(look, s_));
     const std::pair<int32_t, int32_t> columns(s_.frqcol1, s_.frqcol2);
     if (Has(refused, columns)) return;
-    if (const std::string said = JudgeFrequency(look, s_); !said.empty()) {
+    std::string said = JudgeFrequency(look, s_);
+    if (said.empty()) said = JudgeFrequencyCounts(look, s_).said;
+    if (!said.empty()) {
       refused.push_back(columns);
       Refuse(said + " (the same columns again keep them)");
     }
@@ -589,7 +665,16 @@ void Dialogue::AskSmChoice() {
 std::string Dialogue::AskTitle() {
   console_.Plain("Enter a title to appear on the TORVELAN output");
   std::string typed;
-  Answer("TITLE(no quotes):", [&] { typed = answers_.Text("TITLE"); });
+  std::vector<std::string> refused;
+  Answer("TITLE(no quotes):", [&] {
+    typed = answers_.Text("TITLE");
+    if (!answers_.interactive() || Has(refused, typed) || typed.find('\'') == std::string::npos)
+      return;
+    refused.push_back(typed);
+    Refuse(
+        "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title "
+        "again keeps it)");
+  });
   s_.title = Padded(typed, kTitleWidth);
   return typed;
 }

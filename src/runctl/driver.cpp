@@ -26,22 +26,23 @@
 #include "common/work_folder.h"
 #include "frame/frame_reader.h"
 #include "gof/fit_files.h"
-#include "tabulate/fast_tabulation.h"
-#include "tabulate/tidy_tables.h"
 #include "memory/convert_memory_movement.h"
 #include "memory/tidy_tables.h"
 #include "movement/convert_movement_only.h"
+#include "runctl/answer_checks.h"
 #include "runctl/answers.h"
 #include "runctl/data_look.h"
 #include "runctl/dialogue.h"
-#include "runctl/run_files.h"
 #include "runctl/options.h"
 #include "runctl/report.h"
+#include "runctl/run_files.h"
 #include "runctl/settings.h"
 #include "runctl/typed_answers.h"
 #include "runctl/warnings.h"
 #include "tabulate/conversion.h"
+#include "tabulate/fast_tabulation.h"
 #include "tabulate/tables_digest.h"
+#include "tabulate/tidy_tables.h"
 
 namespace haplovex {
 
@@ -116,6 +117,8 @@ struct RunContext {
   InputFile& input;
   // The run's last line ("=== HAPLOVEX FINISHED OK ===") is on the console.
   bool final_line_written = false;
+  // Every answer of the dialogue was given.
+  bool answered = false;
 };
 
 // The stop of a run that cannot open `file`, with the system's error number.
@@ -202,9 +205,6 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
     run.err << "haplovex: " << Counted(checks.empty_lines, "empty line")
             << " read as a record of no animals\n";
   }
-  // How a file of summarised histories was read: a file answered with too few or too many
-  // groups shows at once.
-  if (!checks.first_split.empty()) run.err << "haplovex: " << checks.first_split << "\n";
   for (const std::string& warning : warnings) run.err << "haplovex: warning: " << warning << "\n";
   run.err.flush();
   if (run.options.strict && !warnings.empty()) {
@@ -217,19 +217,34 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
 
 // Answers that the first records contradict, which a person at a terminal is asked again: a
 // run whose answers were not typed hears of them once, on standard error, before any record
-// is converted; --strict stops on them. Returns them.
-std::vector<std::string> WarnOfAnswers(RunContext& run, const ConversionSettings& settings) {
-  if (run.answers.interactive()) return {};
-  std::vector<std::string> warnings = LookWarnings(run.input, settings);
-  if (warnings.empty()) return warnings;
+// is converted; --strict stops on those the rest of the file could not refute. How the first
+// record of a file of summarised histories is split is said here too, for every run: a count
+// out of place shows before the conversion. Returns the warnings.
+std::vector<std::string> WarnOfAnswers(RunContext& run, ConversionSettings& settings) {
+  const AnswersLooked looked = AnswerWarnings(run.input, settings);
+  // A first line of names is no record, in every way of reading the records.
+  settings.header_line = !looked.header.empty();
+  std::vector<std::string> warnings;
+  size_t stopping = 0;
+  if (!run.answers.interactive()) {
+    for (const AnswerWarning& warning : looked.warnings) {
+      warnings.push_back(warning.said);
+      stopping += warning.stops ? 1 : 0;
+    }
+  }
+  if (warnings.empty() && looked.first_split.empty() && looked.header.empty()) return warnings;
   run.console.Flush();
+  if (!looked.header.empty()) {
+    run.err << "haplovex: line 1 (" << looked.header << ") holds names, not a record: it is read as none\n";
+  }
+  if (!looked.first_split.empty()) run.err << "haplovex: " << looked.first_split << "\n";
   for (const std::string& warning : warnings) {
     run.err << "haplovex: warning: " << warning << "\n";
   }
   run.err.flush();
-  if (run.options.strict) {
+  if (run.options.strict && stopping > 0) {
     throw FatalStop::Message("--strict: the data checks gave " +
-                             Counted(static_cast<int64_t>(warnings.size()), "warning") +
+                             Counted(static_cast<int64_t>(stopping), "warning") +
                              " (on standard error) before any record was converted");
   }
   return warnings;
@@ -398,6 +413,7 @@ Answered Converse(RunContext& run) {
   for (std::string_view row : kBanner) run.console.Plain(row);
   const bool output_existed = GuardOutput(run);
   a.title_typed = RunDialogue(run.answers, run.console, run.err, run.folder, a.settings, run.input);
+  run.answered = true;
   if (run.options.gof) {
     CheckFitSize(run.options, a.settings);
     CheckFitWork(a.settings);
@@ -557,12 +573,20 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& standard_erro
       answers.OnKept([&typed](const std::vector<std::string>& kept) { typed.Save(kept); });
     }
     RunContext run{answers, console, err, standard_error, run_options, folder, files, input};
+    // Where the answers typed are kept, and which of them to change when every one was given.
+    auto note = [&](const std::string& question) {
+      stop.final_line_written = run.final_line_written;
+      stop.typed_note =
+          typed.name().empty() ? std::string() : typed.HowToFinish(run.answered, question);
+      answers.OnKept(nullptr);
+    };
     try {
       Run(run);
+    } catch (const FatalStop& fatal) {
+      note(fatal.question());
+      throw;
     } catch (...) {
-      stop.final_line_written = run.final_line_written;
-      stop.typed_note = typed.name().empty() ? std::string() : typed.HowToFinish();
-      answers.OnKept(nullptr);
+      note("");
       throw;
     }
     answers.OnKept(nullptr);

@@ -81,6 +81,9 @@ struct ConversionSettings {
   // its column setting says (0: no such field).
   bool frame = false;
   FrameFields frame_fields{};
+  // The file's first line is a line of names (ch, freq), not a record: every way of reading the
+  // records starts after it, and its line still counts in the lines messages name.
+  bool header_line = false;
 
   // Shared text settings.
   bool listdata = false;  // echo columns and records on the console

@@ -80,10 +80,16 @@ void TypedAnswers::Save(const std::vector<std::string>& answers) {
   }
 }
 
-std::string TypedAnswers::HowToFinish() const {
-  return "the answers typed so far are kept in " + name_ +
-         ": to finish the run, complete the remaining answers in it, then run: haplovex -y " +
-         name_;
+std::string TypedAnswers::HowToFinish(bool all_given, const std::string& question) const {
+  if (!all_given) {
+    return "the answers typed so far are kept in " + name_ +
+           ": to finish the run, complete the remaining answers in it, then run: haplovex -y " +
+           name_;
+  }
+  const std::string change =
+      question.empty() ? "the answer the message above concerns" : "the answer to " + question;
+  return "every answer typed is kept in " + name_ + ": to finish the run, change " + change +
+         " in it, then run: haplovex -y " + name_;
 }
 
 void TypedAnswers::Remove() {

@@ -29,7 +29,9 @@ class TypedAnswers {
   // The file's name; empty while there is none.
   const std::string& name() const { return name_; }
   // What a person does to finish a run that stopped: the file and the way to give it back.
-  std::string HowToFinish() const;
+  // `all_given`: every answer was typed, and one is to be changed: that to `question` when it
+  // is named.
+  std::string HowToFinish(bool all_given = false, const std::string& question = "") const;
   // Removes the file (the run finished), when it is still the one this run created.
   void Remove();
 

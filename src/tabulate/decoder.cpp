@@ -94,10 +94,34 @@ void RecordDecoder::Decode(std::string_view line, int64_t record_number, Decoded
       throw FatalStop::Message("Record " + std::to_string(record_number) +
                                ": the frequency in columns " + std::to_string(s_.frqcol1) + "-" +
                                std::to_string(s_.frqcol2) + " is not a number of animals: \"" +
-                               std::string(FrequencyField(line)) + "\"");
+                               std::string(FrequencyField(line)) + "\"" +
+                               NoNumberHint(line, FrequencyField(line)));
   }
   DecodeCaptures(line, rec);
   if (positions) DecodePositions(line, rec);
+}
+
+std::string NoNumberHint(std::string_view line, std::string_view field) {
+  // A "/*" with no "*/" after it on its line, or a "*/" with none before: a comment that runs
+  // over several lines, whose lines are read as records.
+  const size_t open = line.find("/*");
+  const size_t close = line.find("*/", open == std::string_view::npos ? 0 : open + 2);
+  if ((open != std::string_view::npos) != (close != std::string_view::npos)) {
+    return "; the record is a line of a /* ... */ comment that is not closed on its line: a comment "
+           "read by columns must open and close on each line (--inp reads comments over several "
+           "lines)";
+  }
+  // Several numbers separated by blanks ("1 0 0 1"): a count for each group.
+  size_t numbers = 0;
+  bool in_number = false;
+  for (const char c : field) {
+    const bool sign = c == '-' || c == '+';
+    const bool part = (c >= '0' && c <= '9') || sign;
+    if ((!part && c != ' ') || (sign && in_number)) return "";
+    numbers += part && !in_number ? 1 : 0;
+    in_number = part;
+  }
+  return numbers > 1 ? "; a file with a count for each group after its history is read with --inp" : "";
 }
 
 std::string_view RecordDecoder::FrequencyField(std::string_view line) const {

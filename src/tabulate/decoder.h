@@ -34,6 +34,10 @@ class CodeLookup {
   std::array<int8_t, 256> table_{};
 };
 
+// What a frequency field that is no number of animals may be, after the stop's message: a line
+// of a comment over several lines, or a count for each group (--inp); empty when neither.
+std::string NoNumberHint(std::string_view line, std::string_view field);
+
 class RecordDecoder {
  public:
   // REQUIRES: every column of `settings` that will be read lies in 1..kLineWidth.

@@ -80,9 +80,15 @@ uint64_t NextLineStart(const InputFile& input, uint64_t at) {
   }
 }
 
-std::vector<std::pair<uint64_t, uint64_t>> SplitAtLines(const InputFile& input, int parts) {
+std::vector<std::pair<uint64_t, uint64_t>> SplitAtLines(const InputFile& input, int parts,
+                                                        bool past_header) {
   const uint64_t size = input.size();
-  std::vector<uint64_t> starts = {input.DataStart()};
+  uint64_t first = input.DataStart();
+  if (past_header && first < size) {
+    const uint64_t next = NextLineStart(input, first);
+    first = next == 0 ? size : next;
+  }
+  std::vector<uint64_t> starts = {first};
   for (int k = 1; k < parts; ++k) {
     // The part starts after the first line end at or past its share of the file.
     uint64_t at = std::max(starts.back(), size / static_cast<uint64_t>(parts) * static_cast<uint64_t>(k));

@@ -79,7 +79,9 @@ struct FastReading {
 // Splits the file into up to `parts` byte ranges that begin at the start of a line; fewer
 // when the file has fewer lines. Each is [begin, end); the last one reads on to the end of the
 // file, however long it has become.
-std::vector<std::pair<uint64_t, uint64_t>> SplitAtLines(const InputFile& input, int parts);
+// `past_header`: the first part starts after the file's first line (a line of names).
+std::vector<std::pair<uint64_t, uint64_t>> SplitAtLines(const InputFile& input, int parts,
+                                                        bool past_header = false);
 
 // The number of parts for `threads` (0: as many as help on this machine) and a file of
 // `bytes`: one for a small file, unless `threads` asks for more.

@@ -207,6 +207,16 @@ bool InpFields::Valid() const {
   return true;
 }
 
+int32_t InpFields::WholeCounts() const {
+  int32_t whole = 0;
+  const int64_t read = std::min<int64_t>(fields_ - 1, groups_);
+  while (whole < read && count_fields_[static_cast<size_t>(whole)].digits &&
+         !count_fields_[static_cast<size_t>(whole)].other) {
+    ++whole;
+  }
+  return whole;
+}
+
 std::string InpFields::Problem() const {
   const std::string at = "Line " + std::to_string(line()) + ": ";
   if (history_length_ != static_cast<size_t>(periods_)) {
@@ -287,7 +297,15 @@ bool InpStream::NextRecord() {
     const char* at = block_.data() + pos_;
     pos_ += static_cast<size_t>(fields_.Read(at, block_.data() + end_) - at);
   } while (!fields_.complete());
-  if (!fields_.Valid()) throw FatalStop::Message(fields_.Problem());
+  if (!fields_.Valid()) {
+    // A history of another length than the periods, or too few counts for the groups: the
+    // counts answer is the one to change.
+    const bool counts = fields_.history_length() != static_cast<size_t>(s_.nyrs) ||
+                        fields_.fields() - 1 < s_.ngroups;
+    FatalStop stop = FatalStop::Message(fields_.Problem());
+    if (counts) stop.From("STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS");
+    throw stop;
+  }
 
   ++nrec_;
   const std::string_view history = fields_.history();

@@ -76,6 +76,11 @@ class InpFields {
   std::string Problem() const;
   int64_t line() const { return fields_ > 0 ? history_line_ : end_line_; }
   int64_t fields() const { return fields_; }
+  // The history's length, all of it, kept or not.
+  size_t history_length() const { return history_length_; }
+  // How many of the fields after the history, from the first and up to the groups read, are
+  // whole numbers.
+  int32_t WholeCounts() const;
   // The history, as far as it is kept, with CaptureMasks::kReach readable bytes from its start.
   std::string_view history() const;
   // The groups' counts, each at most kMaxCount + 1 animals (a larger count passes the run's

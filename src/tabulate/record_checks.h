@@ -53,6 +53,7 @@ struct RecordChecks {
   int64_t first_fields = 0;
   Sighting other_fields;
   int64_t comment_lines = 0;  // "/* ... */" lines, which are not records
+  int64_t header_lines = 0;   // the file's first line, read as names (header_line)
   int64_t empty_lines = 0;    // blank records of no animals, with a frequency field
   bool no_releases = false;   // every release count is zero
 };

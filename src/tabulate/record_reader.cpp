@@ -19,7 +19,7 @@ void RunParts(size_t count, const std::function<void(size_t)>& part) {
 
 void MergeChecks(RecordChecks& into, const RecordChecks& part, int64_t records_before) {
   // Every line before the part is a record or a comment.
-  const int64_t lines_before = records_before + into.comment_lines;
+  const int64_t lines_before = records_before + into.comment_lines + into.header_lines;
   auto merge = [records_before, lines_before](Sighting& to, const Sighting& from) {
     to.Merge(from, records_before, lines_before);
   };

@@ -133,7 +133,7 @@ class RecordReader {
   struct Parts {
     Parts(RecordReader& reader, const InputFile& input)
         : reading(reader.s_, input, reader.reading_.highest_age),
-          ranges(SplitAtLines(input, PartsFor(reader.options_.threads, input.size()))),
+          ranges(SplitAtLines(input, PartsFor(reader.options_.threads, input.size()), reader.s_.header_line)),
           tally(ranges.size()),
           counts(reader.EmptyTallies(ranges.size())) {}
     const FastReading reading;
@@ -161,6 +161,7 @@ class RecordReader {
       read_parts.template operator()<false>();
     }
     RecordChecks checks;
+    checks.header_lines = s_.header_line ? 1 : 0;
     int64_t nrec = 0;
     int64_t nanim = 0;
     for (const PartTally& tally : parts.tally) {

@@ -23,7 +23,8 @@ bool RecordScreen::Screen(std::string_view& line, int64_t number, std::string& p
   if (empty) ++checks.empty_lines;
   if (line.size() < width_) {
     if (!Whole(line.size()) && !empty) {
-      checks.short_record.Add(1, number, number + checks.comment_lines, static_cast<int32_t>(line.size()));
+      checks.short_record.Add(1, number, number + checks.comment_lines + checks.header_lines,
+                             static_cast<int32_t>(line.size()));
     }
     padded.assign(line);
     padded.resize(width_, ' ');
@@ -35,7 +36,7 @@ bool RecordScreen::Screen(std::string_view& line, int64_t number, std::string& p
 void RecordScreen::Note(std::string_view line, int64_t number, bool caught, bool odd,
                         const DecodedRecord& rec, bool empty, RecordChecks& checks) const {
   // Every line before the record is a record or a comment.
-  const int64_t at_line = number + checks.comment_lines;
+  const int64_t at_line = number + checks.comment_lines + checks.header_lines;
   if (!caught && !empty) checks.no_capture.Add(1, number, at_line, 0);
   if (odd) [[unlikely]] {
     decoder_.CountOddities(line, number, at_line, checks.foreign, checks.beyond);

@@ -10,6 +10,7 @@ RecordStream::RecordStream(const ConversionSettings& s, InputFile& input, Consol
                            RecordChecks& checks)
     : s_(s), input_(input), console_(console), checks_(checks), decoder_(s), screen_(s, decoder_) {
   input_.Rewind();
+  if (s.header_line && input_.NextLine(line_)) checks_.header_lines = 1;
 }
 
 bool RecordStream::Next(DecodedRecord& rec) {

@@ -142,7 +142,7 @@ expect FATE COLUMN:
 send 0
 expect GROUP COLUMN:
 send 8
-expect the group column 8 holds, in the 6 records: F 3  M 3
+expect the group column 8 holds, in the 6 records, the characters F 3  M 3
 expect GROUP-CODES:
 send M,F
 expect without them they are MF
@@ -250,6 +250,51 @@ expect inp-replay [ $? = 0 ]
 for f in HAPLOVEX.OUT HAPLOVEX.SUM HAPLOVEX.ANS; do
   expect "inp-replay-$f" cmp -s "$inp/$f" "$inp_again/$f"
 done
+
+# Plausible answers the records deny, typed at a terminal: a count for each of two groups
+# answered as one group, and a stratum code left out. Each is asked again at its own question,
+# and the answers offered give the files of the run answered right; piped, the same wrong
+# answers warn before any record is converted, and --strict stops with the folder unchanged.
+deny="$work/deny"
+mkdir -p "$deny/right"
+printf '1121111 1 0;\n2211102 0 1;\n1101201 0 1;\n3301101 2 0;\n' > "$deny/two.inp"
+cp "$deny/two.inp" "$deny/right/"
+printf '#haplovex --inp\ntwo.inp\n3,7,1,2\n123\nMF\n2\nTwo\n' > "$deny/right.txt"
+(cd "$deny/right" && "$bin" ../right.txt > /dev/null 2>&1)
+cat > "$work/deny.script" <<'EOF'
+expect FILE:
+send two.inp
+expect GROUPS(eg 3,7,1,1):
+send 2,7,1,1
+expect every record has 2 whole-number counts after its history: 2 groups?
+expect GROUPS(eg 3,7,1,1):
+send 2,7,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 12
+expect a stratum code left out? (3 strata with the codes 123)
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 123
+expect GROUP-CODES:
+send MF
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Two
+expect === HAPLOVEX FINISHED OK ===
+EOF
+(cd "$deny" && "$pty" "$work/deny.script" "$work/deny.transcript" -- "$bin" --inp)
+expect deny-mended-run-finishes [ $? = 0 ]
+for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
+  expect "deny-mended-$f" cmp -s "$deny/$f" "$deny/right/$f"
+done
+expect deny-mended-answers cmp -s "$deny/HAPLOVEX.ANS" "$deny/right.txt"
+printf '#haplovex --inp\ntwo.inp\n2,7,1,1\n12\n2\nTwo\n' > "$deny/wrong.txt"
+rm -f "$deny"/HAPLOVEX.*
+(cd "$deny" && "$bin" --strict wrong.txt > .console 2> .err)
+expect deny-strict-stops [ $? = 1 ]
+expect deny-strict-warns has "$deny/.err" "haplovex: warning: every record has 2 whole-number counts after its history: 2 groups?"
+expect deny-strict-before-converting bash -c "! grep -q 'records read' '$deny/.console'"
+expect deny-strict-nothing-written [ "$(cd "$deny" && ls -A | grep -c HAPLOVEX)" = 0 ]
 
 # Ctrl-D ends the run at a terminal as anywhere: nothing of the run is written, but for the
 # answers typed so far, kept for the run to be finished from them.

@@ -108,6 +108,37 @@ TEST_F(ReaderTest, NumbersAcrossSeparatorsAndLines) {
   }
 }
 
+// At a terminal a number answer typed in part is prompted for the rest, naming what is still
+// awaited; read from a file it reads on without a word.
+TEST_F(ReaderTest, NumbersTypedInPartAtATerminalPromptForTheRest) {
+  struct Case {
+    std::string question;
+    std::string input;
+    size_t count;
+    std::string prompts;  // the console lines written
+  };
+  const std::vector<Case> cases = {
+      {"STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS", "2,7,1\n1\n", 4, " still awaited: GROUPS:\n"},
+      {"STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS", "2\n7\n1,1\n", 4,
+       " still awaited: TIME-PERIODS,AGE-CLASSES,GROUPS:\n still awaited: AGE-CLASSES,GROUPS:\n"},
+      {"the stratum-code columns", "1,2,3\n4,5,6,7\n", 7,
+       " still awaited: 4 more of the stratum-code columns:\n"},
+      {"the stratum-code columns", "1,2,3,4,5,6,7\n", 7, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    for (const bool terminal : {true, false}) {
+      std::istringstream in(c.input);
+      std::ostringstream out;
+      Console console(out);
+      AnswerReader reader(in, console, terminal);
+      EXPECT_EQ(reader.Numbers(c.count, c.question).size(), c.count);
+      console.Flush();
+      EXPECT_EQ(out.str(), terminal ? c.prompts : "");
+    }
+  }
+}
+
 TEST_F(ReaderTest, FaultyNumbersStopNamingTheQuestionAndWhatWasRead) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"abc\n", " *** Answer to COUNTS must be a whole number, read \"abc\""},

@@ -214,11 +214,22 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
   folder_.Write("birds.txt", "AB0C0D M  3\nA0BB00 F 12\n00CD0A M  1\nD0000A F  7\nBBCC00 M  2\n"
                              "0A0B0C F  4\n");
   folder_.Write("birds.inp", "/* M, F */ AB0C0D 3 0;\nA0BB00 0 12;\n00CD0A 1 2;\n");
+  // Moves among L, M and S: S stands in five periods' columns, 5 of the 24 characters.
+  folder_.Write("moves.txt", "LM0S0L\nS0LL0M\n0MSS0L\nLLM0S0\n");
+  // A count for each of two groups after each history, as --inp reads them and by columns.
+  folder_.Write("dipper.inp", "1121111 1 0;\n2211102 0 1;\n1101201 0 1;\n");
+  folder_.Write("dipper.txt", "1121111  0 1\n2211102  0 1\n1101201  1 0\n");
+  folder_.Write("blank.txt", "1121111 5\n2211102  \n1101201  \n");
+  // A line of names over records with tabs, the names under 5% of the history's characters.
+  std::string tabs = "ch\tfreq\n";
+  for (int k = 0; k < 12; ++k) tabs += "A0BA\t5\nAB0B\t2\n";
+  folder_.Write("tabs.txt", tabs);
   struct Case {
     std::string name;
     std::vector<std::string> typed;  // after the file name
     std::vector<std::string> said;   // on standard error, in this order
     std::vector<std::string> kept;   // empty: the answers typed right
+    std::string file;                // empty: birds.txt, or birds.inp for --inp
   };
   const std::vector<std::string> right = {"4,6,1,2", "ABCD", "1",  "0", "8",
                                           "MF",      "10",   "11", "2", "B"};
@@ -229,59 +240,150 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
     all.insert(all.begin() + static_cast<std::ptrdiff_t>(at), typed.begin(), typed.end());
     return all;
   };
-  const std::string holds = "the history in columns 1-6 holds, in the 6 records: ";
+  const std::string holds = "the history in columns 1-6 holds, in the 6 records, the characters ";
   const std::vector<Case> cases = {
       {"stratum codes in the other case, asked again at the history's column",
        with(1, 2, {"abcd", "1", "ABCD"}),
        {holds + "a 0  b 0  c 0  d 0  0 17  B 6  A 5  C 5  D 3",
         "the stratum codes stand in the history in columns 1-6 of the 6 records as ABCD, not abcd "
         "(codes are case-sensitive); the stratum codes again, as the file writes them: ABCD",
-        holds + "A 5  B 6  C 5  D 3  0 17", "the group column 8 holds, in the 6 records: F 3  M 3",
+        holds + "A 5  B 6  C 5  D 3  0 17",
+        "the group column 8 holds, in the 6 records, the characters F 3  M 3",
         "the frequency in columns 10-11 holds, in the 6 records: counts 1 to 12, 0 blank, 0 not "
         "numbers"},
-       {}},
-      {"stratum codes typed again are taken", with(1, 2, {"abcd", "1", "abcd"}), {},
-       with(1, 1, {"abcd"})},
-      {"a history column two off", with(2, 1, {"3", "1"}),
+       {},
+       ""},
+      {"stratum codes typed again are taken",
+       with(1, 2, {"abcd", "1", "abcd"}),
+       {},
+       with(1, 1, {"abcd"}),
+       ""},
+      {"a history column two off",
+       with(2, 1, {"3", "1"}),
        {"6 of the 36 characters in the history in columns 3-8 of the 6 records are neither "
         "stratum codes nor 0, . or blank; the histories fit from column 1 on; the first column "
         "again"},
-       {}},
-      {"the columns one by one", with(2, 1, {"0", "3 4 5 6 7 8", "1"}),
-       {"in the history in columns 3-8 of the 6 records", holds}, {}},
+       {},
+       ""},
+      {"the columns one by one",
+       with(2, 1, {"0", "3 4 5 6 7 8", "1"}),
+       {"in the history in columns 3-8 of the 6 records", holds},
+       {},
+       ""},
       {"the same column again stands, and the codes typed again are taken",
-       with(2, 1, {"3", "3", "ABCD"}), {"the history stays where it was; the stratum codes again"},
-       with(2, 1, {"3"})},
+       with(2, 1, {"3", "3", "ABCD"}),
+       {"the history stays where it was; the stratum codes again"},
+       with(2, 1, {"3"}),
+       ""},
       {"no code in the history: the column again stands, the codes are mended",
        with(1, 2, {"WXYZ", "1", "1", "ABCD"}),
        {"none of the stratum codes WXYZ stands in the history in columns 1-6 of the 6 records; "
-        "the first column again", "the history stays where it was"},
-       {}},
-      {"group codes with commas", with(5, 1, {"M,F", "MF"}),
+        "the first column again",
+        "the history stays where it was"},
+       {},
+       ""},
+      {"group codes with commas",
+       with(5, 1, {"M,F", "MF"}),
        {"the group codes M,F were typed with commas between them, which makes a comma a code: "
         "without them they are MF (the same codes again keep them); please answer again"},
-       {}},
-      {"group codes in the other case", with(5, 1, {"mf", "MF"}),
+       {},
+       ""},
+      {"group codes in the other case",
+       with(5, 1, {"mf", "MF"}),
        {"none of the group codes mf stands in the group column 8 of the 6 records, which holds F "
         "3  M 3; the file writes them MF"},
-       {}},
-      {"group codes typed again are taken", with(5, 1, {"XY", "XY"}), {}, with(5, 1, {"XY"})},
+       {},
+       ""},
+      {"group codes typed again are taken", with(5, 1, {"XY", "XY"}), {}, with(5, 1, {"XY"}), ""},
       {"age codes with commas",
        {"4,6,2,1", "ABCD", "1", "0", "8", "M,F", "MF", "10", "11", "2", "B"},
-       {"the age-code column 8 holds, in the 6 records: F 3  M 3", "the age codes M,F were typed"},
-       {"4,6,2,1", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}},
-      {"a frequency field mostly no numbers", with(6, 2, {"8", "11", "10", "11"}),
+       {"the age-code column 8 holds, in the 6 records, the characters F 3  M 3",
+        "the age codes M,F were typed"},
+       {"4,6,2,1", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"},
+       ""},
+      {"a frequency field mostly no numbers",
+       with(6, 2, {"8", "11", "10", "11"}),
        {"the frequency in columns 8-11 holds, in the 6 records: no count, 0 blank, 6 not numbers",
         "6 of the 6 fields of the frequency in columns 8-11 in the 6 records are not numbers; the "
         "first is \"M  3\", in record 1"},
-       {}},
+       {},
+       ""},
       {"--inp: the stratum codes and the group codes",
        {"4,6,1,2", "abcd", "ABCD", "M,F", "MF", "2", "B"},
        // (Each history ends at its last column: no column past it is read as blank.)
-       {"the histories hold, in the 3 records: a 0  b 0  c 0  d 0  0 8  A 3  B 3  C 2  D 2\n",
-        "as ABCD, not abcd",
-        "the group codes M,F"},
-       {"4,6,1,2", "ABCD", "MF", "2", "B"}},
+       {"the histories hold, in the 3 records, the characters a 0  b 0  c 0  d 0  0 8  A 3  B 3  C "
+        "2  D 2\n",
+        "as ABCD, not abcd", "the group codes M,F"},
+       {"4,6,1,2", "ABCD", "MF", "2", "B"},
+       ""},
+      // Plausible answers the records deny, each asked again right after it with the answer
+      // likely meant offered.
+      {"--inp: periods the histories deny are asked again at the counts",
+       {"2,8,1,2", "2,7,1,2", "12", "MF", "2", "B"},
+       {"the histories of the 3 records have 7 characters (line 1: history 1121111, 7 "
+        "characters), where the counts answer gives 8 periods: the counts that fit them are "
+        "2,7,1,2; please answer again"},
+       {"2,7,1,2", "12", "MF", "2", "B"},
+       "dipper.inp"},
+      {"--inp: a count for each of two groups answered as one group",
+       {"2,7,1,1", "2,7,1,2", "12", "MF", "2", "B"},
+       {"every record has 2 whole-number counts after its history: 2 groups? (the counts "
+        "2,7,1,2; with 1 group, 2 of the 3 records count no animal) (the same counts again keep "
+        "them); please answer again"},
+       {"2,7,1,2", "12", "MF", "2", "B"},
+       "dipper.inp"},
+      {"--inp: one group typed again is taken",
+       {"2,7,1,1", "2,7,1,1", "12", "2", "B"},
+       {"every record has 2 whole-number counts"},
+       {"2,7,1,1", "12", "2", "B"},
+       "dipper.inp"},
+      {"a stratum code left out, said before any column is offered",
+       {"2,6,1,1", "LM", "1", "LMS", "0", "0", "2", "B"},
+       {"besides the stratum codes LM, the letter S (5 times) stands in the history in columns "
+        "1-6 of the 4 records, in two periods or more: a stratum code left out? (3 strata with "
+        "the codes LMS); the stratum codes again, which give the number of strata"},
+       {"3,6,1,1", "LMS", "1", "0", "0", "2", "B"},
+       "moves.txt"},
+      {"a stratum code in no history",
+       {"4,6,1,1", "LMSX", "1", "LMS", "0", "0", "2", "B"},
+       {"the stratum code X stands nowhere in the history in columns 1-6 of the 4 records: 3 "
+        "strata with the codes LMS?"},
+       {"3,6,1,1", "LMS", "1", "0", "0", "2", "B"},
+       "moves.txt"},
+      {"the unused code typed again is kept",
+       {"4,6,1,1", "LMSX", "1", "LMSX", "0", "0", "2", "B"},
+       {"the stratum code X stands nowhere"},
+       {"4,6,1,1", "LMSX", "1", "0", "0", "2", "B"},
+       "moves.txt"},
+      {"a history one column off leaves its last period blank",
+       {"3,6,1,1", "LMS", "2", "1", "0", "0", "2", "B"},
+       {"period 6 is blank in every record (column 7 holds no stratum code); the histories fit "
+        "from column 1 on; the first column again"},
+       {"3,6,1,1", "LMS", "1", "0", "0", "2", "B"},
+       "moves.txt"},
+      {"a frequency of 0 in most records: a count for each group",
+       {"2,7,1,1", "12", "1", "0", "10", "10", "10", "10", "2", "B"},
+       {"the frequency in column 10 is 0 in 2 of the 3 records, which count no animal; a file "
+        "with a count for each group after its history is read with --inp"},
+       {"2,7,1,1", "12", "1", "0", "10", "10", "2", "B"},
+       "dipper.txt"},
+      {"a frequency of numbers separated by blanks",
+       {"2,7,1,1", "12", "1", "0", "10", "12", "10", "12", "2", "B"},
+       {"the frequency in columns 10-12 holds numbers separated by blanks in 3 of the 3 records "
+        "(\"0 1\" in record 1, read as one number); a file with a count for each group"},
+       {"2,7,1,1", "12", "1", "0", "10", "12", "2", "B"},
+       "dipper.txt"},
+      {"tabs and a line of names, said at the preview",
+       {"2,4,1,1", "AB", "1", "0", "6", "6", "2", "B"},
+       {"the records hold tabs: each tab is one column of the record; line 1 (ch>freq) looks "
+        "like a line of names, not a record"},
+       {"2,4,1,1", "AB", "1", "0", "6", "6", "2", "B"},
+       "tabs.txt"},
+      {"a frequency blank in most records",
+       {"2,7,1,1", "12", "1", "0", "9", "9", "9", "9", "2", "B"},
+       {"the frequency in column 9 is blank in 2 of the 3 records, which count no animal"},
+       {"2,7,1,1", "12", "1", "0", "9", "9", "2", "B"},
+       "blank.txt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -292,7 +394,8 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
     ConversionSettings typed;
     typed.inp = inp;
     InputFile input;
-    std::string text = inp ? "birds.inp\n" : "birds.txt\n";
+    const std::string file = !c.file.empty() ? c.file : inp ? "birds.inp" : "birds.txt";
+    std::string text = file + "\n";
     for (const std::string& a : c.typed) text += a + "\n";
     in.str(text);
     ASSERT_NO_THROW(RunDialogue(person, console_, err, work_, typed, input)) << err.str();
@@ -301,7 +404,7 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
       at = err.str().find(said, at);
       ASSERT_NE(at, std::string::npos) << said << "\nin:\n" << err.str();
     }
-    std::vector<std::string> kept = {inp ? "birds.inp" : "birds.txt"};
+    std::vector<std::string> kept = {file};
     for (const std::string& a : c.kept.empty() ? right : c.kept) kept.push_back(a);
     EXPECT_EQ(person.kept(), kept);
     // The answers kept, read from a file, place every field where the typed ones did.
@@ -313,6 +416,8 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
     replayed.inp = inp;
     InputFile again;
     RunDialogue(reader_, console_, err_, work_, replayed, again);
+    EXPECT_EQ(replayed.nstrata, typed.nstrata);
+    EXPECT_EQ(replayed.ngroups, typed.ngroups);
     EXPECT_EQ(replayed.scodes, typed.scodes);
     EXPECT_EQ(replayed.codcol, typed.codcol);
     EXPECT_EQ(replayed.acodes, typed.acodes);

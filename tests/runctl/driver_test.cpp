@@ -499,39 +499,85 @@ TEST_F(RunTest, ARefusedAnswerIsAskedAgainOnATerminal) {
     return typed;
   };
   const std::vector<Case> cases = {
-      {"empty file name", with(0, {""}), "Type the name of the file that holds the records",
-       " FILE:", 2, {}},
+      {"empty file name",
+       with(0, {""}),
+       "Type the name of the file that holds the records",
+       " FILE:",
+       2,
+       {}},
       {"a typo in the file name, with the names meant",
        with(0, {"recrods.txt"}),
        "Can't read the input file recrods.txt: No such file or directory (did you mean "
        "Records.txt or records.txt?)",
-       " FILE:", 2, {}},
-      {"a file name too long", with(0, {std::string(65, 'x')}),
-       "The file name may be at most 64 characters long, got 65", " FILE:", 2, {}},
-      {"counts that are no numbers", with(1, {"four,12,1,1"}),
+       " FILE:",
+       2,
+       {}},
+      {"a file name too long",
+       with(0, {std::string(65, 'x')}),
+       "The file name may be at most 64 characters long, got 65",
+       " FILE:",
+       2,
+       {}},
+      {"counts that are no numbers",
+       with(1, {"four,12,1,1"}),
        "Answer to STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS must be a whole number, read \"four\"",
-       " STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", 2, {}},
-      {"counts refused", with(1, {"0,3,1,1", "2,300,1,1"}),
+       " STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):",
+       2,
+       {}},
+      {"counts refused",
+       with(1, {"0,3,1,1", "2,300,1,1"}),
        "The number of time periods may be at most 250",
-       " STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):", 3, {}},
-      {"too few stratum codes", with(2, {"A"}), "Expected 2 stratum codes",
-       " STRATA CODES(no quotes or spaces- eg 123):", 2, {}},
-      {"a column past the record", with(3, {"249"}),
-       "The stratum code of period 3 must lie in columns 1 to 250", " FIRST COLUMN OF STRATA CODES:", 2, {}},
-      {"a fate column past the record", with(4, {"251"}), "The fate column must lie",
-       " FATE COLUMN:", 2, {}},
-      {"frequency columns the wrong way round", with(5, {"10", "9"}),
-       "The frequency field ends in column 9, before its first column 10", " STARTING COLUMN:", 2, {}},
+       " STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS(eg 3,7,1,1):",
+       3,
+       {}},
+      {"too few stratum codes",
+       with(2, {"A"}),
+       "Expected 2 stratum codes",
+       " STRATA CODES(no quotes or spaces- eg 123):",
+       2,
+       {}},
+      {"a column past the record",
+       with(3, {"249"}),
+       "The stratum code of period 3 must lie in columns 1 to 250",
+       " FIRST COLUMN OF STRATA CODES:",
+       2,
+       {}},
+      {"a fate column past the record",
+       with(4, {"251"}),
+       "The fate column must lie",
+       " FATE COLUMN:",
+       2,
+       {}},
+      {"frequency columns the wrong way round",
+       with(5, {"10", "9"}),
+       "The frequency field ends in column 9, before its first column 10",
+       " STARTING COLUMN:",
+       2,
+       {}},
       {"a model set that is no number, then one out of range (asked again as ever)",
-       with(6, {"two", "5"}), "Answer to MODEL SETS must be a whole number, read \"two\"",
-       " MODEL SETS (1,2,3, or 4):", 3, {}},
+       with(6, {"two", "5"}),
+       "Answer to MODEL SETS must be a whole number, read \"two\"",
+       " MODEL SETS (1,2,3, or 4):",
+       3,
+       {}},
+      {"a title with a quote, which would end the quoted title early",
+       with(7, {"Geese 'pilot'"}),
+       "the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title "
+       "again keeps it)",
+       " TITLE(no quotes):",
+       2,
+       {}},
       {"a title line of 5,000 bytes: the rest of the line is no answer",
-       with(7, {std::string(5000, 'T')}), "Answer to TITLE is a line longer than 4,096 bytes",
-       " TITLE(no quotes):", 2, {}},
+       with(7, {std::string(5000, 'T')}),
+       "Answer to TITLE is a line longer than 4,096 bytes",
+       " TITLE(no quotes):",
+       2,
+       {}},
       {"a memory model set with 3 periods is fine, with 2 it is not",
        {"records.txt", "2,2,1,1", "AB", "1", "3", "0", "1", "2", "Title"},
        "The memory-movement model sets need 3 to 40 time periods, got 2",
-       " MODEL SETS (1,2,3, or 4):", 2,
+       " MODEL SETS (1,2,3, or 4):",
+       2,
        {"records.txt", "2,2,1,1", "AB", "1", "3", "0", "2", "Title"}},
   };
   options_.answers_from_terminal = true;
@@ -608,6 +654,24 @@ TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
       EXPECT_EQ(folder_.Read("HAPLOVEX.ANS.partial"), c.user_file);
     }
   }
+  // Every answer given, and a history past the first 10,000 records of another length than the
+  // periods: the note names the counts as the answer to change.
+  std::string long_history;
+  for (int k = 0; k < 10'000; ++k) long_history += "AB0 1;\n";
+  folder_.Write("late.inp", long_history + "AB00 1;\n");
+  for (const std::string& name : OtherNames()) {
+    if (name != "late.inp") std::filesystem::remove(folder_.path() / name);
+  }
+  options_ = RunOptions{};
+  options_.answers_from_terminal = true;
+  options_.inp = true;
+  EXPECT_EQ(Run({"late.inp", "2,3,1,1", "AB", "2", "Late"}), kExitError);
+  EXPECT_NE(err_.find("every answer typed is kept in HAPLOVEX.ANS.partial: to finish the run, "
+                      "change the answer to STRATA,TIME-PERIODS,AGE-CLASSES,GROUPS in it, then "
+                      "run: haplovex -y HAPLOVEX.ANS.partial\n"),
+            std::string::npos)
+      << err_;
+  std::filesystem::remove(folder_.path() / "late.inp");
   // Piped answers keep no such file.
   options_ = RunOptions{};
   for (const std::string& name : OtherNames()) std::filesystem::remove(folder_.path() / name);
@@ -928,13 +992,14 @@ TEST_F(RunTest, WarningsAboutTheData) {
     a[at] = answer;
     return a;
   };
-  // n periods and no fate column; the record, caught at periods 1 and 2, is 100 columns long.
+  // n periods and no fate column; the record, caught at periods 1, 2, 99 and 100, is 100
+  // columns long.
   auto periods = [&](int n) {
     std::vector<std::string> a = answers(1, "2," + std::to_string(n) + ",1,1");
     a[4] = "0";
     return a;
   };
-  const std::string hundred = "AB" + std::string(98, '0') + "\n";
+  const std::string hundred = "AB" + std::string(96, '0') + "AB\n";
   const std::vector<Case> cases = {
       {"a clean run", "AB0\nA0A\n0BBX\n", plain, ""},
       {"characters that are no codes", "AB0\nAb0\nx0A\n", plain,
@@ -1019,6 +1084,11 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
   for (int k = 0; k < 13; ++k) past_limit += k < 4 ? "xB0C0D\n" : "AB0C0D\n";
   const std::vector<std::string> histories = {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"};
   folder_.Write("birds.inp", "AB0C0D 3 0;\nA0BB00 0 12;\n");
+  // Moves among L, M and S, S in five periods' columns; X only after the first 10,000 records.
+  const std::string moves = "LM0S0L\nS0LL0M\n0MSS0L\nLLM0S0\n";
+  std::string x_late;
+  for (int k = 0; k < 10'000; ++k) x_late += "LM0S0L\n";
+  x_late += "X0000L\n";
   struct Case {
     std::string name;
     std::string records;
@@ -1026,37 +1096,88 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
     std::string warning;               // empty: none before the conversion
   };
   const std::vector<Case> cases = {
-      {"answers that fit", birds,
-       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
-      {"stratum codes in the other case", birds,
+      {"answers that fit",
+       birds,
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"},
+       ""},
+      {"stratum codes in the other case",
+       birds,
        {"4,6,1,1", "abcd", "1", "0", "0", "2", "B"},
        "the stratum codes stand in the history in columns 1-6 of the 3 records as ABCD, not abcd "
        "(codes are case-sensitive)"},
-      {"group codes with commas", birds,
+      {"group codes with commas",
+       birds,
        {"4,6,1,2", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"},
        "the group codes M,F were typed with commas between them, which makes a comma a code: "
        "without them they are MF"},
-      {"--inp group codes with commas", "", {"4,6,1,2", "ABCD", "M,F", "2", "B"},
+      {"--inp group codes with commas",
+       "",
+       {"4,6,1,2", "ABCD", "M,F", "2", "B"},
        "the group codes M,F were typed with commas between them"},
-      {"odd histories after the first 10,000 records", many,
-       {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"}, ""},
+      {"odd histories after the first 10,000 records",
+       many,
+       {"4,6,1,1", "ABCD", "1", "0", "0", "2", "B"},
+       ""},
       {"odd history characters at 5%", at_limit, histories, ""},
       {"odd history characters past 5%", past_limit, histories,
        "4 of the 78 characters in the history in columns 1-6 of the 13 records are neither "
        "stratum codes nor 0, . or blank; the histories fit from column 2 on"},
       // Columns 1-2 and 5-6 hold as many codes, each two columns from those typed.
-      {"the nearer column on a tie is the earlier", "ABxxAB\nABxxAB\n",
+      {"the nearer column on a tie is the earlier",
+       "ABxxAB\nABxxAB\n",
        {"2,2,1,1", "AB", "3", "0", "0", "2", "B"},
        "none of the stratum codes AB stands in the history in columns 3-4 of the 2 records; the "
        "histories fit from column 1 on"},
-      {"frequency fields half not numbers", "AB0C0D M  3\nA0BB00 F xx\n00CD0A M  1\nD0000A F xx\n",
-       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"}, ""},
-      {"frequency fields more than half not numbers", "AB0C0D M  3\nA0BB00 F xx\n00CD0A M xx\n",
+      {"frequency fields half not numbers",
+       "AB0C0D M  3\nA0BB00 F xx\n00CD0A M  1\nD0000A F xx\n",
+       {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"},
+       ""},
+      {"frequency fields more than half not numbers",
+       "AB0C0D M  3\nA0BB00 F xx\n00CD0A M xx\n",
        {"4,6,1,2", "ABCD", "1", "0", "8", "MF", "10", "11", "2", "B"},
        "2 of the 3 fields of the frequency in columns 10-11 in the 3 records are not numbers; the "
        "first is \"xx\", in record 2"},
-      {"group codes with a comma the group column holds", "AB0C0D M  3\nA0BB00 ,  2\n00CD0A F  1\n",
-       {"4,6,1,3", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"}, ""},
+      {"group codes with a comma the group column holds",
+       "AB0C0D M  3\nA0BB00 ,  2\n00CD0A F  1\n",
+       {"4,6,1,3", "ABCD", "1", "0", "8", "M,F", "10", "11", "2", "B"},
+       ""},
+      {"a stratum code left out",
+       moves,
+       {"2,6,1,1", "LM", "1", "0", "0", "2", "B"},
+       "besides the stratum codes LM, the letter S (5 times) stands in the history in columns 1-6 "
+       "of the 4 records, in two periods or more: a stratum code left out? (3 strata with the "
+       "codes LMS)"},
+      {"a stratum code in no history",
+       moves,
+       {"4,6,1,1", "LMSX", "1", "0", "0", "2", "B"},
+       "the stratum code X stands nowhere in the history in columns 1-6 of the 4 records: 3 strata "
+       "with the codes LMS?"},
+      {"a history one column off",
+       moves,
+       {"3,6,1,1", "LMS", "2", "0", "0", "2", "B"},
+       "period 6 is blank in every record (column 7 holds no stratum code); the histories fit "
+       "from column 1 on"},
+      {"a frequency of 0 in most records",
+       "1121111  0 1\n2211102  0 1\n1101201  1 0\n",
+       {"2,7,1,1", "12", "1", "0", "10", "10", "2", "B"},
+       "the frequency in column 10 is 0 in 2 of the 3 records, which count no animal; a file with "
+       "a count for each group after its history is read with --inp"},
+      {"--inp a count for each of two groups answered as one group",
+       "",
+       {"4,6,1,1", "ABCD", "2", "B"},
+       "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2; "
+       "with 1 group, 1 of the 2 records count no animal)"},
+      {"tabs before the frequency field",
+       "A0BA\t 5\nAB0B\t 2\n",
+       {"2,4,1,1", "AB", "1", "0", "6", "7", "2", "B"},
+       "the 2 records hold 2 tabs at or before column 7, the frequency field's last (the first in column "
+       "5): each tab is one column of the record, however wide a screen shows it"},
+      // (--strict does not stop on it: record 10,001 uses X.)
+      {"a code unused in the first 10,000 records only",
+       x_late,
+       {"4,6,1,1", "LMSX", "1", "0", "0", "2", "B"},
+       "the stratum code X stands nowhere in the history in columns 1-6 of the first 10,000 "
+       "records: 3 strata with the codes LMS?"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1075,12 +1196,52 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
       }
       EXPECT_NE(err_.find("haplovex: warning: " + c.warning), std::string::npos) << err_;
       if (!strict) continue;
+      if (c.name.ends_with("first 10,000 records only")) {
+        EXPECT_EQ(status, kExitFinished);
+        continue;
+      }
       EXPECT_EQ(status, kExitError);
-      EXPECT_EQ(Tail(2)[0], " *** --strict: the data checks gave 1 warning (on standard error) "
-                            "before any record was converted");
+      EXPECT_TRUE(Tail(2)[0].starts_with(" *** --strict: the data checks gave "));
+      EXPECT_TRUE(Tail(2)[0].ends_with(" (on standard error) before any record was converted"));
       for (const std::string& line : console_) EXPECT_EQ(line.find("allocating"), std::string::npos);
       EXPECT_FALSE(folder_.Exists("HAPLOVEX.OUT"));
     }
+  }
+  // Periods the summarised histories deny stop the run at the counts, before the other answers.
+  options_ = RunOptions{};
+  options_.inp = true;
+  std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+  EXPECT_EQ(Run({"birds.inp", "4,7,1,2"}), kExitError);
+  EXPECT_EQ(Tail(2)[0],
+            " *** the histories of the 2 records have 6 characters (line 1: history "
+            "AB0C0D, 6 characters), where the counts answer gives 7 periods: the "
+            "counts that fit them are 4,6,1,2");
+  EXPECT_FALSE(folder_.Exists("HAPLOVEX.OUT"));
+  options_ = RunOptions{};
+}
+
+// A first line of names over the records is read as no record, by one thread and by two, the
+// plain way (records echoed) too; the lines named in warnings still count it.
+TEST_F(RunTest, AFirstLineOfNamesIsNoRecord) {
+  folder_.Write("names.txt", "ch\tfreq\nA0BA\t 5\n0000\t 1\nAB0B\t 2\n");
+  struct Case {
+    std::string counts;  // "-2,...": the records echoed, read the plain way
+    int threads;
+  };
+  for (const Case& c : std::vector<Case>{{"2,4,1,1", 1}, {"2,4,1,1", 2}, {"-2,4,1,1", 1}}) {
+    SCOPED_TRACE(c.counts + " by " + std::to_string(c.threads));
+    std::filesystem::remove(folder_.path() / "HAPLOVEX.OUT");
+    options_.threads = c.threads;
+    ASSERT_EQ(Run({"names.txt", c.counts, "AB", "1", "0", "6", "7", "2", "Names"}), kExitFinished)
+        << err_;
+    EXPECT_NE(std::find(console_.begin(), console_.end(),
+                        "      3 records read, representing       8 animals"),
+              console_.end());
+    EXPECT_NE(err_.find("haplovex: line 1 (ch>freq) holds names, not a record: it is read as none\n"),
+              std::string::npos)
+        << err_;
+    EXPECT_NE(err_.find("1 record with no capture; the first is record 2 (line 3)"), std::string::npos)
+        << err_;
   }
   options_ = RunOptions{};
 }

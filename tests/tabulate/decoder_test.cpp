@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/fatal.h"
@@ -207,6 +208,26 @@ TEST(RecordDecoderTest, FrequencyFieldIsAWholeNumberOfAnimals) {
       EXPECT_NE(line.find("\"" + c.field + "\""), std::string::npos) << line;
       EXPECT_EQ(stop.stop(), "*** HAPLOVEX ERROR ***");
     }
+  }
+}
+
+// A frequency that is no number says what its record may be instead.
+TEST(RecordDecoderTest, AFrequencyThatIsNoNumberSaysWhatItMayBe) {
+  const std::string comment = "; the record is a line of a /* ... */ comment that is not closed";
+  const std::string inp = "; a file with a count for each group after its history is read with --inp";
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {"/* Mean", "ean", comment},           // a comment's first line
+      {"   age */", "age", comment},         // and its last
+      {"/* a */ 1x", "1x", ""},              // closed on its line
+      {"A000 1 -2 0", "1 -2 0", inp},        // three counts
+      {"A000 1x 2", "1x 2", ""},             // one field that is no number
+      {"A000 9 9-", "9 9-", ""},             // a sign after the digits is no count
+  };
+  for (const auto& [line, field, hint] : cases) {
+    SCOPED_TRACE(line);
+    const std::string said = NoNumberHint(line, field);
+    EXPECT_EQ(said.substr(0, hint.size()), hint);
+    EXPECT_EQ(said.empty(), hint.empty());
   }
 }
 
