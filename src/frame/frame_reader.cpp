@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -169,6 +168,7 @@ class RecordLayout {
 struct FramePart {
   std::string columns;
   int64_t lines = 0;
+  uint64_t end = 0;  // where the part stopped reading: a line start, or the end of the file
   int64_t fault_line = -1;  // lines of the part before the fault's line; -1: none
   std::string fault;
 };
@@ -178,10 +178,13 @@ class PartReading {
   PartReading(const InputFile& input, const FrameHeader& header, const RecordLayout& layout)
       : input_(input), header_(header), layout_(layout) {}
 
-  // Reads the records of [begin, end), which starts and ends at the start of a line.
-  void Read(uint64_t begin, uint64_t end, FramePart& part) const {
+  // Reads the records of [begin, end), which starts and ends at the start of a line, or only up
+  // to the first record that starts at or after `enough`.
+  void Read(uint64_t begin, uint64_t end, FramePart& part, uint64_t enough) const {
+    part.end = begin;
+    if (begin >= enough) return;
     // (A record laid out in columns is mostly no longer than in the frame.)
-    part.columns.reserve(static_cast<size_t>(end - begin));
+    part.columns.reserve(static_cast<size_t>(std::min(end, enough) - begin));
     FrameRecordParser parser(header_.separator);
     parser.NameFields(header_);
     std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
@@ -208,6 +211,8 @@ class PartReading {
           }
         }
         part.lines += parser.line_ends();
+        part.end = offset - static_cast<uint64_t>(stop - p);
+        if (part.end >= enough) return;
       }
       if (at_end) return;
       const auto used = static_cast<size_t>(p - buffer.data());
@@ -233,9 +238,6 @@ class PartReading {
   const RecordLayout& layout_;
 };
 
-// What LineStartFrom finds when no line starts before its limit.
-constexpr uint64_t kNoLineStart = std::numeric_limits<uint64_t>::max();
-
 // Calls `each(offset, bytes)` for the bytes of [begin, end) block by block.
 template <typename Each>
 void EachBlock(const InputFile& input, uint64_t begin, uint64_t end, Each each) {
@@ -249,14 +251,14 @@ void EachBlock(const InputFile& input, uint64_t begin, uint64_t end, Each each) 
 }
 
 // The first line start at or after the byte at `at`, where the quotes before `at` leave it
-// inside quotes (`inside`) or not, up to `limit`; kNoLineStart when there is none.
-uint64_t LineStartFrom(const InputFile& input, uint64_t at, bool inside, uint64_t limit) {
-  uint64_t start = kNoLineStart;
+// inside quotes (`inside`) or not; the file's size when there is none.
+uint64_t LineStartFrom(const InputFile& input, uint64_t at, bool inside) {
+  uint64_t start = input.size();
   if (at == 0) return 0;
   // The byte before `at` may end a line; a quote there was among those before `at`.
   char before = '\0';
   if (input.ReadAt(at - 1, &before, 1) == 1 && before == '"') inside = !inside;
-  EachBlock(input, at - 1, limit, [&](uint64_t offset, std::string_view bytes) {
+  EachBlock(input, at - 1, input.size(), [&](uint64_t offset, std::string_view bytes) {
     for (size_t k = 0; k < bytes.size(); ++k) {
       const char c = bytes[k];
       if (c == '"') {
@@ -294,34 +296,30 @@ class WindowReading {
   // Reads the window that starts at bounds.front(), whose nominal parts are [bounds[k],
   // bounds[k + 1]), and calls `write(columns)` with its records laid out in columns; a record
   // that cannot be read stops the run naming its line. Returns where the window ended exactly:
-  // the first line start outside quotes at or after bounds.back().
+  // at the first line start outside quotes at or after bounds.back(), where its last part, read
+  // on past its nominal end, stopped.
   template <typename Write>
   uint64_t Read(const std::vector<uint64_t>& bounds, Write write) {
     const size_t count = bounds.size() - 1;
-    std::vector<uint64_t> quotes(count, 0);
-    RunPartsCarried(count, [&](size_t k) {
+    // (The last part's quotes set no start.)
+    std::vector<uint64_t> quotes(count - 1, 0);
+    if (!quotes.empty()) RunPartsCarried(quotes.size(), [&](size_t k) {
       EachBlock(input_, bounds[k], bounds[k + 1], [&](uint64_t, std::string_view bytes) {
         quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
         return true;
       });
     });
-    uint64_t all = 0;
-    for (const uint64_t n : quotes) all += n;
-    // A record that runs on past `limit` is longer than a part's buffer: its part stops at it.
-    const uint64_t limit = std::min(input_.size(), bounds.back() + kFrameBlock + kMostFrameRecordBytes + 1);
-    const uint64_t found = bounds.back() >= input_.size()
-                               ? input_.size()
-                               : LineStartFrom(input_, bounds.back(), all % 2 == 1, limit);
-    const uint64_t end = std::min(found, limit);
     std::vector<uint64_t> exact{bounds.front()};
     uint64_t before = 0;
     for (size_t k = 1; k < count; ++k) {
       before += quotes[k - 1];
-      exact.push_back(std::max(exact.back(), std::min(end, LineStartFrom(input_, bounds[k], before % 2 == 1, end))));
+      exact.push_back(std::max(exact.back(), LineStartFrom(input_, bounds[k], before % 2 == 1)));
     }
-    exact.push_back(end);
+    exact.push_back(input_.size());
     std::vector<FramePart> parts(count);
-    RunPartsCarried(count, [&](size_t k) { reading_.Read(exact[k], exact[k + 1], parts[k]); });
+    RunPartsCarried(count, [&](size_t k) {
+      reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back());
+    });
     for (FramePart& part : parts) {
       if (part.fault_line >= 0) {
         throw FatalStop::Message("line " + GroupedDigits(line_ + part.fault_line + 1) + ": " + part.fault);
@@ -330,12 +328,7 @@ class WindowReading {
       write(std::string_view(part.columns));
       std::string().swap(part.columns);
     }
-    if (found == kNoLineStart && end < input_.size()) {
-      // Not reached: the record that runs on past the limit stopped its part above.
-      throw FatalStop::Message("line " + GroupedDigits(line_ + 1) + ": a record longer than " +
-                               GroupedDigits(static_cast<int64_t>(kMostFrameRecordBytes)) + " bytes");
-    }
-    return end;
+    return parts.back().end;
   }
 
  private:
