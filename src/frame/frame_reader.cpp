@@ -286,8 +286,9 @@ uint64_t LineStartFrom(const InputFile& input, uint64_t at, bool inside) {
 
 // Reads a frame's records window by window, each window in parts at once, and hands on each
 // window's records laid out in columns, in file order. A window starts at a line start outside
-// quotes; the quotes of its nominal parts, counted at once, give where each part and the window
-// itself end exactly (frame_reader.h).
+// quotes; the quotes of its nominal parts, counted at once, give where each part but the last
+// starts exactly (frame_reader.h), and the last part reads on to the first line start past the
+// window's nominal end, where the next window starts.  Lines are counted on from window to window.
 class WindowReading {
  public:
   WindowReading(const InputFile& input, const FrameHeader& header, const ConversionSettings& s)
@@ -303,12 +304,14 @@ class WindowReading {
     const size_t count = bounds.size() - 1;
     // (The last part's quotes set no start.)
     std::vector<uint64_t> quotes(count - 1, 0);
-    if (!quotes.empty()) RunPartsCarried(quotes.size(), [&](size_t k) {
-      EachBlock(input_, bounds[k], bounds[k + 1], [&](uint64_t, std::string_view bytes) {
-        quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
-        return true;
+    if (!quotes.empty()) {
+      RunPartsCarried(quotes.size(), [&](size_t k) {
+        EachBlock(input_, bounds[k], bounds[k + 1], [&](uint64_t, std::string_view bytes) {
+          quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
+          return true;
+        });
       });
-    });
+    }
     std::vector<uint64_t> exact{bounds.front()};
     uint64_t before = 0;
     for (size_t k = 1; k < count; ++k) {

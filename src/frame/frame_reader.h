@@ -9,6 +9,11 @@
 // before it are odd in number. The quotes of each nominal part are counted first, at once;
 // their sums give the state at every start. A file with a quote out of place is refused at its
 // first fault in file order: every part before it starts where reading the whole would.
+//
+// The records are laid out a window of the file at a time (kFrameWindow bytes, each window read
+// in parts as above), so that the run's memory does not grow with the file; each window ends
+// where the record that passes its nominal end ends, and its lines go to an unnamed temporary
+// file outside the working folder, which the record path then reads as the file of columns.
 #pragma once
 
 #include <cstdint>
