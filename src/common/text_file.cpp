@@ -86,6 +86,26 @@ int InputFile::Open(const std::filesystem::path& path, std::string display_name,
   // Not waiting for a writer: a pipe is refused below, not read.
   fd_ = openat(dirfd, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return errno != 0 ? errno : EIO;
+  return Adopt();
+}
+
+int InputFile::OpenStream(std::FILE* file, std::string display_name) {
+  if (fd_ >= 0) close(fd_);
+  name_ = std::move(display_name);
+  in_memory_ = false;
+  std::string().swap(memory_);
+  fd_ = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) return errno != 0 ? errno : EIO;
+  if (lseek(fd_, 0, SEEK_SET) != 0) {
+    const int error = errno != 0 ? errno : EIO;
+    close(fd_);
+    fd_ = -1;
+    return error;
+  }
+  return Adopt();
+}
+
+int InputFile::Adopt() {
   int refused = 0;
   if (fstat(fd_, &info_) != 0) {
     refused = errno;

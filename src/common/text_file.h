@@ -22,6 +22,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -108,6 +109,10 @@ class InputFile {
   }
   // Reads `bytes` as if they were the file's content.
   void OpenMemory(std::string bytes, std::string display_name);
+  // Reads, from its start, the regular file open as `file` (which the caller still closes), in
+  // place of what was read before; messages call it `display_name`. Returns 0 or the system's
+  // error number.
+  int OpenStream(std::FILE* file, std::string display_name);
   bool is_open() const { return fd_ >= 0 || in_memory_; }
   // The name the file was opened with, as messages give it.
   const std::string& name() const { return name_; }
@@ -170,6 +175,9 @@ class InputFile {
   ssize_t ReadAt(uint64_t offset, char* to, size_t size) const;
 
  private:
+  // Takes the file open as fd_ for reading: a regular file only, its first block read.
+  // Returns 0, kNotRegular, or the system's error number, with fd_ closed.
+  int Adopt();
   bool Fill();  // Reads the next block (past a byte-order mark); false at end of file.
   // NextLine at the end of a block: the line runs on into the next one, or the file ends.
   bool NextLineSlow(std::string_view& line);

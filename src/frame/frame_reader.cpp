@@ -1,6 +1,10 @@
 #include "frame/frame_reader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "common/fatal.h"
@@ -164,6 +168,7 @@ class RecordLayout {
 struct FramePart {
   std::string columns;
   int64_t lines = 0;
+  uint64_t end = 0;  // where the part stopped reading: a line start, or the end of the file
   int64_t fault_line = -1;  // lines of the part before the fault's line; -1: none
   std::string fault;
 };
@@ -173,10 +178,13 @@ class PartReading {
   PartReading(const InputFile& input, const FrameHeader& header, const RecordLayout& layout)
       : input_(input), header_(header), layout_(layout) {}
 
-  // Reads the records of [begin, end), which starts and ends at the start of a line.
-  void Read(uint64_t begin, uint64_t end, FramePart& part) const {
+  // Reads the records of [begin, end), which starts and ends at the start of a line, or only up
+  // to the first record that starts at or after `enough`.
+  void Read(uint64_t begin, uint64_t end, FramePart& part, uint64_t enough) const {
+    part.end = begin;
+    if (begin >= enough) return;
     // (A record laid out in columns is mostly no longer than in the frame.)
-    part.columns.reserve(static_cast<size_t>(end - begin));
+    part.columns.reserve(static_cast<size_t>(std::min(end, enough) - begin));
     FrameRecordParser parser(header_.separator);
     parser.NameFields(header_);
     std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
@@ -203,6 +211,8 @@ class PartReading {
           }
         }
         part.lines += parser.line_ends();
+        part.end = offset - static_cast<uint64_t>(stop - p);
+        if (part.end >= enough) return;
       }
       if (at_end) return;
       const auto used = static_cast<size_t>(p - buffer.data());
@@ -274,29 +284,62 @@ uint64_t LineStartFrom(const InputFile& input, uint64_t at, bool inside) {
   return start;
 }
 
-// Where each part starts exactly: part 0 at the first record, part k at the first line start
-// outside quotes at or after starts[k - 1].
-std::vector<uint64_t> ExactStarts(const InputFile& input, const FrameHeader& header,
-                                  const std::vector<uint64_t>& starts) {
-  std::vector<uint64_t> nominal{header.records_start};
-  if (starts.empty()) return nominal;
-  for (const uint64_t at : starts) nominal.push_back(std::clamp(at, nominal.back(), input.size()));
-  std::vector<uint64_t> quotes(nominal.size(), 0);
-  RunPartsCarried(nominal.size(), [&](size_t k) {
-    const uint64_t end = k + 1 < nominal.size() ? nominal[k + 1] : input.size();
-    EachBlock(input, nominal[k], end, [&](uint64_t, std::string_view bytes) {
-      quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
-      return true;
+// Reads a frame's records window by window, each window in parts at once, and hands on each
+// window's records laid out in columns, in file order. A window starts at a line start outside
+// quotes; the quotes of its nominal parts, counted at once, give where each part but the last
+// starts exactly (frame_reader.h), and the last part reads on to the first line start past the
+// window's nominal end, where the next window starts.  Lines are counted on from window to window.
+class WindowReading {
+ public:
+  WindowReading(const InputFile& input, const FrameHeader& header, const ConversionSettings& s)
+      : input_(input), layout_(header, s), reading_(input, header, layout_), line_(header.header_lines) {}
+
+  // Reads the window that starts at bounds.front(), whose nominal parts are [bounds[k],
+  // bounds[k + 1]), and calls `write(columns)` with its records laid out in columns; a record
+  // that cannot be read stops the run naming its line. Returns where the window ended exactly:
+  // at the first line start outside quotes at or after bounds.back(), where its last part, read
+  // on past its nominal end, stopped.
+  template <typename Write>
+  uint64_t Read(const std::vector<uint64_t>& bounds, Write write) {
+    const size_t count = bounds.size() - 1;
+    // (The last part's quotes set no start.)
+    std::vector<uint64_t> quotes(count - 1, 0);
+    if (!quotes.empty()) {
+      RunPartsCarried(quotes.size(), [&](size_t k) {
+        EachBlock(input_, bounds[k], bounds[k + 1], [&](uint64_t, std::string_view bytes) {
+          quotes[k] += static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '"'));
+          return true;
+        });
+      });
+    }
+    std::vector<uint64_t> exact{bounds.front()};
+    uint64_t before = 0;
+    for (size_t k = 1; k < count; ++k) {
+      before += quotes[k - 1];
+      exact.push_back(std::max(exact.back(), LineStartFrom(input_, bounds[k], before % 2 == 1)));
+    }
+    exact.push_back(input_.size());
+    std::vector<FramePart> parts(count);
+    RunPartsCarried(count, [&](size_t k) {
+      reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back());
     });
-  });
-  std::vector<uint64_t> exact{header.records_start};
-  uint64_t before = 0;
-  for (size_t k = 1; k < nominal.size(); ++k) {
-    before += quotes[k - 1];
-    exact.push_back(std::max(exact.back(), LineStartFrom(input, nominal[k], before % 2 == 1)));
+    for (FramePart& part : parts) {
+      if (part.fault_line >= 0) {
+        throw FatalStop::Message("line " + GroupedDigits(line_ + part.fault_line + 1) + ": " + part.fault);
+      }
+      line_ += part.lines;
+      write(std::string_view(part.columns));
+      std::string().swap(part.columns);
+    }
+    return parts.back().end;
   }
-  return exact;
-}
+
+ private:
+  const InputFile& input_;
+  const RecordLayout layout_;
+  const PartReading reading_;
+  int64_t line_;  // lines before the window
+};
 
 }  // namespace
 
@@ -315,40 +358,41 @@ FrameHeader HeaderOf(const InputFile& input) {
 
 std::string FrameColumns(const InputFile& input, const FrameHeader& header, const ConversionSettings& s,
                          const std::vector<uint64_t>& starts) {
-  const RecordLayout layout(header, s);
-  const std::vector<uint64_t> exact = ExactStarts(input, header, starts);
-  std::vector<FramePart> parts(exact.size());
-  const PartReading reading(input, header, layout);
-  RunPartsCarried(parts.size(), [&](size_t k) {
-    reading.Read(exact[k], k + 1 < exact.size() ? exact[k + 1] : input.size(), parts[k]);
-  });
-  int64_t line = header.header_lines;
-  size_t bytes = 0;
-  for (const FramePart& part : parts) {
-    if (part.fault_line >= 0) {
-      throw FatalStop::Message("line " + GroupedDigits(line + part.fault_line + 1) + ": " + part.fault);
-    }
-    line += part.lines;
-    bytes += part.columns.size();
-  }
-  if (parts.size() == 1) return std::move(parts.front().columns);
+  std::vector<uint64_t> bounds{header.records_start};
+  for (const uint64_t at : starts) bounds.push_back(std::clamp(at, bounds.back(), input.size()));
+  bounds.push_back(input.size());
   std::string columns;
-  columns.reserve(bytes);
-  for (FramePart& part : parts) {
-    columns += part.columns;
-    std::string().swap(part.columns);
-  }
+  WindowReading(input, header, s).Read(bounds, [&](std::string_view lines) { columns += lines; });
   return columns;
+}
+
+void EachFrameWindow(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
+                     uint64_t window, const std::function<void(std::string_view)>& write) {
+  WindowReading reading(input, header, s);
+  for (uint64_t begin = header.records_start; begin < input.size();) {
+    const uint64_t nominal_end = std::min(input.size(), begin + std::max<uint64_t>(window, 1));
+    const auto count = static_cast<uint64_t>(PartsFor(threads, nominal_end - begin));
+    std::vector<uint64_t> bounds;
+    for (uint64_t k = 0; k <= count; ++k) bounds.push_back(begin + (nominal_end - begin) * k / count);
+    begin = reading.Read(bounds, write);
+  }
 }
 
 void ConvertFrame(InputFile& input, const ConversionSettings& s, int threads) {
   const FrameHeader header = HeaderOf(input);
-  const uint64_t records = input.size() - header.records_start;
-  const auto count = static_cast<uint64_t>(PartsFor(threads, records));
-  std::vector<uint64_t> starts;
-  for (uint64_t k = 1; k < count; ++k) starts.push_back(header.records_start + records * k / count);
-  std::string columns = FrameColumns(input, header, s, starts);
-  input.OpenMemory(std::move(columns), input.name());
+  // Unnamed and outside the folder: the system removes it when the run ends, however it ends.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> columns(std::tmpfile(), &std::fclose);
+  const auto fail = [](int error) {
+    throw FatalStop::Message("Can't keep the frame's records laid out in columns in a temporary file: " +
+                             std::string(std::strerror(error != 0 ? error : EIO)));
+  };
+  if (!columns) fail(errno);
+  EachFrameWindow(input, header, s, threads, kFrameWindow, [&](std::string_view lines) {
+    if (std::fwrite(lines.data(), 1, lines.size(), columns.get()) != lines.size()) fail(errno);
+  });
+  if (std::fflush(columns.get()) != 0) fail(errno);
+  const int refused = input.OpenStream(columns.get(), input.name());
+  if (refused != 0) fail(refused);
 }
 
 }  // namespace haplovex

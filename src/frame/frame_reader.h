@@ -9,10 +9,17 @@
 // before it are odd in number. The quotes of each nominal part are counted first, at once;
 // their sums give the state at every start. A file with a quote out of place is refused at its
 // first fault in file order: every part before it starts where reading the whole would.
+//
+// The records are laid out a window of the file at a time (kFrameWindow bytes, each window read
+// in parts as above), so that the run's memory does not grow with the file; each window ends
+// where the record that passes its nominal end ends, and its lines go to an unnamed temporary
+// file outside the working folder, which the record path then reads as the file of columns.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/text_file.h"
@@ -31,8 +38,21 @@ FrameHeader HeaderOf(const InputFile& input);
 std::string FrameColumns(const InputFile& input, const FrameHeader& header, const ConversionSettings& s,
                          const std::vector<uint64_t>& starts);
 
+// Input bytes a window of a frame run holds at most, besides the record it ends in: the
+// records are laid out in columns a window at a time, so that the run's memory does not grow
+// with the file.
+inline constexpr uint64_t kFrameWindow = uint64_t{32} << 20;
+
+// The records of the frame in `input`, from `header`, laid out in columns as FrameColumns lays
+// them out, read in windows of `window` input bytes (each ends at the first line start outside
+// quotes after it), each window in parts for `threads` at once; `write` is called with each
+// window's lines in file order.
+void EachFrameWindow(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
+                     uint64_t window, const std::function<void(std::string_view)>& write);
+
 // Puts in the place of the frame open in `input` its records laid out in columns, read by
-// `threads` parts at once (0: as many as help here). REQUIRES: s.frame, the dialogue done.
+// `threads` parts at once (0: as many as help here) a window at a time into an unnamed
+// temporary file outside the folder, which `input` then reads. REQUIRES: s.frame, the dialogue done.
 void ConvertFrame(InputFile& input, const ConversionSettings& s, int threads);
 
 }  // namespace haplovex

@@ -37,6 +37,33 @@ for modset in 2 1; do
     fi
   done
 done
+# A data frame is laid out in columns a window at a time: 2,000,000 records as a frame take no
+# more memory than 1,000,000 (both more than one window), within 1 MB.
+declare -A peak=()
+for n in 1000000 2000000; do
+  dir="$work/frame-$n"
+  mkdir -p "$dir"
+  "$gen" --frame "$n" 5 40 2 2 7 > "$dir/frame.csv"
+  "$gen" --frame --answers 2 frame.csv 5 40 2 2 > "$dir/answers.txt"
+done
+for threads in 1 2; do
+  for n in 1000000 2000000; do
+    dir="$work/frame-$n"
+    (cd "$dir" && rm -f HAPLOVEX.OUT HAPLOVEX.SUM &&
+     /usr/bin/time -f %M -o rss "$bin" --threads "$threads" < answers.txt > console 2> /dev/null)
+    tail -n 1 "$dir/console" | grep -q "=== HAPLOVEX FINISHED OK ===" || { echo "frame run failed"; exit 1; }
+    peak[$n]=$(cat "$dir/rss")
+  done
+  diff_kb=$(( ${peak[2000000]} - ${peak[1000000]} ))
+  echo "a frame, $threads thread(s): peak resident memory ${peak[1000000]} kB for 1,000,000 records," \
+       "${peak[2000000]} kB for 2,000,000 (difference $diff_kb kB)"
+  checks=$((checks + 1))
+  if [ "${diff_kb#-}" -ge 1024 ]; then
+    echo "a frame, $threads thread(s): memory grows with the number of records"
+    failures=$((failures + 1))
+  fi
+done
+rm -rf "$work"/frame-*
 # An endless answer line (a device or a binary file piped in by mistake) stops the run with the
 # memory of a short one: under 10 MB.
 mkdir -p "$work/endless"
