@@ -1,8 +1,6 @@
 // haplovex: converts capture histories of marked animals into the input of a multi-state
 // estimation program. It runs the question-and-answer dialogue on the console, the answers
 // typed or read from a file; everything about a conversion comes from the answers.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -147,8 +145,8 @@ int main(int argc, char** argv) {
   haplovex::InstallStopHandlers();
   std::ios::sync_with_stdio(false);
   try {
-    options.console_is_terminal = isatty(STDOUT_FILENO) == 1;
-    options.answers_from_terminal = !answers.is_open() && isatty(STDIN_FILENO) == 1;
+    options.console_is_terminal = haplovex::platform::IsTerminal(1);
+    options.answers_from_terminal = !answers.is_open() && haplovex::platform::IsTerminal(0);
     // The folder is reached through ".", never through its path: it may be very deep, or
     // have been removed while the user stood in it.
     return haplovex::RunHaplovex(in, std::cout, std::cerr, ".", options);
