@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/format.h"
+#include "common/platform.h"
 #include "common/work_folder.h"
 #include "runctl/driver.h"
 #include "runctl/options.h"
@@ -71,12 +72,13 @@ bool LooksLikeRecords(const std::string& first, const std::string& second) {
 std::string AnswersFileProblem(const char* name) {
   const std::string quoted = "'" + std::string(name) + "'";
   std::error_code error;
-  const auto status = std::filesystem::status(name, error);
+  const std::filesystem::path path = haplovex::platform::PathOf(name);
+  const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) {
     return "there is no answers file " + quoted + " (no such file)";
   }
   if (std::filesystem::is_directory(status)) return quoted + " is a folder, not an answers file";
-  std::ifstream file(name, std::ios::binary);
+  std::ifstream file(path, std::ios::binary);
   std::string first;
   std::string second;
   std::getline(file, first);
@@ -86,7 +88,7 @@ std::string AnswersFileProblem(const char* name) {
     if (!line->empty() && line->back() == '\r') line->pop_back();
   }
   const std::string named(FirstField(first));
-  if (!LooksLikeRecords(first, second) || (!named.empty() && std::filesystem::exists(named, error))) {
+  if (!LooksLikeRecords(first, second) || (!named.empty() && std::filesystem::exists(haplovex::platform::PathOf(named), error))) {
     return "";
   }
   const std::string saved(haplovex::NameOf(haplovex::RunFile::kAnswers));
@@ -99,6 +101,8 @@ std::string AnswersFileProblem(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Bytes pass as they are: a line ends in LF on every system, as the files do.
+  haplovex::platform::BinaryStandardStreams();
   haplovex::RunOptions options;
   // The instructions the records are read with: the machine's best, or those named.
   std::string problem;
@@ -110,7 +114,7 @@ int main(int argc, char** argv) {
   }
   options.kernels = *kernels;
   const char* answers_file = nullptr;
-  const std::vector<std::string> words(argv + 1, argv + argc);
+  const std::vector<std::string> words = haplovex::platform::Arguments(argc, argv);
   for (size_t k = 0; k < words.size(); ++k) {
     const std::string_view arg = words[k];
     if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(haplovex::Usage());
@@ -128,7 +132,7 @@ int main(int argc, char** argv) {
       return Usage("one answers file at most, got '" + std::string(answers_file) + "' and '" +
                    std::string(arg) + "'");
     } else {
-      answers_file = argv[k + 1];
+      answers_file = words[k].c_str();
     }
   }
   std::ifstream answers;
@@ -137,7 +141,7 @@ int main(int argc, char** argv) {
       Complain(problem);
       return 2;
     }
-    answers.open(answers_file, std::ios::binary);
+    answers.open(haplovex::platform::PathOf(answers_file), std::ios::binary);
     if (!answers) return Usage("can't read the answers file '" + std::string(answers_file) + "'");
   }
   std::istream& in = answers.is_open() ? static_cast<std::istream&>(answers) : std::cin;

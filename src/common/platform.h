@@ -25,6 +25,7 @@ inline constexpr FileHandle kNoFile = -1;
 struct Folder {
   FileHandle handle = kNoFile;  // the folder itself (POSIX), or its lock file (Windows)
   std::filesystem::path path;   // its full path (Windows; names are joined to it)
+  bool held = false;            // this process holds it (TryHoldFolder)
 };
 
 // What stands at a name.
@@ -95,6 +96,8 @@ bool IsTerminal(int stream);
 void BinaryStandardStreams();
 // The program's arguments as UTF-8 (on Windows read again from the wide command line).
 std::vector<std::string> Arguments(int argc, char** argv);
+// The path a name the run holds (UTF-8) stands for.
+std::filesystem::path PathOf(const std::string& name);
 
 // --- Stop requests -------------------------------------------------------------------------
 

@@ -208,6 +208,8 @@ void BinaryStandardStreams() {}
 
 std::vector<std::string> Arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
 
+std::filesystem::path PathOf(const std::string& name) { return name; }
+
 // --- Stop signals ----------------------------------------------------------------------------
 
 namespace {
