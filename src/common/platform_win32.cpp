@@ -325,7 +325,9 @@ int64_t Read(FileHandle file, char* to, size_t size, int& error) {
   return static_cast<int64_t>(got);
 }
 
-int64_t ReadAt(FileHandle file, uint64_t offset, char* to, size_t size, int& error) {
+namespace {
+
+int64_t ReadAtHere(FileHandle file, uint64_t offset, char* to, size_t size, int& error) {
   size_t got = 0;
   while (got < size) {
     const DWORD part = size - got > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size - got);
@@ -341,6 +343,25 @@ int64_t ReadAt(FileHandle file, uint64_t offset, char* to, size_t size, int& err
     got += n;
   }
   return static_cast<int64_t>(got);
+}
+
+}  // namespace
+
+// A read at a place moves the place of a handle opened for reading in turn: it is put back, and
+// reads at places are made one at a time (a handle's reads are made one at a time anyway).
+namespace {
+SRWLOCK reading_at = SRWLOCK_INIT;
+}  // namespace
+
+int64_t ReadAt(FileHandle file, uint64_t offset, char* to, size_t size, int& error) {
+  AcquireSRWLockExclusive(&reading_at);
+  LARGE_INTEGER place{};
+  const LARGE_INTEGER here{};
+  SetFilePointerEx(Handle(file), here, &place, FILE_CURRENT);
+  const int64_t got = ReadAtHere(file, offset, to, size, error);
+  SetFilePointerEx(Handle(file), place, nullptr, FILE_BEGIN);
+  ReleaseSRWLockExclusive(&reading_at);
+  return got;
 }
 
 int SeekToStart(FileHandle file) {

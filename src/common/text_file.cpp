@@ -74,11 +74,15 @@ InputFile::~InputFile() {
 
 int InputFile::Open(const std::filesystem::path& path, std::string display_name,
                     const WorkFolder* folder) {
+  const std::u8string bytes = path.u8string();
+  return Open(std::string(bytes.begin(), bytes.end()), std::move(display_name), folder);
+}
+
+int InputFile::Open(const std::string& name, std::string display_name, const WorkFolder* folder) {
   name_ = std::move(display_name);
   static const platform::Folder kCurrentFolder;
-  const std::u8string bytes = path.u8string();
-  if (const int error = platform::OpenToRead(folder != nullptr ? folder->system() : kCurrentFolder,
-                                             std::string(bytes.begin(), bytes.end()), file_, info_);
+  if (const int error =
+          platform::OpenToRead(folder != nullptr ? folder->system() : kCurrentFolder, name, file_, info_);
       error != 0) {
     return error;
   }

@@ -102,6 +102,8 @@ class InputFile {
   // kNotRegular, or the system's error number.
   int Open(const std::filesystem::path& path, std::string display_name,
            const WorkFolder* folder = nullptr);
+  // The same for a name as the run holds it (UTF-8 bytes, as typed).
+  int Open(const std::string& name, std::string display_name, const WorkFolder* folder = nullptr);
   // True when the file read is the one `facts` describes.
   bool IsFile(const platform::FileFacts& facts) const {
     return file_ != platform::kNoFile && facts.device == info_.device && facts.id == info_.id;
