@@ -6,7 +6,9 @@
 #   make fuzz   each fuzz target for FUZZ_SECONDS seconds
 #   make bench  throughput and memory on generated data
 #   make deb    the Debian package: binary, man page, README, examples, copyright, changelog
-.PHONY: run test sanitize portable fuzz bench deb release debug check-tools check-gtest clean
+#   make aarch64   the 64-bit ARM build, its tests under qemu-aarch64, the examples against this build
+#   make windows   haplovex.exe, its tests under wine, the examples against this build
+.PHONY: run test sanitize portable fuzz bench deb release debug check-tools check-gtest clean aarch64 windows
 
 EXAMPLE_DIR ?= examples/geese
 SCRATCH := scratch
@@ -71,6 +73,17 @@ bench: release
 deb: release
 	@command -v dpkg-shlibdeps >/dev/null 2>&1 || { echo "Install dpkg-dev"; exit 1; }
 	@./packaging/build-deb.sh build/release
+
+# Cross builds (see .ci/platform): each ends with one line, "<preset>: N passed, N failed".
+aarch64: release
+	@command -v aarch64-linux-gnu-g++ >/dev/null 2>&1 && command -v qemu-aarch64 >/dev/null 2>&1 || \
+	  { echo "Install g++-aarch64-linux-gnu and qemu-user"; exit 1; }
+	@./.ci/platform aarch64
+
+windows: release
+	@command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 && command -v wine >/dev/null 2>&1 || \
+	  { echo "Install g++-mingw-w64-x86-64-posix, wine and wine64"; exit 1; }
+	@./.ci/platform windows
 
 clean:
 	rm -rf build $(SCRATCH)

@@ -1,8 +1,6 @@
 // haplovex: converts capture histories of marked animals into the input of a multi-state
 // estimation program. It runs the question-and-answer dialogue on the console, the answers
 // typed or read from a file; everything about a conversion comes from the answers.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "common/format.h"
+#include "common/platform.h"
 #include "common/work_folder.h"
 #include "runctl/driver.h"
 #include "runctl/options.h"
@@ -73,12 +72,13 @@ bool LooksLikeRecords(const std::string& first, const std::string& second) {
 std::string AnswersFileProblem(const char* name) {
   const std::string quoted = "'" + std::string(name) + "'";
   std::error_code error;
-  const auto status = std::filesystem::status(name, error);
+  const std::filesystem::path path = haplovex::platform::PathOf(name);
+  const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) {
     return "there is no answers file " + quoted + " (no such file)";
   }
   if (std::filesystem::is_directory(status)) return quoted + " is a folder, not an answers file";
-  std::ifstream file(name, std::ios::binary);
+  std::ifstream file(path, std::ios::binary);
   std::string first;
   std::string second;
   std::getline(file, first);
@@ -88,7 +88,7 @@ std::string AnswersFileProblem(const char* name) {
     if (!line->empty() && line->back() == '\r') line->pop_back();
   }
   const std::string named(FirstField(first));
-  if (!LooksLikeRecords(first, second) || (!named.empty() && std::filesystem::exists(named, error))) {
+  if (!LooksLikeRecords(first, second) || (!named.empty() && std::filesystem::exists(haplovex::platform::PathOf(named), error))) {
     return "";
   }
   const std::string saved(haplovex::NameOf(haplovex::RunFile::kAnswers));
@@ -101,6 +101,8 @@ std::string AnswersFileProblem(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Bytes pass as they are: a line ends in LF on every system, as the files do.
+  haplovex::platform::BinaryStandardStreams();
   haplovex::RunOptions options;
   // The instructions the records are read with: the machine's best, or those named.
   std::string problem;
@@ -112,7 +114,7 @@ int main(int argc, char** argv) {
   }
   options.kernels = *kernels;
   const char* answers_file = nullptr;
-  const std::vector<std::string> words(argv + 1, argv + argc);
+  const std::vector<std::string> words = haplovex::platform::Arguments(argc, argv);
   for (size_t k = 0; k < words.size(); ++k) {
     const std::string_view arg = words[k];
     if (argc == 2 && (arg == "--help" || arg == "-h")) return Print(haplovex::Usage());
@@ -130,7 +132,7 @@ int main(int argc, char** argv) {
       return Usage("one answers file at most, got '" + std::string(answers_file) + "' and '" +
                    std::string(arg) + "'");
     } else {
-      answers_file = argv[k + 1];
+      answers_file = words[k].c_str();
     }
   }
   std::ifstream answers;
@@ -139,7 +141,7 @@ int main(int argc, char** argv) {
       Complain(problem);
       return 2;
     }
-    answers.open(answers_file, std::ios::binary);
+    answers.open(haplovex::platform::PathOf(answers_file), std::ios::binary);
     if (!answers) return Usage("can't read the answers file '" + std::string(answers_file) + "'");
   }
   std::istream& in = answers.is_open() ? static_cast<std::istream&>(answers) : std::cin;
@@ -147,9 +149,9 @@ int main(int argc, char** argv) {
   haplovex::InstallStopHandlers();
   std::ios::sync_with_stdio(false);
   try {
-    options.console_is_terminal = isatty(STDOUT_FILENO) == 1;
-    options.errors_to_terminal = isatty(STDERR_FILENO) == 1;
-    options.answers_from_terminal = !answers.is_open() && isatty(STDIN_FILENO) == 1;
+    options.console_is_terminal = haplovex::platform::IsTerminal(1);
+    options.errors_to_terminal = haplovex::platform::IsTerminal(2);
+    options.answers_from_terminal = !answers.is_open() && haplovex::platform::IsTerminal(0);
     // The folder is reached through ".", never through its path: it may be very deep, or
     // have been removed while the user stood in it.
     return haplovex::RunHaplovex(in, std::cout, std::cerr, ".", options);

@@ -1,7 +1,5 @@
 #include "common/text_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,27 +14,26 @@ std::string Reason(int error) { return std::strerror(error != 0 ? error : EIO); 
 }  // namespace
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) close(fd_);
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
   if (!partial_.empty()) {
-    unlinkat(folder_fd_, partial_.c_str(), 0);
-    ForgetPartialFile(folder_fd_, partial_);
+    platform::Remove(*folder_, partial_);
+    ForgetPartialFile(*folder_, partial_);
   }
 }
 
 int OutputFile::OpenPartial(const WorkFolder& folder) {
-  folder_fd_ = folder.fd();
+  folder_ = &folder.system();
   for (unsigned attempt = 1;; ++attempt) {
     std::string candidate = PartialName(name_, attempt);
     // Registered before it exists, so that no moment passes in which a stop signal would
     // leave it behind.
-    RegisterPartialFile(folder_fd_, candidate);
-    fd_ = openat(folder_fd_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) {
+    RegisterPartialFile(*folder_, candidate);
+    const int error = platform::CreateNew(*folder_, candidate, file_);
+    if (error == 0) {
       partial_ = std::move(candidate);
       return 0;
     }
-    const int error = errno;
-    ForgetPartialFile(folder_fd_, candidate);
+    ForgetPartialFile(*folder_, candidate);
     if (error != EEXIST) return error;
   }
 }
@@ -51,55 +48,59 @@ void OutputFile::Fail(int error) const {
 }
 
 void OutputFile::Flush() {
-  size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t wrote = write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      Fail(errno);
-    }
-    done += static_cast<size_t>(wrote);
+  if (const int error = platform::WriteAll(file_, buffer_.data(), buffer_.size()); error != 0) {
+    Fail(error);
   }
   buffer_.clear();
 }
 
 void OutputFile::Finish() {
-  if (in_memory_ || fd_ < 0) return;
+  if (in_memory_ || file_ == platform::kNoFile) return;
   Flush();
-  if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (close(fd) != 0 && errno != EINTR) Fail(errno);
+  if (const int error = platform::SyncFile(file_); error != 0) Fail(error);
+  const platform::FileHandle file = file_;
+  file_ = platform::kNoFile;
+  if (const int error = platform::CloseFile(file); error != 0) Fail(error);
 }
 
 void OutputFile::Placed() {
-  ForgetPartialFile(folder_fd_, partial_);
+  ForgetPartialFile(*folder_, partial_);
   partial_.clear();
 }
 
 InputFile::~InputFile() {
-  if (fd_ >= 0) close(fd_);
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
 }
 
-int InputFile::Open(const std::filesystem::path& path, std::string display_name, int dirfd) {
+int InputFile::Open(const std::filesystem::path& path, std::string display_name,
+                    const WorkFolder* folder) {
+  const std::u8string bytes = path.u8string();
+  return Open(std::string(bytes.begin(), bytes.end()), std::move(display_name), folder);
+}
+
+int InputFile::Open(const std::string& name, std::string display_name, const WorkFolder* folder) {
   name_ = std::move(display_name);
-  // Not waiting for a writer: a pipe is refused below, not read.
-  fd_ = openat(dirfd, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return errno != 0 ? errno : EIO;
+  static const platform::Folder kCurrentFolder;
+  if (const int error =
+          platform::OpenToRead(folder != nullptr ? folder->system() : kCurrentFolder, name, file_, info_);
+      error != 0) {
+    return error;
+  }
   return Adopt();
 }
 
 int InputFile::OpenStream(std::FILE* file, std::string display_name) {
-  if (fd_ >= 0) close(fd_);
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
+  file_ = platform::kNoFile;
   name_ = std::move(display_name);
   in_memory_ = false;
   std::string().swap(memory_);
-  fd_ = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
-  if (fd_ < 0) return errno != 0 ? errno : EIO;
-  if (lseek(fd_, 0, SEEK_SET) != 0) {
-    const int error = errno != 0 ? errno : EIO;
-    close(fd_);
-    fd_ = -1;
+  if (const int error = platform::DuplicateStream(file, file_); error != 0) return error;
+  int error = platform::SeekToStart(file_);
+  if (error == 0) error = platform::FactsOf(file_, info_);
+  if (error != 0) {
+    platform::CloseFile(file_);
+    file_ = platform::kNoFile;
     return error;
   }
   return Adopt();
@@ -107,14 +108,10 @@ int InputFile::OpenStream(std::FILE* file, std::string display_name) {
 
 int InputFile::Adopt() {
   int refused = 0;
-  if (fstat(fd_, &info_) != 0) {
-    refused = errno;
-  } else if (S_ISDIR(info_.st_mode)) {
+  if (info_.kind == platform::FileFacts::Kind::kFolder) {
     refused = EISDIR;
-  } else if (!S_ISREG(info_.st_mode)) {
+  } else if (info_.kind != platform::FileFacts::Kind::kRegular) {
     refused = kNotRegular;
-  } else {
-    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   }
   if (refused == 0) {
     block_.resize(block_size_);
@@ -138,8 +135,8 @@ int InputFile::Adopt() {
     }
   }
   if (refused != 0) {
-    close(fd_);
-    fd_ = -1;
+    platform::CloseFile(file_);
+    file_ = platform::kNoFile;
   }
   return refused;
 }
@@ -160,15 +157,9 @@ ssize_t InputFile::ReadBytes(char* to, size_t size) {
     memory_pos_ += got;
     return static_cast<ssize_t>(got);
   }
-  // A regular file gives all that is asked but at its end; a signal may cut a read short.
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = read(fd_, to + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
+  int error = 0;
+  const int64_t got = platform::Read(file_, to, size, error);
+  if (got < 0) errno = error;
   return static_cast<ssize_t>(got);
 }
 
@@ -179,14 +170,9 @@ ssize_t InputFile::ReadAt(uint64_t offset, char* to, size_t size) const {
     std::memcpy(to, memory_.data() + offset, got);
     return static_cast<ssize_t>(got);
   }
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = pread(fd_, to + got, size - got, static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
+  int error = 0;
+  const int64_t got = platform::ReadAt(file_, offset, to, size, error);
+  if (got < 0) errno = error;
   return static_cast<ssize_t>(got);
 }
 
@@ -257,9 +243,9 @@ void InputFile::Rewind() {
     memory_pos_ = 0;
     return;
   }
-  if (lseek(fd_, 0, SEEK_SET) != 0) {
+  if (const int error = platform::SeekToStart(file_); error != 0) {
     throw FatalStop::Message("Can't read the input file " + name_ + " a second time: " +
-                             Reason(errno));
+                             Reason(error));
   }
 }
 

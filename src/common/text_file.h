@@ -17,9 +17,7 @@
 // whole without a folder; the input then still goes through blocks of the size it was given.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
+#include <sys/types.h>  // ssize_t, on every system built for
 
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +29,7 @@
 #include <vector>
 
 #include "common/limits.h"
+#include "common/platform.h"
 
 namespace haplovex {
 
@@ -49,7 +48,7 @@ class OutputFile {
   int OpenPartial(const WorkFolder& folder);
   // Keeps everything written in memory instead of a file; contents() shows it.
   void OpenMemory();
-  bool is_open() const { return fd_ >= 0 || in_memory_; }
+  bool is_open() const { return file_ != platform::kNoFile || in_memory_; }
 
   // Writes `text` and a line end. REQUIRES: is_open().
   void WriteLine(std::string_view text) {
@@ -79,9 +78,9 @@ class OutputFile {
   [[noreturn]] void Fail(int error) const;
 
   std::string name_;
-  int folder_fd_ = -1;
+  const platform::Folder* folder_ = nullptr;
   std::string partial_;
-  int fd_ = -1;
+  platform::FileHandle file_ = platform::kNoFile;
   bool in_memory_ = false;
   std::string buffer_;
 };
@@ -99,13 +98,16 @@ class InputFile {
   // What Open returns for a name that is neither a regular file nor a folder.
   static constexpr int kNotRegular = -1;
 
-  // Opens `path` (relative to the folder `dirfd`) for reading and reads its first block, so
-  // that a folder or an unreadable file is refused here. Returns 0, kNotRegular, or the
-  // system's error number.
-  int Open(const std::filesystem::path& path, std::string display_name, int dirfd = AT_FDCWD);
-  // True when the file read is the one `st` describes.
-  bool IsFile(const struct stat& st) const {
-    return fd_ >= 0 && st.st_dev == info_.st_dev && st.st_ino == info_.st_ino;
+  // Opens `path` (relative to `folder`, or to the current folder) for reading and reads its
+  // first block, so that a folder or an unreadable file is refused here. Returns 0,
+  // kNotRegular, or the system's error number.
+  int Open(const std::filesystem::path& path, std::string display_name,
+           const WorkFolder* folder = nullptr);
+  // The same for a name as the run holds it (UTF-8 bytes, as typed).
+  int Open(const std::string& name, std::string display_name, const WorkFolder* folder = nullptr);
+  // True when the file read is the one `facts` describes.
+  bool IsFile(const platform::FileFacts& facts) const {
+    return file_ != platform::kNoFile && facts.device == info_.device && facts.id == info_.id;
   }
   // Reads `bytes` as if they were the file's content.
   void OpenMemory(std::string bytes, std::string display_name);
@@ -113,7 +115,7 @@ class InputFile {
   // place of what was read before; messages call it `display_name`. Returns 0 or the system's
   // error number.
   int OpenStream(std::FILE* file, std::string display_name);
-  bool is_open() const { return fd_ >= 0 || in_memory_; }
+  bool is_open() const { return file_ != platform::kNoFile || in_memory_; }
   // The name the file was opened with, as messages give it.
   const std::string& name() const { return name_; }
   // Longest part of a line that is ever looked at: the record width.
@@ -168,28 +170,28 @@ class InputFile {
   void Rewind();
 
   // The file's size when it was opened, or the length of the text in memory.
-  uint64_t size() const { return in_memory_ ? memory_.size() : static_cast<uint64_t>(info_.st_size); }
+  uint64_t size() const { return in_memory_ ? memory_.size() : info_.size; }
   // Copies up to `size` bytes from `offset` on into `to`, leaving the place NextLine reads at
   // as it is; returns how many (fewer only at the end), or -1 with errno set on a read error.
   // Several threads may read at once.
   ssize_t ReadAt(uint64_t offset, char* to, size_t size) const;
 
  private:
-  // Takes the file open as fd_ for reading: a regular file only, its first block read.
-  // Returns 0, kNotRegular, or the system's error number, with fd_ closed.
+  // Takes the file open as file_ (its facts in info_) for reading: a regular file only, its
+  // first block read.
+  // Returns 0, kNotRegular, or the system's error number, with file_ closed.
   int Adopt();
   bool Fill();  // Reads the next block (past a byte-order mark); false at end of file.
   // NextLine at the end of a block: the line runs on into the next one, or the file ends.
   bool NextLineSlow(std::string_view& line);
 
-  // Copies up to `size` bytes of the file (or of the text in memory) into `to`. A read error
-  // leaves errno set and returns what was read before it.
-  // Returns -1 with errno set on a read error.
+  // Copies up to `size` bytes of the file (or of the text in memory) into `to`. Returns -1
+  // with errno set on a read error.
   ssize_t ReadBytes(char* to, size_t size);
 
   size_t block_size_;
-  int fd_ = -1;
-  struct stat info_ {};
+  platform::FileHandle file_ = platform::kNoFile;
+  platform::FileFacts info_;
   bool in_memory_ = false;
   std::string memory_;       // the content, when read from memory
   size_t memory_pos_ = 0;    // next byte of memory_ to hand out

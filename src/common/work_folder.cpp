@@ -1,14 +1,8 @@
 #include "common/work_folder.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -22,31 +16,36 @@ namespace haplovex {
 
 namespace {
 
+using platform::FileFacts;
+
 std::string Reason(int error) { return std::strerror(error != 0 ? error : EIO); }
 
-// --- Partial files a stop signal must remove -----------------------------------------------
+// --- Partial files a stop request must remove -----------------------------------------------
 
-// Fixed slots, so that the signal handler reads them without allocating or locking. A slot is
+// Fixed slots, so that the stop handler reads them without allocating or locking. A slot is
 // filled before it is marked used, and marked unused before it is emptied.
 struct PartialSlot {
   volatile std::sig_atomic_t used = 0;
-  int folder_fd = -1;
+  const platform::Folder* folder = nullptr;
   char name[256] = {};
 };
 constexpr int kPartialSlots = 16;
 PartialSlot partial_slots[kPartialSlots];
 
-// Set once a run's files are in place: a signal after that no longer means nothing was written.
+// Set once a run's files are in place: a stop after that no longer means nothing was written.
 volatile std::sig_atomic_t files_in_place = 0;
 
-// What a stop signal adds to its message (the answers kept at a terminal); a fixed buffer the
+// What a stop request adds to its message (the answers kept at a terminal); a fixed buffer the
 // handler reads without allocating, set before it is marked used.
 char stop_note[640] = {};
 volatile std::sig_atomic_t stop_note_length = 0;
+// The message a stop request writes: one of the three below, then the note.
+char stop_message[800] = {};
 
-void OnStopSignal(int signal) {
+// Removes the partial files and makes the message of a stop request.
+const char* OnStop(size_t& length) {
   for (PartialSlot& slot : partial_slots) {
-    if (slot.used) unlinkat(slot.folder_fd, slot.name, 0);
+    if (slot.used) platform::Remove(*slot.folder, slot.name);
   }
   static const char kKept[] =
       "\nhaplovex: stopped by a signal; no file was written, and the files in the folder are as "
@@ -55,74 +54,20 @@ void OnStopSignal(int signal) {
   static const char kKeptButTyped[] =
       "\nhaplovex: stopped by a signal; the files in the folder are as they were\n";
   const bool noted = stop_note_length > 0 && !files_in_place;
-  const ssize_t ignored = files_in_place ? write(STDERR_FILENO, kPlaced, sizeof kPlaced - 1)
-                          : noted        ? write(STDERR_FILENO, kKeptButTyped, sizeof kKeptButTyped - 1)
-                                         : write(STDERR_FILENO, kKept, sizeof kKept - 1);
-  (void)ignored;
+  const char* line = files_in_place ? kPlaced : noted ? kKeptButTyped : kKept;
+  length = std::strlen(line);
+  std::memcpy(stop_message, line, length);
   if (noted) {
-    const ssize_t also_ignored = write(STDERR_FILENO, stop_note, static_cast<size_t>(stop_note_length));
-    (void)also_ignored;
+    std::memcpy(stop_message + length, stop_note, static_cast<size_t>(stop_note_length));
+    length += static_cast<size_t>(stop_note_length);
   }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-// The signals that end a process by default and that a program may catch, but those that
-// mean a fault (SEGV, ABRT, BUS, FPE, ILL, SYS, TRAP) and the two a write failure reports
-// instead (PIPE, XFSZ): a stop asked for from outside.
-std::vector<int> StopSignals() {
-  std::vector<int> signals = {SIGHUP, SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
-                              SIGVTALRM, SIGPROF, SIGXCPU, SIGIO};
-#ifdef SIGPWR
-  signals.push_back(SIGPWR);
-#endif
-#ifdef SIGSTKFLT
-  signals.push_back(SIGSTKFLT);
-#endif
-#if defined(SIGRTMIN) && defined(SIGRTMAX)
-  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
-#endif
-  return signals;
-}
-
-// Holds the stop signals back while files are renamed into place, so that a stop never leaves
-// half of the run's files replaced.
-class StopSignalsHeld {
- public:
-  StopSignalsHeld() {
-    sigset_t stops;
-    sigemptyset(&stops);
-    for (int signal : StopSignals()) sigaddset(&stops, signal);
-    sigprocmask(SIG_BLOCK, &stops, &before_);
-  }
-  ~StopSignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
-  StopSignalsHeld(const StopSignalsHeld&) = delete;
-  StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
-
- private:
-  sigset_t before_;
-};
-
-// Every name in the folder.
-std::vector<std::string> Names(int folder_fd) {
-  std::vector<std::string> names;
-  const int scan = dup(folder_fd);
-  if (scan < 0) return names;
-  DIR* dir = fdopendir(scan);
-  if (dir == nullptr) {
-    close(scan);
-    return names;
-  }
-  rewinddir(dir);
-  while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-  closedir(dir);
-  return names;
+  return stop_message;
 }
 
 // The process that made a hidden file of the program's, from its name: "." + "HAPLOVEX." + a
 // name + `mark` + process + "-" + number (or, for a record of moves, nothing after the
 // process); none for any other name, a user's ".HAPLOVEX.OUT.partial-notes" included.
-std::optional<pid_t> MakerOf(std::string_view name, std::string_view mark, bool numbered) {
+std::optional<uint64_t> MakerOf(std::string_view name, std::string_view mark, bool numbered) {
   if (!name.starts_with(".HAPLOVEX.")) return std::nullopt;
   const size_t at = name.find(mark);
   if (at == std::string_view::npos) return std::nullopt;
@@ -140,12 +85,9 @@ std::optional<pid_t> MakerOf(std::string_view name, std::string_view mark, bool 
       process.find_first_not_of("0123456789") != std::string_view::npos) {
     return std::nullopt;
   }
-  return static_cast<pid_t>(std::stol(std::string(process)));
+  return std::stoull(std::string(process));
 }
 
-bool ProcessGone(pid_t pid) { return pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH; }
-
-void SyncFolder(int folder_fd) { fsync(folder_fd); }
 
 }  // namespace
 
@@ -160,7 +102,7 @@ namespace {
 
 std::string BackupName(const std::string& name) {
   static unsigned counter = 0;
-  return "." + name + kBackupMark + std::to_string(getpid()) + "-" + std::to_string(++counter);
+  return "." + name + kBackupMark + std::to_string(platform::ProcessId()) + "-" + std::to_string(++counter);
 }
 
 // One move of a run's file into place, as its record of moves holds it: the name, the partial
@@ -173,20 +115,26 @@ struct Move {
 
 // The text of a record of moves (its first MiB); none when what stands at its name is not a
 // regular file: a pipe is never waited on, and a folder or a link is no record.
-std::optional<std::string> ReadMoves(int fd, const std::string& record) {
-  const int file = openat(fd, record.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (file < 0) return std::nullopt;
-  struct stat st;
-  if (fstat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(file);
+std::optional<std::string> ReadMoves(const platform::Folder& folder, const std::string& record) {
+  FileFacts there;
+  if (platform::Look(folder, record, false, there) != 0 || there.kind != FileFacts::Kind::kRegular) {
+    return std::nullopt;
+  }
+  platform::FileHandle file = platform::kNoFile;
+  FileFacts facts;
+  if (platform::OpenToRead(folder, record, file, facts) != 0) return std::nullopt;
+  // What was opened is the file looked at, not a link put in its place meanwhile.
+  if (facts.kind != FileFacts::Kind::kRegular || facts.device != there.device || facts.id != there.id) {
+    platform::CloseFile(file);
     return std::nullopt;
   }
   std::string text;
   char buffer[4096];
-  for (ssize_t got; (got = read(file, buffer, sizeof buffer)) > 0 && text.size() < (1u << 20);) {
+  int error = 0;
+  for (int64_t got; (got = platform::Read(file, buffer, sizeof buffer, error)) > 0 && text.size() < (1u << 20);) {
     text.append(buffer, static_cast<size_t>(got));
   }
-  close(file);
+  platform::CloseFile(file);
   return text;
 }
 
@@ -223,7 +171,7 @@ struct MovesFinished {
 // the kept earlier files are removed. The record is data from the folder, which anyone may have
 // written: a line is done only when its name is one of `run_names` and its partial and kept
 // files are "-" or the names that process gives them; the other lines are left undone.
-MovesFinished FinishMoves(int fd, const std::string& text, const std::string& process,
+MovesFinished FinishMoves(const platform::Folder& fd, const std::string& text, const std::string& process,
                           const std::vector<std::string>& run_names) {
   MovesFinished result;
   std::istringstream in(text);
@@ -247,17 +195,17 @@ MovesFinished FinishMoves(int fd, const std::string& text, const std::string& pr
     }
     result.any_done = true;
     const Move move{fields[0], fields[1], fields[2]};
-    struct stat st;
+    FileFacts facts;
     if (move.partial == "-") {
       // A removal: the earlier file goes, wherever the killed run left it.
-      if (move.backup != "-" && fstatat(fd, move.backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        unlinkat(fd, move.name.c_str(), 0);
+      if (move.backup != "-" && platform::Look(fd, move.backup, false, facts) == 0) {
+        platform::Remove(fd, move.name);
       }
-    } else if (fstatat(fd, move.partial.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-               renameat(fd, move.partial.c_str(), fd, move.name.c_str()) == 0) {
+    } else if (platform::Look(fd, move.partial, false, facts) == 0 &&
+               platform::Rename(fd, move.partial, move.name) == 0) {
       result.placed.push_back(move.name);
     }
-    if (move.backup != "-") unlinkat(fd, move.backup.c_str(), 0);
+    if (move.backup != "-") platform::Remove(fd, move.backup);
   }
   return result;
 }
@@ -266,18 +214,19 @@ MovesFinished FinishMoves(int fd, const std::string& text, const std::string& pr
 
 WorkFolder::WorkFolder(const std::filesystem::path& path, std::ostream* err,
                        const std::vector<std::string>& run_names) {
-  fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) throw FatalStop::Message("Can't open the working folder: " + Reason(errno));
+  if (const int error = platform::OpenFolder(path, folder_); error != 0) {
+    throw FatalStop::Message("Can't open the working folder: " + Reason(error));
+  }
   Hold();
   // Moves a run killed outright left half done come first: they may still need its files.
-  for (const std::string& name : Names(fd_)) {
-    const std::optional<pid_t> maker = MakerOf(name, "moves-", false);
-    if (!maker || !name.starts_with(kMovesName) || !ProcessGone(*maker)) continue;
-    const std::optional<std::string> record = ReadMoves(fd_, name);
+  for (const std::string& name : Names()) {
+    const std::optional<uint64_t> maker = MakerOf(name, "moves-", false);
+    if (!maker || !name.starts_with(kMovesName) || !platform::ProcessGone(*maker)) continue;
+    const std::optional<std::string> record = ReadMoves(folder_, name);
     if (!record) continue;
-    const MovesFinished finished = FinishMoves(fd_, *record, std::to_string(*maker), run_names);
-    unlinkat(fd_, name.c_str(), 0);
-    SyncFolder(fd_);
+    const MovesFinished finished = FinishMoves(folder_, *record, std::to_string(*maker), run_names);
+    platform::Remove(folder_, name);
+    platform::SyncFolder(folder_);
     if (err == nullptr) continue;
     if (finished.any_done) {
       *err << "haplovex: a run stopped while putting its files in place; this run finished its "
@@ -298,61 +247,47 @@ WorkFolder::WorkFolder(const std::filesystem::path& path, std::ostream* err,
     }
   }
   // Partial and kept files of runs whose process is gone; nothing else.
-  for (const std::string& name : Names(fd_)) {
-    std::optional<pid_t> maker = MakerOf(name, kPartialMark, true);
+  for (const std::string& name : Names()) {
+    std::optional<uint64_t> maker = MakerOf(name, kPartialMark, true);
     if (!maker) maker = MakerOf(name, kBackupMark, true);
-    if (maker && ProcessGone(*maker)) unlinkat(fd_, name.c_str(), 0);
+    if (maker && platform::ProcessGone(*maker)) platform::Remove(folder_, name);
   }
   // Free for other runs while this one waits for its answers.
-  flock(fd_, LOCK_UN);
+  platform::ReleaseFolder(folder_);
 }
 
 void WorkFolder::Hold() {
-  if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  if (!platform::TryHoldFolder(folder_)) {
     throw FatalStop::Message(
         "Another HAPLOVEX run is converting in this folder; run again when it has finished");
   }
 }
 
-WorkFolder::~WorkFolder() {
-  if (fd_ >= 0) close(fd_);
-}
-
-int WorkFolder::Look(const std::string& name, struct stat& st) const {
-  return fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
-}
-
-int WorkFolder::LookThrough(const std::string& name, struct stat& st) const {
-  return fstatat(fd_, name.c_str(), &st, 0) == 0 ? 0 : errno;
-}
+WorkFolder::~WorkFolder() { platform::CloseFolder(folder_); }
 
 std::string PartialName(const std::string& name, unsigned attempt) {
-  return "." + name + kPartialMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
+  return "." + name + kPartialMark + std::to_string(platform::ProcessId()) + "-" + std::to_string(attempt);
 }
 
 namespace {
 
 // The record of a run's moves, written and made durable before the first of them.
-std::string WriteMoves(int fd, const std::vector<Move>& moves) {
-  const std::string record = kMovesName + std::to_string(getpid());
+std::string WriteMoves(const platform::Folder& fd, const std::vector<Move>& moves) {
+  const std::string record = kMovesName + std::to_string(platform::ProcessId());
   std::string text;
   for (const Move& m : moves) text += m.name + "\t" + m.partial + "\t" + m.backup + "\n";
-  const int file = openat(fd, record.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (file < 0) return "";
-  const bool written = write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       fsync(file) == 0;
-  close(file);
+  // A record a run killed earlier left under this process's number is no longer of use.
+  platform::Remove(fd, record);
+  platform::FileHandle file = platform::kNoFile;
+  if (platform::CreateNew(fd, record, file) != 0) return "";
+  const bool written = platform::WriteAll(file, text.data(), text.size()) == 0 && platform::SyncFile(file) == 0;
+  platform::CloseFile(file);
   if (!written) {
-    unlinkat(fd, record.c_str(), 0);
+    platform::Remove(fd, record);
     return "";
   }
-  SyncFolder(fd);
+  platform::SyncFolder(fd);
   return record;
-}
-
-bool NoHardLinks(int error) {
-  return error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == EMLINK ||
-         error == ENOSYS;
 }
 
 }  // namespace
@@ -366,21 +301,21 @@ namespace {
 // in the folder, then made all together or not at all.
 class Placing {
  public:
-  Placing(WorkFolder& folder, std::ostream& err) : folder_(folder), fd_(folder.fd()), err_(err) {}
+  Placing(WorkFolder& folder, std::ostream& err) : folder_(folder), fd_(folder.system()), err_(err) {}
 
   // Adds the move of `file` onto its name.
   void Place(OutputFile* file) {
     Move move{file->name(), file->partial_name(), "-"};
-    struct stat st;
-    const bool aside = folder_.Look(move.name, st) == 0 && KeepEarlier(move, st, true);
+    FileFacts facts;
+    const bool aside = folder_.Look(move.name, facts) == 0 && KeepEarlier(move, facts, true);
     Add(std::move(move), file, aside);
   }
   // Adds the removal of the earlier file at `name`, when a file stands there.
   void Remove(const std::string& name) {
-    struct stat st;
-    if (folder_.Look(name, st) != 0 || S_ISDIR(st.st_mode)) return;
+    FileFacts facts;
+    if (folder_.Look(name, facts) != 0 || facts.kind == FileFacts::Kind::kFolder) return;
     Move move{name, "-", "-"};
-    const bool aside = KeepEarlier(move, st, false);
+    const bool aside = KeepEarlier(move, facts, false);
     Add(std::move(move), nullptr, aside);
   }
   // Writes the record of the moves, durable before the first of them.
@@ -389,21 +324,21 @@ class Placing {
   void Make() {
     for (; done_ < moves_.size(); ++done_) {
       const Move& move = moves_[done_];
-      if (moved_aside_[done_] && renameat(fd_, move.name.c_str(), fd_, move.backup.c_str()) != 0) {
-        const int error = errno;
-        Fail(error, "Can't replace " + move.name);
+      if (moved_aside_[done_]) {
+        if (const int error = platform::Rename(fd_, move.name, move.backup); error != 0) {
+          Fail(error, "Can't replace " + move.name);
+        }
       }
       if (placing_[done_] == nullptr) {
         // A removal: the earlier file is kept as the backup until the moves are done.
-        if (!moved_aside_[done_] && unlinkat(fd_, move.name.c_str(), 0) != 0 && errno != ENOENT) {
-          const int error = errno;
-          Fail(error, "Can't remove " + move.name);
+        if (!moved_aside_[done_]) {
+          const int error = platform::Remove(fd_, move.name);
+          if (error != 0 && error != ENOENT) Fail(error, "Can't remove " + move.name);
         }
         continue;
       }
-      if (renameat(fd_, move.partial.c_str(), fd_, move.name.c_str()) != 0) {
-        const int error = errno;
-        if (moved_aside_[done_]) renameat(fd_, move.backup.c_str(), fd_, move.name.c_str());
+      if (const int error = platform::Rename(fd_, move.partial, move.name); error != 0) {
+        if (moved_aside_[done_]) platform::Rename(fd_, move.backup, move.name);
         Fail(error, "Can't put " + move.name + " in place");
       }
       placing_[done_]->Placed();
@@ -412,12 +347,12 @@ class Placing {
   // Once every move is made: what was kept of the earlier files and the record go, and the
   // removals are said on standard error.
   void Finish() {
-    SyncFolder(fd_);
+    platform::SyncFolder(fd_);
     for (const Move& m : moves_) {
-      if (m.backup != "-") unlinkat(fd_, m.backup.c_str(), 0);
+      if (m.backup != "-") platform::Remove(fd_, m.backup);
     }
-    if (!record_.empty()) unlinkat(fd_, record_.c_str(), 0);
-    SyncFolder(fd_);
+    if (!record_.empty()) platform::Remove(fd_, record_);
+    platform::SyncFolder(fd_);
     files_in_place = 1;
     for (size_t k = 0; k < moves_.size(); ++k) {
       if (placing_[k] == nullptr) {
@@ -436,15 +371,17 @@ class Placing {
 
   // Keeps what putting back the earlier file at `move.name` (whose information is `st`) needs;
   // returns whether it is moved aside at its move, for want of hard links.
-  bool KeepEarlier(Move& move, const struct stat& st, bool replaced) {
-    if (replaced && !S_ISLNK(st.st_mode)) fchmodat(fd_, move.partial.c_str(), st.st_mode & 07777, 0);
+  bool KeepEarlier(Move& move, const FileFacts& facts, bool replaced) {
+    if (replaced && facts.kind != FileFacts::Kind::kLink) {
+      platform::SetPermissions(fd_, move.partial, facts.permissions);
+    }
     move.backup = BackupName(move.name);
-    if (linkat(fd_, move.name.c_str(), fd_, move.backup.c_str(), 0) == 0) return false;
-    const int error = errno;
-    if (!NoHardLinks(error)) {
+    const int error = platform::Link(fd_, move.name, move.backup);
+    if (error == 0) return false;
+    if (!platform::NoHardLinks(error)) {
       // The links made for the earlier moves go; nothing has moved yet.
       for (size_t k = 0; k < moves_.size(); ++k) {
-        if (moves_[k].backup != "-" && !moved_aside_[k]) unlinkat(fd_, moves_[k].backup.c_str(), 0);
+        if (moves_[k].backup != "-" && !moved_aside_[k]) platform::Remove(fd_, moves_[k].backup);
       }
       throw FatalStop::Message("Can't replace " + move.name + ": " + Reason(error));
     }
@@ -458,21 +395,21 @@ class Placing {
   [[noreturn]] void Fail(int error, const std::string& what) {
     for (size_t k = done_; k-- > 0;) {
       if (moves_[k].backup != "-") {
-        renameat(fd_, moves_[k].backup.c_str(), fd_, moves_[k].name.c_str());
+        platform::Rename(fd_, moves_[k].backup, moves_[k].name);
       } else {
-        unlinkat(fd_, moves_[k].name.c_str(), 0);
+        platform::Remove(fd_, moves_[k].name);
       }
     }
     for (size_t k = done_; k < moves_.size(); ++k) {
-      if (moves_[k].backup != "-" && !moved_aside_[k]) unlinkat(fd_, moves_[k].backup.c_str(), 0);
+      if (moves_[k].backup != "-" && !moved_aside_[k]) platform::Remove(fd_, moves_[k].backup);
     }
-    if (!record_.empty()) unlinkat(fd_, record_.c_str(), 0);
-    SyncFolder(fd_);
+    if (!record_.empty()) platform::Remove(fd_, record_);
+    platform::SyncFolder(fd_);
     throw FatalStop::Message(what + ": " + Reason(error));
   }
 
   WorkFolder& folder_;
-  const int fd_;
+  const platform::Folder& fd_;
   std::ostream& err_;
   std::vector<Move> moves_;
   std::vector<OutputFile*> placing_;  // the file put in place by each move; none: a removal
@@ -487,13 +424,13 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std:
                 const std::vector<std::string>& remove) {
   for (const FinishedFile& f : files) {
     const std::string& name = f.file->name();
-    struct stat st;
-    const int look = folder.Look(name, st);
+    FileFacts facts;
+    const int look = folder.Look(name, facts);
     if (look == 0 && !f.may_replace) {
       throw FatalStop::Message(name + " appeared in this folder while the run was converting; it "
                                "was left as it is and nothing was written");
     }
-    if (look == 0 && S_ISDIR(st.st_mode)) {
+    if (look == 0 && facts.kind == FileFacts::Kind::kFolder) {
       throw FatalStop::Message("Can't replace " + name + ": " + Reason(EISDIR));
     }
   }
@@ -501,24 +438,24 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std:
   for (const FinishedFile& f : files) placing.Place(f.file);
   for (const std::string& name : remove) placing.Remove(name);
   placing.Record();
-  const StopSignalsHeld held;
+  const platform::StopsHeld held;
   placing.Make();
   placing.Finish();
 }
 
-void RegisterPartialFile(int folder_fd, const std::string& name) {
+void RegisterPartialFile(const platform::Folder& folder, const std::string& name) {
   for (PartialSlot& slot : partial_slots) {
     if (slot.used || name.size() >= sizeof slot.name) continue;
-    slot.folder_fd = folder_fd;
+    slot.folder = &folder;
     std::memcpy(slot.name, name.c_str(), name.size() + 1);
     slot.used = 1;
     return;
   }
 }
 
-void ForgetPartialFile(int folder_fd, const std::string& name) {
+void ForgetPartialFile(const platform::Folder& folder, const std::string& name) {
   for (PartialSlot& slot : partial_slots) {
-    if (slot.used && slot.folder_fd == folder_fd && name == slot.name) slot.used = 0;
+    if (slot.used && slot.folder == &folder && name == slot.name) slot.used = 0;
   }
 }
 
@@ -529,17 +466,6 @@ void SetStopSignalNote(const std::string& note) {
   stop_note_length = static_cast<std::sig_atomic_t>(length);
 }
 
-void InstallStopHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  // Each stop signal holds back the others while its handler runs.
-  for (int signal : StopSignals()) sigaddset(&action.sa_mask, signal);
-  for (int signal : StopSignals()) sigaction(signal, &action, nullptr);
-  // A closed console pipe and the file-size limit make the write fail instead, and the run
-  // stops through its usual path.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-}
+void InstallStopHandlers() { platform::InstallStopHandlers(OnStop); }
 
 }  // namespace haplovex

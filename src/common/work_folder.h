@@ -14,14 +14,41 @@
 //
 // Names are looked up relative to the folder, not through its path, so a folder whose path is
 // very long, or that was removed while the run stood in it, is handled as any other.
+//
+// Which call keeps which promise (platform_posix.cpp on Linux, platform_win32.cpp on Windows):
+//   one run converting a folder at a time:
+//     Linux    flock(LOCK_EX | LOCK_NB) on the folder's own descriptor; the lock goes with the
+//              descriptor, when the run ends however it ends.
+//     Windows  LockFileEx (exclusive, fail at once) on byte 0 of the lock file ".HAPLOVEX.lock"
+//              in the folder, which the run opens when it starts, with delete-on-close: the
+//              lock is released and the file goes when the last run that has it open ends,
+//              however it ends (the system closes a dead process's handles).
+//   a name holds the earlier file or the new one at every instant:
+//     Linux    renameat onto the name;
+//     Windows  MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+//   the earlier file kept until the run's files are all in place, and put back or healed:
+//     Linux    linkat (a hard link), or the file moved aside where there are none;
+//     Windows  CreateHardLinkW, or MoveFileExW aside where the file system has none (FAT).
+//   each step durable before the next:
+//     Linux    fsync of the file and of the folder after its renames;
+//     Windows  FlushFileBuffers of the file; the write-through moves are on the disk when they
+//              return (a folder cannot be flushed there).
+//   a stop asked for from outside leaves the folder as it was:
+//     Linux    the stop signals (INT, TERM, HUP ...), held back with sigprocmask while the files
+//              are put in place;
+//     Windows  SetConsoleCtrlHandler (Ctrl-C, Ctrl-Break, a closed console, logoff, shutdown),
+//              whose handler waits while the files are put in place; partial files are opened
+//              shared for deletion, so that the handler removes them while they are open.
+//   names as the user gave them: bytes on Linux; UTF-8 turned into UTF-16 at every Windows
+//   call, with the "\\?\" prefix, so that long and non-ASCII names work.
 #pragma once
-
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "common/platform.h"
 
 namespace haplovex {
 
@@ -46,17 +73,25 @@ class WorkFolder {
   // it stops this one.
   void Hold();
 
-  // The folder's descriptor, for names relative to it.
-  int fd() const { return fd_; }
+  // The folder as the system calls reach it, for names relative to it.
+  const platform::Folder& system() const { return folder_; }
 
   // Information on what stands at `name`, the link itself when `name` is a symbolic link.
   // Returns 0, ENOENT when nothing is there, or the system's error number.
-  int Look(const std::string& name, struct stat& st) const;
+  int Look(const std::string& name, platform::FileFacts& facts) const {
+    return platform::Look(folder_, name, false, facts);
+  }
   // The same, for the file a symbolic link at `name` leads to.
-  int LookThrough(const std::string& name, struct stat& st) const;
+  int LookThrough(const std::string& name, platform::FileFacts& facts) const {
+    return platform::Look(folder_, name, true, facts);
+  }
+  // 0 when this run may write the file at `name`, or the system's error number.
+  int Writable(const std::string& name) const { return platform::Writable(folder_, name); }
+  // Every name in the folder.
+  std::vector<std::string> Names() const { return platform::Names(folder_); }
 
  private:
-  int fd_ = -1;
+  platform::Folder folder_;
 };
 
 // A run's file and what its name may hold when the run ends.
@@ -82,8 +117,8 @@ void PutInPlace(WorkFolder& folder, const std::vector<FinishedFile>& files, std:
 std::string PartialName(const std::string& name, unsigned attempt);
 
 // Remembers a partial file, so that a stop signal removes it. Async-signal-safe to read.
-void RegisterPartialFile(int folder_fd, const std::string& name);
-void ForgetPartialFile(int folder_fd, const std::string& name);
+void RegisterPartialFile(const platform::Folder& folder, const std::string& name);
+void ForgetPartialFile(const platform::Folder& folder, const std::string& name);
 
 // A line a stop signal's message is followed by, while nothing of the run is in place (say,
 // where the answers typed so far are kept); empty for none.

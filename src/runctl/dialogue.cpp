@@ -1,9 +1,5 @@
 #include "runctl/dialogue.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -64,25 +60,15 @@ size_t Edits(const std::string& a, const std::string& b, size_t limit) {
 // characters: what the user may have meant.
 std::vector<std::string> NamesLike(const WorkFolder& folder, const std::string& name) {
   std::vector<std::string> like;
-  const int scan = dup(folder.fd());
-  if (scan < 0) return like;
-  DIR* dir = fdopendir(scan);
-  if (dir == nullptr) {
-    close(scan);
-    return like;
-  }
-  rewinddir(dir);  // the copy shares its place in the folder with every other reader
   const std::string lower = Lower(name);
-  while (const dirent* entry = readdir(dir)) {
-    const std::string candidate = entry->d_name;
-    struct stat st;
-    if (candidate == name || candidate.starts_with(".") ||
-        folder.LookThrough(candidate, st) != 0 || !S_ISREG(st.st_mode)) {
+  for (const std::string& candidate : folder.Names()) {
+    platform::FileFacts facts;
+    if (candidate == name || candidate.starts_with(".") || folder.LookThrough(candidate, facts) != 0 ||
+        facts.kind != platform::FileFacts::Kind::kRegular) {
       continue;
     }
     if (Lower(candidate) == lower || Edits(candidate, name, 2) <= 2) like.push_back(candidate);
   }
-  closedir(dir);
   std::sort(like.begin(), like.end());
   if (like.size() > kMaxSuggestions) like.resize(kMaxSuggestions);
   return like;
@@ -247,7 +233,7 @@ void Dialogue::AskInputFile() {
              " characters long, got " + std::to_string(trimmed.size()));
     }
     name = Padded(typed, kFileNameWidth);
-    const int opened = trimmed.empty() ? ENOENT : input_.Open(trimmed, trimmed, folder_.fd());
+    const int opened = trimmed.empty() ? ENOENT : input_.Open(trimmed, trimmed, &folder_);
     if (opened == InputFile::kNotRegular) {
       Refuse("The input file " + trimmed +
              " is not a regular file (a device, a pipe or a socket); save the records in a file");
@@ -269,8 +255,8 @@ void Dialogue::AskInputFile() {
     // The run replaces its own files; reading one of them as the input would convert the
     // records into the file that holds them.
     for (const std::string& own : RunFileNames()) {
-      struct stat st;
-      if (folder_.LookThrough(own, st) == 0 && input_.IsFile(st)) {
+      platform::FileFacts facts;
+      if (folder_.LookThrough(own, facts) == 0 && input_.IsFile(facts)) {
         Refuse("The input file " + trimmed + " is the run's own " + own +
                "; copy the records to another name");
       }

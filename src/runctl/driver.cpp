@@ -1,9 +1,5 @@
 #include "runctl/driver.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -84,11 +80,11 @@ std::string ErrorNumberLine(int ios) { return " *** ERROR NUMBER " + IntField(io
 // 0 when the file at `name` may be replaced by the run: nothing stands there, or a file the
 // user may write; otherwise the system's error number (a folder, a write-protected file).
 int Replaceable(const WorkFolder& folder, const std::string& name) {
-  struct stat st;
-  if (folder.Look(name, st) == ENOENT) return 0;
-  if (folder.LookThrough(name, st) == 0 && S_ISDIR(st.st_mode)) return EISDIR;
-  if (faccessat(folder.fd(), name.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) return errno;
-  return 0;
+  platform::FileFacts facts;
+  if (folder.Look(name, facts) == ENOENT) return 0;
+  if (folder.LookThrough(name, facts) == 0 && facts.kind == platform::FileFacts::Kind::kFolder) return EISDIR;
+  const int writable = folder.Writable(name);
+  return writable == ENOENT ? 0 : writable;
 }
 
 // The run's files, one for each entry of kRunFiles.
@@ -152,8 +148,8 @@ void AskOverwrite(RunContext& run, bool asked, const std::string& refused) {
 // end only after a yes to the overwrite question (or --yes); returns whether it existed.
 bool GuardOutput(RunContext& run) {
   const std::string& name = run.files[RunFile::kOutput].name();
-  struct stat st;
-  const int look = run.folder.Look(name, st);
+  platform::FileFacts facts;
+  const int look = run.folder.Look(name, facts);
   if (look == ENOENT) {
     if (const int error = run.files[RunFile::kOutput].OpenPartial(run.folder); error != 0) {
       throw FatalStop::Message("Can't create " + name + " in this folder: " + std::strerror(error));
@@ -175,8 +171,8 @@ bool GuardOutput(RunContext& run) {
 // elsewhere the run stops, unless --yes). Returns whether HAPLOVEX.OUT may be replaced.
 bool GuardOutputAgain(RunContext& run, bool output_existed) {
   const std::string& name = run.files[RunFile::kOutput].name();
-  struct stat st;
-  if (output_existed || run.folder.Look(name, st) == ENOENT) return output_existed;
+  platform::FileFacts facts;
+  if (output_existed || run.folder.Look(name, facts) == ENOENT) return output_existed;
   if (!run.options.yes) {
     if (!run.answers.interactive()) {
       throw FatalStop::Message(name + " appeared in this folder while the run waited for its answers; "
@@ -568,7 +564,7 @@ int RunHaplovex(std::istream& in, std::ostream& out, std::ostream& standard_erro
     const RunOptions run_options = WithAnswersOptions(answers, options);
     // At a terminal the answers are kept in a file of their own as they are typed, so that a
     // run that stops does not lose them.
-    TypedAnswers typed(folder.fd(), OptionsLine(run_options), err);
+    TypedAnswers typed(folder.system(), OptionsLine(run_options), err);
     if (answers.interactive()) {
       answers.OnKept([&typed](const std::vector<std::string>& kept) { typed.Save(kept); });
     }

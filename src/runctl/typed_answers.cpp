@@ -1,9 +1,5 @@
 #include "runctl/typed_answers.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -22,22 +18,16 @@ constexpr unsigned kMaxAttempts = 1000;
 // Writes all of `text` at the start of the file and cuts what was longer; a new text shares
 // its start with the one before (answers are added or the last ones dropped), so a stop in
 // the midst leaves the earlier answers readable.
-bool WriteWhole(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+int WriteWhole(platform::FileHandle file, const std::string& text) {
+  const int error = platform::WriteAllAt(file, 0, text.data(), text.size());
+  return error != 0 ? error : platform::Truncate(file, text.size());
 }
 
 }  // namespace
 
 TypedAnswers::~TypedAnswers() {
   SetStopSignalNote("");
-  if (fd_ >= 0) close(fd_);
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
 }
 
 bool TypedAnswers::Create() {
@@ -45,17 +35,15 @@ bool TypedAnswers::Create() {
     std::string name(NameOf(RunFile::kAnswers));
     name += kPartialMark;
     if (attempt > 1) name += "-" + std::to_string(attempt);
-    const int fd = openat(folder_fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0666);
-    if (fd >= 0) {
-      fd_ = fd;
+    const int error = platform::CreateNew(folder_, name, file_);
+    if (error == 0) {
       name_ = name;
       SetStopSignalNote("haplovex: " + HowToFinish() + "\n");
       return true;
     }
-    if (errno != EEXIST) {
+    if (error != EEXIST) {
       err_ << "haplovex: the answers typed cannot be kept in " << name << ": "
-           << std::strerror(errno) << "\n";
+           << std::strerror(error) << "\n";
       return false;
     }
   }
@@ -66,16 +54,16 @@ bool TypedAnswers::Create() {
 
 void TypedAnswers::Save(const std::vector<std::string>& answers) {
   if (failed_) return;
-  if (fd_ < 0 && (answers.empty() || !Create())) {
-    failed_ = fd_ < 0 && !answers.empty();
+  if (file_ == platform::kNoFile && (answers.empty() || !Create())) {
+    failed_ = file_ == platform::kNoFile && !answers.empty();
     return;
   }
   std::string text;
   if (!options_line_.empty()) text += options_line_ + "\n";
   for (const std::string& answer : answers) text += answer + "\n";
-  if (!WriteWhole(fd_, text)) {
+  if (const int error = WriteWhole(file_, text); error != 0) {
     err_ << "haplovex: the answers typed cannot be kept in " << name_ << ": "
-         << std::strerror(errno != 0 ? errno : EIO) << "\n";
+         << std::strerror(error) << "\n";
     failed_ = true;
   }
 }
@@ -93,16 +81,16 @@ std::string TypedAnswers::HowToFinish(bool all_given, const std::string& questio
 }
 
 void TypedAnswers::Remove() {
-  if (fd_ < 0) return;
+  if (file_ == platform::kNoFile) return;
   SetStopSignalNote("");
-  struct stat mine {};
-  struct stat there {};
-  if (fstat(fd_, &mine) == 0 && fstatat(folder_fd_, name_.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
-      mine.st_dev == there.st_dev && mine.st_ino == there.st_ino) {
-    unlinkat(folder_fd_, name_.c_str(), 0);
+  platform::FileFacts mine;
+  platform::FileFacts there;
+  if (platform::FactsOf(file_, mine) == 0 && platform::Look(folder_, name_, false, there) == 0 &&
+      mine.device == there.device && mine.id == there.id) {
+    platform::Remove(folder_, name_);
   }
-  close(fd_);
-  fd_ = -1;
+  platform::CloseFile(file_);
+  file_ = platform::kNoFile;
   name_.clear();
 }
 

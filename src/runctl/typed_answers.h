@@ -13,13 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "common/platform.h"
+
 namespace haplovex {
 
 class TypedAnswers {
  public:
   // `options_line`: the first line of the file, or empty for none.
-  TypedAnswers(int folder_fd, std::string options_line, std::ostream& err)
-      : folder_fd_(folder_fd), options_line_(std::move(options_line)), err_(err) {}
+  TypedAnswers(const platform::Folder& folder, std::string options_line, std::ostream& err)
+      : folder_(folder), options_line_(std::move(options_line)), err_(err) {}
   ~TypedAnswers();
   TypedAnswers(const TypedAnswers&) = delete;
   TypedAnswers& operator=(const TypedAnswers&) = delete;
@@ -38,10 +40,10 @@ class TypedAnswers {
  private:
   bool Create();
 
-  int folder_fd_;
+  const platform::Folder& folder_;
   std::string options_line_;
   std::ostream& err_;
-  int fd_ = -1;
+  platform::FileHandle file_ = platform::kNoFile;
   std::string name_;
   bool failed_ = false;
 };

@@ -69,8 +69,9 @@ class FitTables {
     template <typename Captures>
     [[gnu::always_inline]] void Record(uint32_t* counts, Captures captures, uint32_t animals,
                                        bool released) const {
-      int32_t period;
-      int32_t stratum;
+      // Set by the first Next; the cross compilers' g++ cannot always see that.
+      int32_t period = 0;
+      int32_t stratum = 0;
       if (!captures.Next(period, stratum)) return;
       size_t before = 0;
       int32_t next_period;

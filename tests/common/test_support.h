@@ -3,11 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,10 +16,15 @@ namespace haplovex::testing {
 // A fresh folder, removed with everything in it afterwards.
 class ScratchFolder {
  public:
+  // A name no other folder has: a random one, taken only when it was free (on every system).
   ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "haplovex-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create " << pattern;
-    path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = std::filesystem::temp_directory_path() / ("haplovex-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(path_, error)) return;
+    }
+    ADD_FAILURE() << "cannot create a scratch folder in " << std::filesystem::temp_directory_path();
   }
   ~ScratchFolder() {
     std::error_code ignored;

@@ -293,12 +293,12 @@ expect piped-answers-byte-order-mark-options [ -f "$work_root/answers-byte-order
 
 # --version names the kernels on its second line; HAPLOVEX_KERNELS naming no set, or a set the
 # machine lacks, is refused with exit status 2 before anything else.
-expect version-names-kernels [ "$("$bin" --version | sed -n 2p | grep -cE '^kernels: (portable|sse2|avx2|avx512)$')" = 1 ]
+expect version-names-kernels [ "$("$bin" --version | sed -n 2p | grep -cE '^kernels: (portable|sse2|avx2|avx512|neon)$')" = 1 ]
 expect version-names-forced-kernels [ "$(HAPLOVEX_KERNELS=portable "$bin" --version | sed -n 2p)" = "kernels: portable" ]
 HAPLOVEX_KERNELS=mmx "$bin" --version > "$work_root/kernels.out" 2>&1
 expect kernels-unknown [ $? = 2 ]
 expect kernels-unknown-message has "$work_root/kernels.out" "HAPLOVEX_KERNELS='mmx' names no set of kernels"
-for set in sse2 avx2 avx512; do
+for set in sse2 avx2 avx512 neon; do
   if ! HAPLOVEX_KERNELS=$set "$bin" --version > "$work_root/kernels.out" 2>&1; then
     expect "kernels-$set-lacking-exits-2" [ "$(HAPLOVEX_KERNELS=$set "$bin" --version > /dev/null 2>&1; echo $?)" = 2 ]
     expect "kernels-$set-lacking-message" has "$work_root/kernels.out" "can't run those kernels"

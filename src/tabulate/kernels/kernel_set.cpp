@@ -6,7 +6,7 @@ namespace haplovex {
 
 namespace {
 
-constexpr std::array<const char*, 4> kNames = {"portable", "sse2", "avx2", "avx512"};
+constexpr std::array<const char*, 5> kNames = {"portable", "sse2", "avx2", "avx512", "neon"};
 
 bool MachineRuns(KernelSet set) {
 #if HAPLOVEX_X86_KERNELS
@@ -29,8 +29,12 @@ bool MachineRuns(KernelSet set) {
     case KernelSet::kAvx512:
       return __builtin_cpu_supports("x86-64-v4");
 #endif
+    case KernelSet::kNeon:
+      return false;
   }
   return false;
+#elif HAPLOVEX_NEON_KERNELS
+  return set == KernelSet::kPortable || set == KernelSet::kNeon;
 #else
   return set == KernelSet::kPortable;
 #endif
@@ -65,7 +69,7 @@ std::optional<KernelSet> ChooseKernels(const char* forced, std::string& problem)
   const std::optional<KernelSet> named = KernelNamed(forced);
   if (!named) {
     problem = "HAPLOVEX_KERNELS='" + std::string(forced) +
-              "' names no set of kernels (portable, sse2, avx2 or avx512); here: " + have;
+              "' names no set of kernels (portable, sse2, avx2, avx512 or neon); here: " + have;
     return std::nullopt;
   }
   for (KernelSet set : here) {

@@ -20,6 +20,12 @@
 #else
 #define HAPLOVEX_X86_KERNELS 0
 #endif
+// The NEON set is built with g++ or clang on 64-bit ARM, where every machine has it.
+#if defined(__aarch64__) && defined(__GNUC__) && !defined(HAPLOVEX_PORTABLE_KERNELS)
+#define HAPLOVEX_NEON_KERNELS 1
+#else
+#define HAPLOVEX_NEON_KERNELS 0
+#endif
 
 namespace haplovex {
 
@@ -28,13 +34,14 @@ enum class KernelSet {
   kSse2,      // 16-byte vectors, which every x86-64 machine has
   kAvx2,      // 32-byte vectors and the bit instructions of x86-64-v3
   kAvx512,    // 64-byte vectors (AVX-512 BW) and x86-64-v4
+  kNeon,      // 16-byte vectors of 64-bit ARM, which every aarch64 machine has
 };
 
-// "portable", "sse2", "avx2", "avx512".
+// "portable", "sse2", "avx2", "avx512", "neon".
 const char* KernelName(KernelSet set);
 std::optional<KernelSet> KernelNamed(std::string_view name);
 
-// The sets this build has and this machine can run, plainest first.
+// The sets this build has and this machine can run, plainest first (the portable set first).
 std::vector<KernelSet> KernelSetsHere();
 
 // The best of KernelSetsHere().

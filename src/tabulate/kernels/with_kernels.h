@@ -5,6 +5,7 @@
 
 #include "tabulate/kernels/avx512.h"
 #include "tabulate/kernels/kernel_set.h"
+#include "tabulate/kernels/neon.h"
 #include "tabulate/kernels/portable.h"
 
 namespace haplovex {
@@ -52,6 +53,10 @@ decltype(auto) WithKernels(KernelSet set, Run run) {
       return CompiledFor<Avx2Kernels>::Call(run);
     case KernelSet::kAvx512:
       return CompiledFor<Avx512Kernels>::Call(run);
+#endif
+#if HAPLOVEX_NEON_KERNELS
+    case KernelSet::kNeon:
+      return CompiledFor<NeonKernels>::Call(run);
 #endif
     default:
       return CompiledFor<PortableKernels>::Call(run);
