@@ -226,7 +226,8 @@ std::vector<Finding> JudgeStrata(const DataLook& look, const ConversionSettings&
   if (look.records() == 0 || s.codcol.empty()) return found;
   const std::string codes = s.scodes.substr(0, static_cast<size_t>(s.nstrata));
   const std::string where = HistoryPlace(s) + " of " + look.RecordsText();
-  const std::array<int8_t, 256>& code_class = RecordDecoder(s).code_class();
+  const RecordDecoder decoder(s);
+  const std::array<int8_t, 256>& code_class = decoder.code_class();
   std::vector<ByteCounts> periods;
   for (const int32_t column : s.codcol) periods.push_back(look.Column(column));
   const ByteCounts bytes = look.Columns(s.codcol);
@@ -285,7 +286,8 @@ std::string FirstLineOfNames(InputFile& input, const ConversionSettings& s) {
   if (s.inp || IsCommentLine(line) || HasDigit(line) || std::none_of(line.begin(), line.end(), IsLetter)) {
     return "";
   }
-  const std::array<int8_t, 256>& code_class = RecordDecoder(s).code_class();
+  const RecordDecoder decoder(s);
+  const std::array<int8_t, 256>& code_class = decoder.code_class();
   for (const int32_t column : s.codcol) {
     const auto at = static_cast<size_t>(column - 1);
     if (at < line.size() && code_class[static_cast<unsigned char>(line[at])] > 0) return "";
