@@ -12,6 +12,7 @@
 #include "common/fatal.h"
 #include "common/format.h"
 #include "common/table.h"
+#include "runctl/answer_again.h"
 #include "runctl/answer_checks.h"
 #include "runctl/data_look.h"
 #include "runctl/frame_dialogue.h"
@@ -104,26 +105,15 @@ class Dialogue {
   std::string AskTitle();
 
  private:
-  // Writes the question's last line, `prompt`, and reads and checks one answer with `read`.
-  // A refusal that a person at a terminal may answer again is told on standard error and the
-  // prompt written again for the next try; the refused answer's lines are not kept.
+  // The question's last line, `prompt`, and its answer read and checked by `read`, asked again
+  // at a terminal while it is refused.
   template <typename Read>
   void Answer(std::string_view prompt, Read read) {
-    for (;;) {
-      console_.Plain(prompt);
-      const size_t mark = answers_.Mark();
-      try {
-        read();
-        return;
-      } catch (const AnswerRefused& refused) {
-        answers_.Drop(mark);
-        // (What was typed, or a name in the folder, may hold bytes a terminal takes as commands.)
-        err_ << "haplovex: " << Harmless(refused.message) << "; please answer again\n";
-        err_.flush();
-      }
-    }
+    AnswerUntilTaken(answers_, console_, err_, prompt, read);
   }
   [[noreturn]] void Refuse(const std::string& message) { answers_.Refuse(message); }
+  // The first records under a column ruler, as the file answered (`name`, padded) holds them.
+  void PreviewRecords(const std::string& name);
   // Refuses a column outside the record; `what` names the column in the message.
   void CheckColumn(int64_t column, const std::string& what);
   // Refuses code texts whose first `count` characters are not all codes: a blank there would
@@ -265,6 +255,10 @@ void Dialogue::AskInputFile() {
   // (A data frame is previewed by its fields, not under a column ruler.)
   if (s_.frame) return;
 
+  PreviewRecords(name);
+}
+
+void Dialogue::PreviewRecords(const std::string& name) {
   console_.Plain(" ");
   console_.Plain(Blanks(14) + "FILE:" + name);
   console_.Plain("         1         2         3         4         5         6         7");

@@ -6,6 +6,7 @@
 #include "common/format.h"
 #include "common/limits.h"
 #include "frame/frame_reader.h"
+#include "runctl/answer_again.h"
 
 namespace haplovex {
 
@@ -58,18 +59,7 @@ std::string LevelCodes(const std::vector<std::string>& levels) {
 
 template <typename Read>
 void FrameDialogue::Answer(const std::string& prompt, Read read) {
-  for (;;) {
-    console_.Plain(prompt);
-    const size_t mark = answers_.Mark();
-    try {
-      read();
-      return;
-    } catch (const AnswerRefused& refused) {
-      answers_.Drop(mark);
-      err_ << "haplovex: " << Harmless(refused.message) << "; please answer again\n";
-      err_.flush();
-    }
-  }
+  AnswerUntilTaken(answers_, console_, err_, prompt, read);
 }
 
 void FrameDialogue::Preview() {
