@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "common/format.h"
 #include "common/limits.h"
 #include "tabulate/decoder.h"
-#include "tabulate/record_screen.h"
 
 namespace haplovex {
 
@@ -117,10 +117,29 @@ bool HasDigit(std::string_view text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Tabs at or before the frequency field's last column: each is one column, whatever a screen
-// shows, and the numbers after a tab stand where a screen does not show them. (Codes after a
-// tab, one a column, are placed by their characters and judged by the history's checks.)
-std::string Tabs(const DataLook& look, const ConversionSettings& s) {
+// The columns after the history in which digits stand, one run of them after another: where
+// numbers stand, whatever a screen shows.
+std::vector<std::pair<int32_t, int32_t>> DigitRuns(const DataLook& look, const ConversionSettings& s) {
+  std::vector<std::pair<int32_t, int32_t>> runs;
+  const int32_t after = s.codcol.empty() ? 1 : *std::max_element(s.codcol.begin(), s.codcol.end()) + 1;
+  for (int32_t c = after; c <= kLineWidth; ++c) {
+    const ByteCounts bytes = look.Column(c);
+    bool digits = false;
+    for (char d = '0'; d <= '9'; ++d) digits = digits || bytes[static_cast<unsigned char>(d)] > 0;
+    if (!digits) continue;
+    if (!runs.empty() && runs.back().second == c - 1) {
+      runs.back().second = c;
+    } else {
+      runs.emplace_back(c, c);
+    }
+  }
+  return runs;
+}
+
+}  // namespace
+
+Finding JudgeTabs(const DataLook& look, const ConversionSettings& s) {
+  Finding f;
   int64_t tabs = 0;
   int32_t first = 0;
   const int32_t last = std::min(s.frqcol2, kLineWidth);
@@ -129,14 +148,23 @@ std::string Tabs(const DataLook& look, const ConversionSettings& s) {
     if (here > 0 && first == 0) first = c;
     tabs += here;
   }
-  if (tabs == 0) return "";
-  return look.RecordsText() + " hold " + Counted(tabs, "tab") + " at or before column " +
-         std::to_string(last) + ", the frequency field's last (the first in column " +
-         std::to_string(first) +
-         "): each tab is one column of the record, however wide a screen shows it";
+  if (tabs == 0) return f;
+  f.refutable = false;
+  f.said = look.RecordsText() + " hold " + Counted(tabs, "tab") + " at or before column " +
+           std::to_string(last) + ", the frequency field's last (the first in column " +
+           std::to_string(first) +
+           "): each tab is one column of the record, however wide a screen shows it";
+  // A screen widens a tab: the numbers stand before the columns it shows them in, in the last
+  // run of digits that starts at or before the field's first column.
+  const std::vector<std::pair<int32_t, int32_t>> runs = DigitRuns(look, s);
+  const auto before = std::find_if(runs.rbegin(), runs.rend(), [&](const auto& run) {
+    return run.first <= s.frqcol1;
+  });
+  if (before != runs.rend()) {
+    f.offered = std::to_string(before->first) + "-" + std::to_string(before->second);
+  }
+  return f;
 }
-
-}  // namespace
 
 void ShowTabs(std::string& record) { std::replace(record.begin(), record.end(), '\t', kTabShown); }
 
@@ -159,6 +187,16 @@ std::string PreviewNotes(const std::vector<std::string>& records, bool shown) {
              first.substr(0, kShownHistory) + ") looks like a line of names, not a record";
   }
   return notes;
+}
+
+std::string ShownHeader(const DataLook& look) {
+  std::string line = look.header();
+  ShowTabs(line);
+  return std::string(TrimmedRight(line)).substr(0, kShownHistory);
+}
+
+std::string NamesNote(const std::string& shown) {
+  return "line 1 (" + shown + ") holds names, not a record: it is read as none";
 }
 
 std::string CountsAnswer(const ConversionSettings& s) {
@@ -198,13 +236,24 @@ Finding JudgeGroups(const DataLook& look, const ConversionSettings& s) {
   Finding f;
   const std::vector<int64_t>& whole = look.summarised().whole_counts;
   if (whole.empty() || look.records() == 0) return f;
-  const auto usual =
-      static_cast<size_t>(std::max_element(whole.begin(), whole.end()) - whole.begin());
+  const auto groups = static_cast<size_t>(s.ngroups);
+  // Most records with fewer counts than groups: the conversion would stop at the first of
+  // them. The groups likely meant are the count most of those records carry (one at least).
+  int64_t fewer = 0;
+  for (size_t k = 0; k < groups && k < whole.size(); ++k) fewer += whole[k];
+  const bool short_of = fewer * 2 > look.records();
+  size_t usual = 0;
+  if (short_of) {
+    for (size_t k = 1; k < groups && k < whole.size(); ++k) usual = whole[k] > whole[usual] ? k : usual;
+    if (usual == 0) return f;
+  } else {
+    usual = static_cast<size_t>(std::max_element(whole.begin(), whole.end()) - whole.begin());
+  }
   // (A whole-number covariate on every record is no count: the counts answered then hold the
   // animals.)
   const int64_t missed = look.summarised().counts_missed;
-  if (usual <= static_cast<size_t>(s.ngroups) || whole[usual] * 2 <= look.records() ||
-      missed * 10 < look.records()) {
+  if (!short_of &&
+      (usual <= groups || whole[usual] * 2 <= look.records() || missed * 10 < look.records())) {
     return f;
   }
   ConversionSettings fits = s;
@@ -216,8 +265,9 @@ Finding JudgeGroups(const DataLook& look, const ConversionSettings& s) {
                : GroupedDigits(whole[usual]) + " of " + look.RecordsText() + " have " + counts +
                      " after their history";
   f.said += ": " + Counted(static_cast<int64_t>(usual), "group") + "? (the counts " + f.offered +
-            "; with " + Counted(s.ngroups, "group") + ", " + GroupedDigits(missed) + " of " +
-            look.RecordsText() + " count no animal)";
+            "; with " + Counted(s.ngroups, "group") + ", " +
+            (short_of ? "each record needs " + std::to_string(s.ngroups) + ")"
+                      : GroupedDigits(missed) + " of " + look.RecordsText() + " count no animal)");
   return f;
 }
 
@@ -274,34 +324,10 @@ Finding JudgeFrequencyCounts(const DataLook& look, const ConversionSettings& s) 
   return f;
 }
 
-namespace {
-
-std::string FirstLineOfNames(InputFile& input, const ConversionSettings& s) {
-  input.Rewind();
-  std::string_view read;
-  std::string line;
-  if (input.NextLine(read)) line.assign(read);
-  input.Rewind();
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (s.inp || IsCommentLine(line) || HasDigit(line) || std::none_of(line.begin(), line.end(), IsLetter)) {
-    return "";
-  }
-  const RecordDecoder decoder(s);
-  const std::array<int8_t, 256>& code_class = decoder.code_class();
-  for (const int32_t column : s.codcol) {
-    const auto at = static_cast<size_t>(column - 1);
-    if (at < line.size() && code_class[static_cast<unsigned char>(line[at])] > 0) return "";
-  }
-  ShowTabs(line);
-  return std::string(TrimmedRight(line)).substr(0, kShownHistory);
-}
-
-}  // namespace
-
 AnswersLooked AnswerWarnings(InputFile& input, const ConversionSettings& s) {
   const DataLook look(input, s);
   AnswersLooked looked;
-  looked.header = FirstLineOfNames(input, s);
+  looked.header = ShownHeader(look);
   looked.first_split = look.summarised().first_split;
   auto add = [&](std::string said, bool refutable = true) {
     if (!said.empty()) looked.warnings.push_back({std::move(said), !refutable || look.whole()});
@@ -330,7 +356,8 @@ AnswersLooked AnswerWarnings(InputFile& input, const ConversionSettings& s) {
   if (s.inp) {
     add(JudgeGroups(look, s).said);
   } else {
-    add(Tabs(look, s), false);
+    const Finding tabs = JudgeTabs(look, s);
+    add(tabs.said, tabs.refutable);
   }
   return looked;
 }

@@ -28,6 +28,13 @@ void ShowTabs(std::string& record);
 // looks like a line of names (ch, freq), not a record. Empty when neither.
 std::string PreviewNotes(const std::vector<std::string>& records, bool shown);
 
+// The look's line of names as a line shown to a person says it: tabs shown, cut; empty when
+// the look read no such line.
+std::string ShownHeader(const DataLook& look);
+// What every run says of a line of names (`shown` as ShownHeader gives it): that it is read as
+// no record.
+std::string NamesNote(const std::string& shown);
+
 // What a check found about an answer; nothing when `said` is empty.
 struct Finding {
   enum Kind {
@@ -52,7 +59,7 @@ std::string CountsAnswer(const ConversionSettings& s);
 // as the periods answered, which the conversion could not read (a stop, never refutable).
 Finding JudgePeriods(const DataLook& look, const ConversionSettings& s);
 // Summarised histories, at the counts answer: most records carry more whole numbers after their
-// history than the groups answered.
+// history than the groups answered, or fewer (which the conversion could not read).
 Finding JudgeGroups(const DataLook& look, const ConversionSettings& s);
 // The stratum codes and the history's columns, after the history is placed: letters standing
 // where codes stand (offered as a code left out), a period blank in every record (offered as a
@@ -61,6 +68,11 @@ std::vector<Finding> JudgeStrata(const DataLook& look, const ConversionSettings&
 // A frequency field read by columns that is 0 in over a third of the records or holds numbers
 // separated by blanks (a count for each group: --inp), or that is blank in most records.
 Finding JudgeFrequencyCounts(const DataLook& look, const ConversionSettings& s);
+
+// Records read by columns that hold tabs at or before the frequency field's last column (each
+// tab is one column, whatever a screen shows), offered with the columns, first-last, in which
+// the counts likely stand. Never refutable: the tabs are there.
+Finding JudgeTabs(const DataLook& look, const ConversionSettings& s);
 
 // The judgements of a whole set of answers, for a run whose answers were not typed: a warning
 // for each answer the first records contradict, and whether --strict stops on it.

@@ -150,6 +150,22 @@ int32_t FirstColumnFitting(const DataLook& look, const ConversionSettings& s,
 
 }  // namespace
 
+bool IsLineOfNames(std::string_view line, const ConversionSettings& s) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (s.inp || IsCommentLine(line) || std::any_of(line.begin(), line.end(), digit) ||
+      std::none_of(line.begin(), line.end(), letter)) {
+    return false;
+  }
+  const std::array<int8_t, 256> code_class = RecordDecoder(s).code_class();
+  for (const int32_t column : s.codcol) {
+    const auto at = static_cast<size_t>(column - 1);
+    if (column >= 1 && at < line.size() && code_class[Byte(line[at])] > 0) return false;
+  }
+  return true;
+}
+
 std::string HistoryPlace(const ConversionSettings& s) {
   return s.inp ? "the histories" : "the history in " + ColumnsText(s.codcol);
 }
@@ -181,6 +197,12 @@ void DataLook::ReadRecords(InputFile& input, const ConversionSettings& s) {
   std::string padded;
   DecodedRecord rec;
   std::string_view line;
+  // A first line of names is read as no record, as the conversion reads it.
+  if (input.NextLine(line) && IsLineOfNames(line, s)) {
+    header_.assign(line.substr(0, line.size() - (line.ends_with('\r') ? 1 : 0)));
+  } else {
+    input.Rewind();
+  }
   for (int64_t lines = 0; lines < kLookRecords; ++lines) {
     if (!input.NextLine(line)) {
       whole_ = true;

@@ -84,6 +84,9 @@ class DataLook {
   ByteCounts Columns(const std::vector<int32_t>& columns) const;
   const Frequencies& frequencies() const { return frequencies_; }
   const Summarised& summarised() const { return summarised_; }
+  // The file's first line when it is a line of names (IsLineOfNames), read as no record; empty
+  // when it is none.
+  const std::string& header() const { return header_; }
 
  private:
   void ReadRecords(InputFile& input, const ConversionSettings& s);
@@ -97,7 +100,13 @@ class DataLook {
   std::vector<int64_t> lengths_;  // lengths_[n]: records n columns long (at most kLineWidth)
   Frequencies frequencies_;
   Summarised summarised_;
+  std::string header_;
 };
+
+// A file's first line read by columns that holds names over the columns (ch, freq): letters,
+// no digit, no comment, and no stratum code at the history's columns. The conversion reads it
+// as no record, and so does a look.
+bool IsLineOfNames(std::string_view line, const ConversionSettings& s);
 
 // Where the history and the frequency stand, as the lines about them name them: "the
 // histories" (summarised), "the history in columns 1-6", "the frequency in columns 10-11".

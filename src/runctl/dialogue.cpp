@@ -131,15 +131,24 @@ class Dialogue {
   // the place of the old among the answers kept.
   void AskStratumCodesAgain();
   void AskStratumColumnsAgain();
+  // Summarised histories: asks the counts again after the stratum codes; the new answer takes
+  // the place of the old, and the codes are asked again when the strata change.
+  void AskCountsAgain();
   // Summarised histories, at the counts: refuses periods the histories deny, and at a terminal
   // groups they deny, unless the same counts were refused before (kept in `refused`).
   void CheckCountsInData(std::vector<std::string>& refused);
+  // The answers the records denied once, and were asked again, as the history is settled.
+  struct Refused {
+    std::vector<std::string> codes;
+    std::vector<std::vector<int32_t>> columns;
+    bool counts = false;  // once: no other counts mend a blank period of summarised histories
+  };
   // At a terminal, after the history is placed: asks again, once for each answer, a stratum
   // code left out or never used (the stratum codes, whose number then gives the strata) or a
-  // period blank in every record (the first column). True when an answer was asked again.
-  // `fits`: the history fits the codes; else only a code left out is asked (before the columns).
-  bool MendStrata(const DataLook& look, bool fits, std::vector<std::string>& codes_refused,
-                  std::vector<std::vector<int32_t>>& columns_refused);
+  // period blank in every record (the first column; the counts, for summarised histories,
+  // whose length fixes the periods). True when an answer was asked again. `fits`: the history
+  // fits the codes; else only a code left out is asked (before the columns).
+  bool MendStrata(const DataLook& look, bool fits, Refused& refused);
   // At a terminal, refuses `codes` for `column` when the first records (`look`) cannot match
   // them, unless they were refused once already (kept in `refused`): codes typed again are
   // taken, the data may be unusual on purpose. `name`: "age", "group".
@@ -388,6 +397,20 @@ void Dialogue::AskStratumColumnsAgain() {
   AskStratumColumns();
 }
 
+void Dialogue::AskCountsAgain() {
+  const size_t from = counts_mark_;
+  const size_t again = answers_.Mark();
+  const int32_t strata = s_.nstrata;
+  AskCounts();
+  SetSummarisedFields();
+  const size_t lines = answers_.Mark() - again;
+  answers_.Replace(from, codes_mark_, again);
+  counts_mark_ = from;
+  codes_mark_ = from + lines;
+  // (The codes typed name the strata answered before.)
+  if (s_.nstrata != strata) AskStratumCodesAgain();
+}
+
 void Dialogue::CheckCountsInData(std::vector<std::string>& refused) {
   const DataLook look(input_, s_);
   if (const Finding periods = JudgePeriods(look, s_)) Refuse(periods.said);
@@ -399,22 +422,29 @@ void Dialogue::CheckCountsInData(std::vector<std::string>& refused) {
   }
 }
 
-bool Dialogue::MendStrata(const DataLook& look, bool fits, std::vector<std::string>& codes_refused,
-                          std::vector<std::vector<int32_t>>& columns_refused) {
+bool Dialogue::MendStrata(const DataLook& look, bool fits, Refused& refused) {
   for (const Finding& found : JudgeStrata(look, s_)) {
     if (!fits && found.kind != Finding::kLeftOut) continue;
+    if (found.kind == Finding::kBlankPeriod && s_.inp) {
+      if (refused.counts) continue;
+      Tell(found.said + "; the counts again (the histories' " + Counted(s_.nyrs, "character") +
+           " are the periods: the same counts, " + CountsAnswer(s_) + ", keep them)");
+      refused.counts = true;
+      AskCountsAgain();
+      return true;
+    }
     if (found.kind == Finding::kBlankPeriod) {
-      if (s_.inp || found.offered.empty() || Has(columns_refused, s_.codcol)) continue;
+      if (found.offered.empty() || Has(refused.columns, s_.codcol)) continue;
       Tell(found.said + "; the first column again (the same again keeps it)");
-      columns_refused.push_back(s_.codcol);
+      refused.columns.push_back(s_.codcol);
       AskStratumColumnsAgain();
       return true;
     }
-    if (Has(codes_refused, s_.scodes)) continue;
+    if (Has(refused.codes, s_.scodes)) continue;
     Tell(found.said +
          "; the stratum codes again, which give the number of strata (the same codes "
          "again keep them)");
-    codes_refused.push_back(s_.scodes);
+    refused.codes.push_back(s_.scodes);
     const int32_t before = s_.nstrata;
     strata_follow_codes_ = true;
     AskStratumCodesAgain();
@@ -437,37 +467,41 @@ bool Dialogue::MendStrata(const DataLook& look, bool fits, std::vector<std::stri
 // and the stratum codes are asked again; codes typed again as they were are taken.
 void Dialogue::SettleHistory() {
   if (!answers_.interactive()) return;
-  std::vector<std::string> codes_refused;
-  std::vector<std::vector<int32_t>> columns_refused;
+  Refused refused;
   bool columns_stand = s_.inp;  // a file of summarised histories has no column to ask
   const std::string codes_again = "; the stratum codes again (the same codes again keep them)";
+  bool names_told = false;
   for (;;) {
     const DataLook look(input_, s_);
+    // (Placed by the history's columns, a first line of names is no record.)
+    if (!look.header().empty() && !names_told) {
+      Tell(NamesNote(ShownHeader(look)));
+      names_told = true;
+    }
     if (look.records() == 0) return;
     Tell(HistoryHolds(look, s_));
     const HistoryJudgement judgement = JudgeHistory(look, s_);
     if ((judgement.fault == HistoryJudgement::kNone ||
          judgement.fault == HistoryJudgement::kForeign) &&
-        MendStrata(look, judgement.fault == HistoryJudgement::kNone, codes_refused,
-                   columns_refused)) {
+        MendStrata(look, judgement.fault == HistoryJudgement::kNone, refused)) {
       continue;
     }
-    if (judgement.fault == HistoryJudgement::kNone || Has(codes_refused, s_.scodes)) return;
+    if (judgement.fault == HistoryJudgement::kNone || Has(refused.codes, s_.scodes)) return;
     if (judgement.fault == HistoryJudgement::kCase) {
       Tell(judgement.said + "; the stratum codes again, as the file writes them: " +
            judgement.file_case + " (the same codes again keep them)");
     } else if (!columns_stand) {
       Tell(judgement.said + "; the first column again (the same again keeps it, and asks the "
            "stratum codes again)");
-      columns_refused.push_back(s_.codcol);
+      refused.columns.push_back(s_.codcol);
       AskStratumColumnsAgain();
-      if (!Has(columns_refused, s_.codcol)) continue;
+      if (!Has(refused.columns, s_.codcol)) continue;
       columns_stand = true;
       Tell("the history stays where it was" + codes_again);
     } else {
       Tell(judgement.said + codes_again);
     }
-    codes_refused.push_back(s_.scodes);
+    refused.codes.push_back(s_.scodes);
     AskStratumCodesAgain();
   }
 }
@@ -584,7 +618,17 @@ void Dialogue::AskFrequency() {
     Tell(FrequencyHolds(look, s_));
     const std::pair<int32_t, int32_t> columns(s_.frqcol1, s_.frqcol2);
     if (Has(refused, columns)) return;
-    std::string said = JudgeFrequency(look, s_);
+    // Tabs before the field explain the other findings: a screen shows the counts further on.
+    // (Columns typed as the counts stand, read in the preview where a tab is one column, are
+    // taken.)
+    std::string said;
+    if (const Finding tabs = JudgeTabs(look, s_);
+        tabs && tabs.offered == std::to_string(s_.frqcol1) + "-" + std::to_string(s_.frqcol2)) {
+      Tell(tabs.said);
+    } else if (tabs) {
+      said = tabs.said + (tabs.offered.empty() ? "" : "; the counts stand in columns " + tabs.offered);
+    }
+    if (said.empty()) said = JudgeFrequency(look, s_);
     if (said.empty()) said = JudgeFrequencyCounts(look, s_).said;
     if (!said.empty()) {
       refused.push_back(columns);

@@ -231,7 +231,7 @@ std::vector<std::string> WarnOfAnswers(RunContext& run, ConversionSettings& sett
   if (warnings.empty() && looked.first_split.empty() && looked.header.empty()) return warnings;
   run.console.Flush();
   if (!looked.header.empty()) {
-    run.err << "haplovex: line 1 (" << looked.header << ") holds names, not a record: it is read as none\n";
+    run.err << "haplovex: " << NamesNote(looked.header) << "\n";
   }
   if (!looked.first_split.empty()) run.err << "haplovex: " << looked.first_split << "\n";
   for (const std::string& warning : warnings) {

@@ -251,22 +251,92 @@ for f in HAPLOVEX.OUT HAPLOVEX.SUM HAPLOVEX.ANS; do
   expect "inp-replay-$f" cmp -s "$inp/$f" "$inp_again/$f"
 done
 
-# Plausible answers the records deny, typed at a terminal: a count for each of two groups
-# answered as one group, and a stratum code left out. Each is asked again at its own question,
-# and the answers offered give the files of the run answered right; piped, the same wrong
-# answers warn before any record is converted, and --strict stops with the folder unchanged.
-deny="$work/deny"
-mkdir -p "$deny/right"
-printf '1121111 1 0;\n2211102 0 1;\n1101201 0 1;\n3301101 2 0;\n' > "$deny/two.inp"
-cp "$deny/two.inp" "$deny/right/"
-printf '#haplovex --inp\ntwo.inp\n3,7,1,2\n123\nMF\n2\nTwo\n' > "$deny/right.txt"
-(cd "$deny/right" && "$bin" ../right.txt > /dev/null 2>&1)
-cat > "$work/deny.script" <<'EOF'
-expect FILE:
-send two.inp
+# Plausible answers the records deny, typed at a terminal: each is asked again at its own
+# question with the answer likely meant offered, and the answers offered give the files of the
+# run answered right; piped, the same wrong answers are told before any record is converted,
+# and --strict stops with the folder unchanged.
+#   deny NAME OPTION FILE RECORDS RIGHT WRONG TOLD < SCRIPT
+# RECORDS are written to FILE (printf format); RIGHT and WRONG are answers (printf format,
+# after the file name), WRONG empty for a case with no scripted warning; TOLD is what a --strict
+# run of WRONG says, on standard output or error. SCRIPT types the wrong answers and then
+# those offered.
+deny() {
+  local name=$1 option=$2 file=$3 records=$4 right=$5 wrong=$6 told=$7
+  local at="$work/deny-$name"
+  mkdir -p "$at/right"
+  printf "$records" > "$at/$file"
+  cp "$at/$file" "$at/right/"
+  { [ -z "$option" ] || echo "#haplovex $option"; echo "$file"; printf "$right"; } > "$at/right.txt"
+  (cd "$at/right" && "$bin" ../right.txt > .console 2>&1)
+  expect "deny-$name-right-run" [ $? = 0 ]
+  { echo "expect FILE:"; echo "send $file"; cat; echo "expect === HAPLOVEX FINISHED OK ==="; } > "$at.script"
+  (cd "$at" && "$pty" "$at.script" "$at.transcript" -- "$bin" $option)
+  expect "deny-$name-mended-run-finishes" [ $? = 0 ]
+  for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
+    expect "deny-$name-mended-$f" cmp -s "$at/$f" "$at/right/$f"
+  done
+  expect "deny-$name-mended-answers" cmp -s "$at/HAPLOVEX.ANS" "$at/right.txt"
+  [ -n "$wrong" ] || return 0
+  { [ -z "$option" ] || echo "#haplovex $option"; echo "$file"; printf "$wrong"; } > "$at/wrong.txt"
+  rm -f "$at"/HAPLOVEX.*
+  (cd "$at" && "$bin" --strict wrong.txt > .console 2> .err)
+  expect "deny-$name-strict-stops" [ $? = 1 ]
+  expect "deny-$name-strict-says-why" has <(cat "$at/.console" "$at/.err") "$told"
+  expect "deny-$name-strict-before-converting" bash -c "! grep -q 'records read' '$at/.console'"
+  expect "deny-$name-strict-nothing-written" [ "$(cd "$at" && ls -A | grep -c HAPLOVEX)" = 0 ]
+}
+# (Two groups' counts after histories of three strata, 1 to 3, read with --inp.)
+two='1121111 1 0;\n2211102 0 1;\n1101201 0 1;\n3301101 2 0;\n'
+deny groups --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '3,7,1,1\n123\n2\nTwo\n' \
+  'haplovex: warning: every record has 2 whole-number counts after its history: 2 groups?' <<'EOF'
 expect GROUPS(eg 3,7,1,1):
-send 2,7,1,1
-expect every record has 2 whole-number counts after its history: 2 groups?
+send 3,7,1,1
+expect every record has 2 whole-number counts after its history: 2 groups? (the counts 3,7,1,2;
+expect GROUPS(eg 3,7,1,1):
+send 3,7,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 123
+expect GROUP-CODES:
+send MF
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Two
+EOF
+deny fewer-groups --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '3,7,1,3\n123\nMFX\n2\nTwo\n' \
+  'haplovex: warning: every record has 2 whole-number counts after its history: 2 groups? (the counts 3,7,1,2; with 3 groups, each record needs 3)' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 3,7,1,3
+expect (the counts 3,7,1,2; with 3 groups, each record needs 3) (the same counts again keep them); please answer again
+expect GROUPS(eg 3,7,1,1):
+send 3,7,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 123
+expect GROUP-CODES:
+send MF
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Two
+EOF
+deny periods --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '3,8,1,2\n123\nMF\n2\nTwo\n' \
+  'where the counts answer gives 8 periods: the counts that fit them are 3,7,1,2' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 3,8,1,2
+expect the counts that fit them are 3,7,1,2; please answer again
+expect GROUPS(eg 3,7,1,1):
+send 3,7,1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 123
+expect GROUP-CODES:
+send MF
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Two
+EOF
+deny left-out --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '2,7,1,2\n12\nMF\n2\nTwo\n' \
+  'a stratum code left out? (3 strata with the codes 123)' <<'EOF'
 expect GROUPS(eg 3,7,1,1):
 send 2,7,1,2
 expect STRATA CODES(no quotes or spaces- eg 123):
@@ -280,21 +350,174 @@ expect MODEL SETS (1,2,3, or 4):
 send 2
 expect TITLE(no quotes):
 send Two
-expect === HAPLOVEX FINISHED OK ===
 EOF
-(cd "$deny" && "$pty" "$work/deny.script" "$work/deny.transcript" -- "$bin" --inp)
-expect deny-mended-run-finishes [ $? = 0 ]
-for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
-  expect "deny-mended-$f" cmp -s "$deny/$f" "$deny/right/$f"
-done
-expect deny-mended-answers cmp -s "$deny/HAPLOVEX.ANS" "$deny/right.txt"
-printf '#haplovex --inp\ntwo.inp\n2,7,1,1\n12\n2\nTwo\n' > "$deny/wrong.txt"
-rm -f "$deny"/HAPLOVEX.*
-(cd "$deny" && "$bin" --strict wrong.txt > .console 2> .err)
-expect deny-strict-stops [ $? = 1 ]
-expect deny-strict-warns has "$deny/.err" "haplovex: warning: every record has 2 whole-number counts after its history: 2 groups?"
-expect deny-strict-before-converting bash -c "! grep -q 'records read' '$deny/.console'"
-expect deny-strict-nothing-written [ "$(cd "$deny" && ls -A | grep -c HAPLOVEX)" = 0 ]
+# (Moves among L, M and S by columns, S in five periods' columns; a count in column 8.)
+moves='LM0S0L 1\nS0LL0M 2\nSMSS0L 1\nLLM0S0 3\n'
+deny unused '' moves.txt "$moves" '3,6,1,1\nLMS\n1\n0\n8\n8\n2\nMoves\n' \
+  '4,6,1,1\nLMSX\n1\n0\n8\n8\n2\nMoves\n' \
+  'haplovex: warning: the stratum code X stands nowhere in the history in columns 1-6 of the 4 records: 3 strata with the codes LMS?' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 4,6,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send LMSX
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect the stratum code X stands nowhere in the history in columns 1-6 of the 4 records: 3 strata with the codes LMS?; the stratum codes again
+expect STRATA CODES(no quotes or spaces- eg 123):
+send LMS
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 8
+expect ENDING COLUMN:
+send 8
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Moves
+EOF
+deny column-off '' moves.txt "$moves" '3,6,1,1\nLMS\n1\n0\n8\n8\n2\nMoves\n' \
+  '3,6,1,1\nLMS\n2\n0\n8\n8\n2\nMoves\n' \
+  'period 6 is blank in every record (column 7 holds no stratum code); the histories fit from column 1 on' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 3,6,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send LMS
+expect FIRST COLUMN OF STRATA CODES:
+send 2
+expect period 6 is blank in every record (column 7 holds no stratum code); the histories fit from column 1 on; the first column again
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 8
+expect ENDING COLUMN:
+send 8
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Moves
+EOF
+# (Counts of two digits, in columns 9-10: a frequency read from column 10 alone is 0.)
+tens='1121111 10\n2211102 20\n1101201 30\n'
+deny frequency-zero '' tens.txt "$tens" '2,7,1,1\n12\n1\n0\n9\n10\n2\nTens\n' \
+  '2,7,1,1\n12\n1\n0\n10\n10\n2\nTens\n' \
+  'haplovex: warning: the frequency in column 10 is 0 in 3 of the 3 records, which count no animal' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 2,7,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 12
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 10
+expect ENDING COLUMN:
+send 10
+expect is 0 in 3 of the 3 records, which count no animal; a file with a count for each group after its history is read with --inp (the same columns again keep them)
+expect STARTING COLUMN:
+send 9
+expect ENDING COLUMN:
+send 10
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Tens
+EOF
+deny frequency-blank '' tens.txt "$tens" '2,7,1,1\n12\n1\n0\n9\n10\n2\nTens\n' \
+  '2,7,1,1\n12\n1\n0\n11\n12\n2\nTens\n' \
+  'haplovex: warning: the frequency in columns 11-12 is blank in 3 of the 3 records, which count no animal' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 2,7,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 12
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 11
+expect ENDING COLUMN:
+send 12
+expect is blank in 3 of the 3 records, which count no animal (the same columns again keep them)
+expect STARTING COLUMN:
+send 9
+expect ENDING COLUMN:
+send 10
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Tens
+EOF
+# (A line of names, and a tab between each history and its count: a screen shows the counts
+# from column 9 on, where they stand in columns 6-8.)
+tabbed='ch\tfreq\nA000\t491\nAB0B\t12\nA0BA\t5\n'
+deny tabs '' tabbed.txt "$tabbed" '2,4,1,1\nAB\n1\n0\n6\n8\n2\nTabs\n' \
+  '2,4,1,1\nAB\n1\n0\n9\n11\n2\nTabs\n' \
+  'haplovex: warning: the 3 records hold 3 tabs at or before column 11' <<'EOF'
+expect line 1 (ch>freq) looks like a line of names
+expect GROUPS(eg 3,7,1,1):
+send 2,4,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send AB
+expect FIRST COLUMN OF STRATA CODES:
+send 1
+expect line 1 (ch>freq) holds names, not a record: it is read as none
+expect the history in columns 1-4 holds, in the 3 records, the characters A 4  B 3  0 5
+expect FATE COLUMN:
+send 0
+expect STARTING COLUMN:
+send 9
+expect ENDING COLUMN:
+send 11
+expect however wide a screen shows it; the counts stand in columns 6-8 (the same columns again keep them); please answer again
+expect STARTING COLUMN:
+send 6
+expect ENDING COLUMN:
+send 8
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Tabs
+EOF
+# (The last period blank in every record, with --inp: the histories fix the periods, and the
+# same counts typed again are taken.)
+deny blank-period --inp blank.inp '1121110 1;\n2211100 1;\n1101200 2;\n' '2,7,1,1\n12\n2\nBlank\n' \
+  '2,7,1,1\n12\n2\nBlank\n' \
+  'haplovex: warning: period 7 is blank in every record (character 7 of the histories holds no stratum code)' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 2,7,1,1
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 12
+expect period 7 is blank in every record (character 7 of the histories holds no stratum code); the counts again (the histories' 7 characters are the periods: the same counts, 2,7,1,1, keep them)
+expect GROUPS(eg 3,7,1,1):
+send 2,7,1,1
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Blank
+EOF
+# (A counts line typed in part, completed by the next, as an answers file reads on; a title
+# with a ', asked again.)
+deny counts-and-title --inp two.inp "$two" '3,7\n1,2\n123\nMF\n2\nTwo birds\n' '' '' <<'EOF'
+expect GROUPS(eg 3,7,1,1):
+send 3,7
+expect still awaited: AGE-CLASSES,GROUPS:
+send 1,2
+expect STRATA CODES(no quotes or spaces- eg 123):
+send 123
+expect GROUP-CODES:
+send MF
+expect MODEL SETS (1,2,3, or 4):
+send 2
+expect TITLE(no quotes):
+send Two bird's
+expect the title holds a ', which ends the quoted title in HAPLOVEX.OUT early (the same title again keeps it); please answer again
+expect TITLE(no quotes):
+send Two birds
+EOF
 
 # Ctrl-D ends the run at a terminal as anywhere: nothing of the run is written, but for the
 # answers typed so far, kept for the run to be finished from them.

@@ -220,6 +220,12 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
   folder_.Write("dipper.inp", "1121111 1 0;\n2211102 0 1;\n1101201 0 1;\n");
   folder_.Write("dipper.txt", "1121111  0 1\n2211102  0 1\n1101201  1 0\n");
   folder_.Write("blank.txt", "1121111 5\n2211102  \n1101201  \n");
+  // One count after each history; the last period blank in every record.
+  folder_.Write("one.inp", "1121111 1;\n2211102 3;\n1101201 2;\n");
+  folder_.Write("blank.inp", "1121110 1;\n2211100 1;\n1101200 2;\n");
+  // A line of names, and a tab between the history and the count, which a screen widens to
+  // column 9.
+  folder_.Write("mstrata.txt", "ch\tfreq\nA000\t491\nAB0B\t12\nA0BA\t5\n");
   // A line of names over records with tabs, the names under 5% of the history's characters.
   std::string tabs = "ch\tfreq\n";
   for (int k = 0; k < 12; ++k) tabs += "A0BA\t5\nAB0B\t2\n";
@@ -332,6 +338,25 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
         "them); please answer again"},
        {"2,7,1,2", "12", "MF", "2", "B"},
        "dipper.inp"},
+      {"--inp: one count on each record answered as two groups",
+       {"2,7,1,2", "2,7,1,1", "12", "2", "B"},
+       {"every record has 1 whole-number count after its history: 1 group? (the counts "
+        "2,7,1,1; with 2 groups, each record needs 2) (the same counts again keep them); please "
+        "answer again"},
+       {"2,7,1,1", "12", "2", "B"},
+       "one.inp"},
+      {"--inp: a last period blank in every record asks the counts again, once",
+       {"2,7,1,1", "12", "2,7,1,1", "2", "B"},
+       {"period 7 is blank in every record (character 7 of the histories holds no stratum "
+        "code); the counts again (the histories' 7 characters are the periods: the same counts, "
+        "2,7,1,1, keep them)"},
+       {"2,7,1,1", "12", "2", "B"},
+       "blank.inp"},
+      {"--inp: counts typed again with other strata ask the codes again",
+       {"3,7,1,1", "123", "2,7,1,1", "12", "2", "B"},
+       {"period 7 is blank in every record", "the counts again"},
+       {"2,7,1,1", "12", "2", "B"},
+       "blank.inp"},
       {"--inp: one group typed again is taken",
        {"2,7,1,1", "2,7,1,1", "12", "2", "B"},
        {"every record has 2 whole-number counts"},
@@ -379,6 +404,18 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
         "like a line of names, not a record"},
        {"2,4,1,1", "AB", "1", "0", "6", "6", "2", "B"},
        "tabs.txt"},
+      {"a tab widens on a screen: the columns the counts stand in are offered",
+       {"2,4,1,1", "AB", "1", "0", "9", "11", "6", "8", "2", "B"},
+       {"line 1 (ch>freq) holds names, not a record: it is read as none",
+        // (The line of names is not tallied.)
+        "the history in columns 1-4 holds, in the 3 records, the characters A 4  B 3  0 5\n",
+        "the 3 records hold 3 tabs at or before column 11, the frequency field's last (the first "
+        "in column 5): each tab is one column of the record, however wide a screen shows it; the "
+        "counts stand in columns 6-8 (the same columns again keep them); please answer again",
+        "the frequency in columns 6-8 holds, in the 3 records: counts 5 to 491, 0 blank",
+        "the 3 records hold 3 tabs at or before column 8"},
+       {"2,4,1,1", "AB", "1", "0", "6", "8", "2", "B"},
+       "mstrata.txt"},
       {"a frequency blank in most records",
        {"2,7,1,1", "12", "1", "0", "9", "9", "9", "9", "2", "B"},
        {"the frequency in column 9 is blank in 2 of the 3 records, which count no animal"},

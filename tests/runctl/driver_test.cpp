@@ -657,8 +657,8 @@ TEST_F(RunTest, TypedAnswersAreKeptUntilTheRunFinishes) {
   // Every answer given, and a history past the first 10,000 records of another length than the
   // periods: the note names the counts as the answer to change.
   std::string long_history;
-  for (int k = 0; k < 10'000; ++k) long_history += "AB0 1;\n";
-  folder_.Write("late.inp", long_history + "AB00 1;\n");
+  for (int k = 0; k < 10'000; ++k) long_history += "A0B 1;\n";
+  folder_.Write("late.inp", long_history + "A0B0 1;\n");
   for (const std::string& name : OtherNames()) {
     if (name != "late.inp") std::filesystem::remove(folder_.path() / name);
   }
@@ -1124,7 +1124,7 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
        "stratum codes nor 0, . or blank; the histories fit from column 2 on"},
       // Columns 1-2 and 5-6 hold as many codes, each two columns from those typed.
       {"the nearer column on a tie is the earlier",
-       "ABxxAB\nABxxAB\n",
+       "AB00AB\nAB00AB\n",
        {"2,2,1,1", "AB", "3", "0", "0", "2", "B"},
        "none of the stratum codes AB stands in the history in columns 3-4 of the 2 records; the "
        "histories fit from column 1 on"},
@@ -1167,6 +1167,11 @@ TEST_F(RunTest, AnswersTheFirstRecordsContradictAreWarnedOfFirst) {
        {"4,6,1,1", "ABCD", "2", "B"},
        "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2; "
        "with 1 group, 1 of the 2 records count no animal)"},
+      {"--inp two counts on each record answered as three groups",
+       "",
+       {"4,6,1,3", "ABCD", "MFX", "2", "B"},
+       "every record has 2 whole-number counts after its history: 2 groups? (the counts 4,6,1,2; "
+       "with 3 groups, each record needs 3)"},
       {"tabs before the frequency field",
        "A0BA\t 5\nAB0B\t 2\n",
        {"2,4,1,1", "AB", "1", "0", "6", "7", "2", "B"},
@@ -1241,6 +1246,11 @@ TEST_F(RunTest, AFirstLineOfNamesIsNoRecord) {
               std::string::npos)
         << err_;
     EXPECT_NE(err_.find("1 record with no capture; the first is record 2 (line 3)"), std::string::npos)
+        << err_;
+    // The look at the first records, before the conversion, reads the line as no record too.
+    EXPECT_NE(err_.find("haplovex: warning: the 3 records hold 3 tabs at or before column 7, the "
+                        "frequency field's last (the first in column 5)"),
+              std::string::npos)
         << err_;
   }
   options_ = RunOptions{};
