@@ -154,15 +154,25 @@ Finding JudgeTabs(const DataLook& look, const ConversionSettings& s) {
            std::to_string(last) + ", the frequency field's last (the first in column " +
            std::to_string(first) +
            "): each tab is one column of the record, however wide a screen shows it";
-  // A screen widens a tab: the numbers stand before the columns it shows them in, in the last
-  // run of digits that starts at or before the field's first column.
+  // Columns typed that hold one run of digits whole, and no other digit, are offered as typed.
+  // Otherwise a screen widened a tab: the numbers stand before the columns it showed them in,
+  // in the last run of digits that starts at or before the field's first column.
   const std::vector<std::pair<int32_t, int32_t>> runs = DigitRuns(look, s);
+  auto columns = [](int32_t from, int32_t to) {
+    return std::to_string(from) + "-" + std::to_string(to);
+  };
+  const auto within = std::find_if(runs.begin(), runs.end(), [&](const auto& run) {
+    return run.second >= s.frqcol1 && run.first <= s.frqcol2;
+  });
+  if (within != runs.end() && s.frqcol1 <= within->first && within->second <= s.frqcol2 &&
+      (within + 1 == runs.end() || (within + 1)->first > s.frqcol2)) {
+    f.offered = columns(s.frqcol1, s.frqcol2);
+    return f;
+  }
   const auto before = std::find_if(runs.rbegin(), runs.rend(), [&](const auto& run) {
     return run.first <= s.frqcol1;
   });
-  if (before != runs.rend()) {
-    f.offered = std::to_string(before->first) + "-" + std::to_string(before->second);
-  }
+  if (before != runs.rend()) f.offered = columns(before->first, before->second);
   return f;
 }
 

@@ -71,7 +71,8 @@ Finding JudgeFrequencyCounts(const DataLook& look, const ConversionSettings& s);
 
 // Records read by columns that hold tabs at or before the frequency field's last column (each
 // tab is one column, whatever a screen shows), offered with the columns, first-last, in which
-// the counts likely stand. Never refutable: the tabs are there.
+// the counts likely stand (those typed, when they hold the counts and no other digits). Never
+// refutable: the tabs are there.
 Finding JudgeTabs(const DataLook& look, const ConversionSettings& s);
 
 // The judgements of a whole set of answers, for a run whose answers were not typed: a warning

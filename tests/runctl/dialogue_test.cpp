@@ -416,6 +416,12 @@ TEST_F(DialogueTest, AtATerminalTheRecordsMendAnAnswer) {
         "the 3 records hold 3 tabs at or before column 8"},
        {"2,4,1,1", "AB", "1", "0", "6", "8", "2", "B"},
        "mstrata.txt"},
+      {"tabs said at the frequency columns typed where the counts stand, which are taken",
+       {"2,4,1,1", "AB", "1", "0", "6", "9", "2", "B"},
+       {"the 3 records hold 3 tabs at or before column 9, the frequency field's last (the first "
+        "in column 5): each tab is one column of the record, however wide a screen shows it\n"},
+       {"2,4,1,1", "AB", "1", "0", "6", "9", "2", "B"},
+       "mstrata.txt"},
       {"a frequency blank in most records",
        {"2,7,1,1", "12", "1", "0", "9", "9", "9", "9", "2", "B"},
        {"the frequency in column 9 is blank in 2 of the 3 records, which count no animal"},
