@@ -259,7 +259,7 @@ done
 # RECORDS are written to FILE (printf format); RIGHT and WRONG are answers (printf format,
 # after the file name), WRONG empty for a case with no scripted warning; TOLD is what a --strict
 # run of WRONG says, on standard output or error. SCRIPT types the wrong answers and then
-# those offered.
+# those offered, up to the model set.
 deny() {
   local name=$1 option=$2 file=$3 records=$4 right=$5 wrong=$6 told=$7
   local at="$work/deny-$name"
@@ -269,7 +269,13 @@ deny() {
   { [ -z "$option" ] || echo "#haplovex $option"; echo "$file"; printf "$right"; } > "$at/right.txt"
   (cd "$at/right" && "$bin" ../right.txt > .console 2>&1)
   expect "deny-$name-right-run" [ $? = 0 ]
-  { echo "expect FILE:"; echo "send $file"; cat; echo "expect === HAPLOVEX FINISHED OK ==="; } > "$at.script"
+  # (Model set 2 and the title of RIGHT end the script, unless it types the title itself.)
+  local typed title
+  typed=$(cat)
+  title=$(printf "$right" | tail -n 1)
+  { echo "expect FILE:"; echo "send $file"; echo "$typed"
+    [[ $typed == *TITLE* ]] || printf 'expect MODEL SETS (1,2,3, or 4):\nsend 2\nexpect TITLE(no quotes):\nsend %s\n' "$title"
+    echo "expect === HAPLOVEX FINISHED OK ==="; } > "$at.script"
   (cd "$at" && "$pty" "$at.script" "$at.transcript" -- "$bin" $option)
   expect "deny-$name-mended-run-finishes" [ $? = 0 ]
   for f in HAPLOVEX.OUT HAPLOVEX.SUM; do
@@ -298,10 +304,6 @@ expect STRATA CODES(no quotes or spaces- eg 123):
 send 123
 expect GROUP-CODES:
 send MF
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Two
 EOF
 deny fewer-groups --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '3,7,1,3\n123\nMFX\n2\nTwo\n' \
   'haplovex: warning: every record has 2 whole-number counts after its history: 2 groups? (the counts 3,7,1,2; with 3 groups, each record needs 3)' <<'EOF'
@@ -314,10 +316,6 @@ expect STRATA CODES(no quotes or spaces- eg 123):
 send 123
 expect GROUP-CODES:
 send MF
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Two
 EOF
 deny periods --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '3,8,1,2\n123\nMF\n2\nTwo\n' \
   'where the counts answer gives 8 periods: the counts that fit them are 3,7,1,2' <<'EOF'
@@ -330,10 +328,6 @@ expect STRATA CODES(no quotes or spaces- eg 123):
 send 123
 expect GROUP-CODES:
 send MF
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Two
 EOF
 deny left-out --inp two.inp "$two" '3,7,1,2\n123\nMF\n2\nTwo\n' '2,7,1,2\n12\nMF\n2\nTwo\n' \
   'a stratum code left out? (3 strata with the codes 123)' <<'EOF'
@@ -346,10 +340,6 @@ expect STRATA CODES(no quotes or spaces- eg 123):
 send 123
 expect GROUP-CODES:
 send MF
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Two
 EOF
 # (Moves among L, M and S by columns, S in five periods' columns; a count in column 8.)
 moves='LM0S0L 1\nS0LL0M 2\nSMSS0L 1\nLLM0S0 3\n'
@@ -371,10 +361,6 @@ expect STARTING COLUMN:
 send 8
 expect ENDING COLUMN:
 send 8
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Moves
 EOF
 deny column-off '' moves.txt "$moves" '3,6,1,1\nLMS\n1\n0\n8\n8\n2\nMoves\n' \
   '3,6,1,1\nLMS\n2\n0\n8\n8\n2\nMoves\n' \
@@ -394,10 +380,6 @@ expect STARTING COLUMN:
 send 8
 expect ENDING COLUMN:
 send 8
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Moves
 EOF
 # (Counts of two digits, in columns 9-10: a frequency read from column 10 alone is 0.)
 tens='1121111 10\n2211102 20\n1101201 30\n'
@@ -421,10 +403,6 @@ expect STARTING COLUMN:
 send 9
 expect ENDING COLUMN:
 send 10
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Tens
 EOF
 deny frequency-blank '' tens.txt "$tens" '2,7,1,1\n12\n1\n0\n9\n10\n2\nTens\n' \
   '2,7,1,1\n12\n1\n0\n11\n12\n2\nTens\n' \
@@ -446,10 +424,6 @@ expect STARTING COLUMN:
 send 9
 expect ENDING COLUMN:
 send 10
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Tens
 EOF
 # (A line of names, and a tab between each history and its count: a screen shows the counts
 # from column 9 on, where they stand in columns 6-8.)
@@ -477,10 +451,6 @@ expect STARTING COLUMN:
 send 6
 expect ENDING COLUMN:
 send 8
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Tabs
 EOF
 # (The last period blank in every record, with --inp: the histories fix the periods, and the
 # same counts typed again are taken.)
@@ -494,10 +464,6 @@ send 12
 expect period 7 is blank in every record (character 7 of the histories holds no stratum code); the counts again (the histories' 7 characters are the periods: the same counts, 2,7,1,1, keep them)
 expect GROUPS(eg 3,7,1,1):
 send 2,7,1,1
-expect MODEL SETS (1,2,3, or 4):
-send 2
-expect TITLE(no quotes):
-send Blank
 EOF
 # (A counts line typed in part, completed by the next, as an answers file reads on; a title
 # with a ', asked again.)
