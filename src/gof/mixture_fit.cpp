@@ -267,7 +267,9 @@ void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace, const KnownMax
         if (s.jump[i] < 0) valid = false;
       }
       if (valid) break;
-      if (alpha > -1.01) {
+      // Halving towards -1 ends within 0.01 of it from any finite length; an infinite one (the
+      // change of the change so small that the ratio overflows) never would: a plain step.
+      if (alpha > -1.01 || std::isinf(alpha)) {
         s.jump = s.two;
         break;
       }

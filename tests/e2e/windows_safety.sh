@@ -3,8 +3,9 @@
 # and HAPLOVEX.SUM whole and leaves no file of its own behind (its lock file included); a run
 # stopped by Ctrl-C in the middle of a conversion leaves the folder as it found it; a second run
 # while one converts is refused at once; names beyond ASCII, in a deep folder, are worked in as
-# any other. (wine itself does not start a program in a folder deeper than 260 characters, so
-# the folder here stays below that.)
+# any other; a folder deeper than 260 characters holds the answers file of a run, and is the
+# folder of a run reached by a short link (wine itself starts no program whose current folder
+# is that deep, so a run is not started in it by its own name).
 #   windows_safety.sh PROGRAM   (a script that runs haplovex.exe under wine)
 set -uo pipefail
 bin=$(realpath "$1")
@@ -96,6 +97,25 @@ status=$?
 if [ "$status" != 0 ]; then fail deep "exit status $status: $(tail -n 2 "$deep/.console" | tr '\n' ' ')"
 elif [ "$(head -n 1 "$deep/HAPLOVEX.OUT" 2>/dev/null)" != "PROC TITLE 'Deep';" ]; then fail deep "no HAPLOVEX.OUT"
 elif ! grep -q "gänse-été.txt" "$deep/.console"; then fail deep "the file's name is not shown as it is"
+else pass; fi
+
+# Beyond 260 characters: the answers file named by its full path with the "\\?\" prefix, read by
+# a run in a short folder; then a run in that deep folder, started in it through a short link.
+longer="$work/longer"
+for _ in $(seq 1 5); do longer="$longer/a-folder-of-the-study-of-geese-on-the-lower-river-and-its-marshes"; done
+mkdir -p "$longer" "$work/short"
+printf '%s\n' d.txt 2,3,1,1 AB 1 4 0 2 Long > "$longer/answers.txt"
+printf 'AB0\nA0A\n0BBX\n' | tee "$work/short/d.txt" > "$longer/d.txt"
+(cd "$work/short" && "$bin" "\\\\?\\Z:$(tr / '\\' <<< "$longer")\\answers.txt" > .console 2> .err)
+status=$?
+if [ "$status" != 0 ]; then fail short "exit status $status: $(tail -n 1 "$work/short/.err")"
+elif [ "$(head -n 1 "$work/short/HAPLOVEX.OUT" 2>/dev/null)" != "PROC TITLE 'Long';" ]; then fail short "no HAPLOVEX.OUT"
+else pass; fi
+ln -s "$longer" "$work/link"
+(cd "$work/link" && "$bin" answers.txt > .console 2> .err)
+status=$?
+if [ "$status" != 0 ]; then fail link "exit status $status: $(tail -n 1 "$longer/.err")"
+elif [ "$(head -n 1 "$longer/HAPLOVEX.OUT" 2>/dev/null)" != "PROC TITLE 'Long';" ]; then fail link "no HAPLOVEX.OUT"
 else pass; fi
 
 echo "windows_safety: $passes passed, $failures failed"
