@@ -513,12 +513,13 @@ void Page::Support() {
       " For each, where they were next caught and how many were never seen again; under each "
       "count its share of the animals released.";
   const bool by_group = d.tables.m_arrays.size() == static_cast<size_t>(s.ngroups);
-  const std::string largest =
-      std::to_string(kMostPeriodsInFull) + " periods and " + std::to_string(kMostStrataInFull) + " strata";
+  const std::string larger = "more than " + std::to_string(kMostPeriodsInFull) + " periods or " +
+                             std::to_string(kMostStrataInFull) +
+                             " strata, or whose groups' m-arrays together would be larger than one of that size";
   if (s.ngroups > 1) {
-    page += std::string(by_group ? " Each group is shown apart, one below the other" : " All groups are summed") +
-            " (each group is shown apart up to " + largest +
-            ", while the m-arrays of all groups together are no larger than one of " + largest + ").";
+    page += by_group ? " Each group is shown apart, one below the other (in a design of " + larger +
+                           ", all groups are summed)."
+                     : " All groups are summed, as in any design of " + larger + ".";
   }
   if (!MArrayInFull(s)) {
     page += " With " + std::to_string(d.periods) + " periods and " + Counted(d.strata, "stratum", "strata") +
