@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -162,16 +163,19 @@ struct Page {
   // Its parts, in the order of the page.
   void Settings();
   void Records();
-  // Animals caught at each period in each stratum, a line per stratum.
-  void CaptureChart();
   // For each group and age class, from one stratum (rows) to the stratum an animal was next
   // caught in (columns), the counts shaded by their share of the largest.
   void Transitions();
-  // What the estimation has to work with: the m-array, the captures of each group, the sparse
-  // cohorts.
+  // What the estimation has to work with: each group's captures and m-array, the captures of
+  // each group by period, the sparse cohorts.
   void Support();
-  void FullMArray();
-  void MArrayByPeriod();
+  // Group g's captures and m-array under its label, or, for g = 0, all groups together's.
+  void GroupSupport(int32_t g, const MArray& m);
+  // Animals caught at each period in each stratum (caught, as RunDigest::caught), a line per
+  // stratum; `whose` names the animals for a reader who cannot see the chart.
+  void CaptureChart(std::span<const int64_t> caught, const std::string& whose);
+  void FullMArray(const MArray& m);
+  void MArrayByPeriod(const MArray& m);
   void CaughtByGroup();
   void SparseCohorts();
   // The goodness-of-fit tests (--gof): c-hat of each group and its reading, then each group's
@@ -232,16 +236,16 @@ void Page::Records() {
 // short, dotted.
 constexpr const char* kDashes[] = {"none", "8 4", "3 3", "8 3 2 3", "1 3"};
 
-// Animals caught at each period in each stratum, a line per stratum.
-void Page::CaptureChart() {
+void Page::CaptureChart(std::span<const int64_t> caught, const std::string& whose) {
+  if (caught.size() < static_cast<size_t>(T) * static_cast<size_t>(S)) return;
   int64_t most = 1;
-  for (int64_t c : d.caught) most = std::max(most, c);
+  for (int64_t c : caught) most = std::max(most, c);
   const int left = 60, top = 10, width = 600, height = 220;
   auto x = [&](int32_t period) { return left + (T > 1 ? (period - 1) * width / (T - 1) : width / 2); };
   auto y = [&](int64_t count) { return top + height - static_cast<int>(count * height / most); };
-  page += "<section><h2>Animals caught at each period</h2>\n";
-  page += "<svg width=\"" + std::to_string(left + width + 140) +
-          "\" height=\"" + std::to_string(top + height + 40) + "\" role=\"img\" aria-label=\"Animals caught at each period in each stratum\">\n";
+  page += "<h4>Animals caught at each period</h4>\n";
+  page += "<svg width=\"" + std::to_string(left + width + 140) + "\" height=\"" + std::to_string(top + height + 40) +
+          "\" role=\"img\" aria-label=\"Animals caught at each period in each stratum, " + whose + "\">\n";
   page += "<line x1=\"" + std::to_string(left) + "\" y1=\"" + std::to_string(top + height) + "\" x2=\"" +
           std::to_string(left + width) + "\" y2=\"" + std::to_string(top + height) + "\" stroke=\"#888\"/>\n";
   page += "<line x1=\"" + std::to_string(left) + "\" y1=\"" + std::to_string(top) + "\" x2=\"" +
@@ -263,7 +267,7 @@ void Page::CaptureChart() {
   for (int32_t k = 1; k <= S; ++k) {
     std::string points;
     for (int32_t period = 1; period <= T; ++period) {
-      const int64_t count = d.caught[static_cast<size_t>((period - 1) * S + (k - 1))];
+      const int64_t count = caught[static_cast<size_t>((period - 1) * S + (k - 1))];
       points += (period == 1 ? "" : " ") + std::to_string(x(period)) + "," + std::to_string(y(count));
     }
     // Strata with equal counts draw one line over another: each stratum's dashes tell them apart.
@@ -277,7 +281,7 @@ void Page::CaptureChart() {
     page += "<text x=\"" + std::to_string(left + width + 32) + "\" y=\"" + std::to_string(ly + 1) +
             "\">stratum " + Label(s.scodes, k) + "</text>\n";
   }
-  page += "</svg></section>\n";
+  page += "</svg>\n";
 }
 
 // For each group and age class, from one stratum (rows) to the stratum an animal was next
@@ -316,9 +320,9 @@ void Page::Transitions() {
   page += "</section>\n";
 }
 
-// The m-array, the age classes and groups summed: a row for each release period and stratum,
-// a column for each later period and stratum, and the animals never seen again.
-void Page::FullMArray() {
+// An m-array in full: a row for each release period and stratum, a column for each later
+// period and stratum, and the animals never seen again.
+void Page::FullMArray(const MArray& m) {
   const int32_t later = T - d.tables.first_release;  // the periods an animal can be next caught at
   page +=
       "<div class=\"wide\"><table class=\"marray\">\n<tr><th rowspan=\"3\">released at period</th>"
@@ -337,7 +341,7 @@ void Page::FullMArray() {
   for (int32_t i = d.tables.first_release; i < T; ++i) {
     for (int32_t r = 1; r <= S; ++r) {
       const auto row = static_cast<size_t>((i - d.tables.first_release) * S + (r - 1));
-      const int64_t released = d.tables.released[row];
+      const int64_t released = m.released[row];
       page += "<tr>";
       if (r == 1) {
         page += "<th rowspan=\"" + std::to_string(S) + "\">" + std::to_string(i) + "</th>";
@@ -351,7 +355,7 @@ void Page::FullMArray() {
             continue;
           }
           const int64_t count =
-              d.tables.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
+              m.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
           seen += count;
           page += CountCell(count, released);
         }
@@ -362,9 +366,9 @@ void Page::FullMArray() {
   page += "</table></div>\n";
 }
 
-// The m-array summed by release period: the animals released at each period, in any stratum,
+// An m-array summed by release period: the animals released at each period, in any stratum,
 // and when they were next caught, in any stratum.
-void Page::MArrayByPeriod() {
+void Page::MArrayByPeriod(const MArray& m) {
   page +=
       "<div class=\"wide\"><table class=\"marray\">\n<tr><th rowspan=\"2\">released at period</th>"
       "<th rowspan=\"2\">released</th><th colspan=\"" +
@@ -377,11 +381,11 @@ void Page::MArrayByPeriod() {
     std::vector<int64_t> next(static_cast<size_t>(T) + 1, 0);
     for (int32_t r = 1; r <= S; ++r) {
       const auto row = static_cast<size_t>((i - d.tables.first_release) * S + (r - 1));
-      released += d.tables.released[row];
+      released += m.released[row];
       for (int32_t j = i + 1; j <= T; ++j) {
         for (int32_t t = 1; t <= S; ++t) {
           next[static_cast<size_t>(j)] +=
-              d.tables.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
+              m.next[row * static_cast<size_t>(T * S) + static_cast<size_t>((j - 1) * S + (t - 1))];
         }
       }
     }
@@ -468,43 +472,64 @@ void Page::SparseCohorts() {
   page += "</table>\n";
 }
 
-// What the estimation has to work with: the m-array, the captures of each group, the sparse
-// cohorts.
+// Group g's captures and m-array under its label, or, for g = 0, all groups together's.
+void Page::GroupSupport(int32_t g, const MArray& m) {
+  const std::string whose = g > 0 ? "group " + Label(s.gcodes, g) : "all groups together";
+  page += "<h3>" + std::string(g > 0 ? "Group " + Label(s.gcodes, g) : "All groups together") + "</h3>\n";
+  const size_t cells = static_cast<size_t>(T) * static_cast<size_t>(S);
+  const size_t at = std::min(static_cast<size_t>(g - 1) * cells, d.caught_by_group.size());
+  CaptureChart(g > 0 ? std::span<const int64_t>(d.caught_by_group)
+                           .subspan(at, std::min(cells, d.caught_by_group.size() - at))
+                     : std::span<const int64_t>(d.caught),
+               whose);
+  page += "<h4>Releases and where they were next caught (the m-array)</h4>\n";
+  if (m.released.empty()) {
+    page += "<p>No cohort: the design has too few periods.</p>\n";
+  } else if (MArrayInFull(s)) {
+    FullMArray(m);
+  } else {
+    MArrayByPeriod(m);
+  }
+}
+
+// What the estimation has to work with: each group's captures and m-array, the captures of
+// each group by period, the sparse cohorts.
 void Page::Support() {
   const bool memory = IsMemoryModel(s.modset);
-  page +=
-      "<section><h2>Can the data carry the model?</h2>\n<h3>Releases and where they were next "
-      "caught (the m-array)</h3>\n<p class=\"note\">";
+  page += "<section><h2>Can the data carry the model?</h2>\n<p class=\"note\">";
+  page += "The animals caught at each period in each stratum, and the m-array: ";
   if (memory) {
     page +=
-        "The cohorts of the memory model: animals released at a period after a capture at the "
+        "the cohorts of the memory model, animals released at a period after a capture at the "
         "period just before (from period 2 on), summed over the stratum of that earlier "
-        "capture, the age classes and the groups. An animal's first capture, and a capture "
-        "after a period it was not caught, start no such cohort and are not counted here.";
+        "capture and the age classes. An animal's first capture, and a capture "
+        "after a period it was not caught, start no such cohort and are not counted there.";
   } else {
     page +=
-        "The animals released at each period in each stratum (every capture, but the last of "
-        "an animal not released), the age classes and groups summed.";
+        "the animals released at each period in each stratum (every capture, but the last of "
+        "an animal not released), the age classes summed.";
   }
   page +=
       " For each, where they were next caught and how many were never seen again; under each "
       "count its share of the animals released.";
-  const bool full = d.periods <= kMostPeriodsInFull && d.strata <= kMostStrataInFull;
-  if (!full) {
-    page += " With " + std::to_string(d.periods) + " periods and " +
-            Counted(d.strata, "stratum", "strata") +
-            ", the table is summarised by release period, the strata summed; " +
-            CodeOf(RunFile::kReleases) +
+  const bool by_group = d.tables.m_arrays.size() == static_cast<size_t>(s.ngroups);
+  const std::string larger = "more than " + std::to_string(kMostPeriodsInFull) + " periods or " +
+                             std::to_string(kMostStrataInFull) +
+                             " strata, or whose groups' m-arrays together would be larger than one of that size";
+  if (s.ngroups > 1) {
+    page += by_group ? " Each group is shown apart, one below the other (in a design of " + larger +
+                           ", all groups are summed)."
+                     : " All groups are summed, as in any design of " + larger + ".";
+  }
+  if (!MArrayInFull(s)) {
+    page += " With " + std::to_string(d.periods) + " periods and " + Counted(d.strata, "stratum", "strata") +
+            ", the m-array is summarised by release period, the strata summed; " + CodeOf(RunFile::kReleases) +
             (in.releases_written ? ", which this run writes, holds it in full."
                                  : " holds it in full (run with <code>--csv</code> to write it).");
   }
   page += "</p>\n";
-  if (d.tables.released.empty()) {
-    page += "<p>No cohort: the design has too few periods.</p>\n";
-  } else if (full) {
-    FullMArray();
-  } else {
-    MArrayByPeriod();
+  for (size_t k = 0; k < d.tables.m_arrays.size(); ++k) {
+    GroupSupport(by_group ? static_cast<int32_t>(k + 1) : 0, d.tables.m_arrays[k]);
   }
   CaughtByGroup();
   SparseCohorts();
@@ -637,7 +662,6 @@ void Page::Whole() {
   page += "<p class=\"note\">Written by HAPLOVEX " + Html(HAPLOVEX_VERSION) + " on " + Html(d.date) + ".</p>\n";
   Settings();
   Records();
-  CaptureChart();
   Transitions();
   Support();
   Fit();

@@ -1,11 +1,12 @@
 // The report of a run (--report): HAPLOVEX.html, one page to look at before the estimation.
 //
 // It shows the program's version and the run's date; the settings as answered; the records,
-// animals and comment lines read; the warnings about the data; the animals caught at each
-// period in each stratum, as a chart; the movements between strata of each group and age
-// class, as a heat map with the counts in its cells and its colour scale; whether the data can
-// carry the model: the m-array with its row proportions, the animals caught at each period in
-// each group, and the sparse cohorts; with --gof, c-hat and the tests of each group; and what
+// animals and comment lines read; the warnings about the data; the movements between strata of
+// each group and age class, as a heat map with the counts in its cells and its colour scale; whether the data can carry the model: for each group, one
+// below the other, the animals caught at each period in each stratum as a chart and the m-array
+// with its row proportions (past kMostPeriodsInFull periods or kMostStrataInFull strata, both of
+// all groups summed, the m-array by release period), the animals caught at each period in each
+// group, and the sparse cohorts; with --gof, c-hat and the tests of each group; and what
 // HAPLOVEX.OUT holds for the model set chosen. The page stands alone: its style and its
 // pictures (SVG) are written into it, it runs no script and fetches nothing, so it reads the
 // same offline and prints.
@@ -21,11 +22,6 @@
 #include "tabulate/record_checks.h"
 
 namespace haplovex {
-
-// The m-array is shown release by release up to these; a larger design is summarised by
-// release period.
-inline constexpr int32_t kMostPeriodsInFull = 20;
-inline constexpr int32_t kMostStrataInFull = 10;
 
 // What the report shows of the records and the model besides the settings and the checks, as
 // the run driver gathers it from the conversion's result.

@@ -4,8 +4,8 @@
 # (and in R where it is installed) with the expected columns, and rebuilt from them the cohort
 # cells of HAPLOVEX.OUT and the tables of HAPLOVEX.SUM come out the same; the report passes
 # tidy with no error or warning, refers to nothing outside itself, and a headless browser
-# renders it; its m-array and sparse cohorts agree with HAPLOVEX.releases.csv, its captures of
-# each group with the records, its c-hat with HAPLOVEX.GOF. Pages for 26 strata, 26 groups and
+# renders it; its m-arrays and sparse cohorts agree with HAPLOVEX.releases.csv, its captures of
+# each group (table and charts) with the records, its c-hat with HAPLOVEX.GOF. Pages for 26 strata, 26 groups and
 # 40 periods, and for 10 strata, 26 groups and 20 periods (the largest m-array in full), stay
 # under 2 MB. A run that stops leaves none of the files.
 #   csv_report.sh HAPLOVEX GEN
@@ -98,41 +98,53 @@ if numbers != expected:
 print(f"{len(cohorts)} cohorts ({len(written)} rebuilt) and {len(tables)} tables agree")
 EOF
 
-# The page against HAPLOVEX.releases.csv: the m-array (the age classes, groups and previous
-# strata summed; by release period alone past 20 periods or 10 strata), each count's share of
-# its row, the sparse cohorts counted and listed; c-hat against HAPLOVEX.GOF; version and date.
+# The page against HAPLOVEX.releases.csv: the m-arrays (the age classes and previous strata
+# summed; by release period alone past 20 periods or 10 strata), one for each group under its
+# label while they are together no larger than one of 20 periods and 10 strata (190 rows), else
+# one of all groups summed; each count's share of its row, the sparse cohorts counted and
+# listed; c-hat against HAPLOVEX.GOF; version and date.
 cat > "$work/check_page.py" <<'EOF'
 import csv, re, sys
 folder, strata, T, version = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[5]
 first, full = (2 if sys.argv[4] == "1" else 1), int(sys.argv[3]) <= 20 and len(sys.argv[2]) <= 10
 page = open(f"{folder}/HAPLOVEX.html", encoding="utf-8").read()
-cohorts, m = [], {}
 with open(f"{folder}/HAPLOVEX.releases.csv", newline="", encoding="utf-8") as f:
-    for r in csv.DictReader(f):
-        key = (r["group"], r["age"], r["release_period"], r.get("previous_stratum"), r["release_stratum"])
-        row = (int(r["release_period"]), r["release_stratum"] if full else "")
-        if not cohorts or cohorts[-1][0] != key:
-            cohorts.append((key, int(r["released"])))
-            m[row] = m.get(row, 0) + int(r["released"])
-        col = (int(r["next_period"]), r["next_stratum"] if full else "") if r["next_period"] else "never"
-        m[row + (col,)] = m.get(row + (col,), 0) + int(r["animals"])
-table = page[page.index('<table class="marray">'):]
-rows = [r for r in re.findall(r"<tr>(.*?)</tr>", table[:table.index("</table>")]) if "<td" in r]
-if len(rows) != (T - first) * (len(strata) if full else 1):
-    sys.exit(f"{len(rows)} rows in the m-array")
+    releases = list(csv.DictReader(f))
+groups = list(dict.fromkeys(r["group"] for r in releases))
+by_group = full and len(groups) * ((T - 1) * len(strata)) ** 2 <= 190 ** 2
+cohorts, m = [], {}
+for r in releases:
+    key = (r["group"], r["age"], r["release_period"], r.get("previous_stratum"), r["release_stratum"])
+    row = (r["group"] if by_group else "", int(r["release_period"]), r["release_stratum"] if full else "")
+    if not cohorts or cohorts[-1][0] != key:
+        cohorts.append((key, int(r["released"])))
+        m[row] = m.get(row, 0) + int(r["released"])
+    col = (int(r["next_period"]), r["next_stratum"] if full else "") if r["next_period"] else "never"
+    m[row + (col,)] = m.get(row + (col,), 0) + int(r["animals"])
+tables = page.split('<table class="marray">')[1:]
+if len(tables) != (len(groups) if by_group else 1):
+    sys.exit(f"{len(tables)} m-arrays on the page, {len(groups)} groups")
+heads = re.findall(r"<h3>(.*?)</h3>\n<h4>Animals caught", page)
+want_heads = [f"Group {g}" for g in groups] if by_group else ["All groups together"]
+if len(groups) > 1 and heads != want_heads:
+    sys.exit(f"headings {heads}, expected {want_heads}")
 cols = [(j, t) for j in range(first + 1, T + 1) for t in (strata if full else [""])]
-for n, tr in enumerate(rows):
-    heads = re.findall(r"<th[^>]*>(.*?)</th>", tr)
-    i = first + (n // len(strata) if full else n)
-    row = (i, heads[-1] if full else "")
-    cells = re.findall(r"<td[^>]*>(.*?)</td>", tr)
-    for col, cell in zip(["released"] + cols + ["never"], cells):
-        count = m.get(row, 0) if col == "released" else m.get(row + (col,), 0)
-        share = f"{count / m[row]:.3f}" if col != "released" and count and m.get(row) else None
-        want = "" if col not in ("released", "never") and col[0] <= i else f"{count:,}" + (
-            f'<span class="p">{share}</span>' if share else "")
-        if cell != want:
-            sys.exit(f"m-array {row} {col}: {cell!r} on the page, {want!r} from the CSV")
+for group, table in zip(groups if by_group else [""], tables):
+    rows = [r for r in re.findall(r"<tr>(.*?)</tr>", table[:table.index("</table>")]) if "<td" in r]
+    if len(rows) != (T - first) * (len(strata) if full else 1):
+        sys.exit(f"{len(rows)} rows in the m-array of group {group}")
+    for n, tr in enumerate(rows):
+        heads = re.findall(r"<th[^>]*>(.*?)</th>", tr)
+        i = first + (n // len(strata) if full else n)
+        row = (group, i, heads[-1] if full else "")
+        cells = re.findall(r"<td[^>]*>(.*?)</td>", tr)
+        for col, cell in zip(["released"] + cols + ["never"], cells):
+            count = m.get(row, 0) if col == "released" else m.get(row + (col,), 0)
+            share = f"{count / m[row]:.3f}" if col != "released" and count and m.get(row) else None
+            want = "" if col not in ("released", "never") and col[0] <= i else f"{count:,}" + (
+                f'<span class="p">{share}</span>' if share else "")
+            if cell != want:
+                sys.exit(f"m-array {row} {col}: {cell!r} on the page, {want!r} from the CSV")
 sparse = [(k, r) for k, r in cohorts if 0 < r < 10]
 said = f"Of the {len(cohorts):,} release cohort{'s' if len(cohorts) != 1 else ''} of"
 counts = [len(sparse), sum(1 for _, r in cohorts if r == 0)]
@@ -232,6 +244,20 @@ cells = r"<td[^>]*>([\d,]+)</td>"
 rows = re.findall(r"<tr><th>(\d)</th>" + 3 * cells + "<td>", page.replace(",", ""))
 if lost == 0 or rows != [(str(p),) + tuple(str(caught[(str(p), g)]) for g in "MFG") for p in range(1, T + 1)]:
     sys.exit(f"captures by group: {rows}")
+# Each group's chart: a line for each stratum, a count c at y = 230 - 220 c / most.
+by_stratum = {}
+for line in open(f"{folder}/d.txt"):
+    for p in range(1, T + 1):
+        key = (line[T + 3], p, line[p - 1])
+        by_stratum[key] = by_stratum.get(key, 0) + int(line[T + 5:T + 9])
+for g in "MFG":
+    chart = page[page.index(f"<h3>Group {g}</h3>\n<h4>Animals caught at each period</h4>"):]
+    chart = chart[:chart.index("</svg>")]
+    counts = [[by_stratum.get((g, p, s), 0) for p in range(1, T + 1)] for s in "ABCD"]
+    most = max(1, max(max(c) for c in counts))
+    lines = [[int(y) for y in re.findall(r",(\d+)", points)] for points in re.findall(r'points="([^"]*)"', chart)]
+    if lines != [[230 - c * 220 // most for c in line] for line in counts]:
+        sys.exit(f"chart of group {g}: {lines}")
 EOF
 done
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The dialogue at a terminal, typed through a pseudo-terminal: a typo costs one answer, the
 # finished run leaves HAPLOVEX.ANS, and `haplovex -y < HAPLOVEX.ANS` repeats the run byte for
-# byte. Then the command line: an answers file, -y, --strict, and what it refuses.
-#   terminal_dialogue.sh HAPLOVEX PTY_RUN
+# byte. Then the command line: an answers file, -y, --strict, and what it refuses; and fits
+# of the goodness-of-fit tests that last over two seconds showing their progress on one line.
+#   terminal_dialogue.sh HAPLOVEX PTY_RUN GEN
 set -uo pipefail
 bin=$(realpath "$1")
 pty=$(realpath "$2")
+gen=$(realpath "$3")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/e2e/checks.sh"
 
@@ -533,5 +535,35 @@ expect unknown-option-named has "$work/bad-option" "unknown option '--frobnicate
 expect missing-answers-file [ $? = 2 ]
 "$bin" a b < /dev/null > /dev/null 2>&1
 expect two-answers-files [ $? = 2 ]
+
+# Fitting that lasts over two seconds (8 strata, 12 periods, 3,000 records, one thread) shows at
+# the terminal how many of Test M's tables are fitted, on one line of standard error rewritten in
+# place, cleared before the c-hat line. (A machine that fits them in under three seconds may
+# show nothing, and the check says so.)
+fit="$work/fit"
+mkdir -p "$fit"
+"$gen" 3000 8 12 1 1 42 > "$fit/d.txt"
+"$gen" --answers 2 d.txt 8 12 1 1 > "$fit/answers"
+printf 'expect === HAPLOVEX FINISHED OK ===\n' > "$work/fit.script"
+(cd "$fit" && HAPLOVEX_FIT_SECONDS=1 "$pty" "$work/fit.script" "$work/fit.transcript" -- "$bin" --gof --threads 1 answers)
+expect fit-run-finishes [ $? = 0 ]
+took=$(sed -n 's/.*goodness of fit: the tests took \([0-9]*\)\..*/\1/p' "$work/fit.transcript")
+if [ "${took:-0}" -ge 3 ]; then
+  expect fit-progress-on-one-line "$(command -v python3)" - "$work/fit.transcript" <<'EOF'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8", errors="replace", newline="").read()
+start = text.find("\rhaplovex: goodness of fit: Test M's tables fitted: ")
+end = text.find("haplovex: goodness of fit: the tests took", start)
+shown = re.findall(r"\rhaplovex: goodness of fit: Test M's tables fitted: ([\d,]+) of ([\d,]+)", text[start:end])
+done = [int(d.replace(",", "")) for d, _ in shown]
+# Rewritten in place, never a new line, the count rising to at most all tables, then cleared.
+if start < 0 or "\n" in text[start:end] or not shown or len({a for _, a in shown}) != 1 or \
+        done != sorted(done) or done[-1] > int(shown[0][1].replace(",", "")) or \
+        not re.search(r"\r +\r$", text[start:end]):
+    sys.exit(f"progress: {text[start:end]!r}")
+EOF
+else
+  echo "terminal dialogue: the fits took ${took:-0} s here, under the three seconds that make their progress certain; not checked"
+fi
 
 finish "terminal dialogue"

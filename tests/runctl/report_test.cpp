@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -86,15 +87,25 @@ class ReportTest : public ::testing::Test {
   ReportTest() {
     checks_.comment_lines = 2;
     digest_.npar = 60;
-    // The m-array: released at period i in stratum s; of those, next caught at j in t.
-    digest_.tables.released = {100, 0, 8, 40, 5, 0, 20, 200, 3};
-    digest_.tables.next.assign(9 * 12, 0);
-    for (const auto& [i, s, j, t, count] : std::vector<std::tuple<int, int, int, int, int>>{
-             {1, 1, 2, 1, 30}, {1, 1, 2, 2, 10}, {1, 1, 3, 1, 5}, {1, 1, 3, 3, 5},
-             {1, 3, 2, 3, 1},  {1, 3, 4, 2, 1},  {2, 1, 3, 1, 12}, {2, 1, 4, 2, 4},
-             {2, 2, 3, 2, 2},  {3, 1, 4, 1, 7},  {3, 2, 4, 2, 66}, {3, 2, 4, 3, 1}}) {
-      digest_.tables.next[static_cast<size_t>(((i - 1) * 3 + s - 1) * 12 + (j - 1) * 3 + t - 1)] = count;
+    // The m-arrays of M and F: released at period i in stratum s; of those, next caught at j in t.
+    digest_.tables.m_arrays = {
+        MArrayOf({100, 0, 8, 40, 5, 0, 20, 200, 3},
+                 {{1, 1, 2, 1, 30}, {1, 1, 2, 2, 10}, {1, 1, 3, 1, 5}, {1, 1, 3, 3, 5},
+                  {1, 3, 2, 3, 1}, {1, 3, 4, 2, 1}, {2, 1, 3, 1, 12}, {2, 1, 4, 2, 4},
+                  {2, 2, 3, 2, 2}, {3, 1, 4, 1, 7}, {3, 2, 4, 2, 66}, {3, 2, 4, 3, 1}}),
+        MArrayOf({10, 2, 0, 6, 0, 4, 0, 50, 1},
+                 {{1, 1, 2, 2, 4}, {1, 1, 4, 3, 1}, {1, 2, 3, 2, 2}, {2, 1, 3, 1, 3},
+                  {2, 3, 4, 3, 1}, {3, 2, 4, 2, 25}, {3, 3, 4, 1, 1}})};
+  }
+  // An m-array of the fixture's 3 strata and 4 periods: released, then the cells (i, s, j, t,
+  // count) of the animals released at i in s next caught at j in t.
+  static MArray MArrayOf(std::vector<int64_t> released,
+                         const std::vector<std::tuple<int, int, int, int, int>>& cells) {
+    MArray m{.released = std::move(released), .next = std::vector<int64_t>(9 * 12, 0)};
+    for (const auto& [i, s, j, t, count] : cells) {
+      m.next[static_cast<size_t>(((i - 1) * 3 + s - 1) * 12 + (j - 1) * 3 + t - 1)] = count;
     }
+    return m;
   }
   // The page of the run, with the estimation runs its converter writes.
   std::string Page() const {
@@ -111,10 +122,10 @@ class ReportTest : public ::testing::Test {
   RecordChecks checks_;
   RunDigest digest_{.records = 1234, .animals = 56789, .strata = 3, .periods = 4,
                     // period by period, the strata in order within each
-                    .caught = {220, 0, 11, 110, 55, 0, 22, 200, 100, 0, 44, 2},
+                    .caught = {240, 0, 11, 110, 55, 0, 22, 590, 100, 0, 44, 2},
                     // M, then F, as caught: summed, they are `caught`
-                    .caught_by_group = {200, 0, 10, 100, 50, 0, 20, 150, 60, 0, 40, 2,
-                                        20, 0, 1, 10, 5, 0, 2, 50, 40, 0, 4, 0},
+                    .caught_by_group = {220, 0, 10, 100, 50, 0, 20, 150, 60, 0, 40, 2,
+                                        20, 0, 1, 10, 5, 0, 2, 440, 40, 0, 4, 0},
                     .tables = {.transitions = {{0, 12, 3, 7, 0, 40, 1, 5, 0}, {2, 0, 0, 0, 9, 6, 0, 30, 4}},
                                .cohorts = 18, .empty_cohorts = 8, .sparse_cohorts = 3,
                                .sparse = {{.group = 1, .period = 1, .stratum = 3, .released = 8},
@@ -232,37 +243,79 @@ TEST_F(ReportTest, RecordsAndWarnings) {
   EXPECT_EQ(records.find("<li>"), std::string::npos);
 }
 
-// The largest count, 220, is the chart's height in pixels: a count c stands at y = 230 - c
-// (the axis), and period p at x = 60 + 200 (p - 1) (the chart is 600 wide).
-TEST_F(ReportTest, CaptureChartHasALinePerStratum) {
-  const std::string chart = Section(Page(), "Animals caught at each period");
-  const auto lines =
-      Matches(chart, "<polyline [^>]*stroke=\"([^\"]*)\"[^>]*stroke-dasharray=\"([^\"]*)\" points=\"([^\"]*)\"");
-  ASSERT_EQ(lines.size(), 3u);
-  std::vector<int64_t> caught(12, -1);
-  for (size_t k = 0; k < lines.size(); ++k) {
-    const auto points = Matches(lines[k][2], "(\\d+),(\\d+)");
-    ASSERT_EQ(points.size(), 4u) << lines[k][2];
-    for (size_t p = 0; p < points.size(); ++p) {
-      EXPECT_EQ(std::stoi(points[p][0]), 60 + 200 * static_cast<int>(p));
-      caught[p * 3 + k] = 230 - std::stoi(points[p][1]);
+// The charts of captures, one for each group under its label, or one of all groups past 10
+// strata. The chart is 220 high and 600 wide: a count c stands at y = 230 - 220 c / most (the
+// axis), most being the chart's largest count, and period p at x = 60 + 600 (p - 1) / (T - 1).
+TEST_F(ReportTest, CaptureChartsHaveALinePerStratum) {
+  struct Case {
+    std::string heading;           // above the chart
+    int32_t strata;                // 3 (N, S, W), or 11 (A to K)
+    std::vector<int64_t> y;        // of each period, the strata in order within each
+  };
+  const std::vector<Case> cases = {
+      // M: most 220, y = 230 - c
+      {"Group M", 3, {10, 230, 220, 130, 180, 230, 210, 80, 170, 230, 190, 228}},
+      // F: most 440, y = 230 - c / 2 (rounded down); M's chart does not take F's most
+      {"Group F", 3, {220, 230, 230, 225, 228, 230, 229, 10, 210, 230, 228, 230}},
+      // all groups, 11 strata, 3 periods (x = 60, 360, 660): most 4, y = 230 - 55 c
+      {"All groups together", 11, {175, 230, 230, 230, 230, 230, 230, 230, 230, 230, 230,
+                                   230, 230, 230, 230, 230, 230, 230, 230, 230, 230, 230,
+                                   230, 230, 230, 230, 230, 230, 230, 230, 230, 230, 10}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.heading);
+    if (c.strata == 11) {
+      digest_.strata = s_.nstrata = 11;
+      digest_.periods = s_.nyrs = 3;
+      s_.codcol = {11, 12, 13};
+      s_.scodes = Padded("ABCDEFGHIJK", kCodesWidth);
+      digest_.caught.assign(33, 0);
+      digest_.caught[0] = 1, digest_.caught[32] = 4;
+      digest_.caught_by_group.assign(66, 0);
+      digest_.tables.m_arrays = {{.released = std::vector<int64_t>(22, 0), .next = std::vector<int64_t>(22 * 33, 0)}};
     }
+    const std::string support = Section(Page(), "Can the data carry the model?");
+    const size_t at = support.find("<h3>" + c.heading + "</h3>\n<h4>Animals caught at each period</h4>\n<svg");
+    ASSERT_NE(at, std::string::npos);
+    const std::string chart = support.substr(at, support.find("</svg>", at) - at);
+    std::string whose = c.heading;
+    whose[0] = static_cast<char>(std::tolower(whose[0]));
+    EXPECT_NE(chart.find("aria-label=\"Animals caught at each period in each stratum, " + whose + "\""),
+              std::string::npos);
+    const auto lines =
+        Matches(chart, "<polyline [^>]*stroke=\"([^\"]*)\"[^>]*stroke-dasharray=\"([^\"]*)\" points=\"([^\"]*)\"");
+    const auto S = static_cast<size_t>(c.strata);
+    const size_t T = c.y.size() / S;
+    ASSERT_EQ(lines.size(), S);
+    std::vector<int64_t> y(c.y.size(), -1);
+    for (size_t k = 0; k < lines.size(); ++k) {
+      const auto points = Matches(lines[k][2], "(\\d+),(\\d+)");
+      ASSERT_EQ(points.size(), T) << lines[k][2];
+      for (size_t p = 0; p < points.size(); ++p) {
+        EXPECT_EQ(std::stoi(points[p][0]), 60 + 600 * static_cast<int>(p) / static_cast<int>(T - 1));
+        y[p * S + k] = std::stoi(points[p][1]);
+      }
+    }
+    EXPECT_EQ(y, c.y);
+    // A legend entry per stratum, in the colour and dashes of its line; no two lines alike in
+    // colour, nor (among the first five) in dashes, so that lines of equal counts, one over
+    // another, are told apart.
+    const auto legend = Matches(
+        chart, "<line [^>]*stroke=\"([^\"]*)\" stroke-width=\"2\" stroke-dasharray=\"([^\"]*)\"/><text [^>]*>stratum (.*?)</text>");
+    ASSERT_EQ(legend.size(), S);
+    std::set<std::string> colours, dashes;
+    for (size_t k = 0; k < legend.size(); ++k) {
+      EXPECT_EQ(legend[k][0], lines[k][0]);
+      EXPECT_EQ(legend[k][1], lines[k][1]);
+      EXPECT_EQ(legend[k][2], std::string(1, s_.scodes[k]));
+      colours.insert(lines[k][0]);
+      if (k < 5) dashes.insert(lines[k][1]);
+    }
+    EXPECT_EQ(colours.size(), S);
+    EXPECT_EQ(dashes.size(), std::min<size_t>(S, 5));
+    EXPECT_NE(chart.find("rotate(-90 14 120)\" text-anchor=\"middle\">animals caught</text>"),
+              std::string::npos);
   }
-  EXPECT_EQ(caught, digest_.caught);
-  // A legend entry per stratum, in the colour and dashes of its line; no two lines alike in
-  // colour, nor in dashes, so that lines of equal counts, one over another, are told apart.
-  const auto legend = Matches(
-      chart, "<line [^>]*stroke=\"([^\"]*)\" stroke-width=\"2\" stroke-dasharray=\"([^\"]*)\"/><text [^>]*>stratum (.*?)</text>");
-  ASSERT_EQ(legend.size(), 3u);
-  for (size_t k = 0; k < legend.size(); ++k) {
-    EXPECT_EQ(legend[k][0], lines[k][0]);
-    EXPECT_EQ(legend[k][1], lines[k][1]);
-    EXPECT_EQ(legend[k][2], std::string(1, "NSW"[k]));
-  }
-  EXPECT_EQ((std::set<std::string>{lines[0][0], lines[1][0], lines[2][0]}).size(), 3u);
-  EXPECT_EQ((std::set<std::string>{lines[0][1], lines[1][1], lines[2][1]}).size(), 3u);
-  EXPECT_NE(chart.find("rotate(-90 14 120)\" text-anchor=\"middle\">animals caught</text>"),
-            std::string::npos);
 }
 
 TEST_F(ReportTest, HeatMapHoldsTheTransitions) {
@@ -310,24 +363,61 @@ TEST_F(ReportTest, HeatMapHoldsTheTransitions) {
   EXPECT_EQ(scales(), (std::vector<std::string>{"animals 0 h2:1 h4:2 h6:3 h8:4 h9:5 ", "animals 0 "}));
 }
 
-// The m-array of the fixture, its shares worked out by hand; past 10 strata it is summed by
-// release period, the page saying where it stands in full.
-TEST_F(ReportTest, MArrayWithRowProportions) {
+// The m-arrays of the fixture's groups, each under its group's label, their shares worked out by
+// hand; past 10 strata the groups are summed and the m-array by release period, the page saying
+// so and where it stands in full.
+TEST_F(ReportTest, MArraysOfEachGroupWithRowProportions) {
   const std::string full = Section(Page(), "Can the data carry the model?");
-  EXPECT_EQ(TableRows(full, "marray"),
-            (std::vector<std::string>{
-                "released at period in stratum released next caught at period, in stratum never seen again",
-                "2 3 4", "N S W N S W N S W",
-                "1 N 100 30:0.300 10:0.100 0 5:0.050 0 5:0.050 0 0 0 50:0.500",
-                "S 0 0 0 0 0 0 0 0 0 0 0",
-                "W 8 0 0 1:0.125 0 0 0 0 1:0.125 0 6:0.750",
-                "2 N 40 x x x 12:0.300 0 0 0 4:0.100 0 24:0.600",
-                "S 5 x x x 0 2:0.400 0 0 0 0 3:0.600",
-                "W 0 x x x 0 0 0 0 0 0 0",
-                "3 N 20 x x x x x x 7:0.350 0 0 13:0.650",
-                "S 200 x x x x x x 0 66:0.330 1:0.005 133:0.665",
-                "W 3 x x x x x x 0 0 0 3:1.000"}));
-  // 11 strata (A to K), 3 periods: 1 A 10 and 1 E 20 released, 2 K 7.
+  const std::string larger = "more than 20 periods or 10 strata, or whose groups' m-arrays together would be larger "
+                             "than one of that size";
+  EXPECT_NE(Shown(full).find("Each group is shown apart, one below the other (in a design of " + larger +
+                             ", all groups are summed)."),
+            std::string::npos);
+  const std::vector<std::string> head = {
+      "released at period in stratum released next caught at period, in stratum never seen again", "2 3 4",
+      "N S W N S W N S W"};
+  struct Case {
+    std::string group;
+    std::vector<std::string> rows;  // below the head
+  };
+  const std::vector<Case> cases = {
+      {"M",
+       {"1 N 100 30:0.300 10:0.100 0 5:0.050 0 5:0.050 0 0 0 50:0.500",
+        "S 0 0 0 0 0 0 0 0 0 0 0",
+        "W 8 0 0 1:0.125 0 0 0 0 1:0.125 0 6:0.750",
+        "2 N 40 x x x 12:0.300 0 0 0 4:0.100 0 24:0.600",
+        "S 5 x x x 0 2:0.400 0 0 0 0 3:0.600",
+        "W 0 x x x 0 0 0 0 0 0 0",
+        "3 N 20 x x x x x x 7:0.350 0 0 13:0.650",
+        "S 200 x x x x x x 0 66:0.330 1:0.005 133:0.665",
+        "W 3 x x x x x x 0 0 0 3:1.000"}},
+      {"F",
+       {"1 N 10 0 4:0.400 0 0 0 0 0 0 1:0.100 5:0.500",
+        "S 2 0 0 0 0 2:1.000 0 0 0 0 0",
+        "W 0 0 0 0 0 0 0 0 0 0 0",
+        "2 N 6 x x x 3:0.500 0 0 0 0 0 3:0.500",
+        "S 0 x x x 0 0 0 0 0 0 0",
+        "W 4 x x x 0 0 0 0 0 1:0.250 3:0.750",
+        "3 N 0 x x x x x x 0 0 0 0",
+        "S 50 x x x x x x 0 25:0.500 0 25:0.500",
+        "W 1 x x x x x x 1:1.000 0 0 0"}},
+  };
+  size_t last = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.group);
+    // The group's heading, its chart, then its m-array, below the group before.
+    const size_t at = full.find("<h3>Group " + c.group + "</h3>");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GT(at, last);
+    last = at;
+    const std::string group = full.substr(at, full.find("<h3>", at + 1) - at);
+    EXPECT_LT(group.find("<svg"), group.find("<h4>Releases and where they were next caught (the m-array)</h4>"));
+    std::vector<std::string> rows = head;
+    rows.insert(rows.end(), c.rows.begin(), c.rows.end());
+    EXPECT_EQ(TableRows(group, "marray"), rows);
+  }
+  // 11 strata (A to K), 3 periods: M releases 1 A 10 and 2 K 7, F 1 E 20; summed, as DigestOf
+  // gives them past 10 strata.
   digest_.strata = s_.nstrata = 11;
   digest_.periods = s_.nyrs = 3;
   s_.codcol = {11, 12, 13};
@@ -335,20 +425,23 @@ TEST_F(ReportTest, MArrayWithRowProportions) {
   digest_.caught.assign(33, 1);
   digest_.caught_by_group.assign(66, 0);
   digest_.tables.transitions.assign(2, std::vector<int64_t>(121, 0));
-  digest_.tables.released.assign(22, 0);
-  digest_.tables.released[0] = 10, digest_.tables.released[4] = 20, digest_.tables.released[21] = 7;
-  digest_.tables.next.assign(22 * 33, 0);
+  MArray m{.released = std::vector<int64_t>(22, 0), .next = std::vector<int64_t>(22 * 33, 0)};
+  m.released[0] = 10, m.released[4] = 20, m.released[21] = 7;
   // 1 A to 2 C, 1 A to 3 K, 1 E to 2 E, 2 K to 3 A
-  digest_.tables.next[0 * 33 + 11 + 2] = 4, digest_.tables.next[0 * 33 + 22 + 10] = 2;
-  digest_.tables.next[4 * 33 + 11 + 4] = 6, digest_.tables.next[21 * 33 + 22 + 0] = 7;
+  m.next[0 * 33 + 11 + 2] = 4, m.next[0 * 33 + 22 + 10] = 2;
+  m.next[4 * 33 + 11 + 4] = 6, m.next[21 * 33 + 22 + 0] = 7;
+  digest_.tables.m_arrays = {m};
   for (const bool csv : {false, true}) {
     csv_ = csv;
     const std::string summed = Section(Page(), "Can the data carry the model?");
+    EXPECT_EQ(summed.find("<h3>Group"), std::string::npos);
+    EXPECT_NE(summed.find("<h3>All groups together</h3>"), std::string::npos);
     EXPECT_EQ(TableRows(summed, "marray"),
               (std::vector<std::string>{"released at period released next caught at period never seen again",
                                         "2 3", "1 30 10:0.333 2:0.067 18:0.600", "2 7 x 7:1.000 0"}));
-    EXPECT_NE(Shown(summed).find("With 3 periods and 11 strata, the table is summarised by release period, "
-                                 "the strata summed; HAPLOVEX.releases.csv" +
+    EXPECT_NE(Shown(summed).find("All groups are summed, as in any design of " + larger +
+                                 ". With 3 periods and 11 strata, the m-array is summarised by release "
+                                 "period, the strata summed; HAPLOVEX.releases.csv" +
                                  std::string(csv ? ", which this run writes, holds it in full."
                                                  : " holds it in full (run with --csv to write it).")),
               std::string::npos);
@@ -367,7 +460,7 @@ TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
   const RunDigest digest = digest_;
   const std::vector<Case> cases = {
       {[] {},
-       {"period animals caught, group", "M F all", "1 210 21 231", "2 150 15 165", "3 230 92 322",
+       {"period animals caught, group", "M F all", "1 230 21 251", "2 150 15 165", "3 230 482 712",
         "4 42 4 46"},
        "Of the 18 release cohorts of HAPLOVEX.OUT (one for each group, age class, release period and "
        "release stratum), 3 have fewer than 10 animals released (1 to 9), and 8 have none.",
@@ -387,10 +480,11 @@ TEST_F(ReportTest, CapturesByGroupAndSparseCohorts) {
          s_.ngroups = 1;
          s_.gcodes = Padded("", kCodesWidth);
          digest_.caught_by_group = digest_.caught;
+         digest_.tables.m_arrays.resize(1);
          digest_.tables.sparse_cohorts = 52;
          digest_.tables.sparse.resize(kSparseListed, {.group = 1, .period = 3, .stratum = 1, .released = 9});
        },
-       {"period animals caught, group", "1", "1 231", "2 165", "3 322", "4 46"},
+       {"period animals caught, group", "1", "1 251", "2 165", "3 712", "4 46"},
        "Of the 18 release cohorts of HAPLOVEX.OUT (one for each group, age class, release period and "
        "release stratum), 52 have fewer than 10 animals released (1 to 9), and 8 have none. The first 50 "
        "are listed; 2 more are not.",
