@@ -1,6 +1,7 @@
 #include "frame/frame_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -44,10 +45,34 @@ bool DecimalNumber(std::string_view text) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+// The 1-based place of a value among a field's levels; 0 when it is none of them. A value of
+// one character, as most levels are, is found by a table.
+class Levels {
+ public:
+  explicit Levels(const std::vector<std::string>& levels) : levels_(levels) {
+    // (The first of levels typed twice is the one found.)
+    for (size_t k = levels.size(); k-- > 0;) {
+      if (levels[k].size() == 1) one_[static_cast<unsigned char>(levels[k][0])] = static_cast<uint32_t>(k + 1);
+    }
+  }
+  size_t operator()(std::string_view value) const {
+    if (value.size() == 1) return one_[static_cast<unsigned char>(value[0])];
+    for (size_t k = 0; k < levels_.size(); ++k) {
+      if (levels_[k] == value) return k + 1;
+    }
+    return 0;
+  }
+
+ private:
+  const std::vector<std::string>& levels_;
+  std::array<uint32_t, 256> one_{};
+};
+
 // What a frame run reads of each record, and where it lays each field out.
 class RecordLayout {
  public:
-  RecordLayout(const FrameHeader& header, const ConversionSettings& s) : s_(s) {
+  RecordLayout(const FrameHeader& header, const ConversionSettings& s)
+      : s_(s), lost_(s.frame_fields.lost), ages_(s.frame_fields.ages), groups_(s.frame_fields.groups) {
     const FrameFields& f = s.frame_fields;
     history_ = Field(header, f.history);
     frequency_ = s.frqcol1 > 0 ? Field(header, f.frequency) : -1;
@@ -67,14 +92,14 @@ class RecordLayout {
     out.append(width_ - history.size(), ' ');
     if (fate_ >= 0) {
       const std::string_view fate = fields[static_cast<size_t>(fate_)];
-      if (Level(s_.frame_fields.lost, fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
+      if (lost_(fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
     }
     const FrameFields& f = s_.frame_fields;
-    if (age_ >= 0 && !Code(fields[static_cast<size_t>(age_)], f.ages, s_.acodes, s_.agecol, out, at)) {
+    if (age_ >= 0 && !Code(fields[static_cast<size_t>(age_)], ages_, s_.acodes, s_.agecol, out, at)) {
       fault = Unknown("age", fields[static_cast<size_t>(age_)], f.age, f.ages);
       return false;
     }
-    if (group_ >= 0 && !Code(fields[static_cast<size_t>(group_)], f.groups, s_.gcodes, s_.grpcol, out, at)) {
+    if (group_ >= 0 && !Code(fields[static_cast<size_t>(group_)], groups_, s_.gcodes, s_.grpcol, out, at)) {
       fault = Unknown("group", fields[static_cast<size_t>(group_)], f.group, f.groups);
       return false;
     }
@@ -89,18 +114,12 @@ class RecordLayout {
     if (k < 0) throw FatalStop::Message("The frame has no field named " + Quoted(name));
     return k;
   }
-  // The 1-based place of `value` among `levels`; 0 when it is none of them.
-  static size_t Level(const std::vector<std::string>& levels, std::string_view value) {
-    for (size_t k = 0; k < levels.size(); ++k) {
-      if (levels[k] == value) return k + 1;
-    }
-    return 0;
-  }
 
   bool History(std::string_view history, std::string& fault) const {
     const auto periods = static_cast<size_t>(s_.nyrs);
+    // (Every byte looked at, with no branch a byte.)
     const bool control =
-        std::any_of(history.begin(), history.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; });
+        std::count_if(history.begin(), history.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; }) > 0;
     if (history.size() == periods && !control) return true;
     const std::string said = "history " + Quoted(history);
     if (history.size() != periods && DecimalNumber(history)) {
@@ -122,9 +141,9 @@ class RecordLayout {
 
   // Writes the code of the level `value` is at `column`; false for a value that is none of
   // the levels typed.
-  static bool Code(std::string_view value, const std::vector<std::string>& levels, const std::string& codes,
-                   int32_t column, std::string& out, size_t at) {
-    const size_t level = Level(levels, value);
+  static bool Code(std::string_view value, const Levels& levels, const std::string& codes, int32_t column,
+                   std::string& out, size_t at) {
+    const size_t level = levels(value);
     if (level == 0) return false;
     out[at + static_cast<size_t>(column) - 1] = codes[level - 1];
     return true;
@@ -156,6 +175,9 @@ class RecordLayout {
   }
 
   const ConversionSettings& s_;
+  const Levels lost_;
+  const Levels ages_;
+  const Levels groups_;
   int history_ = -1;
   int frequency_ = -1;
   int fate_ = -1;
@@ -295,12 +317,11 @@ class WindowReading {
       : input_(input), layout_(header, s), reading_(input, header, layout_), line_(header.header_lines) {}
 
   // Reads the window that starts at bounds.front(), whose nominal parts are [bounds[k],
-  // bounds[k + 1]), and calls `write(columns)` with its records laid out in columns; a record
-  // that cannot be read stops the run naming its line. Returns where the window ended exactly:
-  // at the first line start outside quotes at or after bounds.back(), where its last part, read
-  // on past its nominal end, stopped.
-  template <typename Write>
-  uint64_t Read(const std::vector<uint64_t>& bounds, Write write) {
+  // bounds[k + 1]), into `columns`: each part's records laid out in columns, in file order; a
+  // record that cannot be read stops the run naming its line. Returns where the window ended
+  // exactly: at the first line start outside quotes at or after bounds.back(), where its last
+  // part, read on past its nominal end, stopped.
+  uint64_t Read(const std::vector<uint64_t>& bounds, std::vector<std::string>& columns) {
     const size_t count = bounds.size() - 1;
     // (The last part's quotes set no start.)
     std::vector<uint64_t> quotes(count - 1, 0);
@@ -323,13 +344,13 @@ class WindowReading {
     RunPartsCarried(count, [&](size_t k) {
       reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back());
     });
+    columns.clear();
     for (FramePart& part : parts) {
       if (part.fault_line >= 0) {
         throw FatalStop::Message("line " + GroupedDigits(line_ + part.fault_line + 1) + ": " + part.fault);
       }
       line_ += part.lines;
-      write(std::string_view(part.columns));
-      std::string().swap(part.columns);
+      columns.push_back(std::move(part.columns));
     }
     return parts.back().end;
   }
@@ -342,6 +363,44 @@ class WindowReading {
 };
 
 }  // namespace
+
+// The reading of the windows one after another.
+struct FrameWindows::Reading {
+  Reading(const InputFile& input, const FrameHeader& frame_header, const ConversionSettings& s)
+      : header(frame_header), windows(input, header, s), begin(header.records_start) {}
+  const FrameHeader header;  // (the reading keeps a reference to it)
+  WindowReading windows;
+  uint64_t begin;  // where the next window starts
+};
+
+FrameWindows::FrameWindows(const InputFile& input, const FrameHeader& header, const ConversionSettings& s,
+                           int threads, uint64_t window)
+    : input_(input),
+      s_(s),
+      threads_(threads),
+      window_(std::max<uint64_t>(window, 1)),
+      reading_(std::make_unique<Reading>(input, header, s)) {}
+
+FrameWindows::~FrameWindows() = default;
+
+size_t FrameWindows::MostParts() const {
+  const uint64_t begin = std::min(reading_->begin, input_.size());
+  return static_cast<size_t>(PartsFor(threads_, std::min(window_, input_.size() - begin)));
+}
+
+bool FrameWindows::Next(std::vector<std::string>& parts) {
+  const uint64_t begin = reading_->begin;
+  parts.clear();
+  if (begin >= input_.size()) return false;
+  const uint64_t nominal_end = std::min(input_.size(), begin + window_);
+  const auto count = static_cast<uint64_t>(PartsFor(threads_, nominal_end - begin));
+  std::vector<uint64_t> bounds;
+  for (uint64_t k = 0; k <= count; ++k) bounds.push_back(begin + (nominal_end - begin) * k / count);
+  reading_->begin = reading_->windows.Read(bounds, parts);
+  return true;
+}
+
+void FrameWindows::PutInPlace(InputFile& input) { ConvertFrame(input, s_, threads_); }
 
 FrameHeader HeaderOf(const InputFile& input) {
   const auto look = static_cast<size_t>(std::min<uint64_t>(input.size(), kFrameLookBytes));
@@ -361,21 +420,34 @@ std::string FrameColumns(const InputFile& input, const FrameHeader& header, cons
   std::vector<uint64_t> bounds{header.records_start};
   for (const uint64_t at : starts) bounds.push_back(std::clamp(at, bounds.back(), input.size()));
   bounds.push_back(input.size());
+  std::vector<std::string> parts;
+  WindowReading(input, header, s).Read(bounds, parts);
   std::string columns;
-  WindowReading(input, header, s).Read(bounds, [&](std::string_view lines) { columns += lines; });
+  for (const std::string& part : parts) columns += part;
   return columns;
 }
 
 void EachFrameWindow(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
                      uint64_t window, const std::function<void(std::string_view)>& write) {
-  WindowReading reading(input, header, s);
-  for (uint64_t begin = header.records_start; begin < input.size();) {
-    const uint64_t nominal_end = std::min(input.size(), begin + std::max<uint64_t>(window, 1));
-    const auto count = static_cast<uint64_t>(PartsFor(threads, nominal_end - begin));
-    std::vector<uint64_t> bounds;
-    for (uint64_t k = 0; k <= count; ++k) bounds.push_back(begin + (nominal_end - begin) * k / count);
-    begin = reading.Read(bounds, write);
+  FrameWindows windows(input, header, s, threads, window);
+  std::vector<std::string> parts;
+  while (windows.Next(parts)) {
+    for (std::string& part : parts) {
+      write(part);
+      std::string().swap(part);
+    }
   }
+}
+
+std::string FrameLook(const InputFile& input, const ConversionSettings& s, int threads, int64_t lines) {
+  // (Windows no larger than the dialogue's look, so that the look adds little to the run's memory.)
+  FrameWindows windows(input, HeaderOf(input), s, threads, kFrameLookBytes);
+  std::string look;
+  std::vector<std::string> parts;
+  while (std::count(look.begin(), look.end(), '\n') < lines && windows.Next(parts)) {
+    for (const std::string& part : parts) look += part;
+  }
+  return look;
 }
 
 void ConvertFrame(InputFile& input, const ConversionSettings& s, int threads) {

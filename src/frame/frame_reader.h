@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "common/text_file.h"
 #include "frame/frame_text.h"
 #include "runctl/settings.h"
+#include "tabulate/read_options.h"
 
 namespace haplovex {
 
@@ -49,6 +51,35 @@ inline constexpr uint64_t kFrameWindow = uint64_t{32} << 20;
 // window's lines in file order.
 void EachFrameWindow(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
                      uint64_t window, const std::function<void(std::string_view)>& write);
+
+// The records of a frame laid out in columns a window at a time, as EachFrameWindow reads
+// them, for the record path (ColumnWindows): the records are read once, and no file of columns
+// is written.
+class FrameWindows final : public ColumnWindows {
+ public:
+  // The windows of the frame in `input` from `header`, laid out in the columns of `s`, each
+  // read by `threads` parts at once (0: as many as help here).
+  FrameWindows(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
+               uint64_t window = kFrameWindow);
+  ~FrameWindows() override;
+  size_t MostParts() const override;
+  bool Next(std::vector<std::string>& parts) override;
+  // As ConvertFrame.
+  void PutInPlace(InputFile& input) override;
+
+ private:
+  struct Reading;
+  const InputFile& input_;
+  const ConversionSettings& s_;
+  int threads_;
+  uint64_t window_;
+  std::unique_ptr<Reading> reading_;
+};
+
+// The first records of the frame in `input` laid out in columns, whole windows of them up to
+// the first that reaches `lines` lines, or all of them, for a look at the records before the
+// conversion. A record of those windows that cannot be read stops the run naming its line.
+std::string FrameLook(const InputFile& input, const ConversionSettings& s, int threads, int64_t lines);
 
 // Puts in the place of the frame open in `input` its records laid out in columns, read by
 // `threads` parts at once (0: as many as help here) a window at a time into an unnamed

@@ -83,6 +83,12 @@ class RecordReader {
     const bool quick = !options_.plain_only && input.is_open() && !s_.listdata && PartCounts() <= kMostPartCounts;
     if (s_.inp) {
       if (!quick || !ReadInpQuickly(input, read)) ReadPlainly<InpStream>(input, console, read);
+    } else if (options_.windows != nullptr) {
+      // (A first line of names, which the parts of a window would not skip, takes the file.)
+      if (!quick || s_.header_line || !ReadWindowsQuickly(*options_.windows, input, read)) {
+        options_.windows->PutInPlace(input);
+        if (!quick || s_.header_line || !ReadQuickly(input, read)) ReadPlainly<RecordStream>(input, console, read);
+      }
     } else if (!quick || !ReadQuickly(input, read)) {
       ReadPlainly<RecordStream>(input, console, read);
     }
@@ -150,7 +156,8 @@ class RecordReader {
       RunPartsCarried(parts.ranges.size(), [&](size_t k) {
         const auto [begin, end] = parts.ranges[k];
         parts.tally[k].read =
-            ReadPart(options_.kernels, parts.reading, begin, end, parts.tally[k], Counting<kAging>(parts.counts, k));
+            ReadPart(options_.kernels, parts.reading, input, begin, end, parts.tally[k],
+                     Counting<kAging>(parts.counts, k));
       });
     };
     // Counting is compiled twice: with age classes that change from period to period, and with
@@ -171,6 +178,42 @@ class RecordReader {
       nanim += tally.nanim;
     }
     return FinishParts(parts.counts, std::move(checks), nrec, nanim, read);
+  }
+
+  // The quick way through records laid out in columns in memory, a window at a time: each
+  // window's parts read at once, as the parts of a file, their counts added up window after
+  // window and their checks merged in file order. False when a part gave up, or a count passed
+  // its limit.
+  bool ReadWindowsQuickly(ColumnWindows& windows, const InputFile& input, RecordsRead& read) {
+    const FastReading reading(s_, input, reading_.highest_age);
+    Tallies counts = EmptyTallies(windows.MostParts());
+    RecordChecks checks;
+    int64_t nrec = 0;
+    int64_t nanim = 0;
+    std::vector<std::string> columns;
+    while (windows.Next(columns)) {
+      std::vector<PartTally> tally(columns.size());
+      auto read_parts = [&]<bool kAging>() {
+        RunPartsCarried(columns.size(), [&](size_t k) {
+          InputFile part;
+          part.OpenMemory(std::move(columns[k]), input.name());
+          tally[k].read = ReadPart(options_.kernels, reading, part, 0, part.size(), tally[k],
+                                   Counting<kAging>(counts, k));
+        });
+      };
+      if (reading_.aging) {
+        read_parts.template operator()<true>();
+      } else {
+        read_parts.template operator()<false>();
+      }
+      for (const PartTally& part : tally) {
+        if (part.read == PartRead::kPlainWay) return false;
+        MergeChecks(checks, part.checks, nrec);
+        nrec += part.nrec;
+        nanim += part.nanim;
+      }
+    }
+    return FinishParts(counts, std::move(checks), nrec, nanim, read);
   }
 
   // The quick way through summarised histories: every part read at once, assuming it starts
