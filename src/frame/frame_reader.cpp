@@ -201,15 +201,15 @@ class PartReading {
       : input_(input), header_(header), layout_(layout) {}
 
   // Reads the records of [begin, end), which starts and ends at the start of a line, or only up
-  // to the first record that starts at or after `enough`.
-  void Read(uint64_t begin, uint64_t end, FramePart& part, uint64_t enough) const {
+  // to the first record that starts at or after `enough`, a block at a time into `buffer`.
+  void Read(uint64_t begin, uint64_t end, FramePart& part, uint64_t enough, std::vector<char>& buffer) const {
     part.end = begin;
     if (begin >= enough) return;
     // (A record laid out in columns is mostly no longer than in the frame.)
     part.columns.reserve(static_cast<size_t>(std::min(end, enough) - begin));
     FrameRecordParser parser(header_.separator);
     parser.NameFields(header_);
-    std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
+    buffer.resize(kFrameBlock + kMostFrameRecordBytes);
     std::vector<std::string_view> fields;
     uint64_t offset = begin;
     size_t have = 0;
@@ -317,7 +317,8 @@ class WindowReading {
       : input_(input), layout_(header, s), reading_(input, header, layout_), line_(header.header_lines) {}
 
   // Reads the window that starts at bounds.front(), whose nominal parts are [bounds[k],
-  // bounds[k + 1]), into `columns`: each part's records laid out in columns, in file order; a
+  // bounds[k + 1]), into `columns`: each part's records laid out in columns, in file order (in
+  // the room of the texts `columns` held, so that window after window takes no new memory); a
   // record that cannot be read stops the run naming its line. Returns where the window ended
   // exactly: at the first line start outside quotes at or after bounds.back(), where its last
   // part, read on past its nominal end, stopped.
@@ -341,8 +342,13 @@ class WindowReading {
     }
     exact.push_back(input_.size());
     std::vector<FramePart> parts(count);
+    for (size_t k = 0; k < count && k < columns.size(); ++k) {
+      parts[k].columns = std::move(columns[k]);
+      parts[k].columns.clear();
+    }
+    if (buffers_.size() < count) buffers_.resize(count);
     RunPartsCarried(count, [&](size_t k) {
-      reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back());
+      reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back(), buffers_[k]);
     });
     columns.clear();
     for (FramePart& part : parts) {
@@ -360,6 +366,7 @@ class WindowReading {
   const RecordLayout layout_;
   const PartReading reading_;
   int64_t line_;  // lines before the window
+  std::vector<std::vector<char>> buffers_;  // each part's, kept from window to window
 };
 
 }  // namespace
@@ -390,8 +397,10 @@ size_t FrameWindows::MostParts() const {
 
 bool FrameWindows::Next(std::vector<std::string>& parts) {
   const uint64_t begin = reading_->begin;
-  parts.clear();
-  if (begin >= input_.size()) return false;
+  if (begin >= input_.size()) {
+    parts.clear();
+    return false;
+  }
   const uint64_t nominal_end = std::min(input_.size(), begin + window_);
   const auto count = static_cast<uint64_t>(PartsFor(threads_, nominal_end - begin));
   std::vector<uint64_t> bounds;

@@ -180,6 +180,7 @@ class RecordReader {
     return FinishParts(parts.counts, std::move(checks), nrec, nanim, read);
   }
 
+  static constexpr size_t kNoBlock = 64;
   // The quick way through records laid out in columns in memory, a window at a time: each
   // window's parts read at once, as the parts of a file, their counts added up window after
   // window and their checks merged in file order. False when a part gave up, or a count passed
@@ -195,10 +196,13 @@ class RecordReader {
       std::vector<PartTally> tally(columns.size());
       auto read_parts = [&]<bool kAging>() {
         RunPartsCarried(columns.size(), [&](size_t k) {
-          InputFile part;
+          // (Read by ReadAt alone: no block of lines is needed. The text goes back to the windows
+          // for the next window's part.)
+          InputFile part(kNoBlock);
           part.OpenMemory(std::move(columns[k]), input.name());
           tally[k].read = ReadPart(options_.kernels, reading, part, 0, part.size(), tally[k],
                                    Counting<kAging>(counts, k));
+          columns[k] = std::move(part).TakeMemory();
         });
       };
       if (reading_.aging) {
