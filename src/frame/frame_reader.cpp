@@ -317,12 +317,14 @@ class WindowReading {
       : input_(input), layout_(header, s), reading_(input, header, layout_), line_(header.header_lines) {}
 
   // Reads the window that starts at bounds.front(), whose nominal parts are [bounds[k],
-  // bounds[k + 1]), into `columns`: each part's records laid out in columns, in file order (in
-  // the room of the texts `columns` held, so that window after window takes no new memory); a
-  // record that cannot be read stops the run naming its line. Returns where the window ended
-  // exactly: at the first line start outside quotes at or after bounds.back(), where its last
-  // part, read on past its nominal end, stopped.
-  uint64_t Read(const std::vector<uint64_t>& bounds, std::vector<std::string>& columns) {
+  // bounds[k + 1]), and calls `each(k, columns)` with part k's records laid out in columns, in
+  // the part's own thread, once it is read (in the room of the window before, so that window
+  // after window takes no new memory); a record that cannot be read stops the run naming its
+  // line once every part is done. Returns where the window ended exactly: at the first line
+  // start outside quotes at or after bounds.back(), where its last part, read on past its
+  // nominal end, stopped.
+  template <typename Each>
+  uint64_t Read(const std::vector<uint64_t>& bounds, Each each) {
     const size_t count = bounds.size() - 1;
     // (The last part's quotes set no start.)
     std::vector<uint64_t> quotes(count - 1, 0);
@@ -342,21 +344,22 @@ class WindowReading {
     }
     exact.push_back(input_.size());
     std::vector<FramePart> parts(count);
-    for (size_t k = 0; k < count && k < columns.size(); ++k) {
-      parts[k].columns = std::move(columns[k]);
+    if (buffers_.size() < count) buffers_.resize(count);
+    if (columns_.size() < count) columns_.resize(count);
+    for (size_t k = 0; k < count; ++k) {
+      parts[k].columns = std::move(columns_[k]);
       parts[k].columns.clear();
     }
-    if (buffers_.size() < count) buffers_.resize(count);
     RunPartsCarried(count, [&](size_t k) {
       reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back(), buffers_[k]);
+      if (parts[k].fault_line < 0) each(k, parts[k].columns);
     });
-    columns.clear();
-    for (FramePart& part : parts) {
-      if (part.fault_line >= 0) {
-        throw FatalStop::Message("line " + GroupedDigits(line_ + part.fault_line + 1) + ": " + part.fault);
+    for (size_t k = 0; k < count; ++k) {
+      if (parts[k].fault_line >= 0) {
+        throw FatalStop::Message("line " + GroupedDigits(line_ + parts[k].fault_line + 1) + ": " + parts[k].fault);
       }
-      line_ += part.lines;
-      columns.push_back(std::move(part.columns));
+      line_ += parts[k].lines;
+      columns_[k] = std::move(parts[k].columns);
     }
     return parts.back().end;
   }
@@ -367,6 +370,7 @@ class WindowReading {
   const PartReading reading_;
   int64_t line_;  // lines before the window
   std::vector<std::vector<char>> buffers_;  // each part's, kept from window to window
+  std::vector<std::string> columns_;        // likewise
 };
 
 }  // namespace
@@ -395,18 +399,15 @@ size_t FrameWindows::MostParts() const {
   return static_cast<size_t>(PartsFor(threads_, std::min(window_, input_.size() - begin)));
 }
 
-bool FrameWindows::Next(std::vector<std::string>& parts) {
+size_t FrameWindows::Next(const std::function<void(size_t, std::string&)>& part) {
   const uint64_t begin = reading_->begin;
-  if (begin >= input_.size()) {
-    parts.clear();
-    return false;
-  }
+  if (begin >= input_.size()) return 0;
   const uint64_t nominal_end = std::min(input_.size(), begin + window_);
   const auto count = static_cast<uint64_t>(PartsFor(threads_, nominal_end - begin));
   std::vector<uint64_t> bounds;
   for (uint64_t k = 0; k <= count; ++k) bounds.push_back(begin + (nominal_end - begin) * k / count);
-  reading_->begin = reading_->windows.Read(bounds, parts);
-  return true;
+  reading_->begin = reading_->windows.Read(bounds, part);
+  return static_cast<size_t>(count);
 }
 
 void FrameWindows::PutInPlace(InputFile& input) { ConvertFrame(input, s_, threads_); }
@@ -429,8 +430,8 @@ std::string FrameColumns(const InputFile& input, const FrameHeader& header, cons
   std::vector<uint64_t> bounds{header.records_start};
   for (const uint64_t at : starts) bounds.push_back(std::clamp(at, bounds.back(), input.size()));
   bounds.push_back(input.size());
-  std::vector<std::string> parts;
-  WindowReading(input, header, s).Read(bounds, parts);
+  std::vector<std::string> parts(bounds.size() - 1);
+  WindowReading(input, header, s).Read(bounds, [&](size_t k, std::string& part) { parts[k] = part; });
   std::string columns;
   for (const std::string& part : parts) columns += part;
   return columns;
@@ -439,12 +440,10 @@ std::string FrameColumns(const InputFile& input, const FrameHeader& header, cons
 void EachFrameWindow(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
                      uint64_t window, const std::function<void(std::string_view)>& write) {
   FrameWindows windows(input, header, s, threads, window);
-  std::vector<std::string> parts;
-  while (windows.Next(parts)) {
-    for (std::string& part : parts) {
-      write(part);
-      std::string().swap(part);
-    }
+  std::vector<std::string> parts(windows.MostParts());
+  const auto each = [&](size_t k, const std::string& part) { parts[k].assign(part); };
+  for (size_t count; (count = windows.Next(each)) > 0;) {
+    for (size_t k = 0; k < count; ++k) write(parts[k]);
   }
 }
 
@@ -452,9 +451,10 @@ std::string FrameLook(const InputFile& input, const ConversionSettings& s, int t
   // (Windows no larger than the dialogue's look, so that the look adds little to the run's memory.)
   FrameWindows windows(input, HeaderOf(input), s, threads, kFrameLookBytes);
   std::string look;
-  std::vector<std::string> parts;
-  while (std::count(look.begin(), look.end(), '\n') < lines && windows.Next(parts)) {
-    for (const std::string& part : parts) look += part;
+  std::vector<std::string> parts(windows.MostParts());
+  const auto each = [&](size_t k, const std::string& part) { parts[k].assign(part); };
+  for (size_t count; std::count(look.begin(), look.end(), '\n') < lines && (count = windows.Next(each)) > 0;) {
+    for (size_t k = 0; k < count; ++k) look += parts[k];
   }
   return look;
 }

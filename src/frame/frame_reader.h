@@ -63,7 +63,7 @@ class FrameWindows final : public ColumnWindows {
                uint64_t window = kFrameWindow);
   ~FrameWindows() override;
   size_t MostParts() const override;
-  bool Next(std::vector<std::string>& parts) override;
+  size_t Next(const std::function<void(size_t, std::string&)>& part) override;
   // As ConvertFrame.
   void PutInPlace(InputFile& input) override;
 

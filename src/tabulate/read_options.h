@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "tabulate/kernels/kernel_set.h"
 
@@ -20,9 +20,11 @@ class ColumnWindows {
   virtual ~ColumnWindows() = default;
   // The most parts a window has.
   virtual size_t MostParts() const = 0;
-  // The lines of the next window laid out in columns, one text for each of its parts, in file
-  // order; false when no window is left.
-  virtual bool Next(std::vector<std::string>& parts) = 0;
+  // Lays out the lines of the next window's parts in columns at once, and calls `part(k,
+  // columns)` with part k's (its text, which may be taken and must be given back) in the thread
+  // that laid it out, as soon as it is laid out. Returns how many parts the window had; 0 when
+  // no window is left.
+  virtual size_t Next(const std::function<void(size_t, std::string&)>& part) = 0;
   // Puts every record laid out in columns in the place of `input`, which the plain way then
   // reads from its start.
   virtual void PutInPlace(InputFile& input) = 0;

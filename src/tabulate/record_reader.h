@@ -191,30 +191,32 @@ class RecordReader {
     RecordChecks checks;
     int64_t nrec = 0;
     int64_t nanim = 0;
-    std::vector<std::string> columns;
-    while (windows.Next(columns)) {
-      std::vector<PartTally> tally(columns.size());
-      auto read_parts = [&]<bool kAging>() {
-        RunPartsCarried(columns.size(), [&](size_t k) {
+    std::vector<PartTally> tally;
+    for (;;) {
+      tally.assign(windows.MostParts(), PartTally{});
+      size_t count = 0;
+      auto read_window = [&]<bool kAging>() {
+        count = windows.Next([&](size_t k, std::string& columns) {
           // (Read by ReadAt alone: no block of lines is needed. The text goes back to the windows
           // for the next window's part.)
           InputFile part(kNoBlock);
-          part.OpenMemory(std::move(columns[k]), input.name());
+          part.OpenMemory(std::move(columns), input.name());
           tally[k].read = ReadPart(options_.kernels, reading, part, 0, part.size(), tally[k],
                                    Counting<kAging>(counts, k));
-          columns[k] = std::move(part).TakeMemory();
+          columns = std::move(part).TakeMemory();
         });
       };
       if (reading_.aging) {
-        read_parts.template operator()<true>();
+        read_window.template operator()<true>();
       } else {
-        read_parts.template operator()<false>();
+        read_window.template operator()<false>();
       }
-      for (const PartTally& part : tally) {
-        if (part.read == PartRead::kPlainWay) return false;
-        MergeChecks(checks, part.checks, nrec);
-        nrec += part.nrec;
-        nanim += part.nanim;
+      if (count == 0) break;
+      for (size_t k = 0; k < count; ++k) {
+        if (tally[k].read == PartRead::kPlainWay) return false;
+        MergeChecks(checks, tally[k].checks, nrec);
+        nrec += tally[k].nrec;
+        nanim += tally[k].nanim;
       }
     }
     return FinishParts(counts, std::move(checks), nrec, nanim, read);
