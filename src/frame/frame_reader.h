@@ -12,8 +12,12 @@
 //
 // The records are laid out a window of the file at a time (kFrameWindow bytes, each window read
 // in parts as above), so that the run's memory does not grow with the file; each window ends
-// where the record that passes its nominal end ends, and its lines go to an unnamed temporary
-// file outside the working folder, which the record path then reads as the file of columns.
+// where the record that passes its nominal end ends. Each part's lines go in memory straight
+// to the record path's quick way (FrameWindows), which counts them in the thread that laid them
+// out, as it counts the parts of a file of columns. Only where the quick way cannot read the
+// records (the plain way alone gives the run's message, or echoes the records) are the lines
+// written to an unnamed temporary file outside the working folder, which the plain way then
+// reads as the file of columns: the frame is then read twice, as the file of columns is.
 #pragma once
 
 #include <cstdint>

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/console.h"
 #include "common/fatal.h"
+#include "tabulate/cohort_tables.h"
 #include "runctl/frame_dialogue.h"
 
 namespace haplovex {
@@ -178,6 +181,54 @@ TEST(FrameReaderTest, LevelCodesAndLevelsTyped) {
   EXPECT_EQ(LevelCodes({"Female", "Fledgling"}).substr(0, 3), "AB ");
   EXPECT_EQ(LevelCodes({"1", "10"}).substr(0, 3), "AB ");
   EXPECT_EQ(SplitLevels(" juvenile, adult ,,old"), (std::vector<std::string>{"juvenile", "adult", "old"}));
+}
+
+// What the record path reads of a file of records, or of a frame's windows (`windows`): records,
+// animals, the first record with no capture, and the tables' counts.
+std::vector<int64_t> ReadByRecordPath(InputFile& input, const ConversionSettings& s, ColumnWindows* windows,
+                                      int threads) {
+  std::ostringstream text;
+  Console console(text);
+  CohortTables tables(s);
+  ReadOptions options;
+  options.threads = threads;
+  options.windows = windows;
+  const RecordsRead read = tables.ReadAll(input, console, options);
+  std::vector<int64_t> got{read.records, read.animals, read.checks.no_capture.count, read.checks.no_capture.record,
+                           read.checks.no_capture.line};
+  for (const CountTable* table : {&tables.n.counts(), &tables.bt.counts(), &tables.btot.counts()}) {
+    for (size_t k = 0; k < table->size(); ++k) got.push_back(table->at(k));
+  }
+  return got;
+}
+
+// The record path reads a frame's windows, each window's parts counted as they are laid out, as
+// it reads the file of their columns: windows of a record or less up to the whole file, by one
+// to three parts, give the same records, animals, warnings and tables.
+TEST(FrameReaderTest, RecordPathReadsWindowsAsItReadsTheirColumns) {
+  ConversionSettings s = FrameSettings();
+  s.modset = ModelSet::kMovementOnly;
+  s.scodes = "AB" + std::string(24, ' ');
+  std::string text = "\"ch\",\"freq\",\"note\"\n";
+  for (int k = 0; k < 300; ++k) {
+    std::string history;
+    for (int n = k + 7, p = 0; p < 4; ++p, n /= 3) history += "0AB"[n % 3];
+    text += "\"" + history + "\"," + std::to_string(k % 7 + 1) + (k % 5 == 0 ? ",\"seen,\nonce\"\n" : ",\"\"\n");
+  }
+  InputFile columns;
+  columns.OpenMemory(Columns(text, s), "frame.csv");
+  const std::vector<int64_t> expected = ReadByRecordPath(columns, s, nullptr, 1);
+  ASSERT_EQ(expected[0], 300);
+  ASSERT_GT(expected[2], 0);  // (histories of 0000 stand among them)
+  InputFile frame;
+  frame.OpenMemory(text, "frame.csv");
+  for (const uint64_t window : {uint64_t{1}, uint64_t{23}, uint64_t{400}, uint64_t{5000}, kFrameWindow}) {
+    for (const int threads : {1, 2, 3}) {
+      FrameWindows windows(frame, HeaderOf(frame), s, threads, window);
+      EXPECT_EQ(ReadByRecordPath(frame, s, &windows, threads), expected)
+          << "windows of " << window << " bytes, " << threads << " parts";
+    }
+  }
 }
 
 }  // namespace
