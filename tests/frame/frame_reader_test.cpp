@@ -222,6 +222,8 @@ TEST(FrameReaderTest, RecordPathReadsWindowsAsItReadsTheirColumns) {
   ASSERT_GT(expected[2], 0);  // (histories of 0000 stand among them)
   InputFile frame;
   frame.OpenMemory(text, "frame.csv");
+  // The look at the first records before the conversion: whole windows, every record here.
+  for (const int64_t lines : {1, 300, 301}) EXPECT_EQ(FrameLook(frame, s, 2, lines), Columns(text, s)) << lines;
   for (const uint64_t window : {uint64_t{1}, uint64_t{23}, uint64_t{400}, uint64_t{5000}, kFrameWindow}) {
     for (const int threads : {1, 2, 3}) {
       FrameWindows windows(frame, HeaderOf(frame), s, threads, window);
