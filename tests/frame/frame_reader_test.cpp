@@ -73,6 +73,7 @@ const std::vector<FrameCase> kCases = {
     {"a history stored as a number", "ch,freq\n101.0,1\n",
      " *** line 2: history \"101.0\" is a number with a decimal point: a spreadsheet may have stored it as a "
      "number (store the field as text)"},
+    {"a history holding a tab", "ch,freq\n\"A0\tB\",1\n", " *** line 2: history \"A0\tB\" holds a control character"},
     {"a history too long", "ch,freq\nA0B0A,1\n", " *** line 2: history \"A0B0A\" has 5 characters for 4 periods"},
     {"a record with more fields than the header", "ch,freq\nA0B0,1\nA0B0,1,2,3\n",
      " *** line 3: 4 fields where the header names 2 fields"},
@@ -181,6 +182,23 @@ TEST(FrameReaderTest, LevelCodesAndLevelsTyped) {
   EXPECT_EQ(LevelCodes({"Female", "Fledgling"}).substr(0, 3), "AB ");
   EXPECT_EQ(LevelCodes({"1", "10"}).substr(0, 3), "AB ");
   EXPECT_EQ(SplitLevels(" juvenile, adult ,,old"), (std::vector<std::string>{"juvenile", "adult", "old"}));
+}
+
+// A history of the periods' length holding a byte below a blank, wherever it stands in it, is
+// refused; bytes from a blank on, and above 0x7F, are read.
+TEST(FrameReaderTest, ControlCharacterAnywhereInTheHistory) {
+  ConversionSettings s = FrameSettings();
+  s.nyrs = 12;
+  s.codcol = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  s.frqcol1 = 13;
+  s.frqcol2 = 20;
+  EXPECT_EQ(Columns("ch,freq\n\" A0B\xC3\xA9~0000 \",1\n", s), " A0B\xC3\xA9~0000        1\n");
+  for (const size_t at : {0, 7, 8, 11}) {
+    std::string history(12, '0');
+    history[at] = at == 8 ? '\x1F' : '\x01';
+    EXPECT_EQ(Columns("ch,freq\n\"" + history + "\",1\n", s), " *** line 2: history \"" + history + "\" holds a control character")
+        << at;
+  }
 }
 
 // What the record path reads of a file of records, or of a frame's windows (`windows`): records,
