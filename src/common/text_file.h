@@ -111,6 +111,12 @@ class InputFile {
   }
   // Reads `bytes` as if they were the file's content.
   void OpenMemory(std::string bytes, std::string display_name);
+  // The content given to OpenMemory, taken back (nothing is left to read).
+  std::string TakeMemory() && {
+    std::string bytes = std::move(memory_);
+    Rewind();
+    return bytes;
+  }
   // Reads, from its start, the regular file open as `file` (which the caller still closes), in
   // place of what was read before; messages call it `display_name`. Returns 0 or the system's
   // error number.

@@ -1,6 +1,7 @@
 #include "frame/frame_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,12 +43,53 @@ bool DecimalNumber(std::string_view text) {
   return AllDigits(power);
 }
 
+// Whether `text` holds a byte below a blank: eight bytes at a time (a byte below 0x20 borrows
+// into its own top bit, which no byte of 0x20 or more whose top bit is clear does), then byte by
+// byte.
+bool HasControl(std::string_view text) {
+  constexpr uint64_t kBlanks = 0x2020202020202020;
+  constexpr uint64_t kTops = 0x8080808080808080;
+  uint64_t found = 0;
+  size_t k = 0;
+  for (; k + 8 <= text.size(); k += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + k, sizeof word);
+    found |= (word - kBlanks) & ~word & kTops;
+  }
+  for (; k < text.size(); ++k) found |= static_cast<unsigned char>(text[k]) < ' ' ? 1 : 0;
+  return found != 0;
+}
+
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// The 1-based place of a value among a field's levels; 0 when it is none of them. A value of
+// one character, as most levels are, is found by a table.
+class Levels {
+ public:
+  explicit Levels(const std::vector<std::string>& levels) : levels_(levels) {
+    // (The first of levels typed twice is the one found.)
+    for (size_t k = levels.size(); k-- > 0;) {
+      if (levels[k].size() == 1) one_[static_cast<unsigned char>(levels[k][0])] = static_cast<uint32_t>(k + 1);
+    }
+  }
+  size_t operator()(std::string_view value) const {
+    if (value.size() == 1) return one_[static_cast<unsigned char>(value[0])];
+    for (size_t k = 0; k < levels_.size(); ++k) {
+      if (levels_[k] == value) return k + 1;
+    }
+    return 0;
+  }
+
+ private:
+  const std::vector<std::string>& levels_;
+  std::array<uint32_t, 256> one_{};
+};
 
 // What a frame run reads of each record, and where it lays each field out.
 class RecordLayout {
  public:
-  RecordLayout(const FrameHeader& header, const ConversionSettings& s) : s_(s) {
+  RecordLayout(const FrameHeader& header, const ConversionSettings& s)
+      : s_(s), lost_(s.frame_fields.lost), ages_(s.frame_fields.ages), groups_(s.frame_fields.groups) {
     const FrameFields& f = s.frame_fields;
     history_ = Field(header, f.history);
     frequency_ = s.frqcol1 > 0 ? Field(header, f.frequency) : -1;
@@ -67,14 +109,14 @@ class RecordLayout {
     out.append(width_ - history.size(), ' ');
     if (fate_ >= 0) {
       const std::string_view fate = fields[static_cast<size_t>(fate_)];
-      if (Level(s_.frame_fields.lost, fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
+      if (lost_(fate) > 0) out[at + static_cast<size_t>(s_.fatecol) - 1] = 'X';
     }
     const FrameFields& f = s_.frame_fields;
-    if (age_ >= 0 && !Code(fields[static_cast<size_t>(age_)], f.ages, s_.acodes, s_.agecol, out, at)) {
+    if (age_ >= 0 && !Code(fields[static_cast<size_t>(age_)], ages_, s_.acodes, s_.agecol, out, at)) {
       fault = Unknown("age", fields[static_cast<size_t>(age_)], f.age, f.ages);
       return false;
     }
-    if (group_ >= 0 && !Code(fields[static_cast<size_t>(group_)], f.groups, s_.gcodes, s_.grpcol, out, at)) {
+    if (group_ >= 0 && !Code(fields[static_cast<size_t>(group_)], groups_, s_.gcodes, s_.grpcol, out, at)) {
       fault = Unknown("group", fields[static_cast<size_t>(group_)], f.group, f.groups);
       return false;
     }
@@ -89,19 +131,10 @@ class RecordLayout {
     if (k < 0) throw FatalStop::Message("The frame has no field named " + Quoted(name));
     return k;
   }
-  // The 1-based place of `value` among `levels`; 0 when it is none of them.
-  static size_t Level(const std::vector<std::string>& levels, std::string_view value) {
-    for (size_t k = 0; k < levels.size(); ++k) {
-      if (levels[k] == value) return k + 1;
-    }
-    return 0;
-  }
 
   bool History(std::string_view history, std::string& fault) const {
     const auto periods = static_cast<size_t>(s_.nyrs);
-    const bool control =
-        std::any_of(history.begin(), history.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; });
-    if (history.size() == periods && !control) return true;
+    if (history.size() == periods && !HasControl(history)) return true;
     const std::string said = "history " + Quoted(history);
     if (history.size() != periods && DecimalNumber(history)) {
       fault = said + " is a number with a decimal point: a spreadsheet may have stored it as a number (store the "
@@ -122,9 +155,9 @@ class RecordLayout {
 
   // Writes the code of the level `value` is at `column`; false for a value that is none of
   // the levels typed.
-  static bool Code(std::string_view value, const std::vector<std::string>& levels, const std::string& codes,
-                   int32_t column, std::string& out, size_t at) {
-    const size_t level = Level(levels, value);
+  static bool Code(std::string_view value, const Levels& levels, const std::string& codes, int32_t column,
+                   std::string& out, size_t at) {
+    const size_t level = levels(value);
     if (level == 0) return false;
     out[at + static_cast<size_t>(column) - 1] = codes[level - 1];
     return true;
@@ -156,6 +189,9 @@ class RecordLayout {
   }
 
   const ConversionSettings& s_;
+  const Levels lost_;
+  const Levels ages_;
+  const Levels groups_;
   int history_ = -1;
   int frequency_ = -1;
   int fate_ = -1;
@@ -179,15 +215,15 @@ class PartReading {
       : input_(input), header_(header), layout_(layout) {}
 
   // Reads the records of [begin, end), which starts and ends at the start of a line, or only up
-  // to the first record that starts at or after `enough`.
-  void Read(uint64_t begin, uint64_t end, FramePart& part, uint64_t enough) const {
+  // to the first record that starts at or after `enough`, a block at a time into `buffer`.
+  void Read(uint64_t begin, uint64_t end, FramePart& part, uint64_t enough, std::vector<char>& buffer) const {
     part.end = begin;
     if (begin >= enough) return;
     // (A record laid out in columns is mostly no longer than in the frame.)
     part.columns.reserve(static_cast<size_t>(std::min(end, enough) - begin));
     FrameRecordParser parser(header_.separator);
     parser.NameFields(header_);
-    std::vector<char> buffer(kFrameBlock + kMostFrameRecordBytes);
+    buffer.resize(kFrameBlock + kMostFrameRecordBytes);
     std::vector<std::string_view> fields;
     uint64_t offset = begin;
     size_t have = 0;
@@ -295,12 +331,14 @@ class WindowReading {
       : input_(input), layout_(header, s), reading_(input, header, layout_), line_(header.header_lines) {}
 
   // Reads the window that starts at bounds.front(), whose nominal parts are [bounds[k],
-  // bounds[k + 1]), and calls `write(columns)` with its records laid out in columns; a record
-  // that cannot be read stops the run naming its line. Returns where the window ended exactly:
-  // at the first line start outside quotes at or after bounds.back(), where its last part, read
-  // on past its nominal end, stopped.
-  template <typename Write>
-  uint64_t Read(const std::vector<uint64_t>& bounds, Write write) {
+  // bounds[k + 1]), and calls `each(k, columns)` with part k's records laid out in columns, in
+  // the part's own thread, once it is read (in the room of the window before, so that window
+  // after window takes no new memory); a record that cannot be read stops the run naming its
+  // line once every part is done. Returns where the window ended exactly: at the first line
+  // start outside quotes at or after bounds.back(), where its last part, read on past its
+  // nominal end, stopped.
+  template <typename Each>
+  uint64_t Read(const std::vector<uint64_t>& bounds, Each each) {
     const size_t count = bounds.size() - 1;
     // (The last part's quotes set no start.)
     std::vector<uint64_t> quotes(count - 1, 0);
@@ -320,16 +358,22 @@ class WindowReading {
     }
     exact.push_back(input_.size());
     std::vector<FramePart> parts(count);
+    if (buffers_.size() < count) buffers_.resize(count);
+    if (columns_.size() < count) columns_.resize(count);
+    for (size_t k = 0; k < count; ++k) {
+      parts[k].columns = std::move(columns_[k]);
+      parts[k].columns.clear();
+    }
     RunPartsCarried(count, [&](size_t k) {
-      reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back());
+      reading_.Read(exact[k], exact[k + 1], parts[k], k + 1 < count ? exact[k + 1] : bounds.back(), buffers_[k]);
+      if (parts[k].fault_line < 0) each(k, parts[k].columns);
     });
-    for (FramePart& part : parts) {
-      if (part.fault_line >= 0) {
-        throw FatalStop::Message("line " + GroupedDigits(line_ + part.fault_line + 1) + ": " + part.fault);
+    for (size_t k = 0; k < count; ++k) {
+      if (parts[k].fault_line >= 0) {
+        throw FatalStop::Message("line " + GroupedDigits(line_ + parts[k].fault_line + 1) + ": " + parts[k].fault);
       }
-      line_ += part.lines;
-      write(std::string_view(part.columns));
-      std::string().swap(part.columns);
+      line_ += parts[k].lines;
+      columns_[k] = std::move(parts[k].columns);
     }
     return parts.back().end;
   }
@@ -339,9 +383,48 @@ class WindowReading {
   const RecordLayout layout_;
   const PartReading reading_;
   int64_t line_;  // lines before the window
+  std::vector<std::vector<char>> buffers_;  // each part's, kept from window to window
+  std::vector<std::string> columns_;        // likewise
 };
 
 }  // namespace
+
+// The reading of the windows one after another.
+struct FrameWindows::Reading {
+  Reading(const InputFile& input, const FrameHeader& frame_header, const ConversionSettings& s)
+      : header(frame_header), windows(input, header, s), begin(header.records_start) {}
+  const FrameHeader header;  // (the reading keeps a reference to it)
+  WindowReading windows;
+  uint64_t begin;  // where the next window starts
+};
+
+FrameWindows::FrameWindows(const InputFile& input, const FrameHeader& header, const ConversionSettings& s,
+                           int threads, uint64_t window)
+    : input_(input),
+      s_(s),
+      threads_(threads),
+      window_(std::max<uint64_t>(window, 1)),
+      reading_(std::make_unique<Reading>(input, header, s)) {}
+
+FrameWindows::~FrameWindows() = default;
+
+size_t FrameWindows::MostParts() const {
+  const uint64_t begin = std::min(reading_->begin, input_.size());
+  return static_cast<size_t>(PartsFor(threads_, std::min(window_, input_.size() - begin)));
+}
+
+size_t FrameWindows::Next(const std::function<void(size_t, std::string&)>& part) {
+  const uint64_t begin = reading_->begin;
+  if (begin >= input_.size()) return 0;
+  const uint64_t nominal_end = std::min(input_.size(), begin + window_);
+  const auto count = static_cast<uint64_t>(PartsFor(threads_, nominal_end - begin));
+  std::vector<uint64_t> bounds;
+  for (uint64_t k = 0; k <= count; ++k) bounds.push_back(begin + (nominal_end - begin) * k / count);
+  reading_->begin = reading_->windows.Read(bounds, part);
+  return static_cast<size_t>(count);
+}
+
+void FrameWindows::PutInPlace(InputFile& input) { ConvertFrame(input, s_, threads_); }
 
 FrameHeader HeaderOf(const InputFile& input) {
   const auto look = static_cast<size_t>(std::min<uint64_t>(input.size(), kFrameLookBytes));
@@ -361,21 +444,33 @@ std::string FrameColumns(const InputFile& input, const FrameHeader& header, cons
   std::vector<uint64_t> bounds{header.records_start};
   for (const uint64_t at : starts) bounds.push_back(std::clamp(at, bounds.back(), input.size()));
   bounds.push_back(input.size());
+  std::vector<std::string> parts(bounds.size() - 1);
+  WindowReading(input, header, s).Read(bounds, [&](size_t k, std::string& part) { parts[k] = part; });
   std::string columns;
-  WindowReading(input, header, s).Read(bounds, [&](std::string_view lines) { columns += lines; });
+  for (const std::string& part : parts) columns += part;
   return columns;
 }
 
 void EachFrameWindow(const InputFile& input, const FrameHeader& header, const ConversionSettings& s, int threads,
                      uint64_t window, const std::function<void(std::string_view)>& write) {
-  WindowReading reading(input, header, s);
-  for (uint64_t begin = header.records_start; begin < input.size();) {
-    const uint64_t nominal_end = std::min(input.size(), begin + std::max<uint64_t>(window, 1));
-    const auto count = static_cast<uint64_t>(PartsFor(threads, nominal_end - begin));
-    std::vector<uint64_t> bounds;
-    for (uint64_t k = 0; k <= count; ++k) bounds.push_back(begin + (nominal_end - begin) * k / count);
-    begin = reading.Read(bounds, write);
+  FrameWindows windows(input, header, s, threads, window);
+  std::vector<std::string> parts(windows.MostParts());
+  const auto each = [&](size_t k, const std::string& part) { parts[k].assign(part); };
+  for (size_t count; (count = windows.Next(each)) > 0;) {
+    for (size_t k = 0; k < count; ++k) write(parts[k]);
   }
+}
+
+std::string FrameLook(const InputFile& input, const ConversionSettings& s, int threads, int64_t lines) {
+  // (Windows no larger than the dialogue's look, so that the look adds little to the run's memory.)
+  FrameWindows windows(input, HeaderOf(input), s, threads, kFrameLookBytes);
+  std::string look;
+  std::vector<std::string> parts(windows.MostParts());
+  const auto each = [&](size_t k, const std::string& part) { parts[k].assign(part); };
+  for (size_t count; std::count(look.begin(), look.end(), '\n') < lines && (count = windows.Next(each)) > 0;) {
+    for (size_t k = 0; k < count; ++k) look += parts[k];
+  }
+  return look;
 }
 
 void ConvertFrame(InputFile& input, const ConversionSettings& s, int threads) {

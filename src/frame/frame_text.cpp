@@ -1,6 +1,9 @@
 #include "frame/frame_text.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 
 #include "common/format.h"
 
@@ -16,6 +19,35 @@ bool PastLineEnd(const char*& p, const char* end, bool at_end) {
   if (*p == '\r' && p + 1 == end && !at_end) return false;
   p += *p == '\r' && p + 1 < end && p[1] == '\n' ? 2 : 1;
   return true;
+}
+
+// Sixteen bytes looked at together (GCC's vector types, which every target builds to its own
+// vector instructions or to plain words).
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+// The first byte from `p` on, before `end`, that is one of `stops` (a line feed, a carriage
+// return, a quote, a NUL, and maybe a separator) or for which `table` is set (the same bytes):
+// sixteen bytes at a time while sixteen remain, then byte by byte.
+template <size_t N>
+const char* FirstOf(const char* p, const char* end, const std::array<unsigned char, N>& stops,
+                    const unsigned char* table) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 16) {
+      Bytes16 bytes;
+      std::memcpy(&bytes, p, sizeof bytes);
+      auto hit = bytes == stops[0];
+      for (size_t k = 1; k < N; ++k) hit |= bytes == stops[k];
+      uint64_t low;
+      uint64_t high;
+      std::memcpy(&low, &hit, 8);
+      std::memcpy(&high, reinterpret_cast<const char*>(&hit) + 8, 8);
+      if (low != 0) return p + __builtin_ctzll(low) / 8;
+      if (high != 0) return p + 8 + __builtin_ctzll(high) / 8;
+      p += 16;
+    }
+  }
+  while (p < end && table[static_cast<unsigned char>(*p)] == 0) ++p;
+  return p;
 }
 
 }  // namespace
@@ -67,7 +99,7 @@ const char* FrameRecordParser::ClosingQuote(const char* q, const char* end, bool
                                             FrameRead& result) {
   const int64_t opened_on = line_ends_;
   for (;;) {
-    while (q < end && !in_quotes_[static_cast<unsigned char>(*q)]) ++q;
+    q = FirstOf(q, end, std::array<unsigned char, 4>{'\n', '\r', '"', '\0'}, in_quotes_);
     if (q == end && !at_end) return Stop(result, FrameRead::kMore), nullptr;
     if (q == end) {
       line_ends_ = opened_on;  // (the fault is on the line the quote opened)
@@ -116,7 +148,9 @@ bool FrameRecordParser::QuotedField(const char*& p, const char* end, bool at_end
 
 bool FrameRecordParser::UnquotedField(const char*& p, const char* end, bool at_end, FrameRead& result) {
   const char* q = p;
-  while (q < end && !special_[static_cast<unsigned char>(*q)]) ++q;
+  q = FirstOf(q, end,
+              std::array<unsigned char, 5>{'\n', '\r', '"', '\0', static_cast<unsigned char>(separator_)},
+              special_);
   if (q < end && *q == '"') {
     return Stop(result, FrameRead::kFault, "a quote inside " + FieldName(fields_.size()) + ", which is not quoted");
   }

@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -217,7 +218,12 @@ std::vector<std::string> Warn(RunContext& run, const ConversionSettings& setting
 // record of a file of summarised histories is split is said here too, for every run: a count
 // out of place shows before the conversion. Returns the warnings.
 std::vector<std::string> WarnOfAnswers(RunContext& run, ConversionSettings& settings) {
-  const AnswersLooked looked = AnswerWarnings(run.input, settings);
+  // A data frame's first records are looked at laid out in the columns its fields were given.
+  InputFile frame_look;
+  if (settings.frame) {
+    frame_look.OpenMemory(FrameLook(run.input, settings, run.options.threads, kLookRecords + 1), run.input.name());
+  }
+  const AnswersLooked looked = AnswerWarnings(settings.frame ? frame_look : run.input, settings);
   // A first line of names is no record, in every way of reading the records.
   settings.header_line = !looked.header.empty();
   std::vector<std::string> warnings;
@@ -414,8 +420,6 @@ Answered Converse(RunContext& run) {
     CheckFitSize(run.options, a.settings);
     CheckFitWork(a.settings);
   }
-  // A data frame's records are read once, laid out in the columns its fields were given.
-  if (a.settings.frame) ConvertFrame(run.input, a.settings, run.options.threads);
   a.answer_warnings = WarnOfAnswers(run, a.settings);
   // The folder is this run's from here to its end; it was free while the answers were awaited.
   run.folder.Hold();
@@ -436,6 +440,13 @@ void Convert(RunContext& run, Answered& a) {
   read_options.kernels = run.options.kernels;
   read_options.gof = run.options.gof;
   read_options.report = run.options.report;
+  // A data frame's records are read once, laid out a window at a time in the columns its fields
+  // were given.
+  std::unique_ptr<FrameWindows> frame;
+  if (a.settings.frame) {
+    frame = std::make_unique<FrameWindows>(run.input, HeaderOf(run.input), a.settings, run.options.threads);
+    read_options.windows = frame.get();
+  }
   if (IsMemoryModel(a.settings.modset)) {
     FromResult(run, a, convert_memory_movement(a.settings, streams, read_options), WriteMemoryTidyTables);
   } else {

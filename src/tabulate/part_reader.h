@@ -38,8 +38,9 @@ class PartReader {
   static constexpr size_t kBatchRoom = kBatch + kChunk;
   static_assert(kBatchRoom <= CaptureBatch::kMost);
 
-  [[gnu::always_inline]] PartReader(const FastReading& r, PartTally& tally, Count count)
+  [[gnu::always_inline]] PartReader(const FastReading& r, const InputFile& input, PartTally& tally, Count count)
       : r_(r),
+        input_(input),
         tally_(tally),
         count_(count),
         // A line end before the block, then the block, then bytes read past its end.
@@ -55,7 +56,7 @@ class PartReader {
       // A line longer than a block is left to the plain way.
       if (have == kPartBlock) return PartRead::kPlainWay;
       const size_t want = static_cast<size_t>(std::min<uint64_t>(kPartBlock - have, end - offset));
-      const ssize_t got = want == 0 ? 0 : r_.input.ReadAt(offset, data_ + have, want);
+      const ssize_t got = want == 0 ? 0 : input_.ReadAt(offset, data_ + have, want);
       if (got < 0) return PartRead::kPlainWay;
       offset += static_cast<uint64_t>(got);
       have += static_cast<size_t>(got);
@@ -247,6 +248,7 @@ class PartReader {
   }
 
   const FastReading& r_;
+  const InputFile& input_;
   PartTally& tally_;
   Count count_;
   std::vector<char> buffer_;
@@ -275,13 +277,14 @@ class PartReader {
   Frequency known_[64];
 };
 
-// Reads the part [begin, end) with the kernels of `set` (one of KernelSetsHere()), counting
-// with `count` (a PartCounting, or anything with its calls).
+// Reads the part [begin, end) of `input` (the run's input file, or records laid out in columns
+// in memory) with the kernels of `set` (one of KernelSetsHere()), counting with `count` (a
+// PartCounting, or anything with its calls).
 template <typename Count>
-PartRead ReadPart(KernelSet set, const FastReading& r, uint64_t begin, uint64_t end, PartTally& tally,
-                  Count count) {
+PartRead ReadPart(KernelSet set, const FastReading& r, const InputFile& input, uint64_t begin, uint64_t end,
+                  PartTally& tally, Count count) {
   return WithKernels(set, [&]<typename Kernels>() __attribute__((always_inline)) {
-    return PartReader<Kernels, Count>(r, tally, count).Read(begin, end);
+    return PartReader<Kernels, Count>(r, input, tally, count).Read(begin, end);
   });
 }
 

@@ -83,6 +83,12 @@ class RecordReader {
     const bool quick = !options_.plain_only && input.is_open() && !s_.listdata && PartCounts() <= kMostPartCounts;
     if (s_.inp) {
       if (!quick || !ReadInpQuickly(input, read)) ReadPlainly<InpStream>(input, console, read);
+    } else if (options_.windows != nullptr) {
+      // (A first line of names, which the parts of a window would not skip, takes the file.)
+      if (!quick || s_.header_line || !ReadWindowsQuickly(*options_.windows, input, read)) {
+        options_.windows->PutInPlace(input);
+        if (!quick || s_.header_line || !ReadQuickly(input, read)) ReadPlainly<RecordStream>(input, console, read);
+      }
     } else if (!quick || !ReadQuickly(input, read)) {
       ReadPlainly<RecordStream>(input, console, read);
     }
@@ -150,7 +156,8 @@ class RecordReader {
       RunPartsCarried(parts.ranges.size(), [&](size_t k) {
         const auto [begin, end] = parts.ranges[k];
         parts.tally[k].read =
-            ReadPart(options_.kernels, parts.reading, begin, end, parts.tally[k], Counting<kAging>(parts.counts, k));
+            ReadPart(options_.kernels, parts.reading, input, begin, end, parts.tally[k],
+                     Counting<kAging>(parts.counts, k));
       });
     };
     // Counting is compiled twice: with age classes that change from period to period, and with
@@ -171,6 +178,48 @@ class RecordReader {
       nanim += tally.nanim;
     }
     return FinishParts(parts.counts, std::move(checks), nrec, nanim, read);
+  }
+
+  static constexpr size_t kNoBlock = 64;
+  // The quick way through records laid out in columns in memory, a window at a time: each
+  // window's parts read at once, as the parts of a file, their counts added up window after
+  // window and their checks merged in file order. False when a part gave up, or a count passed
+  // its limit.
+  bool ReadWindowsQuickly(ColumnWindows& windows, const InputFile& input, RecordsRead& read) {
+    const FastReading reading(s_, input, reading_.highest_age);
+    Tallies counts = EmptyTallies(windows.MostParts());
+    RecordChecks checks;
+    int64_t nrec = 0;
+    int64_t nanim = 0;
+    std::vector<PartTally> tally;
+    for (;;) {
+      tally.assign(windows.MostParts(), PartTally{});
+      size_t count = 0;
+      auto read_window = [&]<bool kAging>() {
+        count = windows.Next([&](size_t k, std::string& columns) {
+          // (Read by ReadAt alone: no block of lines is needed. The text goes back to the windows
+          // for the next window's part.)
+          InputFile part(kNoBlock);
+          part.OpenMemory(std::move(columns), input.name());
+          tally[k].read = ReadPart(options_.kernels, reading, part, 0, part.size(), tally[k],
+                                   Counting<kAging>(counts, k));
+          columns = std::move(part).TakeMemory();
+        });
+      };
+      if (reading_.aging) {
+        read_window.template operator()<true>();
+      } else {
+        read_window.template operator()<false>();
+      }
+      if (count == 0) break;
+      for (size_t k = 0; k < count; ++k) {
+        if (tally[k].read == PartRead::kPlainWay) return false;
+        MergeChecks(checks, tally[k].checks, nrec);
+        nrec += tally[k].nrec;
+        nanim += tally[k].nanim;
+      }
+    }
+    return FinishParts(counts, std::move(checks), nrec, nanim, read);
   }
 
   // The quick way through summarised histories: every part read at once, assuming it starts

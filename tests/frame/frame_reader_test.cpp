@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/console.h"
 #include "common/fatal.h"
+#include "tabulate/cohort_tables.h"
 #include "runctl/frame_dialogue.h"
 
 namespace haplovex {
@@ -70,6 +73,7 @@ const std::vector<FrameCase> kCases = {
     {"a history stored as a number", "ch,freq\n101.0,1\n",
      " *** line 2: history \"101.0\" is a number with a decimal point: a spreadsheet may have stored it as a "
      "number (store the field as text)"},
+    {"a history holding a tab", "ch,freq\n\"A0\tB\",1\n", " *** line 2: history \"A0\tB\" holds a control character"},
     {"a history too long", "ch,freq\nA0B0A,1\n", " *** line 2: history \"A0B0A\" has 5 characters for 4 periods"},
     {"a record with more fields than the header", "ch,freq\nA0B0,1\nA0B0,1,2,3\n",
      " *** line 3: 4 fields where the header names 2 fields"},
@@ -178,6 +182,73 @@ TEST(FrameReaderTest, LevelCodesAndLevelsTyped) {
   EXPECT_EQ(LevelCodes({"Female", "Fledgling"}).substr(0, 3), "AB ");
   EXPECT_EQ(LevelCodes({"1", "10"}).substr(0, 3), "AB ");
   EXPECT_EQ(SplitLevels(" juvenile, adult ,,old"), (std::vector<std::string>{"juvenile", "adult", "old"}));
+}
+
+// A history of the periods' length holding a byte below a blank, wherever it stands in it, is
+// refused; bytes from a blank on, and above 0x7F, are read.
+TEST(FrameReaderTest, ControlCharacterAnywhereInTheHistory) {
+  ConversionSettings s = FrameSettings();
+  s.nyrs = 12;
+  s.codcol = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  s.frqcol1 = 13;
+  s.frqcol2 = 20;
+  EXPECT_EQ(Columns("ch,freq\n\" A0B\xC3\xA9~0000 \",1\n", s), " A0B\xC3\xA9~0000        1\n");
+  for (const size_t at : {0, 7, 8, 11}) {
+    std::string history(12, '0');
+    history[at] = at == 8 ? '\x1F' : '\x01';
+    EXPECT_EQ(Columns("ch,freq\n\"" + history + "\",1\n", s), " *** line 2: history \"" + history + "\" holds a control character")
+        << at;
+  }
+}
+
+// What the record path reads of a file of records, or of a frame's windows (`windows`): records,
+// animals, the first record with no capture, and the tables' counts.
+std::vector<int64_t> ReadByRecordPath(InputFile& input, const ConversionSettings& s, ColumnWindows* windows,
+                                      int threads) {
+  std::ostringstream text;
+  Console console(text);
+  CohortTables tables(s);
+  ReadOptions options;
+  options.threads = threads;
+  options.windows = windows;
+  const RecordsRead read = tables.ReadAll(input, console, options);
+  std::vector<int64_t> got{read.records, read.animals, read.checks.no_capture.count, read.checks.no_capture.record,
+                           read.checks.no_capture.line};
+  for (const CountTable* table : {&tables.n.counts(), &tables.bt.counts(), &tables.btot.counts()}) {
+    for (size_t k = 0; k < table->size(); ++k) got.push_back(table->at(k));
+  }
+  return got;
+}
+
+// The record path reads a frame's windows, each window's parts counted as they are laid out, as
+// it reads the file of their columns: windows of a record or less up to the whole file, by one
+// to three parts, give the same records, animals, warnings and tables.
+TEST(FrameReaderTest, RecordPathReadsWindowsAsItReadsTheirColumns) {
+  ConversionSettings s = FrameSettings();
+  s.modset = ModelSet::kMovementOnly;
+  s.scodes = "AB" + std::string(24, ' ');
+  std::string text = "\"ch\",\"freq\",\"note\"\n";
+  for (int k = 0; k < 300; ++k) {
+    std::string history;
+    for (int n = k + 7, p = 0; p < 4; ++p, n /= 3) history += "0AB"[n % 3];
+    text += "\"" + history + "\"," + std::to_string(k % 7 + 1) + (k % 5 == 0 ? ",\"seen,\nonce\"\n" : ",\"\"\n");
+  }
+  InputFile columns;
+  columns.OpenMemory(Columns(text, s), "frame.csv");
+  const std::vector<int64_t> expected = ReadByRecordPath(columns, s, nullptr, 1);
+  ASSERT_EQ(expected[0], 300);
+  ASSERT_GT(expected[2], 0);  // (histories of 0000 stand among them)
+  InputFile frame;
+  frame.OpenMemory(text, "frame.csv");
+  // The look at the first records before the conversion: whole windows, every record here.
+  for (const int64_t lines : {1, 300, 301}) EXPECT_EQ(FrameLook(frame, s, 2, lines), Columns(text, s)) << lines;
+  for (const uint64_t window : {uint64_t{1}, uint64_t{23}, uint64_t{400}, uint64_t{5000}, kFrameWindow}) {
+    for (const int threads : {1, 2, 3}) {
+      FrameWindows windows(frame, HeaderOf(frame), s, threads, window);
+      EXPECT_EQ(ReadByRecordPath(frame, s, &windows, threads), expected)
+          << "windows of " << window << " bytes, " << threads << " parts";
+    }
+  }
 }
 
 }  // namespace

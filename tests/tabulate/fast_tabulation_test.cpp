@@ -358,7 +358,7 @@ std::vector<std::string> QuickRecords(const ConversionSettings& s, const std::st
   input.OpenMemory(text, "records");
   const FastReading reading(s, input, s.nage);
   std::vector<std::string> records;
-  tally.read = ReadPart(set, reading, 0, text.size(), tally, Listing{&records});
+  tally.read = ReadPart(set, reading, reading.input, 0, text.size(), tally, Listing{&records});
   return records;
 }
 
