@@ -165,6 +165,15 @@ run_case frame-leading-zeros 1 \
 run_case frame-decimal-history 1 \
   ' *** line 2: history "1011.0" is a number with a decimal point: a spreadsheet may have stored it as a number (store the field as text)' \
   "printf 'ch\n1011.0\n' > f.csv" '#haplovex --frame' f.csv 2,4,1,1 12 ch none none 2 Hostile
+# Faults far past the first windows the look reads: the run stops as at the first line, and
+# writes no file.
+for fault in 'A"B0,|a quote inside field "ch", which is not quoted' 'AB0,,1|3 fields where the header names 2 fields'; do
+  run_case "frame-late-${fault%%,*}" 1 " *** line 1,500,002: ${fault#*|}" \
+    "{ printf 'ch,fate\n'; yes 'ABA,' | head -n 1500000; printf '%s\n' '${fault%%|*}'; } > f.csv" \
+    "${frame_answers[@]}"
+  late_dir="$work_root/frame-late-${fault%%,*}"
+  ls "$late_dir" | grep -q HAPLOVEX && { echo "[frame-late] a run stopped by a record wrote files"; failures=$((failures + 1)); }
+done
 run_case frame-no-such-field 1 ' *** The frame has no field named "hist"; its fields: ch, fate' \
   "printf 'ch,fate\nAB0,\n' > f.csv" '#haplovex --frame' f.csv 2,3,1,1 AB hist
 run_case frame-and-inp 1 " *** --inp and --frame name two layouts of the input file; give one of them" ":" \
