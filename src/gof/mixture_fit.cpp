@@ -227,6 +227,39 @@ void BeginRun(EmStepper& em, Run& run, const Parameters& start) {
   run.done = run.ll == kUnexplained;
 }
 
+// The squared extrapolation from `theta` along its two plain steps `one` and `two`, into `jump`:
+// as far as their change and the change of that change call for, backed off towards -1 while a
+// probability would turn negative; the plain step `two` where no length short of that is valid.
+void Extrapolate(const Parameters& theta, const Parameters& one, const Parameters& two, Parameters& jump) {
+  const size_t size = theta.size();
+  double rr = 0, vv = 0;
+  for (size_t i = 0; i < size; ++i) {
+    const double r = one[i] - theta[i];
+    const double v = two[i] - 2 * one[i] + theta[i];
+    rr += r * r;
+    vv += v * v;
+  }
+  double alpha = vv > 0 ? -std::sqrt(rr / vv) : -1.0;
+  if (alpha > -1) alpha = -1;
+  for (;;) {
+    bool valid = true;
+    for (size_t i = 0; i < size; ++i) {
+      const double r = one[i] - theta[i];
+      const double v = two[i] - 2 * one[i] + theta[i];
+      jump[i] = theta[i] - 2 * alpha * r + alpha * alpha * v;
+      if (jump[i] < 0) valid = false;
+    }
+    if (valid) break;
+    // Halving towards -1 ends within 0.01 of it from any finite length; an infinite one (the
+    // change of the change so small that the ratio overflows) never would: a plain step.
+    if (alpha > -1.01 || std::isinf(alpha)) {
+      jump = two;
+      break;
+    }
+    alpha = (alpha - 1) / 2;
+  }
+}
+
 // Carries `run` on at `pace` until it is done. Where two strata
 // behave alike the plain steps creep (each gains almost nothing), so each round takes two steps
 // and extrapolates along their path as far as their change and the change of that change call
@@ -249,32 +282,7 @@ void Advance(EmStepper& em, RoundScratch& s, Run& run, Pace pace, const KnownMax
     const Parameters& theta = run.theta;
     const Parameters& one = run.one;
     em.Step(one.data(), s.two.data(), false);  // explains every count where theta does
-    double rr = 0, vv = 0;
-    for (size_t i = 0; i < size; ++i) {
-      const double r = one[i] - theta[i];
-      const double v = s.two[i] - 2 * one[i] + theta[i];
-      rr += r * r;
-      vv += v * v;
-    }
-    double alpha = vv > 0 ? -std::sqrt(rr / vv) : -1.0;
-    if (alpha > -1) alpha = -1;
-    for (;;) {
-      bool valid = true;
-      for (size_t i = 0; i < size; ++i) {
-        const double r = one[i] - theta[i];
-        const double v = s.two[i] - 2 * one[i] + theta[i];
-        s.jump[i] = theta[i] - 2 * alpha * r + alpha * alpha * v;
-        if (s.jump[i] < 0) valid = false;
-      }
-      if (valid) break;
-      // Halving towards -1 ends within 0.01 of it from any finite length; an infinite one (the
-      // change of the change so small that the ratio overflows) never would: a plain step.
-      if (alpha > -1.01 || std::isinf(alpha)) {
-        s.jump = s.two;
-        break;
-      }
-      alpha = (alpha - 1) / 2;
-    }
+    Extrapolate(theta, one, s.two, s.jump);
     const double ll_jump = em.Step(s.jump.data(), s.after.data(), true);
     if (ll_jump == kUnexplained || ll_jump < run.ll) {
       em.Step(s.two.data(), s.after.data(), false);
