@@ -273,6 +273,7 @@ TEST_F(ReportTest, CaptureChartsHaveALinePerStratum) {
       digest_.caught[0] = 1, digest_.caught[32] = 4;
       digest_.caught_by_group.assign(66, 0);
       digest_.tables.m_arrays = {{.released = std::vector<int64_t>(22, 0), .next = std::vector<int64_t>(22 * 33, 0)}};
+      for (std::vector<int64_t>& table : digest_.tables.transitions) table.assign(11 * 11, 0);
     }
     const std::string support = Section(Page(), "Can the data carry the model?");
     const size_t at = support.find("<h3>" + c.heading + "</h3>\n<h4>Animals caught at each period</h4>\n<svg");
